@@ -1,0 +1,120 @@
+/*
+ * module.h - the records that mirror a module's settings, the table of
+ * modules found by a search, and the chosen module.
+ *
+ * Each settings page has two records: the current one (as last read from
+ * the module or last confirmed to it, with the page flags) and the edited
+ * one, suffix _up, which the widgets show and the commands are built from.
+ */
+#ifndef KX_MODULE_H
+#define KX_MODULE_H
+
+#include "enums.h"
+
+struct _MOD_MANA_STRUCT {
+    char wmode;      /* ENWIFIMODE */
+    char tmode;      /* ENWORKMODE */
+    char user[20];
+    char pswd[20];
+    char mid[16];
+    char mver[10];
+    int inited;
+    int dirty;
+};
+
+struct _MOD_COMM_STRUCT {
+    char baud;       /* ENBAUDRATE */
+    char data_bits;  /* ENCOMBITS */
+    char parity;     /* ENCOMPARITY */
+    char stop_bits;  /* ENCOMSTOPBITS */
+    char fc;         /* ENCOMFLOWCTRL */
+    char bAF;        /* ENCOMAF */
+    int AFT;
+    int AFL;
+    char mode;       /* ENNETMODE */
+    char protocol;   /* ENNETPROT */
+    unsigned short port;
+    unsigned char ipadd[4];
+    char bip;        /* 1: server given by ipadd, 0: by hostname */
+    char hostname[100];
+    int maxsk;
+    int TCPto;
+    int inited;
+    int dirty;
+};
+
+struct _MOD_AP_STRUCT {
+    char mode;       /* ENAPSTD */
+    char SSID[35];
+    char channel;    /* ENAPCH */
+    char enc_auth;   /* ENENCAUTH */
+    char enc_encry;  /* ENENCENC_WPAPSK */
+    char pwd_defaultkey;
+    char password[65];
+    char bDHCP;      /* ENDHCP */
+    unsigned char ipadd[4];
+    unsigned char ipmask[4];
+    unsigned char dhcpgw[4];
+    int inited;
+    int dirty;
+};
+
+struct _MOD_STA_STRUCT {
+    char SSID[35];
+    char enc_auth;   /* ENENCAUTH */
+    char enc_encry;  /* ENENCENC_WPAPSK */
+    char pwd_defaultkey;
+    char password[65];
+    char bDHCP;      /* ENDHCP */
+    unsigned char ipadd[4];
+    unsigned char ipmask[4];
+    unsigned char dhcpgw[4];
+    int inited;
+    int dirty;
+};
+
+/* One module found by a search. */
+struct STRMODULE {
+    int connected;
+    char ip[20];
+    char mac[20];
+    char id[30];
+};
+
+enum { MODULE_TABLE_SIZE = 10 };
+
+extern _MOD_MANA_STRUCT strMODMana, strMODMana_up;
+extern _MOD_COMM_STRUCT strMODComm, strMODComm_up;
+extern _MOD_AP_STRUCT strMODAP, strMODAP_up;
+extern _MOD_STA_STRUCT strMODSTA, strMODSTA_up;
+
+extern STRMODULE strmodule[MODULE_TABLE_SIZE];
+extern int strmodule_num;
+
+/* The module chosen for Setting or Upload, copied at the click so that a
+ * later search does not change them. */
+extern char module_ip[20];
+extern char module_mac[20];
+extern char module_id[30];
+extern char module_aswd[100];
+
+/* _up record -> current record (after a confirm). */
+void copy_module_mana_struct();
+void copy_module_comm_struct();
+void copy_module_ap_struct();
+void copy_module_sta_struct();
+
+/* current record -> _up record (after a read, on cancel). */
+void copy_module_mana_struct_up();
+void copy_module_comm_struct_up();
+void copy_module_ap_struct_up();
+void copy_module_sta_struct_up();
+
+/* Every page counts as not read and unchanged. */
+void clear_mod_structs();
+
+/* Copies entry row of strmodule into the chosen-module globals together
+ * with the keyword. Returns 0 when row is not a module of the table. */
+int choose_module(int row, const char* keyword);
+
+#endif
