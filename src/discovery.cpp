@@ -1,0 +1,155 @@
+/*
+ * discovery.cpp - the search keyword, the parsing of module answers and
+ * the broadcast passes of a search.
+ */
+#include "discovery.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "module.h"
+#include "strutil.h"
+
+char aswd[100];
+int u_socket = 0;
+int udpsocket = 0;
+sockaddr_in addr_b;
+
+const char default_keyword[] = "KX-D40LOCATORPING";
+
+void get_aswd(char* buf)
+{
+    copy_text(buf, 100, default_keyword);
+    stdio_file f("data/aswd.txt", "r");
+    if (!f)
+        return;
+    char line[100];
+    if (std::fgets(line, sizeof line, f.get()) != nullptr && line[0] != '\0')
+        copy_text(buf, 100, line);
+}
+
+int get_field(char* dest, const char* text, int length, int* position)
+{
+    int start = *position;
+    int n = 0;
+    while (start + n < length && text[start + n] != ',' && text[start + n] != '\0') {
+        if (n == FIELD_MAX)
+            return 0;
+        ++n;
+    }
+    if (start < length)
+        copy_text_n(dest, FIELD_MAX + 1, text + start, n);
+    else
+        dest[0] = '\0';
+    *position = start + n + 1;
+    return 1;
+}
+
+int check_ip(const char* text)
+{
+    const char* p = text;
+    for (int group = 0; group < 4; ++group) {
+        int digits = 0;
+        int value = 0;
+        while (*p >= '0' && *p <= '9') {
+            if (++digits > 3)
+                return 0;
+            value = value * 10 + (*p - '0');
+            ++p;
+        }
+        if (digits == 0 || value > 255)
+            return 0;
+        if (group < 3) {
+            if (*p != '.')
+                return 0;
+            ++p;
+        }
+    }
+    return *p == '\0' ? 1 : 0;
+}
+
+int add_module_answer(const char* text, int length)
+{
+    if (strmodule_num >= MODULE_TABLE_SIZE)
+        return 0;
+    /* The text ends at the datagram's end or its first NUL. */
+    int len = 0;
+    while (len < length && text[len] != '\0')
+        ++len;
+
+    STRMODULE& m = strmodule[strmodule_num];
+    int position = 0;
+    if (!get_field(m.ip, text, len, &position) || !check_ip(m.ip))
+        return 0;
+    if (!get_field(m.mac, text, len, &position) || !get_field(m.id, text, len, &position))
+        return 0;
+    if (m.ip[0] != '\0' && m.mac[0] != '\0')
+        ++strmodule_num;
+    return 1;
+}
+
+int init_udp_socket()
+{
+    udp_open_error err = UDP_OPEN_OK;
+    int sock = net().open_udp(KX_PORT, &err);
+    if (sock == 0)
+        std::printf(err == UDP_OPEN_BIND_FAILED ? "udp-b bind failed\n" : "udp-b socket failed\n");
+    return sock;
+}
+
+int broadcast_address(const char* local_ip, sockaddr_in* out)
+{
+    std::memset(out, 0, sizeof *out);
+    if (local_ip == nullptr)
+        return 0;
+    /* Everything up to and including the third '.', then "255": the /24
+     * broadcast, whatever the real netmask. */
+    char text[32];
+    int dots = 0;
+    size_t n = 0;
+    while (local_ip[n] != '\0' && dots < 3 && n + 4 < sizeof text) {
+        if (local_ip[n] == '.')
+            ++dots;
+        ++n;
+    }
+    if (dots < 3)
+        return 0;
+    copy_text_n(text, sizeof text, local_ip, n);
+    copy_text(text + n, sizeof text - n, "255");
+    return make_address(text, KX_PORT, out);
+}
+
+namespace {
+
+/* One pass: the keyword, then answers until a second passes in silence.
+ * Returns 0 when the wait was abandoned. */
+int search_pass(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
+                void (*put_answer)(const char*, int))
+{
+    net().send_to(sock, keyword, keyword_len, dest);
+    for (;;) {
+        int w = net().wait_readable(sock, SEARCH_QUIET_MS);
+        if (w == WAIT_ABANDONED)
+            return 0;
+        if (w == WAIT_TIMEOUT)
+            return 1;
+        char answer[ANSWER_MAX];
+        int stored = 0;
+        int n = net().recv_from(sock, answer, sizeof answer, &stored, nullptr);
+        /* Failed and oversized datagrams, like every other one, only
+         * restart the quiet second. */
+        if (n >= 0)
+            put_answer(answer, n);
+    }
+}
+
+} // namespace
+
+int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
+                  void (*put_answer)(const char*, int))
+{
+    for (int pass = 0; pass < SEARCH_PASSES && strmodule_num == 0; ++pass)
+        if (!search_pass(sock, dest, keyword, keyword_len, put_answer))
+            return 0;
+    return 1;
+}

@@ -1,0 +1,61 @@
+/*
+ * discovery.h - finding modules: the keyword, the answers and the search
+ * passes, without any window.
+ *
+ * The window half (the list, the search button) is in uthread.cpp and
+ * main.cpp; it hands the passes a callback that redraws the list.
+ */
+#ifndef KX_DISCOVERY_H
+#define KX_DISCOVERY_H
+
+#include "netio.h"
+
+/* The keyword in force, read afresh by every search. */
+extern char aswd[100];
+/* The one socket of the program: opened by a search, used by the link and
+ * the upload afterwards. 0 means none. udpsocket is the same socket. */
+extern int u_socket;
+extern int udpsocket;
+extern sockaddr_in addr_b;
+
+enum {
+    ANSWER_MAX = 100,   /* longest answer datagram taken */
+    FIELD_MAX = 18,     /* longest field of an answer */
+    SEARCH_PASSES = 5,
+    SEARCH_QUIET_MS = 1000
+};
+
+extern const char default_keyword[];   /* "KX-D40LOCATORPING" */
+
+/* Fills buf (100 bytes) with the first line of data/aswd.txt, its line
+ * feed included, or the default keyword. */
+void get_aswd(char* buf);
+
+/* Takes the next comma-separated field of text[0..length) from *position
+ * into dest (at least FIELD_MAX + 1 bytes). Returns 0, changing nothing,
+ * when the field is longer than FIELD_MAX. */
+int get_field(char* dest, const char* text, int length, int* position);
+
+/* 1 when text is exactly four dot-separated groups of 1-3 digits <= 255. */
+int check_ip(const char* text);
+
+/* Parses one answer into the first free entry of strmodule. Returns 1 when
+ * the answer passed the field rules (the list is to be redrawn; it adds a
+ * module when IP and MAC are both present), 0 when it is ignored. */
+int add_module_answer(const char* text, int length);
+
+/* Opens the discovery socket, printing what failed. Returns it or 0. */
+int init_udp_socket();
+
+/* Broadcast destination for the local address text: its first three
+ * groups and "255", port 48899. Returns 0 when there is no address. */
+int broadcast_address(const char* local_ip, sockaddr_in* out);
+
+/* The search passes: up to five, while no module has been found; each
+ * sends the keyword and hands every answer of at most ANSWER_MAX bytes to
+ * put_answer until the network has been quiet for a second. Returns 1, or
+ * 0 when a wait was abandoned (the program is closing). */
+int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
+                  void (*put_answer)(const char* text, int length));
+
+#endif

@@ -1,0 +1,85 @@
+/*
+ * netio.h - the socket layer: start-up, addresses, and the one seam through
+ * which every datagram of the program goes.
+ *
+ * All traffic (search, command link, AT exchange, firmware upload) is
+ * datagrams on one UDP socket. The operations on it are the methods of a
+ * net_mediator; the program runs on the system's sockets, the window
+ * replaces only the way of waiting (so the windows keep redrawing), and
+ * tests put in a scripted mediator to play replies, losses and time-outs.
+ */
+#ifndef KX_NETIO_H
+#define KX_NETIO_H
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <netinet/in.h>
+#endif
+
+enum { KX_PORT = 48899 };
+
+/* What a wait for a datagram ends with. */
+enum wait_result { WAIT_TIMEOUT = 0, WAIT_READY = 1, WAIT_ABANDONED = -1 };
+/* A timeout that never runs out. */
+enum { WAIT_FOREVER = -1 };
+
+enum udp_open_error { UDP_OPEN_OK = 0, UDP_OPEN_SOCKET_FAILED, UDP_OPEN_BIND_FAILED };
+
+class net_mediator {
+public:
+    virtual ~net_mediator() = default;
+
+    /* An IPv4 datagram socket with address reuse, bound to any local
+     * address at port, with broadcast on. Returns it (never 0), or 0 with
+     * *err telling which step failed. */
+    virtual int open_udp(unsigned short port, udp_open_error* err) = 0;
+    virtual void close_udp(int sock) = 0;
+
+    /* One datagram of n bytes to to. Returns n, or -1. */
+    virtual int send_to(int sock, const void* data, int n, const sockaddr_in& to) = 0;
+
+    /* Takes the next datagram; stores at most n bytes of it in buf and
+     * their count in *stored. Returns the datagram's length, or -1 when it
+     * was longer than n or the receive failed (*stored tells which bytes,
+     * if any, are in buf). from may be nullptr. */
+    virtual int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) = 0;
+
+    /* Waits until a datagram is waiting on sock, at most timeout_ms
+     * milliseconds (WAIT_FOREVER: no limit). Returns a wait_result. */
+    virtual int wait_readable(int sock, int timeout_ms) = 0;
+};
+
+/* The system's sockets, waiting with select. */
+class system_net : public net_mediator {
+public:
+    int open_udp(unsigned short port, udp_open_error* err) override;
+    void close_udp(int sock) override;
+    int send_to(int sock, const void* data, int n, const sockaddr_in& to) override;
+    int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) override;
+    int wait_readable(int sock, int timeout_ms) override;
+};
+
+/* The mediator in force; the system's unless set_net replaced it. */
+net_mediator& net();
+/* nullptr restores the system's. The caller keeps ownership. */
+void set_net(net_mediator* m);
+
+/* Starts the socket layer (Winsock on Windows; nothing on POSIX).
+ * Returns 1, or 0 when it cannot start. */
+int init_net();
+
+/* Fills *out with the dotted IPv4 text and the port. Returns 1, or 0 when
+ * the text is not an address. */
+int make_address(const char* dotted, unsigned short port, sockaddr_in* out);
+
+/* Dotted text of an address (at least 16 bytes of room). */
+void address_text(const sockaddr_in& a, char* out, int cap);
+
+/* Milliseconds of a monotonic clock. */
+long long monotonic_ms();
+/* Sleeps ms milliseconds. */
+void sleep_ms(int ms);
+
+#endif

@@ -1,0 +1,169 @@
+/*
+ * tcpsock.cpp - socket-layer start-up and the system's UDP sockets.
+ *
+ * Kept portable: the Windows branches start Winsock and use its names; the
+ * rest is plain BSD sockets.
+ */
+#include "netio.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#ifdef _WIN32
+typedef int socklen_t;
+#define close_socket closesocket
+#else
+#include <arpa/inet.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#define close_socket ::close
+#endif
+
+namespace {
+
+system_net system_mediator;
+net_mediator* current = &system_mediator;
+
+/* 0 means "no socket" throughout the program, so a socket that came out as
+ * descriptor 0 (stdin was closed) is moved to another number. */
+int never_zero(int fd)
+{
+#ifndef _WIN32
+    if (fd == 0) {
+        int moved = dup(fd);
+        ::close(fd);
+        return moved;
+    }
+#endif
+    return fd;
+}
+
+} // namespace
+
+net_mediator& net() { return *current; }
+
+void set_net(net_mediator* m) { current = m != nullptr ? m : &system_mediator; }
+
+int init_net()
+{
+#ifdef _WIN32
+    WSADATA data;
+    return WSAStartup(MAKEWORD(1, 1), &data) == 0 ? 1 : 0;
+#else
+    return 1;
+#endif
+}
+
+int system_net::open_udp(unsigned short port, udp_open_error* err)
+{
+    int fd = static_cast<int>(socket(AF_INET, SOCK_DGRAM, 0));
+    if (fd < 0) {
+        *err = UDP_OPEN_SOCKET_FAILED;
+        return 0;
+    }
+    fd = never_zero(fd);
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(port);
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+        close_socket(fd);
+        *err = UDP_OPEN_BIND_FAILED;
+        return 0;
+    }
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
+    *err = UDP_OPEN_OK;
+    return fd;
+}
+
+void system_net::close_udp(int sock)
+{
+    if (sock != 0)
+        close_socket(sock);
+}
+
+int system_net::send_to(int sock, const void* data, int n, const sockaddr_in& to)
+{
+    auto sent = sendto(sock, static_cast<const char*>(data), n, 0,
+                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    return sent == n ? n : -1;
+}
+
+int system_net::recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from)
+{
+    /* A datagram is at most 64 KiB; reading it whole tells its true length
+     * on every platform, so an oversized one is recognised. */
+    static char whole[65536];
+    sockaddr_in src{};
+    socklen_t len = sizeof src;
+    auto got = recvfrom(sock, whole, sizeof whole, 0, reinterpret_cast<sockaddr*>(&src), &len);
+    if (got < 0) {
+        *stored = 0;
+        return -1;
+    }
+    int keep = got < n ? static_cast<int>(got) : n;
+    std::memcpy(buf, whole, keep);
+    *stored = keep;
+    if (from != nullptr)
+        *from = src;
+    return got > n ? -1 : static_cast<int>(got);
+}
+
+int system_net::wait_readable(int sock, int timeout_ms)
+{
+    long long deadline = timeout_ms >= 0 ? monotonic_ms() + timeout_ms : -1;
+    for (;;) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(sock, &set);
+        timeval tv{};
+        timeval* limit = nullptr;
+        if (deadline >= 0) {
+            long long left = deadline - monotonic_ms();
+            if (left < 0)
+                left = 0;
+            tv.tv_sec = static_cast<long>(left / 1000);
+            tv.tv_usec = static_cast<long>((left % 1000) * 1000);
+            limit = &tv;
+        }
+        int r = select(sock + 1, &set, nullptr, nullptr, limit);
+        if (r > 0)
+            return WAIT_READY;
+        if (r == 0)
+            return WAIT_TIMEOUT;
+#ifndef _WIN32
+        if (errno == EINTR)
+            continue;
+#endif
+        /* A failed select would fail again at once: report the time-out so
+         * that no caller spins on it. */
+        return WAIT_TIMEOUT;
+    }
+}
+
+int make_address(const char* dotted, unsigned short port, sockaddr_in* out)
+{
+    std::memset(out, 0, sizeof *out);
+    out->sin_family = AF_INET;
+    out->sin_port = htons(port);
+    return dotted != nullptr && inet_pton(AF_INET, dotted, &out->sin_addr) == 1 ? 1 : 0;
+}
+
+void address_text(const sockaddr_in& a, char* out, int cap)
+{
+    if (inet_ntop(AF_INET, &a.sin_addr, out, cap) == nullptr && cap > 0)
+        out[0] = '\0';
+}
+
+long long monotonic_ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
