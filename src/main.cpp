@@ -1,0 +1,275 @@
+/*
+ * main.cpp - start-up and the search window.
+ *
+ * The search window lists the modules a search found; for the selected
+ * one it opens the settings window or uploads a firmware image. Closing it
+ * ends the program.
+ */
+#include "main.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "discovery.h"
+#include "local_addr.h"
+#include "module.h"
+#include "netio.h"
+#include "setting_file.h"
+#include "ui_util.h"
+#include "uthread.h"
+#include "wait.h"
+
+GtkWidget* search_window = nullptr;
+GtkWidget* clist_main = nullptr;
+GtkWidget* combo_ip = nullptr;
+GtkWidget* frame_op = nullptr;
+GtkWidget* entry_file = nullptr;
+GtkWidget* label_up = nullptr;
+int row_selected = 0;
+int bfirst_show = 0;
+
+namespace {
+
+/* The search window's texts, GB18030. */
+char text_search_title[] = "KX-D40 \xcb\xd1\xcb\xf7\xb9\xa4\xbe\xdf" "V1.0"; /* KX-D40 搜索工具V1.0 */
+char text_local_addr[] = "\xb1\xbe\xbb\xfa\xb5\xd8\xd6\xb7:";               /* 本机地址: */
+char text_search[] = "\xcb\xd1\xcb\xf7";                                     /* 搜索 */
+char text_operation[] = "\xb2\xd9\xd7\xf7";                                  /* 操作 */
+char text_module_setting[] = "\xc4\xa3\xbf\xe9\xc9\xe8\xd6\xc3";             /* 模块设置 */
+char text_upgrade_file[] = "\xc9\xfd\xbc\xb6\xce\xc4\xbc\xfe:";              /* 升级文件: */
+char text_upgrade[] = "\xc9\xfd\xbc\xb6";                                    /* 升级 */
+
+GtkWidget* new_label(const char* gb_text)
+{
+    gchar_ptr utf8(_lang(gb_text));
+    return gtk_label_new(utf8.text());
+}
+
+GtkWidget* new_button(const char* gb_text, const char* command_word, int w, int h)
+{
+    gchar_ptr utf8(_lang(gb_text));
+    GtkWidget* b = gtk_button_new_with_label(utf8.text());
+    gtk_widget_set_size_request(b, w, h);
+    g_signal_connect(b, "clicked", G_CALLBACK(main_button_clicked),
+                     const_cast<char*>(command_word));
+    set_widget_id(b, command_word);
+    return b;
+}
+
+GtkWidget* new_frame(const char* gb_title)
+{
+    gchar_ptr utf8(gb_title != nullptr ? _lang(gb_title) : nullptr);
+    GtkWidget* f = gtk_frame_new(utf8.get());
+    gtk_container_set_border_width(GTK_CONTAINER(f), 5);
+    gtk_frame_set_shadow_type(GTK_FRAME(f), GTK_SHADOW_ETCHED_OUT);
+    gtk_widget_set_size_request(f, 245, gb_title != nullptr ? 140 : 260);
+    return f;
+}
+
+void on_search_window_destroy(GtkWidget*, gpointer)
+{
+    /* Nothing may touch these widgets any more, not even a search that is
+     * still unwinding from its wait. */
+    search_window = clist_main = combo_ip = frame_op = entry_file = label_up = nullptr;
+    abandon_all_waits();
+    if (gtk_main_level() > 0)
+        gtk_main_quit();
+}
+
+/* Copies the selected module and the keyword for Setting and Upload. */
+bool choose_selected_module()
+{
+    if (!choose_module(row_selected, aswd)) {
+        std::puts("No module selected");
+        return false;
+    }
+    return true;
+}
+
+void upload_clicked()
+{
+    if (!choose_selected_module() || entry_file == nullptr)
+        return;
+    const gchar* file = gtk_entry_get_text(GTK_ENTRY(entry_file));
+    if (file[0] == '\0')
+        return;
+    /* The firmware transfer is not part of this version yet. */
+}
+
+} // namespace
+
+char* _lang(const char* c)
+{
+    return g_convert(c, -1, "UTF-8", "GB18030", nullptr, nullptr, nullptr);
+}
+
+void set_list_width(GtkWidget* list)
+{
+    gtk_clist_set_column_width(GTK_CLIST(list), 0, 10);
+    gtk_clist_set_column_width(GTK_CLIST(list), 1, 100);
+    gtk_clist_set_column_width(GTK_CLIST(list), 2, 80);
+}
+
+void set_com_ip(GtkWidget* combo)
+{
+    std::vector<std::string> resolved;
+    if (!resolve_host_addresses(&resolved))
+        std::puts("Yow! Bad host lookup.");
+    std::vector<std::string> all = order_local_addresses(resolved, interface_addresses());
+    for (const std::string& a : all)
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), a.c_str());
+    if (!all.empty())
+        gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 0);
+}
+
+void list_clear(GtkWidget* list)
+{
+    if (list != nullptr)
+        gtk_clist_clear(GTK_CLIST(list));
+}
+
+void show_list_data(GtkWidget* list)
+{
+    if (list == nullptr)
+        return;
+    gtk_clist_freeze(GTK_CLIST(list));
+    list_clear(list);
+    for (int i = 0; i < strmodule_num; ++i) {
+        gchar empty[] = "";
+        gchar* row[3] = {empty, strmodule[i].ip, strmodule[i].id};
+        gtk_clist_append(GTK_CLIST(list), row);
+    }
+    gtk_clist_thaw(GTK_CLIST(list));
+}
+
+gboolean main_expose_event(GtkWidget*, GdkEventExpose*, gpointer)
+{
+    if (bfirst_show == 0) {
+        bfirst_show = 1;
+        show_list_data(clist_main);
+    }
+    return FALSE;
+}
+
+void list_select(GtkWidget*, gint row, gint, GdkEventButton*, gpointer)
+{
+    if (action_blocked())
+        return;
+    row_selected = row;
+    if (frame_op != nullptr)
+        gtk_widget_set_sensitive(frame_op, TRUE);
+}
+
+void main_button_clicked(GtkWidget*, gpointer data)
+{
+    if (action_blocked())
+        return;
+    const char* word = static_cast<const char*>(data);
+    if (std::strcmp(word, "Search") == 0)
+        u_thread();
+    else if (std::strcmp(word, "Setting") == 0)
+        choose_selected_module();
+    else if (std::strcmp(word, "Upload") == 0)
+        upload_clicked();
+}
+
+void set_list_frame(GtkWidget* frame)
+{
+    GtkWidget* fixed = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(frame), fixed);
+
+    GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_ALWAYS);
+    gtk_widget_set_size_request(scrolled, 245, 210);
+    gtk_fixed_put(GTK_FIXED(fixed), scrolled, 5, 5);
+
+    clist_main = gtk_clist_new(3);
+    gtk_clist_column_titles_hide(GTK_CLIST(clist_main));
+    set_list_width(clist_main);
+    g_signal_connect(clist_main, "select_row", G_CALLBACK(list_select), nullptr);
+    set_widget_id(clist_main, "clist_main");
+    gtk_container_add(GTK_CONTAINER(scrolled), clist_main);
+
+    gtk_fixed_put(GTK_FIXED(fixed), new_label(text_local_addr), 10, 226);
+
+    combo_ip = gtk_combo_box_text_new();
+    gtk_widget_set_size_request(combo_ip, 110, 23);
+    set_com_ip(combo_ip);
+    set_widget_id(combo_ip, "combo_ip");
+    gtk_fixed_put(GTK_FIXED(fixed), combo_ip, 70, 221);
+
+    gtk_fixed_put(GTK_FIXED(fixed), new_button(text_search, "Search", 50, 25), 190, 220);
+}
+
+void set_option_frame(GtkWidget* frame)
+{
+    GtkWidget* fixed = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(frame), fixed);
+
+    gtk_fixed_put(GTK_FIXED(fixed), new_button(text_module_setting, "Setting", 100, 25), 10, 10);
+
+    GtkWidget* separator = gtk_hseparator_new();
+    gtk_widget_set_size_request(separator, 240, 5);
+    gtk_fixed_put(GTK_FIXED(fixed), separator, 10, 45);
+
+    gtk_fixed_put(GTK_FIXED(fixed), new_label(text_upgrade_file), 10, 55);
+
+    entry_file = gtk_entry_new();
+    gtk_entry_set_max_length(GTK_ENTRY(entry_file), 15);
+    gtk_widget_set_size_request(entry_file, 160, 22);
+    set_widget_id(entry_file, "entry_file");
+    gtk_fixed_put(GTK_FIXED(fixed), entry_file, 70, 52);
+
+    gtk_fixed_put(GTK_FIXED(fixed), new_button(text_upgrade, "Upload", 100, 25), 10, 85);
+
+    label_up = gtk_label_new("");
+    set_widget_id(label_up, "label_up");
+    gtk_fixed_put(GTK_FIXED(fixed), label_up, 120, 90);
+}
+
+GtkWidget* build_search_window()
+{
+    search_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gchar_ptr title(_lang(text_search_title));
+    gtk_window_set_title(GTK_WINDOW(search_window), title.text());
+    gtk_widget_set_size_request(search_window, 280, 420);
+    g_signal_connect(search_window, "destroy", G_CALLBACK(on_search_window_destroy), nullptr);
+    g_signal_connect(search_window, "expose_event", G_CALLBACK(main_expose_event), nullptr);
+    set_widget_id(search_window, "search_window");
+
+    GtkWidget* vbox = gtk_vbox_new(FALSE, 5);
+    gtk_container_set_border_width(GTK_CONTAINER(vbox), 5);
+    gtk_container_add(GTK_CONTAINER(search_window), vbox);
+
+    GtkWidget* list_frame = new_frame(nullptr);
+    set_list_frame(list_frame);
+    gtk_box_pack_start(GTK_BOX(vbox), list_frame, FALSE, FALSE, 0);
+
+    frame_op = new_frame(text_operation);
+    set_option_frame(frame_op);
+    gtk_widget_set_sensitive(frame_op, FALSE);
+    set_widget_id(frame_op, "frame_op");
+    gtk_box_pack_start(GTK_BOX(vbox), frame_op, FALSE, FALSE, 0);
+    return search_window;
+}
+
+int run_tool(int argc, char** argv)
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    bfirst_show = 0;
+    u_socket = 0;
+    gtk_init(&argc, &argv);
+    if (!init_net()) {
+        std::printf("WSAStarup failed\n");
+        std::exit(1);
+    }
+    install_window_waits();
+    init_setting_para();
+    build_search_window();
+    if (!g_thread_supported())
+        g_thread_init(nullptr);
+    gtk_widget_show_all(search_window);
+    gtk_main();
+    return 0;
+}

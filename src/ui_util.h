@@ -1,0 +1,31 @@
+/*
+ * ui_util.h - small helpers every window file uses: accessible ids and an
+ * owner for strings that GLib allocated.
+ */
+#ifndef KX_UI_UTIL_H
+#define KX_UI_UTIL_H
+
+#include <gtk/gtk.h>
+
+/* Owns a g_malloc'ed string and g_frees it at the end of its scope. */
+class gchar_ptr {
+public:
+    explicit gchar_ptr(gchar* s = nullptr) : s_(s) {}
+    ~gchar_ptr() { g_free(s_); }
+    gchar_ptr(const gchar_ptr&) = delete;
+    gchar_ptr& operator=(const gchar_ptr&) = delete;
+    const gchar* get() const { return s_; }
+    /* The text, or "" when there is none (a failed conversion). */
+    const gchar* text() const { return s_ != nullptr ? s_ : ""; }
+
+private:
+    gchar* s_;
+};
+
+/* Names the widget for tests and assistive tools. */
+inline void set_widget_id(GtkWidget* w, const char* id)
+{
+    atk_object_set_accessible_id(gtk_widget_get_accessible(w), id);
+}
+
+#endif

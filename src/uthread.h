@@ -1,0 +1,19 @@
+/*
+ * uthread.h - the search as the search window runs it.
+ */
+#ifndef KX_UTHREAD_H
+#define KX_UTHREAD_H
+
+#include "netio.h"
+
+/* One complete search: refills strmodule and the module list. */
+void u_thread();
+
+/* Takes one answer into the table and redraws the list if it was valid. */
+void put_in_list(const char* text, int length);
+
+/* The broadcast destination for the active local address. Returns 0 when
+ * no local address is chosen. */
+int init_addr_b(sockaddr_in* addr);
+
+#endif
