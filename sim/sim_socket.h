@@ -1,0 +1,62 @@
+/*
+ * sim_socket.h - the UDP socket of a simulated module.
+ *
+ * Every module binds its own address with SO_REUSEADDR, so it shares the
+ * port with the tool's socket on 0.0.0.0 in the same network and the kernel
+ * hands each module the datagrams sent to its address.
+ *
+ * All file-descriptor work of the simulator lives here and in the .cpp,
+ * away from strutil.h, whose stdio_file clashes with the struct of that
+ * name <fcntl.h> declares under _GNU_SOURCE.
+ */
+#ifndef KXSIM_SOCKET_H
+#define KXSIM_SOCKET_H
+
+#include <cstdint>
+#include <string>
+
+#include "sim_module.h"
+
+namespace kxsim {
+
+class udp_socket {
+public:
+    udp_socket() = default;
+    ~udp_socket();
+    udp_socket(udp_socket&& other) noexcept;
+    udp_socket& operator=(udp_socket&& other) noexcept;
+    udp_socket(const udp_socket&) = delete;
+    udp_socket& operator=(const udp_socket&) = delete;
+
+    /* Non-blocking socket bound to addr:port; broadcast also lets it take
+     * datagrams sent to a broadcast address. */
+    bool open(uint32_t addr, uint16_t port, bool broadcast, std::string* why);
+    void close();
+    int fd() const { return fd_; }
+
+    /* False once nothing more is waiting. stamp_us is when the kernel took
+     * the datagram in, in microseconds of the system clock. */
+    bool receive(std::string* data, peer* from, int64_t* stamp_us);
+    bool send(const std::string& data, const peer& to);
+
+private:
+    int fd_ = -1;
+};
+
+/* SIGTERM and SIGINT write to this pipe, so the poll() loop that watches
+ * it wakes at once and ends; only one may be open. The signals stay caught
+ * after close, so keep it open until the loop is done. */
+class signal_pipe {
+public:
+    signal_pipe() = default;
+    ~signal_pipe();
+    signal_pipe(const signal_pipe&) = delete;
+    signal_pipe& operator=(const signal_pipe&) = delete;
+
+    bool open(std::string* why);
+    int fd() const;
+};
+
+} // namespace kxsim
+
+#endif
