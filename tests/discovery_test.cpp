@@ -1,0 +1,242 @@
+/*
+ * discovery_test.cpp - answer parsing and the search passes, played
+ * through a scripted network.
+ */
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "discovery.h"
+#include "module.h"
+#include "scripted_net.h"
+
+namespace {
+
+const std::string kw = "KX-D40LOCATORPING";
+
+struct DiscoveryTest : testing::Test {
+    void SetUp() override { strmodule_num = 0; }
+    int add(const std::string& s) { return add_module_answer(s.data(), static_cast<int>(s.size())); }
+};
+
+TEST_F(DiscoveryTest, CheckIpAcceptsFourGroupsUpTo255)
+{
+    for (const char* ok : {"0.0.0.0", "255.255.255.255", "192.168.1.10", "010.001.000.255"})
+        EXPECT_EQ(check_ip(ok), 1) << ok;
+    for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", "1..2.3", ".1.2.3", "1.2.3.",
+                            "1.2.3.4x", " 1.2.3.4", "1.2.3.4 ", "+1.2.3.4", "-1.2.3.4",
+                            "1.2.3.0004", "1234.1.1.1", "a.b.c.d"})
+        EXPECT_EQ(check_ip(bad), 0) << bad;
+}
+
+TEST_F(DiscoveryTest, GetFieldStopsAtCommaNulOrLength)
+{
+    const char text[] = "abc,,de";
+    char f[FIELD_MAX + 1];
+    int pos = 0;
+    ASSERT_EQ(get_field(f, text, 7, &pos), 1);
+    EXPECT_STREQ(f, "abc");
+    EXPECT_EQ(pos, 4);
+    ASSERT_EQ(get_field(f, text, 7, &pos), 1);
+    EXPECT_STREQ(f, "");
+    ASSERT_EQ(get_field(f, text, 7, &pos), 1);
+    EXPECT_STREQ(f, "de");
+    ASSERT_EQ(get_field(f, text, 7, &pos), 1) << "a field past the end is empty";
+    EXPECT_STREQ(f, "");
+}
+
+TEST_F(DiscoveryTest, GetFieldRefusesNineteenCharactersAndKeepsPosition)
+{
+    std::string t19(19, 'x');
+    std::string t18(18, 'y');
+    char f[FIELD_MAX + 1] = "old";
+    int pos = 0;
+    EXPECT_EQ(get_field(f, t19.c_str(), 19, &pos), 0);
+    EXPECT_EQ(pos, 0);
+    EXPECT_EQ(get_field(f, t18.c_str(), 18, &pos), 1);
+    EXPECT_EQ(std::string(f), t18);
+}
+
+TEST_F(DiscoveryTest, AnswerFieldsGoIntoTheTable)
+{
+    EXPECT_EQ(add("192.168.1.10,ACCF23000001,KXD40-0001"), 1);
+    EXPECT_EQ(add("192.168.1.11,ACCF23000002"), 1);
+    ASSERT_EQ(strmodule_num, 2);
+    EXPECT_STREQ(strmodule[0].ip, "192.168.1.10");
+    EXPECT_STREQ(strmodule[0].mac, "ACCF23000001");
+    EXPECT_STREQ(strmodule[0].id, "KXD40-0001");
+    EXPECT_STREQ(strmodule[1].id, "") << "a missing ID is empty";
+}
+
+TEST_F(DiscoveryTest, EmptyMacRedrawsButAddsNothing)
+{
+    EXPECT_EQ(add("1.2.3.4,,ID"), 1);
+    EXPECT_EQ(strmodule_num, 0);
+}
+
+TEST_F(DiscoveryTest, NineteenCharacterFieldRejectsTheAnswer)
+{
+    std::string f18(18, 'M'), f19(19, 'M');
+    EXPECT_EQ(add("1.2.3.4," + f19 + ",ID"), 0);
+    EXPECT_EQ(add("1.2.3.4,MAC," + f19), 0);
+    EXPECT_EQ(add("1.2.3.4.5.6.7.8.9.10,MAC,ID"), 0);
+    EXPECT_EQ(strmodule_num, 0);
+    EXPECT_EQ(add("1.2.3.4," + f18 + "," + f18), 1);
+    ASSERT_EQ(strmodule_num, 1);
+    EXPECT_EQ(std::string(strmodule[0].mac), f18);
+    EXPECT_EQ(std::string(strmodule[0].id), f18);
+}
+
+TEST_F(DiscoveryTest, BadAddressesAreIgnored)
+{
+    for (const char* a : {"256.1.1.1,MAC,ID", "1.2.3,MAC,ID", "1.2.3.4.5,MAC,ID",
+                          "KX-D40LOCATORPING", "", ",MAC,ID"})
+        EXPECT_EQ(add(a), 0) << a;
+    EXPECT_EQ(strmodule_num, 0);
+}
+
+TEST_F(DiscoveryTest, TextEndsAtNulAndAfterTheThirdComma)
+{
+    std::string with_nul("1.2.3.4,MAC\0,junk", 17);
+    EXPECT_EQ(add(with_nul), 1);
+    EXPECT_EQ(add("1.2.3.5,MAC2,ID2,whatever,else," + std::string(40, 'z')), 1);
+    ASSERT_EQ(strmodule_num, 2);
+    EXPECT_STREQ(strmodule[0].mac, "MAC");
+    EXPECT_STREQ(strmodule[0].id, "");
+    EXPECT_STREQ(strmodule[1].id, "ID2");
+}
+
+TEST_F(DiscoveryTest, TableHoldsTenModules)
+{
+    for (int i = 0; i < 11; ++i)
+        add("10.0.0." + std::to_string(i + 1) + ",MAC" + std::to_string(i) + ",ID");
+    ASSERT_EQ(strmodule_num, MODULE_TABLE_SIZE);
+    EXPECT_STREQ(strmodule[9].ip, "10.0.0.10");
+    EXPECT_EQ(add("10.0.0.99,MAC,ID"), 0) << "an eleventh answer is ignored";
+}
+
+TEST_F(DiscoveryTest, BroadcastAddressIsTheSlash24OfTheLocalAddress)
+{
+    sockaddr_in a;
+    char text[32];
+    ASSERT_EQ(broadcast_address("192.168.1.23", &a), 1);
+    address_text(a, text, sizeof text);
+    EXPECT_STREQ(text, "192.168.1.255");
+    EXPECT_EQ(ntohs(a.sin_port), KX_PORT);
+    ASSERT_EQ(broadcast_address("127.0.0.1", &a), 1);
+    address_text(a, text, sizeof text);
+    EXPECT_STREQ(text, "127.0.0.255");
+    EXPECT_EQ(broadcast_address("", &a), 0);
+    EXPECT_EQ(broadcast_address(nullptr, &a), 0);
+    EXPECT_EQ(broadcast_address("no.address", &a), 0);
+}
+
+/* The passes, with answers scripted per keyword sent. */
+struct SearchPassTest : DiscoveryTest {
+    scripted_net sn;
+    net_scope scope{&sn};
+    sockaddr_in dest{};
+    std::vector<std::vector<std::string>> answers_per_pass;
+    int redraws = 0;
+    static SearchPassTest* self;
+
+    void SetUp() override
+    {
+        DiscoveryTest::SetUp();
+        self = this;
+        broadcast_address("192.168.7.9", &dest);
+        sn.on_send = [this](const sent_datagram&) {
+            size_t pass = sn.sent.size() - 1;
+            if (pass < answers_per_pass.size())
+                for (const auto& a : answers_per_pass[pass])
+                    sn.arrive(a);
+        };
+    }
+    static void put(const char* t, int n)
+    {
+        if (add_module_answer(t, n))
+            ++self->redraws;
+    }
+    int run() { return search_passes(1, dest, kw.data(), static_cast<int>(kw.size()), put); }
+};
+SearchPassTest* SearchPassTest::self = nullptr;
+
+TEST_F(SearchPassTest, NoModuleMeansFiveKeywordsOneQuietSecondApart)
+{
+    EXPECT_EQ(run(), 1);
+    ASSERT_EQ(sn.sent.size(), 5u);
+    for (size_t i = 0; i < sn.sent.size(); ++i) {
+        EXPECT_EQ(sn.sent[i].bytes, kw) << "no terminator, no line end";
+        EXPECT_EQ(sn.sent[i].to, "192.168.7.255:48899");
+        EXPECT_EQ(sn.sent[i].at_ms, static_cast<long long>(i) * 1000);
+    }
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>(5, 1000));
+    EXPECT_EQ(strmodule_num, 0);
+    EXPECT_EQ(sn.now, 5000);
+}
+
+TEST_F(SearchPassTest, NoBroadcastAfterAPassThatFoundAModule)
+{
+    answers_per_pass = {{}, {"192.168.7.20,ACCF23000020,A", "192.168.7.21,ACCF23000021,B"}};
+    run();
+    EXPECT_EQ(sn.sent.size(), 2u);
+    EXPECT_EQ(strmodule_num, 2);
+    EXPECT_EQ(redraws, 2);
+    /* Two answers, each followed by a fresh quiet second, then the last one. */
+    EXPECT_EQ(sn.wait_timeouts.size(), 1u + 3u);
+}
+
+TEST_F(SearchPassTest, OwnBroadcastIsIgnoredButRestartsTheQuietSecond)
+{
+    answers_per_pass = {{kw}, {kw, "192.168.7.20,ACCF23000020,A"}};
+    run();
+    EXPECT_EQ(sn.sent.size(), 2u);
+    EXPECT_EQ(strmodule_num, 1);
+    EXPECT_EQ(redraws, 1);
+    EXPECT_EQ(sn.wait_timeouts.size(), 2u + 3u);
+}
+
+TEST_F(SearchPassTest, AModuleAnsweringTwiceIsListedTwice)
+{
+    answers_per_pass = {{"192.168.7.20,M,A", "192.168.7.20,M,A"}};
+    run();
+    ASSERT_EQ(strmodule_num, 2);
+    EXPECT_STREQ(strmodule[1].ip, "192.168.7.20");
+}
+
+TEST_F(SearchPassTest, OversizedAndFailedReceivesAreIgnored)
+{
+    std::string pad = "192.168.7.30,M,ID,";
+    std::string exactly100 = pad + std::string(100 - pad.size(), 'p');
+    std::string over100 = "192.168.7.31,M,ID," + std::string(100 - pad.size() + 1, 'p');
+    sn.on_send = [&](const sent_datagram&) {
+        if (sn.sent.size() == 1) {
+            sn.arrive(over100);
+            sn.arrive("", true);
+            sn.arrive(exactly100);
+        }
+    };
+    run();
+    ASSERT_EQ(strmodule_num, 1);
+    EXPECT_STREQ(strmodule[0].ip, "192.168.7.30");
+    EXPECT_EQ(sn.sent.size(), 1u);
+}
+
+TEST_F(SearchPassTest, AbandonedWaitEndsTheSearchAtOnce)
+{
+    sn.forced_waits = {WAIT_TIMEOUT, WAIT_ABANDONED};
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(sn.sent.size(), 2u);
+}
+
+TEST_F(SearchPassTest, SocketOpenFailuresAreReported)
+{
+    sn.open_fails_with = UDP_OPEN_BIND_FAILED;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(init_udp_socket(), 0);
+    sn.open_fails_with = UDP_OPEN_SOCKET_FAILED;
+    EXPECT_EQ(init_udp_socket(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "udp-b bind failed\nudp-b socket failed\n");
+}
+
+} // namespace

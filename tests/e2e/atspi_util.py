@@ -1,0 +1,65 @@
+"""atspi_util.py - starting the tool under AT-SPI and finding its widgets
+by the accessible ids the tool gives them."""
+import os
+import subprocess
+import time
+
+import pyatspi
+
+
+def start_tool(tool, workdir):
+    env = dict(os.environ, GTK_MODULES="gail:atk-bridge")
+    env.pop("NO_AT_BRIDGE", None)
+    log = open(os.path.join(workdir, "tool.out"), "w")
+    proc = subprocess.Popen([tool], cwd=workdir, env=env, stdout=log, stderr=subprocess.STDOUT)
+    return proc
+
+
+def wait_for(check, seconds=10.0, step=0.05):
+    end = time.time() + seconds
+    while time.time() < end:
+        value = check()
+        if value:
+            return value
+        time.sleep(step)
+    return None
+
+
+def application(name="kxd40-tool"):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in desktop:
+        if app is not None and app.name == name:
+            return app
+    return None
+
+
+def find_by_id(node, ident):
+    if node is None:
+        return None
+    try:
+        if node.accessibleId == ident:
+            return node
+    except Exception:
+        pass
+    for child in node:
+        found = find_by_id(child, ident)
+        if found is not None:
+            return found
+    return None
+
+
+def click(acc):
+    """A real pointer click in the middle of the widget."""
+    ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    subprocess.run(["xdotool", "mousemove", str(ext.x + ext.width // 2),
+                    str(ext.y + ext.height // 2), "click", "1"], check=True)
+
+
+def table_rows(acc):
+    table = acc.queryTable()
+    return [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)]
+            for r in range(table.nRows)]
+
+
+def screenshot(path):
+    subprocess.run(["import", "-window", "root", path], check=False)

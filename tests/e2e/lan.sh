@@ -1,0 +1,52 @@
+#!/bin/sh
+# lan.sh - runs an end-to-end scenario on a simulated LAN: two network
+# namespaces joined by a veth pair (198.51.100.0/24), the simulator with
+# three modules in one, and an X server, a session bus and the scenario in
+# the other. Needs root for the namespaces; exits 77 (skipped) without it.
+#
+# usage: lan.sh TOOL SIM SCENARIO.py WORKDIR
+set -u
+TOOL=$1 SIM=$2 SCENARIO=$3 WORK=$4
+
+if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1; then
+    echo "lan.sh: network namespaces need root; skipped"
+    exit 77
+fi
+
+rm -rf "$WORK"
+mkdir -p "$WORK/data"
+pc="kxe2e_pc_$$"
+mod="kxe2e_mod_$$"
+SIM_PID=""
+cleanup() {
+    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null
+    [ -n "$SIM_PID" ] && wait "$SIM_PID" 2>/dev/null
+    ip netns del "$pc" 2>/dev/null
+    ip netns del "$mod" 2>/dev/null
+}
+trap cleanup EXIT
+
+ip netns add "$pc" && ip netns add "$mod" || exit 1
+ip -n "$pc" link add va type veth peer name vb netns "$mod" || exit 1
+ip -n "$pc" addr add 198.51.100.1/24 broadcast 198.51.100.255 dev va
+for a in 10 11 12; do
+    ip -n "$mod" addr add "198.51.100.$a/24" broadcast 198.51.100.255 dev vb
+done
+for ns in "$pc" "$mod"; do ip -n "$ns" link set lo up; done
+ip -n "$pc" link set va up
+ip -n "$mod" link set vb up
+
+ip netns exec "$mod" "$SIM" --broadcast 198.51.100.255 --modules 3 --first 198.51.100.10 \
+    --log "$WORK/sim.log" > "$WORK/sim.out" 2>&1 &
+SIM_PID=$!
+i=0
+until grep -q "kxd40-sim: ready" "$WORK/sim.out" 2>/dev/null; do
+    i=$((i + 1))
+    [ $i -gt 100 ] && { echo "lan.sh: the simulator did not start"; cat "$WORK/sim.out"; exit 1; }
+    sleep 0.05
+done
+
+ip netns exec "$pc" xvfb-run -a -s "-screen 0 1024x768x24" \
+    dbus-run-session -- /usr/bin/python3 "$SCENARIO" "$TOOL" "$WORK" 2>&1 |
+    grep -v -e "Failed to set fd limit" -e "SpiRegistry daemon is running"
+exit "$(cat "$WORK/result" 2>/dev/null || echo 1)"

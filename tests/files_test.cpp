@@ -1,0 +1,133 @@
+/*
+ * files_test.cpp - the keyword file, the settings file and the order of
+ * the PC's own addresses.
+ */
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "discovery.h"
+#include "local_addr.h"
+#include "setting_file.h"
+
+namespace {
+
+/* Each case works in an empty directory of its own. */
+struct InTempDir : testing::Test {
+    std::string old_dir, dir;
+    void SetUp() override
+    {
+        char cwd[4096];
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        old_dir = cwd;
+        char tmpl[] = "/tmp/kxd40-files-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+        mkdir("data", 0755);
+    }
+    void TearDown() override
+    {
+        ASSERT_EQ(chdir(old_dir.c_str()), 0);
+        std::string cmd = "rm -rf '" + dir + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    static void write(const char* path, const std::string& bytes)
+    {
+        FILE* f = std::fopen(path, "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+};
+
+using KeywordFile = InTempDir;
+
+TEST_F(KeywordFile, MissingOrEmptyFileGivesTheDefault)
+{
+    char kw[100];
+    get_aswd(kw);
+    EXPECT_STREQ(kw, "KX-D40LOCATORPING");
+    write("data/aswd.txt", "");
+    get_aswd(kw);
+    EXPECT_STREQ(kw, "KX-D40LOCATORPING");
+}
+
+TEST_F(KeywordFile, FirstLineIsTakenWithItsLineFeed)
+{
+    char kw[100];
+    write("data/aswd.txt", "MYKEY");
+    get_aswd(kw);
+    EXPECT_STREQ(kw, "MYKEY");
+    write("data/aswd.txt", "MYKEY\nsecond line\n");
+    get_aswd(kw);
+    EXPECT_STREQ(kw, "MYKEY\n");
+}
+
+TEST_F(KeywordFile, ALongLineIsCutTo99Characters)
+{
+    char kw[100];
+    write("data/aswd.txt", std::string(150, 'k'));
+    get_aswd(kw);
+    EXPECT_EQ(std::string(kw), std::string(99, 'k'));
+}
+
+using SettingsFile = InTempDir;
+
+struct para_case {
+    const char* bytes;  /* nullptr: no file */
+    int flag;
+    const char* name;
+};
+
+TEST_F(SettingsFile, FlagAndNameCases)
+{
+    const para_case cases[] = {
+        {nullptr, 0, "set_file.txt"},
+        {"1 ", 1, "set_file.txt"},
+        {"1", 1, "set_file.txt"},
+        {"", 0, "set_file.txt"},
+        {"1 cmds.txt", 1, "cmds.txt"},
+        {"0 other.txt", 0, "other.txt"},
+        {"2 x", 0, "x"},
+        {"1xname", 1, "name"},
+    };
+    for (const para_case& c : cases) {
+        unlink("set_para.txt");
+        if (c.bytes != nullptr)
+            write("set_para.txt", c.bytes);
+        auto_setting = 7;
+        init_setting_para();
+        EXPECT_EQ(auto_setting, c.flag) << (c.bytes ? c.bytes : "(no file)");
+        EXPECT_STREQ(setting_file, c.name) << (c.bytes ? c.bytes : "(no file)");
+    }
+}
+
+TEST_F(SettingsFile, NameIsCutTo29Characters)
+{
+    write("set_para.txt", "1 " + std::string(40, 'n'));
+    init_setting_para();
+    EXPECT_EQ(std::string(setting_file), std::string(29, 'n'));
+}
+
+TEST(LocalAddresses, ResolverFirstThenInterfacesThenLoopbackWithoutDuplicates)
+{
+    auto got = order_local_addresses({"127.0.1.1", "192.0.2.5"},
+                                     {"127.0.0.1", "198.51.100.1", "192.0.2.5"});
+    std::vector<std::string> want = {"192.0.2.5", "198.51.100.1", "127.0.1.1", "127.0.0.1"};
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(order_local_addresses({}, {"127.0.0.1"}), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_TRUE(order_local_addresses({}, {}).empty());
+}
+
+TEST(LocalAddresses, InterfacesOfThePrivateNetworkAreLoopbackOnly)
+{
+    /* The test process runs in a network of its own with only lo up. */
+    EXPECT_EQ(interface_addresses(), std::vector<std::string>{"127.0.0.1"});
+}
+
+} // namespace

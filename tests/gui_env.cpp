@@ -1,0 +1,100 @@
+/*
+ * gui_env.cpp - GTK set-up for the window tests and widget lookups.
+ */
+#include "gui_env.h"
+
+#include <gtest/gtest.h>
+
+#include "netio.h"
+
+namespace {
+
+/* GTK starts once per test process, after the process has left the
+ * network, and only when tests are actually run. */
+class gtk_environment : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        int argc = 0;
+        ASSERT_TRUE(gtk_init_check(&argc, nullptr)) << "no X display";
+    }
+};
+
+const bool registered = (testing::AddGlobalTestEnvironment(new gtk_environment), true);
+
+struct find_state {
+    const std::string* id;
+    GtkWidget* found;
+};
+
+void find_in(GtkWidget* w, gpointer data)
+{
+    auto* st = static_cast<find_state*>(data);
+    if (st->found != nullptr)
+        return;
+    if (widget_id(w) == *st->id) {
+        st->found = w;
+        return;
+    }
+    if (GTK_IS_CONTAINER(w))
+        gtk_container_forall(GTK_CONTAINER(w), find_in, data);
+}
+
+} // namespace
+
+void pump_events()
+{
+    while (gtk_events_pending())
+        gtk_main_iteration();
+}
+
+void pump_for(int ms)
+{
+    long long end = monotonic_ms() + ms;
+    while (monotonic_ms() < end) {
+        pump_events();
+        g_usleep(5000);
+    }
+}
+
+bool fixed_position(GtkWidget* child, int* x, int* y)
+{
+    GtkWidget* parent = gtk_widget_get_parent(child);
+    if (parent == nullptr || !GTK_IS_FIXED(parent))
+        return false;
+    GValue vx = G_VALUE_INIT, vy = G_VALUE_INIT;
+    g_value_init(&vx, G_TYPE_INT);
+    g_value_init(&vy, G_TYPE_INT);
+    gtk_container_child_get_property(GTK_CONTAINER(parent), child, "x", &vx);
+    gtk_container_child_get_property(GTK_CONTAINER(parent), child, "y", &vy);
+    *x = g_value_get_int(&vx);
+    *y = g_value_get_int(&vy);
+    return true;
+}
+
+std::string widget_id(GtkWidget* w)
+{
+    const gchar* id = atk_object_get_accessible_id(gtk_widget_get_accessible(w));
+    return id != nullptr ? id : "";
+}
+
+GtkWidget* find_by_id(GtkWidget* root, const std::string& id)
+{
+    find_state st{&id, nullptr};
+    find_in(root, &st);
+    return st.found;
+}
+
+std::string widget_text(GtkWidget* w)
+{
+    if (GTK_IS_BUTTON(w))
+        return gtk_button_get_label(GTK_BUTTON(w)) ? gtk_button_get_label(GTK_BUTTON(w)) : "";
+    if (GTK_IS_LABEL(w))
+        return gtk_label_get_text(GTK_LABEL(w));
+    return "";
+}
+
+int unknown_glyphs(GtkWidget* label)
+{
+    return pango_layout_get_unknown_glyphs_count(gtk_label_get_layout(GTK_LABEL(label)));
+}

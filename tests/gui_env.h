@@ -1,0 +1,26 @@
+/*
+ * gui_env.h - helpers for tests that build real windows under Xvfb.
+ */
+#ifndef KX_TESTS_GUI_ENV_H
+#define KX_TESTS_GUI_ENV_H
+
+#include <gtk/gtk.h>
+#include <string>
+
+/* Handles every pending event. */
+void pump_events();
+/* Runs the main loop for about ms milliseconds. */
+void pump_for(int ms);
+
+/* Position of child inside its GtkFixed parent; false if it has none. */
+bool fixed_position(GtkWidget* child, int* x, int* y);
+/* The accessible id given to w, or "". */
+std::string widget_id(GtkWidget* w);
+/* First widget below root (root included) whose accessible id is id. */
+GtkWidget* find_by_id(GtkWidget* root, const std::string& id);
+/* Text of a label, or of a button's label child. */
+std::string widget_text(GtkWidget* w);
+/* Glyphs the fonts could not draw in a label's layout. */
+int unknown_glyphs(GtkWidget* label);
+
+#endif

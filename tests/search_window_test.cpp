@@ -1,0 +1,269 @@
+/*
+ * search_window_test.cpp - the search window under Xvfb: its layout, the
+ * search behind "搜索" against the simulator, and the rules for clicks
+ * while a search waits.
+ */
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "discovery.h"
+#include "gui_env.h"
+#include "main.h"
+#include "module.h"
+#include "sim_runner.h"
+#include "wait.h"
+
+namespace {
+
+struct SearchWindow : testing::Test {
+    void SetUp() override
+    {
+        strmodule_num = 0;
+        row_selected = 0;
+        bfirst_show = 0;
+        install_window_waits();
+        build_search_window();
+        gtk_widget_show_all(search_window);
+        pump_events();
+    }
+    void TearDown() override
+    {
+        if (search_window != nullptr)
+            gtk_widget_destroy(search_window);
+        pump_events();
+        if (u_socket != 0)
+            net().close_udp(u_socket);
+        u_socket = udpsocket = 0;
+    }
+    GtkWidget* button(const char* word) { return find_by_id(search_window, word); }
+    std::string cell(int row, int col)
+    {
+        gchar* text = nullptr;
+        gtk_clist_get_text(GTK_CLIST(clist_main), row, col, &text);
+        return text != nullptr ? text : "";
+    }
+    int rows() { return GTK_CLIST(clist_main)->rows; }
+    void choose_loopback()
+    {
+        GtkTreeModel* m = gtk_combo_box_get_model(GTK_COMBO_BOX(combo_ip));
+        GtkTreeIter it;
+        int i = 0;
+        for (bool ok = gtk_tree_model_get_iter_first(m, &it); ok; ok = gtk_tree_model_iter_next(m, &it), ++i) {
+            gchar* t = nullptr;
+            gtk_tree_model_get(m, &it, 0, &t, -1);
+            bool lo = std::string(t) == "127.0.0.1";
+            g_free(t);
+            if (lo) {
+                gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), i);
+                return;
+            }
+        }
+        FAIL() << "127.0.0.1 is not offered";
+    }
+};
+
+TEST_F(SearchWindow, LayoutAndIds)
+{
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(search_window)), "KX-D40 搜索工具V1.0");
+    int w = 0, h = 0;
+    gtk_widget_get_size_request(search_window, &w, &h);
+    EXPECT_EQ(w, 280);
+    EXPECT_EQ(h, 420);
+
+    struct expect_place {
+        const char* id;
+        int x, y, w, h;
+    };
+    for (const expect_place& e : {expect_place{"combo_ip", 70, 221, 110, 23},
+                                  expect_place{"Search", 190, 220, 50, 25},
+                                  expect_place{"Setting", 10, 10, 100, 25},
+                                  expect_place{"entry_file", 70, 52, 160, 22},
+                                  expect_place{"Upload", 10, 85, 100, 25}}) {
+        GtkWidget* wd = find_by_id(search_window, e.id);
+        ASSERT_NE(wd, nullptr) << e.id;
+        int x = -1, y = -1;
+        ASSERT_TRUE(fixed_position(wd, &x, &y)) << e.id;
+        EXPECT_EQ(x, e.x) << e.id;
+        EXPECT_EQ(y, e.y) << e.id;
+        gtk_widget_get_size_request(wd, &w, &h);
+        EXPECT_EQ(w, e.w) << e.id;
+        EXPECT_EQ(h, e.h) << e.id;
+    }
+    EXPECT_EQ(widget_text(button("Search")), "搜索");
+    EXPECT_EQ(widget_text(button("Setting")), "模块设置");
+    EXPECT_EQ(widget_text(button("Upload")), "升级");
+    EXPECT_STREQ(gtk_frame_get_label(GTK_FRAME(frame_op)), "操作");
+    EXPECT_EQ(find_by_id(search_window, "clist_main"), clist_main);
+    EXPECT_EQ(find_by_id(search_window, "label_up"), label_up);
+    EXPECT_EQ(find_by_id(search_window, "frame_op"), frame_op);
+
+    EXPECT_EQ(GTK_CLIST(clist_main)->columns, 3);
+    EXPECT_EQ(GTK_CLIST(clist_main)->column[0].width, 10);
+    EXPECT_EQ(GTK_CLIST(clist_main)->column[1].width, 100);
+    EXPECT_EQ(GTK_CLIST(clist_main)->column[2].width, 80);
+    EXPECT_EQ(rows(), 0);
+    EXPECT_FALSE(gtk_widget_get_sensitive(frame_op));
+    EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(entry_file)), 15);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_up)), "");
+}
+
+TEST_F(SearchWindow, ChineseTextsHaveGlyphs)
+{
+    for (const char* word : {"Search", "Setting", "Upload"}) {
+        GtkWidget* label = gtk_bin_get_child(GTK_BIN(button(word)));
+        EXPECT_EQ(unknown_glyphs(label), 0) << word;
+    }
+    EXPECT_EQ(unknown_glyphs(gtk_frame_get_label_widget(GTK_FRAME(frame_op))), 0);
+}
+
+TEST_F(SearchWindow, LocalAddressesWithoutDuplicatesFirstActive)
+{
+    GtkTreeModel* m = gtk_combo_box_get_model(GTK_COMBO_BOX(combo_ip));
+    std::vector<std::string> items;
+    GtkTreeIter it;
+    for (bool ok = gtk_tree_model_get_iter_first(m, &it); ok; ok = gtk_tree_model_iter_next(m, &it)) {
+        gchar* t = nullptr;
+        gtk_tree_model_get(m, &it, 0, &t, -1);
+        items.push_back(t);
+        g_free(t);
+    }
+    ASSERT_FALSE(items.empty());
+    EXPECT_NE(std::find(items.begin(), items.end(), "127.0.0.1"), items.end());
+    auto sorted = items;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end()) << "no address twice";
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo_ip)), 0);
+}
+
+TEST_F(SearchWindow, SearchListsThreeModulesAndSelectionEnablesOperations)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--modules", "3", "--first", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    choose_loopback();
+    gtk_button_clicked(GTK_BUTTON(button("Search")));
+    ASSERT_EQ(rows(), 3);
+    std::vector<std::string> ips;
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(cell(r, 0), "");
+        ips.push_back(cell(r, 1));
+        EXPECT_EQ(cell(r, 2), strmodule[r].id);
+        EXPECT_NE(cell(r, 2), strmodule[r].mac) << "the MAC is never shown";
+    }
+    std::sort(ips.begin(), ips.end());
+    EXPECT_EQ(ips, (std::vector<std::string>{"127.0.0.2", "127.0.0.3", "127.0.0.4"}));
+
+    gtk_clist_select_row(GTK_CLIST(clist_main), 2, 0);
+    EXPECT_EQ(row_selected, 2);
+    EXPECT_TRUE(gtk_widget_get_sensitive(frame_op));
+
+    gtk_button_clicked(GTK_BUTTON(button("Setting")));
+    EXPECT_STREQ(module_ip, strmodule[2].ip);
+    EXPECT_STREQ(module_mac, strmodule[2].mac);
+    EXPECT_STREQ(module_aswd, "KX-D40LOCATORPING");
+}
+
+gboolean click_during_wait(gpointer data)
+{
+    auto* words = static_cast<std::vector<const char*>*>(data);
+    for (const char* w : *words)
+        gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, w)));
+    return FALSE;
+}
+
+TEST_F(SearchWindow, ClicksDuringASearchHaveNoEffect)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--latency", "300", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    choose_loopback();
+    strmodule_num = 1;  /* a module from an earlier search, selectable */
+    row_selected = 0;
+    std::vector<const char*> words = {"Search", "Setting", "Upload"};
+    module_ip[0] = '\0';
+    g_timeout_add(100, click_during_wait, &words);
+    gtk_button_clicked(GTK_BUTTON(button("Search")));
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(sim.received().size(), 1u) << "the second Search must not send";
+    EXPECT_STREQ(module_ip, "") << "Setting must not copy while the search waits";
+}
+
+gboolean close_search_window(gpointer data)
+{
+    *static_cast<long long*>(data) = monotonic_ms();
+    gtk_widget_destroy(search_window);
+    return FALSE;
+}
+
+gboolean start_search(gpointer)
+{
+    gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, "Search")));
+    return FALSE;
+}
+
+TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--silent", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    choose_loopback();
+    long long closed_at = 0;
+    g_idle_add(start_search, nullptr);
+    g_timeout_add(1500, close_search_window, &closed_at);
+    gtk_main();
+    long long ended = monotonic_ms();
+    ASSERT_NE(closed_at, 0);
+    EXPECT_LT(ended - closed_at, 1000);
+    EXPECT_EQ(search_window, nullptr);
+    EXPECT_EQ(clist_main, nullptr);
+    EXPECT_EQ(sim.received().size(), 2u) << "no keyword after the close";
+}
+
+TEST_F(SearchWindow, NoLocalAddressSendsNothing)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    strmodule_num = 1;
+    show_list_data(clist_main);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), -1);
+    testing::internal::CaptureStdout();
+    gtk_button_clicked(GTK_BUTTON(button("Search")));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No local address to search from\n");
+    EXPECT_EQ(rows(), 0);
+    EXPECT_EQ(strmodule_num, 0);
+    pump_for(200);
+    EXPECT_TRUE(sim.received().empty());
+}
+
+TEST_F(SearchWindow, RememberedRowBeyondTheTableSelectsNothing)
+{
+    strmodule_num = 1;
+    row_selected = 1;
+    module_ip[0] = '\0';
+    gtk_entry_set_text(GTK_ENTRY(entry_file), "fw.bin");
+    testing::internal::CaptureStdout();
+    gtk_button_clicked(GTK_BUTTON(button("Setting")));
+    gtk_button_clicked(GTK_BUTTON(button("Upload")));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No module selected\nNo module selected\n");
+    EXPECT_STREQ(module_ip, "");
+}
+
+TEST_F(SearchWindow, FirstExposeShowsTheTable)
+{
+    gtk_widget_destroy(search_window);
+    pump_events();
+    strmodule_num = 1;
+    std::snprintf(strmodule[0].ip, sizeof strmodule[0].ip, "10.0.0.9");
+    std::snprintf(strmodule[0].id, sizeof strmodule[0].id, "ID9");
+    bfirst_show = 0;
+    build_search_window();
+    EXPECT_EQ(rows(), 0);
+    gtk_widget_show_all(search_window);
+    pump_for(300);
+    EXPECT_EQ(bfirst_show, 1);
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(cell(0, 1), "10.0.0.9");
+    EXPECT_EQ(cell(0, 2), "ID9");
+}
+
+} // namespace

@@ -1,0 +1,194 @@
+/*
+ * sim_socket_test.cpp - the real kxd40-sim program on loopback sockets.
+ *
+ * The test main has already moved this process into a private network with
+ * only loopback up, and the simulator child inherits it, so 127.0.0.255
+ * can stand in for a broadcast address and nothing leaves the machine.
+ */
+#include <gtest/gtest.h>
+
+#include "sim_runner.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <poll.h>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const std::string keyword = "KX-D40LOCATORPING";
+
+std::string hex(const std::string& data)
+{
+    std::string out;
+    for (unsigned char c : data) {
+        out += "0123456789abcdef"[c >> 4];
+        out += "0123456789abcdef"[c & 15];
+    }
+    return out;
+}
+
+sockaddr_in address(const std::string& ip)
+{
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(48899);
+    inet_pton(AF_INET, ip.c_str(), &sa.sin_addr);
+    return sa;
+}
+
+/* The tool's side: a socket on 127.0.0.1:48899 like the tool's own. */
+class tool_socket {
+public:
+    tool_socket() : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+    {
+        int on = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        sockaddr_in sa = address("127.0.0.1");
+        bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    }
+    ~tool_socket() { close(fd_); }
+    bool bound() const { return bound_; }
+
+    void send(const std::string& ip, const std::string& data)
+    {
+        sockaddr_in sa = address(ip);
+        EXPECT_EQ(sendto(fd_, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa),
+                  static_cast<ssize_t>(data.size()));
+    }
+
+    /* One datagram, and the address it came from; empty after 5 s. */
+    std::string receive(std::string* from_ip = nullptr)
+    {
+        pollfd p{fd_, POLLIN, 0};
+        char buf[2048];
+        sockaddr_in sa{};
+        socklen_t len = sizeof sa;
+        ssize_t n = poll(&p, 1, 5000) > 0
+                        ? recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&sa), &len)
+                        : -1;
+        if (from_ip != nullptr)
+            *from_ip = inet_ntoa(sa.sin_addr);
+        return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+    }
+
+    std::string ask(const std::string& ip, const std::string& data)
+    {
+        send(ip, data);
+        std::string from, reply = receive(&from);
+        EXPECT_EQ(from, ip) << data;
+        return reply;
+    }
+
+private:
+    int fd_;
+    bool bound_ = false;
+};
+
+/* The log lines without their time field, once at least count are there. */
+std::vector<std::string> log_lines(const temp_file& log, size_t count)
+{
+    std::vector<std::string> lines;
+    for (int tries = 0; tries < 100 && lines.size() < count; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        lines.clear();
+        std::istringstream in(log.text());
+        std::string seq, t, rest;
+        while (in >> seq >> t && std::getline(in, rest)) {
+            EXPECT_EQ(t.find_first_not_of("0123456789"), std::string::npos) << t;
+            lines.push_back(seq + rest);
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST(SimProgram, BroadcastFindsAllModulesThenOneLinksAndAnswers)
+{
+    temp_file log;
+    tool_socket tool;
+    ASSERT_TRUE(tool.bound());
+    sim_child sim({"--log", log.path, "--broadcast", "127.0.0.255", "--modules", "3", "--first",
+                   "127.0.0.2"});
+    ASSERT_TRUE(sim.wait_for("kxd40-sim: ready\n"));
+
+    tool.send("127.0.0.255", keyword);
+    std::set<std::string> answers;
+    for (int i = 0; i < 3; ++i) {
+        std::string from, data = tool.receive(&from);
+        EXPECT_EQ(data.substr(0, data.find(',')), from) << "answered from its own address";
+        answers.insert(data);
+    }
+    EXPECT_EQ(answers, (std::set<std::string>{"127.0.0.2,ACCF23000002,KXD40-0002",
+                                              "127.0.0.3,ACCF23000003,KXD40-0003",
+                                              "127.0.0.4,ACCF23000004,KXD40-0004"}));
+    EXPECT_EQ(tool.ask("127.0.0.3", keyword), "127.0.0.3,ACCF23000003,KXD40-0003");
+    tool.send("127.0.0.3", "+ok");
+    EXPECT_EQ(tool.ask("127.0.0.3", "AT+WMODE=STA\n"), "+ok\r\n\r\n");
+    EXPECT_EQ(tool.ask("127.0.0.3", "AT+WMODE\n"), "+ok=STA\r\n\r\n");
+
+    const std::string from = " 127.0.0.1:48899 ";
+    EXPECT_EQ(log_lines(log, 5),
+              (std::vector<std::string>{
+                  "1 bcast" + from + "17 " + hex(keyword) + " ok",
+                  "2 127.0.0.3" + from + "17 " + hex(keyword) + " ok",
+                  "3 127.0.0.3" + from + "3 2b6f6b ok",
+                  "4 127.0.0.3" + from + "13 " + hex("AT+WMODE=STA\n") + " ok",
+                  "5 127.0.0.3" + from + "9 " + hex("AT+WMODE\n") + " ok",
+              }));
+    EXPECT_EQ(sim.stop(), 0) << "SIGTERM ends it cleanly";
+    EXPECT_EQ(sim.output(), "kxd40-sim: ready\n");
+}
+
+TEST(SimProgram, ServesInSendingOrderAndSlowModulesHoldUpNoOne)
+{
+    tool_socket tool;
+    ASSERT_TRUE(tool.bound());
+    sim_child sim({"--broadcast", "127.0.0.255", "--module", "127.0.0.2", "--latency", "1500",
+                   "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.wait_for("kxd40-sim: ready\n"));
+    // Three sockets hold one datagram each when the simulator wakes up; the
+    // broadcast keyword must still come before the "+ok" sent after it.
+    sim.pause();
+    tool.send("127.0.0.255", keyword);
+    tool.send("127.0.0.2", "+ok");
+    tool.send("127.0.0.2", "AT+VER\n");
+    sim.resume();
+    std::string from;
+    EXPECT_EQ(tool.receive(&from), "127.0.0.2,ACCF23000002,KXD40-0002");
+    EXPECT_EQ(tool.receive(&from), "+ok=V1.0.8\r\n\r\n") << "the keyword came first";
+    EXPECT_EQ(tool.receive(&from), "127.0.0.3,ACCF23000003,KXD40-0003");
+    EXPECT_EQ(from, "127.0.0.3") << "the slow module answers last";
+}
+
+TEST(SimProgram, FirmwareImageIsWrittenAndReported)
+{
+    temp_file image;
+    tool_socket tool;
+    ASSERT_TRUE(tool.bound());
+    sim_child sim({"--firmware", image.path, "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.wait_for("kxd40-sim: ready\n"));
+    tool.ask("127.0.0.2", keyword);
+    tool.send("127.0.0.2", "+ok");
+    ASSERT_EQ(tool.ask("127.0.0.2", "AT+FWUPDAT\n"), "+ok\r\n\r\n");
+    std::string sent;
+    for (size_t size : {4096, 4096, 1000}) {
+        sent += std::string(size, static_cast<char>(0xf0 + sent.size() / 4096));
+        tool.send("127.0.0.2", sent.substr(sent.size() - size));
+    }
+    ASSERT_TRUE(sim.wait_for("kxd40-sim: 127.0.0.2 firmware 9192 bytes\n")) << sim.output();
+    EXPECT_EQ(image.text(), sent);
+}
+
+TEST(SimProgram, BindFailureExitsWithStatusOne)
+{
+    // No interface in this private network has 192.0.2.1.
+    sim_child sim({"--module", "127.0.0.2", "--module", "192.0.2.1"});
+    EXPECT_FALSE(sim.wait_for("kxd40-sim: ready"));
+    EXPECT_EQ(sim.reap(), 1);
+}
