@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "discovery.h"
+#include "lang.h"
 #include "local_addr.h"
 #include "module.h"
 #include "netio.h"
@@ -19,6 +20,7 @@
 #include "ui_util.h"
 #include "uthread.h"
 #include "wait.h"
+#include "window.h"
 
 GtkWidget* search_window = nullptr;
 GtkWidget* clist_main = nullptr;
@@ -87,6 +89,16 @@ bool choose_selected_module()
     return true;
 }
 
+void setting_clicked()
+{
+    if (!choose_selected_module())
+        return;
+    /* One settings window at a time stands over the widget globals. */
+    if (window != nullptr)
+        gtk_widget_destroy(window);
+    init_window();
+}
+
 void upload_clicked()
 {
     if (!choose_selected_module() || entry_file == nullptr)
@@ -99,10 +111,7 @@ void upload_clicked()
 
 } // namespace
 
-char* _lang(const char* c)
-{
-    return g_convert(c, -1, "UTF-8", "GB18030", nullptr, nullptr, nullptr);
-}
+char* _lang(const char* c) { return _(c); }
 
 void set_list_width(GtkWidget* list)
 {
@@ -169,7 +178,7 @@ void main_button_clicked(GtkWidget*, gpointer data)
     if (std::strcmp(word, "Search") == 0)
         u_thread();
     else if (std::strcmp(word, "Setting") == 0)
-        choose_selected_module();
+        setting_clicked();
     else if (std::strcmp(word, "Upload") == 0)
         upload_clicked();
 }

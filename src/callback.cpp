@@ -1,0 +1,99 @@
+/*
+ * callback.cpp - signal dispatch by widget name.
+ *
+ * Each dispatcher looks the name up in its table and runs the handler of
+ * the first exact match. The tables list every name the window gives out;
+ * a name whose handler is not there does nothing.
+ */
+#include "callback.h"
+
+#include <cstring>
+
+#include "wait.h"
+
+int started = 0;
+int notebook_page_now = 0;
+void (*dispatch_trace)(const char*, const char*) = nullptr;
+
+namespace {
+
+struct named_handler {
+    const char* name;
+    void (*run)();
+};
+
+const named_handler combo_handlers[] = {
+    {"modcom_baudrate", nullptr}, {"modcom_data", nullptr},      {"modcom_parity", nullptr},
+    {"modcom_stop", nullptr},     {"modcom_frame", nullptr},     {"modnet_mode", nullptr},
+    {"modnet_prot", nullptr},     {"modap_wifimode", nullptr},   {"modap_wifichannel", nullptr},
+    {"modap_wifiauth", nullptr},  {"modap_wifiencry", nullptr},  {"modap_dhcp", nullptr},
+    {"modsta_wifiauth", nullptr}, {"modsta_wifiencry", nullptr},
+};
+
+const named_handler button_handlers[] = {
+    {"restart_button", nullptr},      {"reload_button", nullptr},
+    {"mana_confirm_button", nullptr}, {"mana_cancel_button", nullptr},
+    {"comm_confirm_button", nullptr}, {"comm_cancel_button", nullptr},
+    {"ap_confirm_button", nullptr},   {"ap_cancel_button", nullptr},
+    {"sta_confirm_button", nullptr},  {"sta_cancel_button", nullptr},
+    {"setting_read_button", nullptr}, {"setting_save_button", nullptr},
+    {"auto_setting_button", nullptr}, {"setting_down_button", nullptr},
+};
+
+const named_handler radio_handlers[] = {
+    {"AP_Mode", nullptr}, {"STA_Mode", nullptr},    {"TH_Mode", nullptr},
+    {"AG_Mode", nullptr}, {"modsta_dhcp", nullptr}, {"modsta_static", nullptr},
+};
+
+const named_handler entry_handlers[] = {
+    {"user", nullptr},       {"pwd", nullptr},        {"aft", nullptr},
+    {"afl", nullptr},        {"netp_port", nullptr},  {"netp_ip", nullptr},
+    {"netp_tcpto", nullptr}, {"netp_maxsk", nullptr}, {"ap_ssid", nullptr},
+    {"ap_key", nullptr},     {"lan_ip", nullptr},     {"lan_mask", nullptr},
+    {"lan_gw", nullptr},     {"wan_ip", nullptr},     {"wan_mask", nullptr},
+    {"wan_gw", nullptr},     {"sta_ssid", nullptr},   {"sta_key", nullptr},
+};
+
+template <size_t N>
+void dispatch(const char* dispatcher, const named_handler (&table)[N], gpointer data)
+{
+    const char* name = static_cast<const char*>(data);
+    if (name == nullptr)
+        return;
+    if (dispatch_trace != nullptr)
+        dispatch_trace(dispatcher, name);
+    /* While a datagram wait runs, no other action may start. */
+    if (action_blocked())
+        return;
+    for (const named_handler& h : table) {
+        if (std::strcmp(h.name, name) == 0) {
+            if (h.run != nullptr)
+                h.run();
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void combo_selected(GtkWidget*, gpointer data) { dispatch("combo_selected", combo_handlers, data); }
+
+void button_clicked(GtkWidget*, gpointer data) { dispatch("button_clicked", button_handlers, data); }
+
+void radio_changed(GtkWidget*, gpointer data) { dispatch("radio_changed", radio_handlers, data); }
+
+gboolean entry_focus_out(GtkWidget*, GdkEventFocus*, gpointer data)
+{
+    dispatch("entry_focus_out", entry_handlers, data);
+    return FALSE;
+}
+
+void notebook_switch_page(GtkNotebook*, GtkNotebookPage*, gint page_num, gpointer)
+{
+    static const char* const page_names[] = {"0", "1", "2", "3"};
+    if (dispatch_trace != nullptr)
+        dispatch_trace("notebook_switch_page", page_num >= 0 && page_num < 4 ? page_names[page_num] : "?");
+    if (started == 0)
+        return;
+    notebook_page_now = page_num;
+}

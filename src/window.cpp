@@ -1,0 +1,187 @@
+/*
+ * window.cpp - the settings window: its skeleton, the left column with the
+ * module's identity, the connection lamp and the setting-management frame,
+ * and the logo strip.
+ */
+#include "window.h"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "enums.h"
+#include "lang.h"
+#include "module.h"
+#include "setting_file.h"
+#include "strutil.h"
+#include "ui_util.h"
+#include "window_build.h"
+
+GtkWidget* window = nullptr;
+GtkWidget* frame_module = nullptr;
+GtkWidget* draw_net_connect = nullptr;
+GtkWidget* label_net_conn = nullptr;
+GtkWidget* button_setting_read = nullptr;
+GtkWidget* button_setting_save = nullptr;
+GtkWidget* label_setting_file = nullptr;
+GtkWidget* entry_setting_file = nullptr;
+GtkWidget* check_setting_auto = nullptr;
+GtkWidget* button_setting_down = nullptr;
+int color = BLANK;
+
+namespace {
+
+std::vector<GtkWidget**> window_globals;
+
+void on_window_destroy(GtkWidget*, gpointer)
+{
+    /* The widgets are gone: nothing may reach them through a global. */
+    for (GtkWidget** g : window_globals)
+        *g = nullptr;
+    window_globals.clear();
+}
+
+/* An ASCII label formatted with one value, passed through _ like every
+ * other label text. */
+GtkWidget* identity_label(const char* format, const char* value, font_kind font)
+{
+    char text[64];
+    format_text(text, sizeof text, format, value);
+    GtkWidget* l = new_text_label(text, font);
+    return l;
+}
+
+void set_PC_net_frame(GtkWidget* frame)
+{
+    GtkWidget* fixed = add_fixed(frame);
+    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module IP: %s", module_ip, font_kind::normal), 5, 21);
+    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module MAC: %s", module_mac, font_kind::normal), 5, 51);
+    GtkWidget* id = identity_label("Module ID: %s", module_id, font_kind::semibold);
+    GdkColor red = {0, 0xFFFF, 0, 0};
+    gtk_widget_modify_fg(id, GTK_STATE_NORMAL, &red);
+    gtk_fixed_put(GTK_FIXED(fixed), id, 5, 81);
+
+    draw_net_connect = gtk_drawing_area_new();
+    gtk_widget_set_size_request(draw_net_connect, 30, 30);
+    g_signal_connect(draw_net_connect, "expose_event", G_CALLBACK(draw_expose_event), nullptr);
+    set_widget_id(draw_net_connect, "draw_net_connect");
+    register_window_global(&draw_net_connect);
+    gtk_fixed_put(GTK_FIXED(fixed), draw_net_connect, 10, 150);
+
+    label_net_conn = new_text_label(text_net_conn1, font_kind::semibold);
+    set_widget_id(label_net_conn, "label_net_conn");
+    register_window_global(&label_net_conn);
+    gtk_fixed_put(GTK_FIXED(fixed), label_net_conn, 50, 158);
+}
+
+void set_Setting_frame(GtkWidget* frame)
+{
+    const widget_spec w[] = {
+        button_at(WG(button_setting_read), text_button_read, 10, 10, 70, 28, "setting_read_button")
+            .with(WF_INSENSITIVE),
+        button_at(WG(button_setting_save), text_button_save, 100, 10, 70, 28, "setting_save_button")
+            .with(WF_INSENSITIVE),
+        label_at(WG(label_setting_file), text_cmd_filename, 10, 53),
+        entry_at(WG(entry_setting_file), 70, 50, 100, 22, 15, nullptr).starting_with(setting_file),
+        check_at(WG(check_setting_auto), text_auto_config, 10, 77, "auto_setting_button")
+            .with(auto_setting == 1 ? WF_ACTIVE : 0u),
+        button_at(WG(button_setting_down), text_button_file_config, 15, 100, 140, 28, "setting_down_button")
+            .with(WF_INSENSITIVE),
+    };
+    place_widgets(add_fixed(frame), w);
+}
+
+void set_PC_frame(GtkWidget* body)
+{
+    GtkWidget* column = new_etched_frame(nullptr, 200, 400);
+    gtk_table_attach_defaults(GTK_TABLE(body), column, 0, 1, 0, 1);
+    const subframe_spec f[] = {
+        {text_frame_pcnet, 3, 8, 190, 220, set_PC_net_frame},
+        {text_frame_config, 3, 242, 190, 150, set_Setting_frame},
+    };
+    place_subframes(add_fixed(column), f);
+}
+
+} // namespace
+
+void register_window_global(GtkWidget** global) { window_globals.push_back(global); }
+
+void init_window()
+{
+    std::puts("init_window: 1");
+    window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    register_window_global(&window);
+    gchar_ptr title(_(text_title));
+    gtk_window_set_title(GTK_WINDOW(window), title.text());
+    gtk_container_set_border_width(GTK_CONTAINER(window), 10);
+    g_signal_connect(window, "destroy", G_CALLBACK(on_window_destroy), nullptr);
+    set_widget_id(window, "window");
+
+    GtkWidget* table = gtk_table_new(6, 1, TRUE);
+    gtk_container_add(GTK_CONTAINER(window), table);
+
+    GtkWidget* logo_frame = gtk_frame_new(nullptr);
+    gtk_table_attach_defaults(GTK_TABLE(table), logo_frame, 0, 1, 0, 1);
+    GtkWidget* logo = gtk_drawing_area_new();
+    g_signal_connect(logo, "expose_event", G_CALLBACK(draw_logo_expose_event), nullptr);
+    set_widget_id(logo, "draw_logo");
+    gtk_container_add(GTK_CONTAINER(logo_frame), logo);
+
+    GtkWidget* body = gtk_table_new(1, 4, TRUE);
+    gtk_table_attach_defaults(GTK_TABLE(table), body, 0, 1, 1, 6);
+    set_PC_frame(body);
+    set_MOD_frame(body);
+
+    color = BLANK;
+    gtk_widget_show_all(window);
+}
+
+void set_lamp(int cl)
+{
+    color = cl;
+    if (draw_net_connect != nullptr)
+        gtk_widget_queue_draw(draw_net_connect);
+}
+
+gboolean draw_logo_expose_event(GtkWidget* widget, GdkEventExpose*, gpointer)
+{
+    cairo_t* cr = gdk_cairo_create(gtk_widget_get_window(widget));
+    show_pictures(cr);
+    cairo_destroy(cr);
+    return FALSE;
+}
+
+gboolean draw_expose_event(GtkWidget* widget, GdkEventExpose*, gpointer)
+{
+    cairo_t* cr = gdk_cairo_create(gtk_widget_get_window(widget));
+    GtkAllocation a;
+    gtk_widget_get_allocation(widget, &a);
+    show_pictures_draw(cr, a.width, a.height);
+    cairo_destroy(cr);
+    return FALSE;
+}
+
+void show_pictures(cairo_t* cr)
+{
+    /* Read on every expose, so a new logo shows without a restart. */
+    cairo_surface_t* image = cairo_image_surface_create_from_png("pic");
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        cairo_save(cr);
+        cairo_set_source_surface(cr, image, 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
+    cairo_surface_destroy(image);
+}
+
+void show_pictures_draw(cairo_t* cr, int, int)
+{
+    struct rgb {
+        double r, g, b;
+    };
+    static const rgb lamp[] = {{0.5, 0.5, 0.5}, {0, 1, 0}, {1, 0, 0}, {1, 1, 0}};
+    rgb c = color >= BLANK && color <= YELLOW ? lamp[color] : rgb{1, 0, 0};
+    cairo_set_source_rgb(cr, c.r, c.g, c.b);
+    cairo_arc(cr, 20, 13, 10, 0, 2 * M_PI);
+    cairo_fill(cr);
+}
