@@ -98,3 +98,29 @@ int unknown_glyphs(GtkWidget* label)
 {
     return pango_layout_get_unknown_glyphs_count(gtk_label_get_layout(GTK_LABEL(label)));
 }
+
+void expect_placed(GtkWidget* w, const std::string& what, int x, int y, int width, int height)
+{
+    ASSERT_NE(w, nullptr) << what;
+    int px = -1, py = -1, rw = 0, rh = 0;
+    ASSERT_TRUE(fixed_position(w, &px, &py)) << what;
+    EXPECT_EQ(px, x) << what;
+    EXPECT_EQ(py, y) << what;
+    gtk_widget_get_size_request(w, &rw, &rh);
+    EXPECT_EQ(rw, width) << what;
+    EXPECT_EQ(rh, height) << what;
+}
+
+std::vector<std::string> combo_items(GtkWidget* combo)
+{
+    std::vector<std::string> items;
+    GtkTreeModel* m = gtk_combo_box_get_model(GTK_COMBO_BOX(combo));
+    GtkTreeIter it;
+    for (bool ok = gtk_tree_model_get_iter_first(m, &it); ok; ok = gtk_tree_model_iter_next(m, &it)) {
+        gchar* t = nullptr;
+        gtk_tree_model_get(m, &it, 0, &t, -1);
+        items.push_back(t != nullptr ? t : "");
+        g_free(t);
+    }
+    return items;
+}

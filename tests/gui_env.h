@@ -6,6 +6,7 @@
 
 #include <gtk/gtk.h>
 #include <string>
+#include <vector>
 
 /* Handles every pending event. */
 void pump_events();
@@ -14,6 +15,10 @@ void pump_for(int ms);
 
 /* Position of child inside its GtkFixed parent; false if it has none. */
 bool fixed_position(GtkWidget* child, int* x, int* y);
+/* Checks w's position in its GtkFixed and its size request (-1: none). */
+void expect_placed(GtkWidget* w, const std::string& what, int x, int y, int width, int height);
+/* The texts of a text combo box's items, in order. */
+std::vector<std::string> combo_items(GtkWidget* combo);
 /* The accessible id given to w, or "". */
 std::string widget_id(GtkWidget* w);
 /* First widget below root (root included) whose accessible id is id. */

@@ -48,20 +48,10 @@ struct SearchWindow : testing::Test {
     int rows() { return GTK_CLIST(clist_main)->rows; }
     void choose_loopback()
     {
-        GtkTreeModel* m = gtk_combo_box_get_model(GTK_COMBO_BOX(combo_ip));
-        GtkTreeIter it;
-        int i = 0;
-        for (bool ok = gtk_tree_model_get_iter_first(m, &it); ok; ok = gtk_tree_model_iter_next(m, &it), ++i) {
-            gchar* t = nullptr;
-            gtk_tree_model_get(m, &it, 0, &t, -1);
-            bool lo = std::string(t) == "127.0.0.1";
-            g_free(t);
-            if (lo) {
-                gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), i);
-                return;
-            }
-        }
-        FAIL() << "127.0.0.1 is not offered";
+        std::vector<std::string> items = combo_items(combo_ip);
+        auto lo = std::find(items.begin(), items.end(), "127.0.0.1");
+        ASSERT_NE(lo, items.end()) << "127.0.0.1 is not offered";
+        gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), static_cast<int>(lo - items.begin()));
     }
 };
 
@@ -82,15 +72,7 @@ TEST_F(SearchWindow, LayoutAndIds)
                                   expect_place{"Setting", 10, 10, 100, 25},
                                   expect_place{"entry_file", 70, 52, 160, 22},
                                   expect_place{"Upload", 10, 85, 100, 25}}) {
-        GtkWidget* wd = find_by_id(search_window, e.id);
-        ASSERT_NE(wd, nullptr) << e.id;
-        int x = -1, y = -1;
-        ASSERT_TRUE(fixed_position(wd, &x, &y)) << e.id;
-        EXPECT_EQ(x, e.x) << e.id;
-        EXPECT_EQ(y, e.y) << e.id;
-        gtk_widget_get_size_request(wd, &w, &h);
-        EXPECT_EQ(w, e.w) << e.id;
-        EXPECT_EQ(h, e.h) << e.id;
+        expect_placed(find_by_id(search_window, e.id), e.id, e.x, e.y, e.w, e.h);
     }
     EXPECT_EQ(widget_text(button("Search")), "搜索");
     EXPECT_EQ(widget_text(button("Setting")), "模块设置");
@@ -121,15 +103,7 @@ TEST_F(SearchWindow, ChineseTextsHaveGlyphs)
 
 TEST_F(SearchWindow, LocalAddressesWithoutDuplicatesFirstActive)
 {
-    GtkTreeModel* m = gtk_combo_box_get_model(GTK_COMBO_BOX(combo_ip));
-    std::vector<std::string> items;
-    GtkTreeIter it;
-    for (bool ok = gtk_tree_model_get_iter_first(m, &it); ok; ok = gtk_tree_model_iter_next(m, &it)) {
-        gchar* t = nullptr;
-        gtk_tree_model_get(m, &it, 0, &t, -1);
-        items.push_back(t);
-        g_free(t);
-    }
+    std::vector<std::string> items = combo_items(combo_ip);
     ASSERT_FALSE(items.empty());
     EXPECT_NE(std::find(items.begin(), items.end(), "127.0.0.1"), items.end());
     auto sorted = items;
