@@ -47,25 +47,8 @@ int get_field(char* dest, const char* text, int length, int* position)
 
 int check_ip(const char* text)
 {
-    const char* p = text;
-    for (int group = 0; group < 4; ++group) {
-        int digits = 0;
-        int value = 0;
-        while (*p >= '0' && *p <= '9') {
-            if (++digits > 3)
-                return 0;
-            value = value * 10 + (*p - '0');
-            ++p;
-        }
-        if (digits == 0 || value > 255)
-            return 0;
-        if (group < 3) {
-            if (*p != '.')
-                return 0;
-            ++p;
-        }
-    }
-    return *p == '\0' ? 1 : 0;
+    unsigned char scratch[4];
+    return string_to_ip(text, scratch);
 }
 
 int add_module_answer(const char* text, int length)

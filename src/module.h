@@ -9,6 +9,8 @@
 #ifndef KX_MODULE_H
 #define KX_MODULE_H
 
+#include <cstddef>
+
 #include "enums.h"
 
 struct _MOD_MANA_STRUCT {
@@ -116,5 +118,62 @@ void clear_mod_structs();
 /* Copies entry row of strmodule into the chosen-module globals together
  * with the keyword. Returns 0 when row is not a module of the table. */
 int choose_module(int row, const char* keyword);
+
+/* ---- The AT exchange ---- */
+
+enum {
+    AT_TRIES = 40,              /* answers that are not positive, at most */
+    AT_PAUSE_MS = 200,          /* after each of them */
+    AT_RECEIVE_MS = 2000,       /* longest wait for one datagram */
+    AT_REPLY_MAX = 100,         /* longest reply taken whole */
+    AT_SET_JUDGED = 10,         /* bytes a setting reply is judged by */
+    AT_LINE_MAX = 512           /* longest command line sent */
+};
+
+/* 1 when nothing at all answered the last command within the receive
+ * time-out (or the wait was abandoned): the module is silent and a read
+ * should stop. */
+extern int module_silent;
+
+/* Sends the query cmd ("AT+WMODE") and copies the value of the positive
+ * reply into ret (cap bytes, cut to fit). 1 on a positive reply, else 0
+ * with ret unchanged. */
+int module_send_cmd_get(const char* cmd, char* ret, size_t cap);
+template <size_t N>
+int module_send_cmd_get(const char* cmd, char (&ret)[N])
+{
+    return module_send_cmd_get(cmd, ret, N);
+}
+
+/* Sends the setting cmd. 1 on a positive reply (or an "AT+E" echo). */
+int module_send_cmd_set(const char* cmd);
+
+/* Copies the next comma-separated item of cin[0..len) from *p into cout
+ * (cap bytes, cut to fit) and moves *p past the item and its comma. */
+void get_list_item(const char* cin, int len, int* p, char* cout, size_t cap);
+template <size_t N>
+void get_list_item(const char* cin, int len, int* p, char (&cout)[N])
+{
+    get_list_item(cin, len, p, cout, N);
+}
+
+/* ---- Reading the pages ---- */
+
+void init_module_mana_struct();
+void init_module_comm_struct();
+void init_module_ap_struct();
+void init_module_sta_struct();
+
+void init_modcom_baud(const char* item);
+void init_modcom_data(const char* item);
+void init_modcom_stop(const char* item);
+void init_modcom_parity(const char* item);
+void init_modcom_fc(const char* item);
+void init_ap_channel(const char* item);
+void init_wifi_auth(const char* item, char* ret);
+void init_wifi_encry(const char* item, char* ret);
+
+/* Dotted IPv4 text to four bytes: 1, or 0 with add untouched. */
+int string_to_ip(const char* t, unsigned char* add);
 
 #endif

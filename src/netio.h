@@ -49,6 +49,12 @@ public:
     /* Waits until a datagram is waiting on sock, at most timeout_ms
      * milliseconds (WAIT_FOREVER: no limit). Returns a wait_result. */
     virtual int wait_readable(int sock, int timeout_ms) = 0;
+
+    /* True when a datagram is waiting on sock right now. */
+    virtual bool has_datagram(int sock) = 0;
+
+    /* Lets ms milliseconds pass (the pause between two AT tries). */
+    virtual void pause_ms(int ms) = 0;
 };
 
 /* The system's sockets, waiting with select. */
@@ -59,6 +65,8 @@ public:
     int send_to(int sock, const void* data, int n, const sockaddr_in& to) override;
     int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) override;
     int wait_readable(int sock, int timeout_ms) override;
+    bool has_datagram(int sock) override;
+    void pause_ms(int ms) override;
 };
 
 /* The mediator in force; the system's unless set_net replaced it. */

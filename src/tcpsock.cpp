@@ -146,6 +146,17 @@ int system_net::wait_readable(int sock, int timeout_ms)
     }
 }
 
+bool system_net::has_datagram(int sock)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(sock, &set);
+    timeval none{};
+    return select(sock + 1, &set, nullptr, nullptr, &none) > 0;
+}
+
+void system_net::pause_ms(int ms) { sleep_ms(ms); }
+
 int make_address(const char* dotted, unsigned short port, sockaddr_in* out)
 {
     std::memset(out, 0, sizeof *out);

@@ -34,6 +34,12 @@ gboolean on_timeout(gpointer data)
     return FALSE;
 }
 
+gboolean on_pause_over(gpointer data)
+{
+    *static_cast<bool*>(data) = true;
+    return FALSE;
+}
+
 GIOChannel* channel_for(int sock)
 {
 #ifdef _WIN32
@@ -66,6 +72,19 @@ public:
         if (st.ready)
             return WAIT_READY;
         return st.timed_out ? WAIT_TIMEOUT : WAIT_ABANDONED;
+    }
+
+    /* The pause goes through the main loop too, so the windows redraw. */
+    void pause_ms(int ms) override
+    {
+        bool over = false;
+        guint timer = g_timeout_add(ms, on_pause_over, &over);
+        ++waits_running;
+        while (!over && !closing)
+            g_main_context_iteration(nullptr, TRUE);
+        --waits_running;
+        if (!over)
+            g_source_remove(timer);
     }
 };
 

@@ -63,3 +63,11 @@ int scripted_net::wait_readable(int, int timeout_ms)
         now += timeout_ms;
     return WAIT_TIMEOUT;
 }
+
+bool scripted_net::has_datagram(int) { return !inbox_.empty(); }
+
+void scripted_net::pause_ms(int ms)
+{
+    pauses.push_back(ms);
+    now += ms;
+}

@@ -43,6 +43,9 @@ public:
     int send_to(int sock, const void* data, int n, const sockaddr_in& to) override;
     int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) override;
     int wait_readable(int sock, int timeout_ms) override;
+    bool has_datagram(int sock) override;
+    void pause_ms(int ms) override;
+    std::vector<int> pauses;
 
 private:
     struct pending {
