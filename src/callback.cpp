@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "button_clicked.h"
 #include "wait.h"
 
 int started = 0;
@@ -36,7 +37,7 @@ const named_handler button_handlers[] = {
     {"comm_confirm_button", nullptr}, {"comm_cancel_button", nullptr},
     {"ap_confirm_button", nullptr},   {"ap_cancel_button", nullptr},
     {"sta_confirm_button", nullptr},  {"sta_cancel_button", nullptr},
-    {"setting_read_button", nullptr}, {"setting_save_button", nullptr},
+    {"setting_read_button", button_setting_read_clicked}, {"setting_save_button", nullptr},
     {"auto_setting_button", nullptr}, {"setting_down_button", nullptr},
 };
 

@@ -89,14 +89,37 @@ bool choose_selected_module()
     return true;
 }
 
+/* Set when another module is chosen while a handshake waits. */
+bool chosen_again = false;
+
 void setting_clicked()
 {
-    if (!choose_selected_module())
+    if (link_handshaking()) {
+        /* The waiting handshake gives way; the loop below takes the new
+         * choice once it has unwound. */
+        chosen_again = true;
+        abandon_link();
         return;
-    /* One settings window at a time stands over the widget globals. */
-    if (window != nullptr)
-        gtk_widget_destroy(window);
-    init_window();
+    }
+    do {
+        chosen_again = false;
+        if (!choose_selected_module())
+            return;
+        /* One settings window at a time stands over the widget globals. */
+        if (window != nullptr)
+            gtk_widget_destroy(window);
+        init_window();
+        net_udp_thread();
+    } while (chosen_again);
+}
+
+/* A waiting handshake may be left for another module; every other wait
+ * blocks the actions. */
+bool blocked_for(const char* word)
+{
+    if (!action_blocked())
+        return false;
+    return !(link_handshaking() && (word == nullptr || std::strcmp(word, "Setting") == 0));
 }
 
 void upload_clicked()
@@ -163,7 +186,7 @@ gboolean main_expose_event(GtkWidget*, GdkEventExpose*, gpointer)
 
 void list_select(GtkWidget*, gint row, gint, GdkEventButton*, gpointer)
 {
-    if (action_blocked())
+    if (blocked_for(nullptr))
         return;
     row_selected = row;
     if (frame_op != nullptr)
@@ -172,9 +195,9 @@ void list_select(GtkWidget*, gint row, gint, GdkEventButton*, gpointer)
 
 void main_button_clicked(GtkWidget*, gpointer data)
 {
-    if (action_blocked())
-        return;
     const char* word = static_cast<const char*>(data);
+    if (blocked_for(word))
+        return;
     if (std::strcmp(word, "Search") == 0)
         u_thread();
     else if (std::strcmp(word, "Setting") == 0)

@@ -11,6 +11,10 @@
 #include <gtk/gtk.h>
 
 #include "discovery.h"
+#include "lang.h"
+#include "link.h"
+#include "wait.h"
+#include "window.h"
 #include "main.h"
 #include "module.h"
 #include "ui_util.h"
@@ -46,4 +50,69 @@ void u_thread()
     else
         search_passes(u_socket, addr_b, aswd, keyword_len, put_in_list);
     show_list_data(clist_main);
+}
+
+namespace {
+
+bool handshaking = false;
+
+/* Connection status texts by number; anything else shows the first. */
+char* conn_text(int n)
+{
+    char* texts[] = {text_net_conn1, text_net_conn1, text_net_conn2, text_net_conn3,
+                     text_net_conn4, text_net_conn5, text_net_conn6};
+    return n >= 1 && n <= 6 ? texts[n] : text_net_conn1;
+}
+
+/* Marks the handshake for the time it runs, however it ends. */
+struct handshake_scope {
+    handshake_scope() { handshaking = true; }
+    ~handshake_scope() { handshaking = false; }
+};
+
+} // namespace
+
+bool link_handshaking() { return handshaking; }
+
+void abandon_link()
+{
+    if (link_waiting())
+        abandon_current_wait();
+}
+
+void set_conn_text(int n)
+{
+    if (label_net_conn == nullptr)
+        return;
+    gchar_ptr text(_(conn_text(n)));
+    gtk_label_set_text(GTK_LABEL(label_net_conn), text.text());
+}
+
+void net_udp_thread()
+{
+    handshake_scope scope;
+    udp_add_r();
+    int s = 0;
+    std::puts("net_udp_thread: 1");
+    for (;;) {
+        udpsendn(module_aswd, static_cast<int>(std::strlen(module_aswd)));
+        std::puts("net_udp_thread: 2");
+        char answer[ANSWER_MAX + 1];
+        int length = 0, stored = 0;
+        int end = link_receive(answer, ANSWER_MAX, 1000, &length, &stored);
+        if (end == RECEIVE_ABANDONED)
+            return;
+        if (end == RECEIVED) {
+            answer[stored] = '\0';
+            std::printf("net_udp_thread: recv= %s\n", answer);
+            udpsendn("+ok", 3);
+            std::puts("Accept OK!");
+            set_lamp(GREEN);
+            set_conn_text(6);
+            net_module_connected();
+            return;
+        }
+        set_conn_text(s);
+        s = s == 5 ? 0 : s + 1;
+    }
 }

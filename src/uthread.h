@@ -16,4 +16,22 @@ void put_in_list(const char* text, int length);
  * no local address is chosen. */
 int init_addr_b(sockaddr_in* addr);
 
+/* The handshake with the chosen module: the keyword once a second until
+ * anything answers, then "+ok"; the lamp turns green and the pages become
+ * readable. Returns when the link is up or the wait was abandoned. */
+void net_udp_thread();
+
+/* True while the handshake waits for the module. */
+bool link_handshaking();
+
+/* Abandons what the link is waiting for, if anything (the settings window
+ * is closing or another module was chosen). */
+void abandon_link();
+
+/* Shows connection status n (1-5 waiting, 6 connected) on the window. */
+void set_conn_text(int n);
+
+/* What a completed handshake sets going (net_module.cpp). */
+void net_module_connected();
+
 #endif

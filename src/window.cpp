@@ -15,6 +15,7 @@
 #include "setting_file.h"
 #include "strutil.h"
 #include "ui_util.h"
+#include "uthread.h"
 #include "window_build.h"
 
 GtkWidget* window = nullptr;
@@ -39,6 +40,8 @@ void on_window_destroy(GtkWidget*, gpointer)
     for (GtkWidget** g : window_globals)
         *g = nullptr;
     window_globals.clear();
+    /* The handshake or exchange this window was waiting for ends here. */
+    abandon_link();
 }
 
 /* An ASCII label formatted with one value, passed through _ like every

@@ -77,6 +77,14 @@ void set_MOD_STA_frame(GtkWidget* page);
 void set_stawifi_para_frame(GtkWidget* frame);
 void set_wan_para_frame(GtkWidget* frame);
 
+/* Page refresh from the edited records, and the flags each sets at its
+ * end; the pages' combo and radio handlers do nothing while theirs is 0. */
+void update_mana_widgets();
+void update_comm_widgets();
+void update_ap_widgets();
+void update_sta_widgets();
+extern int page_mana_shown, page_comm_shown, page_ap_shown, page_sta_shown;
+
 /* Remembers a widget global so that it becomes 0 when the window goes. */
 void register_window_global(GtkWidget** global);
 

@@ -1,0 +1,22 @@
+/*
+ * net_module.cpp - what happens once the link to a module is up.
+ */
+#include <gtk/gtk.h>
+
+#include "module.h"
+#include "setting_file.h"
+#include "uthread.h"
+#include "window.h"
+
+void net_module_connected()
+{
+    clear_mod_structs();
+    if (auto_setting == 0) {
+        if (button_setting_read != nullptr)
+            gtk_widget_set_sensitive(button_setting_read, TRUE);
+        if (button_setting_down != nullptr)
+            gtk_widget_set_sensitive(button_setting_down, TRUE);
+    }
+    /* With auto_setting 1 the command file is replayed here; the buttons
+     * stay as they are. The replay is not part of this version yet. */
+}

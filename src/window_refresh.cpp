@@ -1,0 +1,182 @@
+/*
+ * window_refresh.cpp - showing the edited records on the module pages.
+ *
+ * Each refresh sets every field of its page from the page's _up record,
+ * shows the widgets the values call for, and last sets the page's guard
+ * flag, so the "changed" signals of the first refresh reach no handler.
+ */
+#include "window.h"
+
+#include <initializer_list>
+
+#include "lang.h"
+#include "module.h"
+#include "set_combo_box.h"
+#include "strutil.h"
+#include "ui_util.h"
+
+int page_mana_shown = 0;
+int page_comm_shown = 0;
+int page_ap_shown = 0;
+int page_sta_shown = 0;
+
+namespace {
+
+/* A value without an item leaves the combo box with none active. */
+void select_index(GtkWidget* combo, int index)
+{
+    int items = gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(combo)), nullptr);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index >= 0 && index < items ? index : -1);
+}
+
+void set_decimal(GtkWidget* entry, int value)
+{
+    char text[16];
+    format_text(text, sizeof text, "%d", value);
+    gtk_entry_set_text(GTK_ENTRY(entry), text);
+}
+
+void set_address(GtkWidget* entry, const unsigned char* a)
+{
+    char text[16];
+    format_text(text, sizeof text, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
+    gtk_entry_set_text(GTK_ENTRY(entry), text);
+}
+
+void set_sensitive(std::initializer_list<GtkWidget*> widgets, bool on)
+{
+    for (GtkWidget* w : widgets)
+        gtk_widget_set_sensitive(w, on ? TRUE : FALSE);
+}
+
+void set_visible(std::initializer_list<GtkWidget*> widgets, bool on)
+{
+    for (GtkWidget* w : widgets)
+        on ? gtk_widget_show(w) : gtk_widget_hide(w);
+}
+
+struct encryption_combos {
+    GtkWidget* open;
+    GtkWidget* shared;
+    GtkWidget* wpapsk;
+};
+
+/* The list that the authentication offers, selected from the value. */
+void select_encryption(const encryption_combos& c, int auth, int encry)
+{
+    if (auth == WIFIAUTH_OPEN)
+        select_index(c.open, encry);
+    else if (auth == WIFIAUTH_SHARED)
+        select_index(c.shared, encry - ENCRY_SHARED_FIRST);
+    else
+        select_index(c.wpapsk, encry - ENCRY_WPAPSK_FIRST);
+}
+
+void show_encryption(const encryption_combos& c, int auth)
+{
+    set_visible({c.open}, auth == WIFIAUTH_OPEN);
+    set_visible({c.shared}, auth == WIFIAUTH_SHARED);
+    set_visible({c.wpapsk}, auth != WIFIAUTH_OPEN && auth != WIFIAUTH_SHARED);
+}
+
+void show_key(GtkWidget* label, GtkWidget* entry, const char* password, int encry)
+{
+    set_visible({label, entry}, encry != ENC_NONE);
+    gtk_entry_set_text(GTK_ENTRY(entry), password);
+}
+
+/* An empty stored key shows the default key; the record keeps "". */
+void default_key_if_empty(GtkWidget* entry, const char* password)
+{
+    if (password[0] == '\0')
+        gtk_entry_set_text(GTK_ENTRY(entry), default_key);
+}
+
+} // namespace
+
+void update_mana_widgets()
+{
+    if (radio_wifimode_ap == nullptr)
+        return;
+    const _MOD_MANA_STRUCT& r = strMODMana_up;
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.wmode == WIFIMODE_AP ? radio_wifimode_ap : radio_wifimode_sta), TRUE);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.tmode == WORKMODE_TH ? radio_workmode_th : radio_workmode_ag), TRUE);
+    char version[64];
+    format_text(version, sizeof version, "%s%s", text_label_ver, r.mver);
+    gchar_ptr shown(_(version));
+    gtk_label_set_text(GTK_LABEL(label_mod_ver), shown.text());
+    gtk_entry_set_text(GTK_ENTRY(entry_mod_usr), r.user);
+    gtk_entry_set_text(GTK_ENTRY(entry_mod_pwd), r.pswd);
+    gtk_entry_set_text(GTK_ENTRY(entry_mod_mid), r.mid);
+    page_mana_shown = 1;
+}
+
+void update_comm_widgets()
+{
+    if (combo_modcom_baud == nullptr)
+        return;
+    const _MOD_COMM_STRUCT& r = strMODComm_up;
+    select_index(combo_modcom_baud, r.baud);
+    select_index(combo_modcom_data, r.data_bits);
+    select_index(combo_modcom_stop, r.stop_bits);
+    select_index(combo_modcom_parity, r.parity);
+    select_index(combo_modcom_af, r.bAF);
+    set_decimal(entry_modcom_aft, r.AFT);
+    set_decimal(entry_modcom_afl, r.AFL);
+    set_sensitive({entry_modcom_aft, entry_modcom_afl, label_modcom_aft, label_modcom_afl}, r.bAF == COMAF_EN);
+    select_index(combo_modnet_mode, r.mode);
+    select_index(combo_modnet_prot, r.protocol);
+    set_sensitive({combo_modnet_mode, entry_modnet_tcpto}, r.protocol != NETPROT_UDP);
+    set_decimal(entry_modnet_port, r.port);
+    bool tcp_server = r.mode == NETMODE_SERVER && r.protocol == NETPROT_TCP;
+    set_sensitive({entry_modnet_ip}, !tcp_server);
+    set_sensitive({entry_modnet_maxsk}, tcp_server);
+    if (r.bip == 1)
+        set_address(entry_modnet_ip, r.ipadd);
+    else
+        gtk_entry_set_text(GTK_ENTRY(entry_modnet_ip), r.hostname);
+    set_decimal(entry_modnet_tcpto, r.TCPto);
+    set_decimal(entry_modnet_maxsk, r.maxsk);
+    page_comm_shown = 1;
+}
+
+void update_ap_widgets()
+{
+    if (combo_ap_wifimode == nullptr)
+        return;
+    const _MOD_AP_STRUCT& r = strMODAP_up;
+    const encryption_combos enc = {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk};
+    select_index(combo_ap_wifimode, r.mode);
+    gtk_entry_set_text(GTK_ENTRY(entry_ap_ssid), r.SSID);
+    select_index(combo_ap_channel, r.channel);
+    select_index(combo_ap_auth, r.enc_auth);
+    show_encryption(enc, r.enc_auth);
+    select_encryption(enc, r.enc_auth, r.enc_encry);
+    show_key(label_ap_key, entry_ap_key, r.password, r.enc_encry);
+    set_address(entry_lan_ip, r.ipadd);
+    set_address(entry_lan_mask, r.ipmask);
+    set_address(entry_lan_gateway, r.dhcpgw);
+    default_key_if_empty(entry_ap_key, r.password);
+    page_ap_shown = 1;
+}
+
+void update_sta_widgets()
+{
+    if (entry_sta_ssid == nullptr)
+        return;
+    const _MOD_STA_STRUCT& r = strMODSTA_up;
+    const encryption_combos enc = {combo_sta_encry_open, combo_sta_encry_shared, combo_sta_encry_wpapsk};
+    gtk_entry_set_text(GTK_ENTRY(entry_sta_ssid), r.SSID);
+    select_index(combo_sta_auth, r.enc_auth);
+    select_encryption(enc, r.enc_auth, r.enc_encry);
+    show_encryption(enc, r.enc_auth);
+    show_key(label_sta_key, entry_sta_key, r.password, r.enc_encry);
+    set_address(entry_wan_ip, r.ipadd);
+    set_address(entry_wan_mask, r.ipmask);
+    set_address(entry_wan_gateway, r.dhcpgw);
+    bool dhcp = r.bDHCP == DHCP_ENABLE;
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(dhcp ? radio_wan_dhcp : radio_wan_static), TRUE);
+    set_sensitive({entry_wan_ip, entry_wan_mask, entry_wan_gateway}, !dhcp);
+    default_key_if_empty(entry_sta_key, r.password);
+    page_sta_shown = 1;
+}
