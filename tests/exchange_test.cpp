@@ -1,0 +1,224 @@
+/*
+ * exchange_test.cpp - one AT command and its answers, played through the
+ * scripted network: values, skipped and counted answers, echoes, silence
+ * and stale datagrams.
+ */
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "discovery.h"
+#include "link.h"
+#include "module.h"
+#include "scripted_net.h"
+#include "strutil.h"
+
+namespace {
+
+const std::string crlf2 = "\r\n\r\n";
+
+struct Exchange : testing::Test {
+    scripted_net sn;
+    net_scope scope{&sn};
+    std::vector<std::string> replies;  /* arrive right after the next send */
+
+    void SetUp() override
+    {
+        udpsocket = 7;
+        copy_text(module_ip, "127.0.0.2");
+        udp_add_r();
+        sn.on_send = [this](const sent_datagram&) {
+            for (const auto& r : replies)
+                sn.arrive(r);
+            replies.clear();
+        };
+    }
+    void TearDown() override { udpsocket = 0; }
+    std::string get(const char* cmd, int* result)
+    {
+        char value[100] = "unchanged";
+        *result = module_send_cmd_get(cmd, value);
+        return value;
+    }
+};
+
+TEST_F(Exchange, QueryValueComesAfterTheSeparator)
+{
+    replies = {"+ok=STA" + crlf2};
+    int r = 0;
+    EXPECT_EQ(get("AT+WMODE", &r), "STA");
+    EXPECT_EQ(r, 1);
+    ASSERT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
+    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
+
+    replies = {"+ok=" + crlf2};
+    EXPECT_EQ(get("AT+MID", &r), "");
+    EXPECT_EQ(r, 1);
+    replies = {"+ok" + crlf2};
+    EXPECT_EQ(get("AT+MID", &r), "") << "no separator: nothing to read past the text";
+    EXPECT_EQ(r, 1);
+}
+
+TEST_F(Exchange, ShortDatagramsAreSkippedWithoutCountingOrPausing)
+{
+    replies = {"abcd", "\r\n\r\n", "+o", "+ok=V1" + crlf2};
+    int r = 0;
+    EXPECT_EQ(get("AT+VER", &r), "V1");
+    EXPECT_EQ(r, 1);
+    EXPECT_TRUE(sn.pauses.empty());
+}
+
+TEST_F(Exchange, FortyOtherAnswersGiveUpWithAPauseEach)
+{
+    for (int i = 0; i < 40; ++i)
+        replies.push_back("+ERR=-1" + crlf2);
+    replies.push_back("+ok=late" + crlf2);
+    int r = 1;
+    EXPECT_EQ(get("AT+VER", &r), "unchanged");
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(sn.pauses, std::vector<int>(40, 200));
+    EXPECT_EQ(module_silent, 0);
+
+    for (int i = 0; i < 39; ++i)
+        replies.push_back("busy" + crlf2);
+    replies.push_back("+ok=V2" + crlf2);
+    EXPECT_EQ(get("AT+VER", &r), "V2") << "the 40th answer may still be the reply";
+}
+
+TEST_F(Exchange, SilenceEndsTheExchangeAfterOneWait)
+{
+    int r = 1;
+    EXPECT_EQ(get("AT+VER", &r), "unchanged");
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
+    EXPECT_EQ(sn.now, 2000);
+}
+
+TEST_F(Exchange, ARefusalFollowedByQuietIsNotSilence)
+{
+    replies = {"+ERR=-1" + crlf2};
+    int r = 1;
+    get("AT+VER", &r);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(module_silent, 0) << "the module answered, it only refused";
+}
+
+TEST_F(Exchange, FailedReceivesHaveACountOfTheirOwn)
+{
+    for (int i = 0; i < 40; ++i)
+        replies.push_back(std::string(150, '+'));
+    int r = 1;
+    get("AT+VER", &r);
+    EXPECT_EQ(r, 0);
+    EXPECT_TRUE(sn.pauses.empty());
+    EXPECT_EQ(module_silent, 0);
+    EXPECT_EQ(sn.wait_timeouts.size(), 40u);
+}
+
+TEST_F(Exchange, StaleDatagramsAreDroppedBeforeTheSend)
+{
+    sn.arrive("+ok=OLD" + crlf2);
+    sn.arrive("127.0.0.3,ACCF23000003,LATE");
+    replies = {"+ok=NEW" + crlf2};
+    int r = 0;
+    EXPECT_EQ(get("AT+WMODE", &r), "NEW");
+}
+
+TEST_F(Exchange, ValueIsCutToTheDestination)
+{
+    replies = {"+ok=" + std::string(92, 'v') + crlf2};
+    char mid[16];
+    ASSERT_EQ(module_send_cmd_get("AT+MID", mid), 1);
+    EXPECT_EQ(std::string(mid), std::string(15, 'v'));
+}
+
+TEST_F(Exchange, LongCommandsAreSentWhole)
+{
+    std::string line = "AT+WSSSID=" + std::string(389, 's');
+    replies = {"+ok" + crlf2};
+    EXPECT_EQ(module_send_cmd_set(line.c_str()), 1);
+    ASSERT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.sent[0].bytes, line + "\n");
+}
+
+TEST_F(Exchange, SettingRepliesAreJudgedByTheirFirstTenBytes)
+{
+    replies = {"+ok" + crlf2};
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1);
+    replies = {"+ok" + std::string(27, 'x')};
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1) << "a 30-byte reply";
+    replies = {"", "+ERR=-2" + crlf2, "+ok" + crlf2};
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=XX"), 1);
+    EXPECT_EQ(sn.pauses.size(), 2u) << "an empty datagram counts as an answer";
+}
+
+TEST_F(Exchange, EchoOfAtEIsFollowedByTheReply)
+{
+    replies = {"AT+E\n", "+ok" + crlf2};
+    EXPECT_EQ(module_send_cmd_set("AT+E"), 1);
+    EXPECT_EQ(sn.wait_timeouts.size(), 2u) << "the reply after the echo is taken too";
+    EXPECT_TRUE(sn.pauses.empty());
+
+    replies = {"AT+WMODE=AP\n", "+ok" + crlf2};
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 1);
+    EXPECT_EQ(sn.pauses, std::vector<int>{200}) << "another echo costs one try";
+}
+
+TEST_F(Exchange, SettingGivesUpOnSilenceOrFortyRefusals)
+{
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(module_silent, 1);
+    for (int i = 0; i < 40; ++i)
+        replies.push_back("+ERR=-1" + crlf2);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(module_silent, 0);
+}
+
+TEST_F(Exchange, FailedSendEndsAtOnce)
+{
+    udpsocket = 0;
+    int r = 1;
+    get("AT+VER", &r);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_TRUE(sn.wait_timeouts.empty());
+}
+
+TEST(ListItems, ItemsInOrderThenEmpty)
+{
+    const char reply[] = "TCP,Server,8899,10.10.100.100";
+    int len = sizeof reply - 1, p = 0;
+    char item[20];
+    std::vector<std::string> got;
+    for (int i = 0; i < 6; ++i) {
+        get_list_item(reply, len, &p, item);
+        got.push_back(item);
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"TCP", "Server", "8899", "10.10.100.100", "", ""}));
+
+    const char gaps[] = "a,, b ,";
+    p = 0;
+    got.clear();
+    for (int i = 0; i < 4; ++i) {
+        get_list_item(gaps, sizeof gaps - 1, &p, item);
+        got.push_back(item);
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"a", "", " b ", ""}));
+}
+
+TEST(ListItems, LongItemIsCutButSkippedWhole)
+{
+    std::string reply = std::string(50, 'k') + ",next";
+    char small[8];
+    int p = 0;
+    get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, small);
+    EXPECT_STREQ(small, "kkkkkkk");
+    EXPECT_EQ(p, 51);
+    get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, small);
+    EXPECT_STREQ(small, "next");
+}
+
+} // namespace

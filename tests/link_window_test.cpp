@@ -1,0 +1,399 @@
+/*
+ * link_window_test.cpp - the handshake, the page refresh and the read
+ * action in a real settings window under Xvfb; the datagrams go through
+ * the scripted network or, in the private network, to the simulator.
+ */
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "button_clicked.h"
+#include "discovery.h"
+#include "gui_env.h"
+#include "link.h"
+#include "module.h"
+#include "scripted_net.h"
+#include "setting_file.h"
+#include "sim_runner.h"
+#include "strutil.h"
+#include "uthread.h"
+#include "wait.h"
+#include "window.h"
+
+namespace {
+
+std::vector<std::string> label_history;
+
+void on_label(GObject* label, GParamSpec*, gpointer)
+{
+    label_history.push_back(gtk_label_get_text(GTK_LABEL(label)));
+}
+
+struct LinkWindow : testing::Test {
+    void SetUp() override
+    {
+        copy_text(module_ip, "127.0.0.2");
+        copy_text(module_mac, "ACCF23000002");
+        copy_text(module_id, "KXD40-0002");
+        copy_text(module_aswd, "KX-D40LOCATORPING");
+        auto_setting = 0;
+        strMODMana = strMODMana_up = {};
+        strMODComm = strMODComm_up = {};
+        strMODAP = strMODAP_up = {};
+        strMODSTA = strMODSTA_up = {};
+        init_window();
+        pump_events();
+        label_history.clear();
+        g_signal_connect(label_net_conn, "notify::label", G_CALLBACK(on_label), nullptr);
+    }
+    void TearDown() override
+    {
+        if (window != nullptr)
+            gtk_widget_destroy(window);
+        pump_events();
+        if (udpsocket != 0 && udpsocket != 7)
+            net().close_udp(udpsocket);
+        u_socket = udpsocket = 0;
+        set_net(nullptr);
+    }
+    bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
+    std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
+};
+
+/* A scripted module that answers the keyword on the n-th time. */
+struct ScriptedLink : LinkWindow {
+    scripted_net sn;
+    int answer_on = 1;
+    std::map<std::string, std::string> values;
+    std::set<std::string> silent;
+
+    void SetUp() override
+    {
+        LinkWindow::SetUp();
+        set_net(&sn);
+        udpsocket = 7;
+        sn.on_send = [this](const sent_datagram& d) {
+            if (d.bytes == module_aswd) {
+                if (--answer_on == 0)
+                    sn.arrive("127.0.0.2,ACCF23000002,KXD40-0002");
+                return;
+            }
+            if (d.bytes.empty() || d.bytes.back() != '\n')
+                return;
+            std::string q = d.bytes.substr(0, d.bytes.size() - 1);
+            if (silent.count(q))
+                return;
+            auto v = values.find(q);
+            sn.arrive(v != values.end() ? "+ok=" + v->second + "\r\n\r\n" : "+ERR=-1\r\n\r\n");
+        };
+    }
+    std::vector<std::string> sent()
+    {
+        std::vector<std::string> out;
+        for (auto& d : sn.sent)
+            out.push_back(d.bytes);
+        return out;
+    }
+};
+
+TEST_F(ScriptedLink, ModuleAnsweringAtOnceGetsOneKeywordAndOneOk)
+{
+    strMODComm.inited = 1;
+    testing::internal::CaptureStdout();
+    net_udp_thread();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "net_udp_thread: 1\nnet_udp_thread: 2\n"
+              "net_udp_thread: recv= 127.0.0.2,ACCF23000002,KXD40-0002\nAccept OK!\n");
+    EXPECT_EQ(sent(), (std::vector<std::string>{"KX-D40LOCATORPING", "+ok"}));
+    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
+    EXPECT_EQ(label_history, std::vector<std::string>{"模块已连接"}) << "no waiting text";
+    EXPECT_EQ(color, GREEN);
+    EXPECT_TRUE(sensitive(button_setting_read));
+    EXPECT_TRUE(sensitive(button_setting_down));
+    EXPECT_FALSE(sensitive(button_setting_save));
+    EXPECT_EQ(strMODComm.inited, 0) << "every page counts as unread";
+}
+
+TEST_F(ScriptedLink, ThreeSilentSecondsShowTheWaitingTextsInOrder)
+{
+    answer_on = 4;
+    net_udp_thread();
+    EXPECT_EQ(label_history, (std::vector<std::string>{"正在等待连接.", "正在等待连接.", "正在等待连接..",
+                                                       "模块已连接"}));
+    EXPECT_EQ(sent().size(), 5u);
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>(4, 1000));
+}
+
+TEST_F(ScriptedLink, WaitingTextsCycleBackAfterStatusFive)
+{
+    answer_on = 8;
+    net_udp_thread();
+    EXPECT_EQ(label_history, (std::vector<std::string>{"正在等待连接.", "正在等待连接.", "正在等待连接..",
+                                                       "正在等待连接...", "正在等待连接...", "正在等待连接....",
+                                                       "正在等待连接.", "模块已连接"}));
+}
+
+TEST_F(ScriptedLink, AutoSettingLeavesTheButtonsDisabled)
+{
+    auto_setting = 1;
+    net_udp_thread();
+    EXPECT_EQ(color, GREEN);
+    EXPECT_FALSE(sensitive(button_setting_read));
+    EXPECT_FALSE(sensitive(button_setting_down));
+}
+
+TEST_F(ScriptedLink, SilentModuleStopsTheRead)
+{
+    values = {{"AT+MID", "KXD40-0002"}, {"AT+WEBU", "admin,admin"}, {"AT+VER", "V1.0.8"}};
+    silent = {"AT+UART"};
+    net_udp_thread();
+    testing::internal::CaptureStdout();
+    button_setting_read_clicked();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Read the Module Setting......\nNo answer from the module\n");
+    EXPECT_EQ(text(entry_mod_usr), "admin") << "the page read before is shown";
+    EXPECT_EQ(strMODMana.inited, 1);
+    EXPECT_EQ(strMODComm.inited, 0);
+    EXPECT_EQ(page_comm_shown, 0);
+    EXPECT_FALSE(sensitive(frame_module));
+    for (auto& d : sn.sent)
+        EXPECT_NE(d.bytes, "AT+WAP\n") << "the pages after it are not read";
+}
+
+TEST_F(ScriptedLink, RefusedQueriesFollowTheFailureRules)
+{
+    values = {{"AT+UART", "9600,8,1,None,NFC"}};
+    net_udp_thread();
+    testing::internal::CaptureStdout();
+    button_setting_read_clicked();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Read the Module Setting............OK!\n");
+    EXPECT_TRUE(sensitive(frame_module));
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo_modcom_baud)), BAUDRATE_9600);
+}
+
+/* The real simulator, in the test's private network, with window waits. */
+struct SimLink : LinkWindow {
+    void SetUp() override
+    {
+        LinkWindow::SetUp();
+        install_window_waits();
+        u_socket = udpsocket = init_udp_socket();
+        ASSERT_NE(udpsocket, 0);
+    }
+};
+
+gboolean close_window(gpointer at)
+{
+    *static_cast<long long*>(at) = monotonic_ms();
+    gtk_widget_destroy(window);
+    return FALSE;
+}
+
+TEST_F(SimLink, ClosingTheWindowStopsTheKeywordWithinASecond)
+{
+    sim_process sim({"--silent", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    long long closed = 0;
+    g_timeout_add(2500, close_window, &closed);
+    net_udp_thread();
+    long long returned = monotonic_ms();
+    ASSERT_NE(closed, 0);
+    EXPECT_LT(returned - closed, 1000);
+    pump_for(1500);
+    auto got = sim.received();
+    EXPECT_EQ(got.size(), 3u) << "keywords at 0, 1 and 2 seconds, none after the close";
+    for (auto& d : got)
+        EXPECT_EQ(d.bytes, "KX-D40LOCATORPING");
+}
+
+TEST_F(SimLink, ReadShowsTheModulesSettings)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    net_udp_thread();
+    ASSERT_EQ(color, GREEN);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_net_conn)), "模块已连接");
+    testing::internal::CaptureStdout();
+    gtk_button_clicked(GTK_BUTTON(button_setting_read));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Read the Module Setting............OK!\n");
+    EXPECT_TRUE(sensitive(frame_module));
+    EXPECT_EQ(text(entry_mod_usr), "admin");
+    EXPECT_EQ(text(entry_mod_mid), "KXD40-0002");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_mod_ver)), "软件版本: V1.0.8");
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo_modcom_baud)), BAUDRATE_115200);
+    EXPECT_EQ(text(entry_modnet_port), "8899");
+    EXPECT_EQ(text(entry_modnet_ip), "10.10.100.100");
+    EXPECT_EQ(text(entry_ap_ssid), "KXD40_0002");
+    EXPECT_EQ(text(entry_sta_ssid), "KX-AP");
+    EXPECT_EQ(text(entry_sta_key), "12345678");
+    EXPECT_TRUE(gtk_widget_get_visible(combo_sta_encry_wpapsk));
+    EXPECT_EQ(text(entry_lan_ip), "10.10.100.254");
+    EXPECT_EQ(strMODAP.inited, 1);
+    EXPECT_EQ(strMODSTA.dirty, 0);
+}
+
+/* The refresh alone, from records set by the test. */
+using Refresh = LinkWindow;
+
+TEST_F(Refresh, NetworkFieldSensitivity)
+{
+    struct net_case {
+        int mode, protocol;
+        bool mode_combo, timeout, server, maxsk;
+    };
+    const net_case cases[] = {
+        {NETMODE_SERVER, NETPROT_TCP, true, true, false, true},
+        {NETMODE_CLIENT, NETPROT_TCP, true, true, true, false},
+        {NETMODE_SERVER, NETPROT_UDP, false, false, true, false},
+        {NETMODE_CLIENT, NETPROT_UDP, false, false, true, false},
+    };
+    for (const net_case& c : cases) {
+        strMODComm_up.mode = static_cast<char>(c.mode);
+        strMODComm_up.protocol = static_cast<char>(c.protocol);
+        update_comm_widgets();
+        EXPECT_EQ(sensitive(combo_modnet_mode), c.mode_combo) << c.mode << "/" << c.protocol;
+        EXPECT_EQ(sensitive(entry_modnet_tcpto), c.timeout) << c.mode << "/" << c.protocol;
+        EXPECT_EQ(sensitive(entry_modnet_ip), c.server) << c.mode << "/" << c.protocol;
+        EXPECT_EQ(sensitive(entry_modnet_maxsk), c.maxsk) << c.mode << "/" << c.protocol;
+    }
+    EXPECT_EQ(page_comm_shown, 1);
+}
+
+TEST_F(Refresh, CommunicationValuesAndFraming)
+{
+    strMODComm_up.bAF = COMAF_DIS;
+    strMODComm_up.AFT = 250;
+    strMODComm_up.port = 8899;
+    strMODComm_up.bip = 1;
+    const unsigned char a[4] = {192, 168, 1, 7};
+    std::memcpy(strMODComm_up.ipadd, a, 4);
+    copy_text(strMODComm_up.hostname, "server.lan");
+    update_comm_widgets();
+    EXPECT_EQ(text(entry_modcom_aft), "250");
+    EXPECT_FALSE(sensitive(entry_modcom_aft));
+    EXPECT_FALSE(sensitive(label_modcom_afl));
+    EXPECT_EQ(text(entry_modnet_port), "8899");
+    EXPECT_EQ(text(entry_modnet_ip), "192.168.1.7");
+    strMODComm_up.bip = 0;
+    strMODComm_up.bAF = COMAF_EN;
+    update_comm_widgets();
+    EXPECT_EQ(text(entry_modnet_ip), "server.lan");
+    EXPECT_TRUE(sensitive(entry_modcom_aft));
+    EXPECT_TRUE(sensitive(label_modcom_aft));
+}
+
+TEST_F(Refresh, EncryptionListFollowsTheAuthentication)
+{
+    struct enc_case {
+        int auth, encry;
+        GtkWidget** shown;
+        const char* item;
+        bool key;
+    };
+    const enc_case cases[] = {
+        {WIFIAUTH_OPEN, ENC_NONE, &combo_ap_encry_open, "NONE", false},
+        {WIFIAUTH_OPEN, ENC_WEPA, &combo_ap_encry_open, "WEP-ASCII", true},
+        {WIFIAUTH_SHARED, ENC_WEPA, &combo_ap_encry_shared, "WEP-ASCII", true},
+        {WIFIAUTH_WPAPSK, ENC_TKIP, &combo_ap_encry_wpapsk, "TKIP", true},
+        {WIFIAUTH_WPA2PSK, ENC_AES, &combo_ap_encry_wpapsk, "AES", true},
+    };
+    for (const enc_case& c : cases) {
+        strMODAP_up.enc_auth = static_cast<char>(c.auth);
+        strMODAP_up.enc_encry = static_cast<char>(c.encry);
+        update_ap_widgets();
+        for (GtkWidget* w : {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk})
+            EXPECT_EQ(gtk_widget_get_visible(w) != 0, w == *c.shown) << c.auth << "/" << c.encry;
+        gchar* active = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(*c.shown));
+        EXPECT_STREQ(active, c.item);
+        g_free(active);
+        EXPECT_EQ(gtk_widget_get_visible(entry_ap_key) != 0, c.key);
+        EXPECT_EQ(gtk_widget_get_visible(label_ap_key) != 0, c.key);
+    }
+}
+
+TEST_F(Refresh, AValueWithoutAnItemLeavesNoActiveItem)
+{
+    strMODAP_up.enc_auth = WIFIAUTH_SHARED;
+    strMODAP_up.enc_encry = ENC_NONE;
+    copy_text(strMODAP_up.SSID, "office");
+    update_ap_widgets();
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo_ap_encry_shared)), -1);
+    EXPECT_EQ(text(entry_ap_ssid), "office");
+    EXPECT_FALSE(gtk_widget_get_visible(entry_ap_key));
+}
+
+TEST_F(Refresh, EmptyKeyShowsTheDefaultKey)
+{
+    strMODAP_up.enc_auth = WIFIAUTH_WPA2PSK;
+    strMODAP_up.enc_encry = ENC_AES;
+    update_ap_widgets();
+    EXPECT_EQ(text(entry_ap_key), "31415926");
+    EXPECT_STREQ(strMODAP_up.password, "");
+    copy_text(strMODSTA_up.password, std::string(64, 'k').c_str());
+    strMODSTA_up.enc_auth = WIFIAUTH_WPAPSK;
+    strMODSTA_up.enc_encry = ENC_TKIP;
+    update_sta_widgets();
+    EXPECT_EQ(text(entry_sta_key), std::string(64, 'k'));
+    strMODSTA_up.password[0] = '\0';
+    update_sta_widgets();
+    EXPECT_EQ(text(entry_sta_key), "31415926");
+}
+
+TEST_F(Refresh, WanEntriesFollowDhcpOrStatic)
+{
+    strMODSTA_up.bDHCP = DHCP_DISABLE;
+    const unsigned char a[4] = {192, 168, 1, 50};
+    std::memcpy(strMODSTA_up.ipadd, a, 4);
+    update_sta_widgets();
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_wan_static)));
+    EXPECT_EQ(text(entry_wan_ip), "192.168.1.50");
+    for (GtkWidget* w : {entry_wan_ip, entry_wan_mask, entry_wan_gateway})
+        EXPECT_TRUE(sensitive(w));
+    strMODSTA_up.bDHCP = DHCP_ENABLE;
+    update_sta_widgets();
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_wan_dhcp)));
+    for (GtkWidget* w : {entry_wan_ip, entry_wan_mask, entry_wan_gateway})
+        EXPECT_FALSE(sensitive(w));
+    EXPECT_EQ(page_sta_shown, 1);
+}
+
+TEST_F(Refresh, ManagementPage)
+{
+    strMODMana_up.wmode = WIFIMODE_STA;
+    strMODMana_up.tmode = WORKMODE_AG;
+    copy_text(strMODMana_up.mver, "V1.0");
+    copy_text(strMODMana_up.user, "root");
+    update_mana_widgets();
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_wifimode_sta)));
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_workmode_ag)));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_mod_ver)), "软件版本: V1.0");
+    EXPECT_EQ(text(entry_mod_usr), "root");
+    EXPECT_EQ(page_mana_shown, 1);
+}
+
+void count_message(const gchar*, GLogLevelFlags, const gchar*, gpointer n) { ++*static_cast<int*>(n); }
+
+TEST_F(Refresh, WithoutAWindowNothingIsTouched)
+{
+    gtk_widget_destroy(window);
+    pump_events();
+    int complaints = 0;
+    const GLogLevelFlags levels = GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING);
+    guint h1 = g_log_set_handler("Gtk", levels, count_message, &complaints);
+    guint h2 = g_log_set_handler("GLib-GObject", levels, count_message, &complaints);
+    update_mana_widgets();
+    update_comm_widgets();
+    update_ap_widgets();
+    update_sta_widgets();
+    set_conn_text(6);
+    set_lamp(RED);
+    g_log_remove_handler("Gtk", h1);
+    g_log_remove_handler("GLib-GObject", h2);
+    EXPECT_EQ(complaints, 0) << "a destroyed widget was used";
+    EXPECT_EQ(page_mana_shown, 0) << "no refresh ran without its page";
+}
+
+} // namespace
