@@ -14,7 +14,9 @@
 #include "main.h"
 #include "module.h"
 #include "sim_runner.h"
+#include "strutil.h"
 #include "wait.h"
+#include "window.h"
 
 namespace {
 
@@ -238,6 +240,51 @@ TEST_F(SearchWindow, FirstExposeShowsTheTable)
     ASSERT_EQ(rows(), 1);
     EXPECT_EQ(cell(0, 1), "10.0.0.9");
     EXPECT_EQ(cell(0, 2), "ID9");
+}
+
+gboolean choose_second_module(gpointer)
+{
+    gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
+    gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, "Setting")));
+    return FALSE;
+}
+
+TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
+{
+    sim_process sim({"--silent", "--module", "127.0.0.2", "--reset-behaviour", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    u_socket = udpsocket = init_udp_socket();
+    get_aswd(aswd);  /* as a search would have */
+    strmodule_num = 2;
+    copy_text(strmodule[0].ip, "127.0.0.2");
+    copy_text(strmodule[1].ip, "127.0.0.3");
+    copy_text(strmodule[0].mac, "M2");
+    copy_text(strmodule[1].mac, "M3");
+    show_list_data(clist_main);
+    gtk_clist_select_row(GTK_CLIST(clist_main), 0, 0);
+    g_timeout_add(1500, choose_second_module, nullptr);
+
+    gtk_button_clicked(GTK_BUTTON(button("Setting")));
+
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(color, GREEN);
+    EXPECT_STREQ(module_ip, "127.0.0.3");
+    GtkWidget* first = nullptr;
+    int windows = 0;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l != nullptr; l = l->next)
+        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "KX-D40设置工具 V2.2") == 0)
+            first = GTK_WIDGET(l->data), ++windows;
+    g_list_free(all);
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(first, window);
+
+    pump_for(1200);
+    int to_silent = 0, to_second = 0;
+    for (auto& d : sim.received())
+        (d.target == "127.0.0.2" ? to_silent : to_second) += 1;
+    EXPECT_EQ(to_silent, 2) << "keywords at 0 and 1 s, none after the new choice";
+    EXPECT_EQ(to_second, 2) << "the keyword and +ok";
 }
 
 } // namespace

@@ -63,3 +63,22 @@ def table_rows(acc):
 
 def screenshot(path):
     subprocess.run(["import", "-window", "root", path], check=False)
+
+
+def run_scenario(scenario):
+    """Runs scenario(tool, work, app) against a freshly started tool and
+    records the outcome in WORK/result for lan.sh (0 passed, 1 failed)."""
+    import sys
+    tool, work = sys.argv[1], sys.argv[2]
+    result = 1
+    proc = start_tool(tool, work)
+    try:
+        app = wait_for(application)
+        assert app is not None, "the tool did not appear on the accessibility bus"
+        scenario(tool, work, app)
+        result = 0
+    finally:
+        proc.terminate()
+        proc.wait()
+        with open(os.path.join(work, "result"), "w") as f:
+            f.write(str(result))

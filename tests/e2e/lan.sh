@@ -15,6 +15,8 @@ fi
 
 rm -rf "$WORK"
 mkdir -p "$WORK/data"
+# The tool runs where a user runs it: beside data/ and the logo.
+cp "$(dirname "$0")/../../pic" "$WORK/pic"
 pc="kxe2e_pc_$$"
 mod="kxe2e_mod_$$"
 SIM_PID=""
