@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "button_clicked.h"
+#include "module.h"
+#include "window.h"
 #include "wait.h"
 
 int started = 0;
@@ -96,5 +98,21 @@ void notebook_switch_page(GtkNotebook*, GtkNotebookPage*, gint page_num, gpointe
         dispatch_trace("notebook_switch_page", page_num >= 0 && page_num < 4 ? page_names[page_num] : "?");
     if (started == 0)
         return;
+    /* An unread page is read when it is first shown. */
+    struct page {
+        const int* inited;
+        void (*read)();
+        void (*refresh)();
+    };
+    static const page pages[] = {
+        {&strMODMana.inited, init_module_mana_struct, update_mana_widgets},
+        {&strMODComm.inited, init_module_comm_struct, update_comm_widgets},
+        {&strMODAP.inited, init_module_ap_struct, update_ap_widgets},
+        {&strMODSTA.inited, init_module_sta_struct, update_sta_widgets},
+    };
+    if (page_num >= 0 && page_num < 4 && *pages[page_num].inited != 1) {
+        pages[page_num].read();
+        pages[page_num].refresh();
+    }
     notebook_page_now = page_num;
 }

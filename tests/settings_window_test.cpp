@@ -212,6 +212,19 @@ TEST_F(SettingsWindow, EverySignalCarriesItsNameString)
     EXPECT_EQ(dispatched[0].second, "2");
 }
 
+TEST_F(SettingsWindow, SwitchingPagesReadsNothing)
+{
+    strMODComm.inited = 0;
+    strMODComm.baud = BAUDRATE_300;
+    GtkWidget* notebook = by_id("notebook");
+    for (int page : {1, 2, 3, 0})
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), page);
+    EXPECT_EQ(strMODComm.inited, 0);
+    EXPECT_EQ(strMODComm.baud, BAUDRATE_300);
+    EXPECT_EQ(page_comm_shown, 0) << "no page was refreshed";
+    EXPECT_EQ(notebook_page_now, 0);
+}
+
 TEST_F(SettingsWindow, EveryGlobalNamesItsWidgetById)
 {
     for (auto& g : globals()) {
