@@ -1,8 +1,10 @@
 /*
- * uthread.cpp - the search behind the "搜索" button.
+ * uthread.cpp - the search behind "搜索" and the handshake behind
+ * "模块设置", as the windows run them.
  *
- * The passes themselves live in discovery.cpp; this file gives them the
- * socket, the destination from the address list, and the list redraw.
+ * The search passes live in discovery.cpp and the link primitives in
+ * link.cpp; this file gives them the socket, the destination from the
+ * address list, the list redraw and the connection texts and lamp.
  */
 #include "uthread.h"
 
@@ -13,11 +15,11 @@
 #include "discovery.h"
 #include "lang.h"
 #include "link.h"
-#include "wait.h"
-#include "window.h"
 #include "main.h"
 #include "module.h"
 #include "ui_util.h"
+#include "wait.h"
+#include "window.h"
 
 void put_in_list(const char* text, int length)
 {
