@@ -21,6 +21,7 @@
 #include "uthread.h"
 #include "wait.h"
 #include "window.h"
+#include "window_build.h"
 
 GtkWidget* search_window = nullptr;
 GtkWidget* clist_main = nullptr;
@@ -42,12 +43,6 @@ char text_module_setting[] = "\xc4\xa3\xbf\xe9\xc9\xe8\xd6\xc3";             /* 
 char text_upgrade_file[] = "\xc9\xfd\xbc\xb6\xce\xc4\xbc\xfe:";              /* 升级文件: */
 char text_upgrade[] = "\xc9\xfd\xbc\xb6";                                    /* 升级 */
 
-GtkWidget* new_label(const char* gb_text)
-{
-    gchar_ptr utf8(_lang(gb_text));
-    return gtk_label_new(utf8.text());
-}
-
 GtkWidget* new_button(const char* gb_text, const char* command_word, int w, int h)
 {
     gchar_ptr utf8(_lang(gb_text));
@@ -59,13 +54,11 @@ GtkWidget* new_button(const char* gb_text, const char* command_word, int w, int 
     return b;
 }
 
+/* The list frame (no title) and the operation frame. */
 GtkWidget* new_frame(const char* gb_title)
 {
-    gchar_ptr utf8(gb_title != nullptr ? _lang(gb_title) : nullptr);
-    GtkWidget* f = gtk_frame_new(utf8.get());
+    GtkWidget* f = new_etched_frame(gb_title, 245, gb_title != nullptr ? 140 : 260);
     gtk_container_set_border_width(GTK_CONTAINER(f), 5);
-    gtk_frame_set_shadow_type(GTK_FRAME(f), GTK_SHADOW_ETCHED_OUT);
-    gtk_widget_set_size_request(f, 245, gb_title != nullptr ? 140 : 260);
     return f;
 }
 
@@ -223,7 +216,7 @@ void set_list_frame(GtkWidget* frame)
     set_widget_id(clist_main, "clist_main");
     gtk_container_add(GTK_CONTAINER(scrolled), clist_main);
 
-    gtk_fixed_put(GTK_FIXED(fixed), new_label(text_local_addr), 10, 226);
+    gtk_fixed_put(GTK_FIXED(fixed), new_text_label(text_local_addr, font_kind::theme), 10, 226);
 
     combo_ip = gtk_combo_box_text_new();
     gtk_widget_set_size_request(combo_ip, 110, 23);
@@ -245,7 +238,7 @@ void set_option_frame(GtkWidget* frame)
     gtk_widget_set_size_request(separator, 240, 5);
     gtk_fixed_put(GTK_FIXED(fixed), separator, 10, 45);
 
-    gtk_fixed_put(GTK_FIXED(fixed), new_label(text_upgrade_file), 10, 55);
+    gtk_fixed_put(GTK_FIXED(fixed), new_text_label(text_upgrade_file, font_kind::theme), 10, 55);
 
     entry_file = gtk_entry_new();
     gtk_entry_set_max_length(GTK_ENTRY(entry_file), 15);

@@ -65,6 +65,17 @@ int decimal_query(const char* cmd)
 /* Ends a page's read: a silent module puts the record back as it was
  * (and leaves module_silent set for the caller), otherwise the page is read
  * and clean and its edited record starts equal to it. */
+/* "AT+WAKEY" and "AT+WSKEY": authentication, encryption, key. */
+template <typename RECORD>
+void read_key(const char* cmd, RECORD& r)
+{
+    char item[AT_REPLY_MAX];
+    reply key(cmd);
+    init_wifi_auth(key.item(item), &r.enc_auth);
+    init_wifi_encry(key.item(item), &r.enc_encry);
+    copy_text(r.password, key.item(item));
+}
+
 template <typename RECORD>
 void finish(RECORD& record, const RECORD& before, void (*copy_up)())
 {
@@ -174,10 +185,7 @@ void init_module_ap_struct()
     set_from_text(strMODAP.mode, apstd_table, wap.item(item), APSTD_11BGN);
     copy_text(strMODAP.SSID, wap.item(item));
     init_ap_channel(wap.item(item));
-    reply wakey("AT+WAKEY");
-    init_wifi_auth(wakey.item(item), &strMODAP.enc_auth);
-    init_wifi_encry(wakey.item(item), &strMODAP.enc_encry);
-    copy_text(strMODAP.password, wakey.item(item));
+    read_key("AT+WAKEY", strMODAP);
     reply lann("AT+LANN");
     string_to_ip(lann.item(item), strMODAP.ipadd);
     string_to_ip(lann.item(item), strMODAP.ipmask);
@@ -196,10 +204,7 @@ void init_module_sta_struct()
     reply ssid("AT+WSSSID");
     if (ssid.ok)
         copy_text(strMODSTA.SSID, ssid.text);
-    reply key("AT+WSKEY");
-    init_wifi_auth(key.item(item), &strMODSTA.enc_auth);
-    init_wifi_encry(key.item(item), &strMODSTA.enc_encry);
-    copy_text(strMODSTA.password, key.item(item));
+    read_key("AT+WSKEY", strMODSTA);
     reply wann("AT+WANN");
     strMODSTA.bDHCP = std::strcmp(wann.item(item), "DHCP") == 0 ? DHCP_ENABLE : DHCP_DISABLE;
     if (string_to_ip(wann.item(item), strMODSTA.ipadd)) {

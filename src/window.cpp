@@ -50,8 +50,7 @@ GtkWidget* identity_label(const char* format, const char* value, font_kind font)
 {
     char text[64];
     format_text(text, sizeof text, format, value);
-    GtkWidget* l = new_text_label(text, font);
-    return l;
+    return new_text_label(text, font);
 }
 
 void set_PC_net_frame(GtkWidget* frame)
