@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <gtk/gtk.h>
 
+#include "link.h"
 #include "module.h"
 #include "window.h"
 
@@ -28,7 +29,8 @@ void button_setting_read_clicked()
         pages[i].read();
         if (module_silent) {
             /* The page being read keeps its record; the rest are not read. */
-            std::printf("\nNo answer from the module\n");
+            std::printf(link_ended() ? "\nRead stopped: the settings window was closed\n"
+                                     : "\nNo answer from the module\n");
             return;
         }
         pages[i].refresh();

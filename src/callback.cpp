@@ -23,6 +23,9 @@ namespace {
 struct named_handler {
     const char* name;
     void (*run)();
+    /* Sends nothing, so it runs even while a wait is in progress: the
+     * widget changed on screen, and its handler must follow. */
+    bool while_waiting = false;
 };
 
 const named_handler combo_handlers[] = {
@@ -40,7 +43,7 @@ const named_handler button_handlers[] = {
     {"ap_confirm_button", nullptr},   {"ap_cancel_button", nullptr},
     {"sta_confirm_button", nullptr},  {"sta_cancel_button", nullptr},
     {"setting_read_button", button_setting_read_clicked}, {"setting_save_button", nullptr},
-    {"auto_setting_button", nullptr}, {"setting_down_button", nullptr},
+    {"auto_setting_button", nullptr, true}, {"setting_down_button", nullptr},
 };
 
 const named_handler radio_handlers[] = {
@@ -65,12 +68,11 @@ void dispatch(const char* dispatcher, const named_handler (&table)[N], gpointer 
         return;
     if (dispatch_trace != nullptr)
         dispatch_trace(dispatcher, name);
-    /* While a datagram wait runs, no other action may start. */
-    if (action_blocked())
-        return;
     for (const named_handler& h : table) {
         if (std::strcmp(h.name, name) == 0) {
-            if (h.run != nullptr)
+            /* While a datagram wait runs, no action that talks to the
+             * module may start. */
+            if (h.run != nullptr && (h.while_waiting || !action_blocked()))
                 h.run();
             return;
         }

@@ -104,14 +104,19 @@ int broadcast_address(const char* local_ip, sockaddr_in* out)
 
 namespace {
 
-/* One pass: the keyword, then answers until a second passes in silence.
- * Returns 0 when the wait was abandoned. */
+/* One pass: the keyword, then answers until a second passes in silence or
+ * the pass has lasted SEARCH_PASS_MS, so that a stream of traffic to the
+ * port cannot hold the search. Returns 0 when the wait was abandoned. */
 int search_pass(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
                 void (*put_answer)(const char*, int))
 {
     net().send_to(sock, keyword, keyword_len, dest);
+    long long end = net().clock_ms() + SEARCH_PASS_MS;
     for (;;) {
-        int w = net().wait_readable(sock, SEARCH_QUIET_MS);
+        long long left = end - net().clock_ms();
+        if (left <= 0)
+            return 1;
+        int w = net().wait_readable(sock, left < SEARCH_QUIET_MS ? static_cast<int>(left) : SEARCH_QUIET_MS);
         if (w == WAIT_ABANDONED)
             return 0;
         if (w == WAIT_TIMEOUT)

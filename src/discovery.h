@@ -22,7 +22,8 @@ enum {
     ANSWER_MAX = 100,   /* longest answer datagram taken */
     FIELD_MAX = 18,     /* longest field of an answer */
     SEARCH_PASSES = 5,
-    SEARCH_QUIET_MS = 1000
+    SEARCH_QUIET_MS = 1000,
+    SEARCH_PASS_MS = 3000   /* longest pass, whatever arrives */
 };
 
 extern const char default_keyword[];   /* "KX-D40LOCATORPING" */
@@ -53,7 +54,8 @@ int broadcast_address(const char* local_ip, sockaddr_in* out);
 
 /* The search passes: up to five, while no module has been found; each
  * sends the keyword and hands every answer of at most ANSWER_MAX bytes to
- * put_answer until the network has been quiet for a second. Returns 1, or
+ * put_answer until the network has been quiet for a second, or for three
+ * seconds at the most. Returns 1, or
  * 0 when a wait was abandoned (the program is closing). */
 int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
                   void (*put_answer)(const char* text, int length));

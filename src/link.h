@@ -1,6 +1,13 @@
 /*
  * link.h - the command link to the chosen module: its address and the two
  * primitives every datagram of the link goes through, without any window.
+ *
+ * Only the module answers for the module: a receive of the link takes the
+ * datagrams whose source is addr_r and drops every other one (a late search
+ * answer, another module, the PC's own broadcast) without restarting its
+ * time-out. A link ends when its settings window closes or another module
+ * is chosen; from then on nothing is sent and every wait ends at once,
+ * until udp_add_r opens the link to the next module.
  */
 #ifndef KX_LINK_H
 #define KX_LINK_H
@@ -10,30 +17,40 @@
 /* The chosen module, port 48899. */
 extern sockaddr_in addr_r;
 
-/* addr_r from module_ip. */
+/* addr_r from module_ip, and the link is open. A text that is no address
+ * prints one line and leaves addr_r at 0.0.0.0, to which nothing is ever
+ * sent. */
 void udp_add_r();
 
-/* n bytes as one datagram from udpsocket to addr_r: n, or -1. */
+/* n bytes as one datagram from udpsocket to addr_r: n, or -1 (also when
+ * the link has ended or has no address). */
 int udpsendn(const char* data, int n);
 
-/* The next datagram from anyone, waiting without limit: its length, or -1
- * when it was longer than n (its first n bytes are in buf), the receive
- * failed, or the wait was abandoned. buf is not terminated. */
+/* The next datagram from the module, waiting without limit: its length,
+ * or -1 when it was longer than n (its first n bytes are in buf) or the
+ * link ended. buf is not terminated. */
 int udprecvn(char* buf, int n);
 
 enum receive_end { RECEIVED = 0, RECEIVE_TIMED_OUT, RECEIVE_ABANDONED };
 
-/* The next datagram within timeout_ms (WAIT_FOREVER: no limit). Returns a
- * receive_end; on RECEIVED, *length is as udprecvn returns it and *stored
- * the bytes in buf. */
+/* The next datagram from the module within timeout_ms (WAIT_FOREVER: no
+ * limit). Returns a receive_end; on RECEIVED, *length is as udprecvn
+ * returns it and *stored the bytes in buf. */
 int link_receive(char* buf, int n, int timeout_ms, int* length, int* stored);
+
+/* Lets ms milliseconds pass. Returns false when the link ended before or
+ * during the pause: the caller sends nothing more. */
+bool link_pause(int ms);
 
 /* Drops the datagrams already waiting, so that a late answer to an earlier
  * command is never taken for the answer to the next one. */
 void link_discard_pending();
 
-/* True while a receive of the link waits: closing the settings window then
- * abandons it. */
-bool link_waiting();
+/* Ends the link: the wait or pause it is in ends now, and nothing more is
+ * sent or awaited until udp_add_r. */
+void link_end();
+
+/* True once link_end has run and no link was opened since. */
+bool link_ended();
 
 #endif

@@ -13,6 +13,7 @@
 
 #include "discovery.h"
 #include "lang.h"
+#include "link.h"
 #include "local_addr.h"
 #include "module.h"
 #include "netio.h"
@@ -88,10 +89,12 @@ bool chosen_again = false;
 void setting_clicked()
 {
     if (link_handshaking()) {
-        /* The waiting handshake gives way; the loop below takes the new
-         * choice once it has unwound. */
+        /* The waiting handshake gives way to a valid new choice; the loop
+         * below opens it once the old one has unwound. */
+        if (!choose_selected_module())
+            return;
         chosen_again = true;
-        abandon_link();
+        link_end();
         return;
     }
     do {
@@ -112,7 +115,7 @@ bool blocked_for(const char* word)
 {
     if (!action_blocked())
         return false;
-    return !(link_handshaking() && (word == nullptr || std::strcmp(word, "Setting") == 0));
+    return !(link_handshaking() && std::strcmp(word, "Setting") == 0);
 }
 
 void upload_clicked()
@@ -179,8 +182,8 @@ gboolean main_expose_event(GtkWidget*, GdkEventExpose*, gpointer)
 
 void list_select(GtkWidget*, gint row, gint, GdkEventButton*, gpointer)
 {
-    if (blocked_for(nullptr))
-        return;
+    /* Choosing a row sends nothing, so it counts even while a wait runs:
+     * the row shown selected is the one the next action takes. */
     row_selected = row;
     if (frame_op != nullptr)
         gtk_widget_set_sensitive(frame_op, TRUE);

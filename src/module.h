@@ -125,14 +125,15 @@ enum {
     AT_TRIES = 40,              /* answers that are not positive, at most */
     AT_PAUSE_MS = 200,          /* after each of them */
     AT_RECEIVE_MS = 2000,       /* longest wait for one datagram */
+    AT_EXCHANGE_MS = 10000,     /* longest exchange, whatever arrives */
     AT_REPLY_MAX = 100,         /* longest reply taken whole */
     AT_SET_JUDGED = 10,         /* bytes a setting reply is judged by */
     AT_LINE_MAX = 512           /* longest command line sent */
 };
 
-/* 1 when nothing at all answered the last command within the receive
- * time-out (or the wait was abandoned): the module is silent and a read
- * should stop. */
+/* 1 when nothing that counts as an answer came for the last command before
+ * its exchange ended, or the link ended under it: the module is silent
+ * (or no longer wanted) and a read stops. */
 extern int module_silent;
 
 /* Sends the query cmd ("AT+WMODE") and copies the value of the positive

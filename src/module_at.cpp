@@ -2,9 +2,10 @@
  * module_at.cpp - one AT command and its answer.
  *
  * The only place where command text meets the link. An exchange sends the
- * command once and then takes datagrams until a positive reply, 40 other
- * answers, or two seconds of silence; datagrams already waiting before the
- * send are stale and dropped first.
+ * command once and then takes the module's datagrams until a positive
+ * reply, 40 other answers, two seconds of silence, or ten seconds in all,
+ * whatever arrives; datagrams already waiting before the send are stale
+ * and dropped first.
  */
 #include <cstdio>
 #include <cstring>
@@ -26,46 +27,71 @@ int send_command(const char* cmd)
     return udpsendn(line, static_cast<int>(n)) < 0 ? 0 : 1;
 }
 
-/* One datagram of the exchange; false when none came in time. The module
- * counts as silent only when nothing at all answered the command: one that
- * answered otherwise and then stopped has merely refused it. */
-bool receive(char* buf, int n, int* length, int* stored, bool* heard)
-{
-    if (link_receive(buf, n, AT_RECEIVE_MS, length, stored) == RECEIVED) {
-        *heard = true;
-        return true;
-    }
-    module_silent = *heard ? 0 : 1;
-    return false;
-}
-
 bool begins(const char* buf, int stored, const char* prefix)
 {
     size_t len = std::strlen(prefix);
     return stored >= static_cast<int>(len) && std::memcmp(buf, prefix, len) == 0;
 }
 
+/* The time and the answers of one exchange. The module counts as silent
+ * when nothing that counts as an answer came before the exchange ended, or
+ * when the link ended under it: either way a read stops there. One that
+ * answered otherwise has merely refused the command. */
+class exchange {
+public:
+    exchange() : deadline_(net().clock_ms() + AT_EXCHANGE_MS) { module_silent = 0; }
+
+    /* The next datagram; false when none came in time. */
+    bool receive(char* buf, int n, int* length, int* stored)
+    {
+        int wait = left() < AT_RECEIVE_MS ? left() : AT_RECEIVE_MS;
+        if (wait > 0 && link_receive(buf, n, wait, length, stored) == RECEIVED)
+            return true;
+        module_silent = heard_ && !link_ended() ? 0 : 1;
+        return false;
+    }
+    void heard() { heard_ = true; }
+    /* The pause after an answer that is not positive; false when the
+     * exchange is over. */
+    bool pause()
+    {
+        int ms = left() < AT_PAUSE_MS ? left() : AT_PAUSE_MS;
+        if (!link_pause(ms)) {
+            module_silent = 1;
+            return false;
+        }
+        return left() > 0;
+    }
+
+private:
+    int left() const
+    {
+        long long l = deadline_ - net().clock_ms();
+        return l > 0 ? static_cast<int>(l) : 0;
+    }
+    long long deadline_;
+    bool heard_ = false;
+};
+
 } // namespace
 
 int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
 {
-    module_silent = 0;
-    if (!send_command(cmd))
+    exchange x;
+    if (!send_command(cmd)) {
+        module_silent = link_ended() ? 1 : 0;
         return 0;
+    }
     char buf[AT_REPLY_MAX + 1];
-    int tries = 0, failed = 0;
-    bool heard = false;
+    int tries = 0;
     while (tries < AT_TRIES) {
         int length = 0, stored = 0;
-        if (!receive(buf, AT_REPLY_MAX, &length, &stored, &heard))
+        if (!x.receive(buf, AT_REPLY_MAX, &length, &stored))
             return 0;
-        if (length < 0) {
-            /* Oversized or failed receives cost no try, but cannot go on
-             * for ever either. */
-            if (++failed >= AT_TRIES)
-                return 0;
-            continue;
-        }
+        /* Datagrams of 4 bytes or less and oversized ones cost no try; the
+         * exchange's time limit bounds them. */
+        if (stored > 4)
+            x.heard();
         if (length <= 4)
             continue;
         buf[length - 4] = '\0';
@@ -76,28 +102,32 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
             return 1;
         }
         ++tries;
-        net().pause_ms(AT_PAUSE_MS);
+        if (!x.pause())
+            return 0;
     }
     return 0;
 }
 
 int module_send_cmd_set(const char* cmd)
 {
-    module_silent = 0;
-    if (!send_command(cmd))
+    exchange x;
+    if (!send_command(cmd)) {
+        module_silent = link_ended() ? 1 : 0;
         return 0;
+    }
     char buf[AT_SET_JUDGED];
-    bool heard = false;
     for (int tries = 0; tries < AT_TRIES; ++tries) {
         int length = 0, stored = 0;
-        if (!receive(buf, AT_SET_JUDGED, &length, &stored, &heard))
+        if (!x.receive(buf, AT_SET_JUDGED, &length, &stored))
             return 0;
+        x.heard();
         /* The echo of an "AT+E..." command: the reply is the next one. */
         if (begins(buf, stored, "AT+E"))
-            return receive(buf, AT_SET_JUDGED, &length, &stored, &heard) ? 1 : 0;
+            return x.receive(buf, AT_SET_JUDGED, &length, &stored) ? 1 : 0;
         if (begins(buf, stored, "+ok"))
             return 1;
-        net().pause_ms(AT_PAUSE_MS);
+        if (!x.pause())
+            return 0;
     }
     return 0;
 }

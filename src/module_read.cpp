@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "module.h"
+#include "netio.h"
 #include "strutil.h"
 
 namespace {
@@ -91,28 +92,7 @@ void finish(RECORD& record, const RECORD& before, void (*copy_up)())
 
 } // namespace
 
-int string_to_ip(const char* t, unsigned char* add)
-{
-    unsigned char parts[4];
-    const char* p = t;
-    for (int i = 0; i < 4; ++i) {
-        int value = 0, digits = 0;
-        while (*p >= '0' && *p <= '9') {
-            if (++digits > 3)
-                return 0;
-            value = value * 10 + (*p++ - '0');
-            if (value > 255)
-                return 0;
-        }
-        if (digits == 0 || (i < 3 && *p++ != '.'))
-            return 0;
-        parts[i] = static_cast<unsigned char>(value);
-    }
-    if (*p != '\0')
-        return 0;
-    std::memcpy(add, parts, 4);
-    return 1;
-}
+int string_to_ip(const char* t, unsigned char* add) { return parse_dotted_ipv4(t, add); }
 
 void init_modcom_baud(const char* item) { set_from_text(strMODComm.baud, baudrate_table, item, BAUDRATE_57600); }
 void init_modcom_data(const char* item) { set_from_text(strMODComm.data_bits, combits_table, item, COMBITS_8); }

@@ -22,6 +22,10 @@ enum { KX_PORT = 48899 };
 
 /* What a wait for a datagram ends with. */
 enum wait_result { WAIT_TIMEOUT = 0, WAIT_READY = 1, WAIT_ABANDONED = -1 };
+/* recv_from's answer when nothing was waiting after all: a readiness
+ * report can be stale (the kernel may drop a datagram with a bad checksum
+ * after reporting it), and a receive must never block the window. */
+enum { RECV_NONE = -2 };
 /* A timeout that never runs out. */
 enum { WAIT_FOREVER = -1 };
 
@@ -37,13 +41,15 @@ public:
     virtual int open_udp(unsigned short port, udp_open_error* err) = 0;
     virtual void close_udp(int sock) = 0;
 
-    /* One datagram of n bytes to to. Returns n, or -1. */
+    /* One datagram of n bytes to to. Returns n, or -1 (also, without
+     * sending, for the destination 0.0.0.0). */
     virtual int send_to(int sock, const void* data, int n, const sockaddr_in& to) = 0;
 
-    /* Takes the next datagram; stores at most n bytes of it in buf and
-     * their count in *stored. Returns the datagram's length, or -1 when it
-     * was longer than n or the receive failed (*stored tells which bytes,
-     * if any, are in buf). from may be nullptr. */
+    /* Takes the next datagram without waiting; stores at most n bytes of
+     * it in buf and their count in *stored. Returns the datagram's length,
+     * -1 when it was longer than n or the receive failed (*stored tells
+     * which bytes, if any, are in buf), or RECV_NONE when nothing was
+     * there. from may be nullptr. */
     virtual int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) = 0;
 
     /* Waits until a datagram is waiting on sock, at most timeout_ms
@@ -55,6 +61,14 @@ public:
 
     /* Lets ms milliseconds pass (the pause between two AT tries). */
     virtual void pause_ms(int ms) = 0;
+
+    /* Ends the wait or pause in progress, if any, at once: the wait
+     * returns WAIT_ABANDONED. Used when what it waited for is no longer
+     * wanted (the settings window closed). */
+    virtual void interrupt() {}
+
+    /* Milliseconds of the clock that waits and pauses run on. */
+    virtual long long clock_ms();
 };
 
 /* The system's sockets, waiting with select. */
@@ -78,9 +92,22 @@ void set_net(net_mediator* m);
  * Returns 1, or 0 when it cannot start. */
 int init_net();
 
-/* Fills *out with the dotted IPv4 text and the port. Returns 1, or 0 when
- * the text is not an address. */
+/* Four dot-separated groups of 1 to 3 decimal digits, each at most 255,
+ * and nothing else; leading zeros count for nothing ("010" is 10), as the
+ * modules write them. Fills bytes[4] and returns 1, or returns 0 and
+ * leaves bytes alone. */
+int parse_dotted_ipv4(const char* text, unsigned char* bytes);
+
+/* Fills *out with the dotted IPv4 text (parse_dotted_ipv4's rules) and the
+ * port. Returns 1, or 0 when the text is not an address. */
 int make_address(const char* dotted, unsigned short port, sockaddr_in* out);
+
+/* True for an address with the IPv4 address 0.0.0.0, which is never a
+ * destination: a datagram to it would reach the PC itself. */
+bool address_unset(const sockaddr_in& a);
+
+/* True when both hold the same IPv4 address (ports aside). */
+bool same_host(const sockaddr_in& a, const sockaddr_in& b);
 
 /* Dotted text of an address (at least 16 bytes of room). */
 void address_text(const sockaddr_in& a, char* out, int cap);

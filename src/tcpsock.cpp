@@ -89,10 +89,37 @@ void system_net::close_udp(int sock)
 
 int system_net::send_to(int sock, const void* data, int n, const sockaddr_in& to)
 {
+    if (address_unset(to))
+        return -1;
     auto sent = sendto(sock, static_cast<const char*>(data), n, 0,
                        reinterpret_cast<const sockaddr*>(&to), sizeof to);
     return sent == n ? n : -1;
 }
+
+namespace {
+
+/* One datagram without waiting: the readiness report that led here may be
+ * stale, and the caller runs the window. RECV_NONE when nothing is there. */
+long receive_now(int sock, char* buf, int cap, sockaddr_in* src)
+{
+    socklen_t len = sizeof *src;
+#ifdef _WIN32
+    u_long on = 1, off = 0;
+    ioctlsocket(sock, FIONBIO, &on);
+    int got = recvfrom(sock, buf, cap, 0, reinterpret_cast<sockaddr*>(src), &len);
+    bool none = got < 0 && WSAGetLastError() == WSAEWOULDBLOCK;
+    ioctlsocket(sock, FIONBIO, &off);
+#else
+    ssize_t got;
+    do
+        got = recvfrom(sock, buf, cap, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(src), &len);
+    while (got < 0 && errno == EINTR);
+    bool none = got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+#endif
+    return none ? static_cast<long>(RECV_NONE) : static_cast<long>(got);
+}
+
+} // namespace
 
 int system_net::recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from)
 {
@@ -100,12 +127,12 @@ int system_net::recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* 
      * on every platform, so an oversized one is recognised. */
     static char whole[65536];
     sockaddr_in src{};
-    socklen_t len = sizeof src;
-    auto got = recvfrom(sock, whole, sizeof whole, 0, reinterpret_cast<sockaddr*>(&src), &len);
-    if (got < 0) {
-        *stored = 0;
+    long got = receive_now(sock, whole, sizeof whole, &src);
+    *stored = 0;
+    if (got == RECV_NONE)
+        return RECV_NONE;
+    if (got < 0)
         return -1;
-    }
     int keep = got < n ? static_cast<int>(got) : n;
     std::memcpy(buf, whole, keep);
     *stored = keep;
@@ -157,19 +184,52 @@ bool system_net::has_datagram(int sock)
 
 void system_net::pause_ms(int ms) { sleep_ms(ms); }
 
+int parse_dotted_ipv4(const char* text, unsigned char* bytes)
+{
+    if (text == nullptr)
+        return 0;
+    unsigned char parts[4];
+    const char* p = text;
+    for (int i = 0; i < 4; ++i) {
+        int value = 0, digits = 0;
+        while (*p >= '0' && *p <= '9') {
+            if (++digits > 3)
+                return 0;
+            value = value * 10 + (*p++ - '0');
+        }
+        if (digits == 0 || value > 255 || (i < 3 && *p++ != '.'))
+            return 0;
+        parts[i] = static_cast<unsigned char>(value);
+    }
+    if (*p != '\0')
+        return 0;
+    std::memcpy(bytes, parts, 4);
+    return 1;
+}
+
 int make_address(const char* dotted, unsigned short port, sockaddr_in* out)
 {
     std::memset(out, 0, sizeof *out);
     out->sin_family = AF_INET;
     out->sin_port = htons(port);
-    return dotted != nullptr && inet_pton(AF_INET, dotted, &out->sin_addr) == 1 ? 1 : 0;
+    unsigned char b[4];
+    if (!parse_dotted_ipv4(dotted, b))
+        return 0;
+    std::memcpy(&out->sin_addr, b, 4);
+    return 1;
 }
+
+bool address_unset(const sockaddr_in& a) { return a.sin_addr.s_addr == htonl(INADDR_ANY); }
+
+bool same_host(const sockaddr_in& a, const sockaddr_in& b) { return a.sin_addr.s_addr == b.sin_addr.s_addr; }
 
 void address_text(const sockaddr_in& a, char* out, int cap)
 {
     if (inet_ntop(AF_INET, &a.sin_addr, out, cap) == nullptr && cap > 0)
         out[0] = '\0';
 }
+
+long long net_mediator::clock_ms() { return monotonic_ms(); }
 
 long long monotonic_ms()
 {

@@ -76,12 +76,6 @@ struct handshake_scope {
 
 bool link_handshaking() { return handshaking; }
 
-void abandon_link()
-{
-    if (link_waiting())
-        abandon_current_wait();
-}
-
 void set_conn_text(int n)
 {
     if (label_net_conn == nullptr)

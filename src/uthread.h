@@ -24,10 +24,6 @@ void net_udp_thread();
 /* True while the handshake waits for the module. */
 bool link_handshaking();
 
-/* Abandons what the link is waiting for, if anything (the settings window
- * is closing or another module was chosen). */
-void abandon_link();
-
 /* Shows connection status n (1-5 waiting, 6 connected) on the window. */
 void set_conn_text(int n);
 

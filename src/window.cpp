@@ -11,6 +11,7 @@
 
 #include "enums.h"
 #include "lang.h"
+#include "link.h"
 #include "module.h"
 #include "setting_file.h"
 #include "strutil.h"
@@ -40,8 +41,9 @@ void on_window_destroy(GtkWidget*, gpointer)
     for (GtkWidget** g : window_globals)
         *g = nullptr;
     window_globals.clear();
-    /* The handshake or exchange this window was waiting for ends here. */
-    abandon_link();
+    /* The link of this window ends with it: whatever its action waits
+     * for, nothing more is sent or awaited for it. */
+    link_end();
 }
 
 /* An ASCII label formatted with one value, passed through _ like every

@@ -6,6 +6,7 @@
 #include "lang.h"
 #include "set_combo_box.h"
 #include "ui_util.h"
+#include "wait.h"
 #include "window.h"
 #include "window_build.h"
 
@@ -298,6 +299,10 @@ void set_MOD_frame(GtkWidget* table)
     gtk_notebook_set_tab_pos(GTK_NOTEBOOK(notebook), GTK_POS_TOP);
     set_widget_id(notebook, "notebook");
     gtk_container_add(GTK_CONTAINER(frame_module), notebook);
+    /* The pages take no edit while the module is being talked to, so a
+     * read in progress can never overwrite one; frame_module keeps the
+     * sensitivity the actions give it. */
+    insensitive_while_busy(notebook);
 
     struct page_spec {
         const char* tab;

@@ -222,6 +222,17 @@ TEST_F(SearchPassTest, OversizedAndFailedReceivesAreIgnored)
     EXPECT_EQ(sn.sent.size(), 1u);
 }
 
+TEST_F(SearchPassTest, AStreamOfTrafficCannotHoldTheSearch)
+{
+    for (long long t = 400; t < 60000; t += 400)
+        sn.arrive_at(t, "not an answer", "192.168.7.99");
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(sn.sent.size(), 5u);
+    for (size_t i = 0; i < sn.sent.size(); ++i)
+        EXPECT_EQ(sn.sent[i].at_ms, static_cast<long long>(i) * 3000) << "each pass lasts three seconds";
+    EXPECT_EQ(sn.now, 15000);
+}
+
 TEST_F(SearchPassTest, AbandonedWaitEndsTheSearchAtOnce)
 {
     sn.forced_waits = {WAIT_TIMEOUT, WAIT_ABANDONED};

@@ -106,16 +106,98 @@ TEST_F(Exchange, ARefusalFollowedByQuietIsNotSilence)
     EXPECT_EQ(module_silent, 0) << "the module answered, it only refused";
 }
 
-TEST_F(Exchange, FailedReceivesHaveACountOfTheirOwn)
+/* Whatever arrives, one exchange ends within ten seconds. */
+TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
 {
-    for (int i = 0; i < 40; ++i)
-        replies.push_back(std::string(150, '+'));
+    struct stream_case {
+        const char* what;
+        std::string bytes;
+        int every_ms;
+        int silent;
+    };
+    const stream_case cases[] = {
+        {"4-byte datagrams", "\r\n\r\n", 500, 1},
+        {"refusals just under the receive limit", "+ERR=-1" + crlf2, 1990, 0},
+        {"oversized datagrams", std::string(150, '+'), 300, 0},
+    };
+    for (const stream_case& c : cases) {
+        long long start = sn.now;
+        for (long long t = c.every_ms; t < 120000; t += c.every_ms)
+            sn.arrive_at(start + t, c.bytes);
+        int r = 1;
+        EXPECT_EQ(get("AT+VER", &r), "unchanged") << c.what;
+        EXPECT_EQ(r, 0) << c.what;
+        EXPECT_LE(sn.now - start, 10000) << c.what;
+        EXPECT_GE(sn.now - start, 9000) << c.what;
+        EXPECT_EQ(module_silent, c.silent) << c.what;
+        sn.now += 120000;  /* the rest of the stream is stale */
+        link_discard_pending();
+    }
+}
+
+TEST_F(Exchange, OnlyTheModuleAnswersForTheModule)
+{
+    sn.on_send = [this](const sent_datagram& d) {
+        sn.arrive_at(d.at_ms + 100, "+ok=FOREIGN" + crlf2, "127.0.0.3");
+        sn.arrive_at(d.at_ms + 200, "+ok=MINE" + crlf2, "127.0.0.2");
+    };
+    int r = 0;
+    EXPECT_EQ(get("AT+MID", &r), "MINE");
+
+    /* Foreign datagrams neither answer nor keep the wait going. */
+    sn.on_send = [this](const sent_datagram& d) {
+        for (int t = 300; t < 10000; t += 300)
+            sn.arrive_at(d.at_ms + t, "+ok=FOREIGN" + crlf2, "127.0.0.3");
+    };
+    long long start = sn.now;
+    EXPECT_EQ(get("AT+MID", &r), "unchanged");
+    EXPECT_EQ(sn.now - start, 2000) << "the receive limit runs from the send";
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_TRUE(sn.pauses.empty()) << "no foreign datagram counts as a try";
+}
+
+TEST_F(Exchange, AReadinessReportWithNothingBehindItIsNoDatagram)
+{
+    sn.forced_waits = {WAIT_READY, WAIT_READY};
+    replies = {};
     int r = 1;
     get("AT+VER", &r);
     EXPECT_EQ(r, 0);
-    EXPECT_TRUE(sn.pauses.empty());
-    EXPECT_EQ(module_silent, 0);
-    EXPECT_EQ(sn.wait_timeouts.size(), 40u);
+    EXPECT_EQ(module_silent, 1);
+}
+
+TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothing)
+{
+    link_end();
+    int r = 1;
+    get("AT+VER", &r);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(module_silent, 1) << "a read stops there";
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_TRUE(sn.sent.empty());
+    EXPECT_TRUE(sn.wait_timeouts.empty());
+
+    udp_add_r();
+    replies = {"+ok=V1" + crlf2};
+    EXPECT_EQ(get("AT+VER", &r), "V1") << "the next link is open again";
+}
+
+TEST_F(Exchange, ModuleAddressesAreReadAsTheSearchChecksThem)
+{
+    copy_text(module_ip, "127.000.000.002");
+    udp_add_r();
+    replies = {"+ok=V1" + crlf2};
+    int r = 0;
+    EXPECT_EQ(get("AT+VER", &r), "V1");
+    ASSERT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
+
+    copy_text(module_ip, "127.0.0.256");
+    testing::internal::CaptureStdout();
+    udp_add_r();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Module address not valid: 127.0.0.256\n");
+    EXPECT_EQ(udpsendn("AT+VER\n", 7), -1);
+    EXPECT_EQ(sn.sent.size(), 1u) << "nothing goes to 0.0.0.0";
 }
 
 TEST_F(Exchange, StaleDatagramsAreDroppedBeforeTheSend)

@@ -174,6 +174,24 @@ TEST_F(ScriptedLink, RefusedQueriesFollowTheFailureRules)
     EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo_modcom_baud)), BAUDRATE_9600);
 }
 
+TEST_F(ScriptedLink, OnlyADatagramFromTheModuleCompletesTheHandshake)
+{
+    sn.on_send = [this](const sent_datagram& d) {
+        if (d.bytes != module_aswd)
+            return;
+        if (sn.sent.size() == 1) {
+            sn.arrive("", true);  /* e.g. a "port unreachable" report */
+            sn.arrive_at(sn.now + 100, "127.0.0.3,ACCF23000003,LATE", "127.0.0.3");
+        } else {
+            sn.arrive("127.0.0.2,ACCF23000002,KXD40-0002");
+        }
+    };
+    net_udp_thread();
+    EXPECT_EQ(sent(), (std::vector<std::string>{"KX-D40LOCATORPING", "KX-D40LOCATORPING", "+ok"}));
+    EXPECT_EQ(sn.sent[1].at_ms, 1000) << "the foreign datagram did not restart the second";
+    EXPECT_EQ(label_history, (std::vector<std::string>{"正在等待连接.", "模块已连接"}));
+}
+
 /* The real simulator, in the test's private network, with window waits. */
 struct SimLink : LinkWindow {
     void SetUp() override
@@ -233,6 +251,82 @@ TEST_F(SimLink, ReadShowsTheModulesSettings)
     EXPECT_EQ(text(entry_lan_ip), "10.10.100.254");
     EXPECT_EQ(strMODAP.inited, 1);
     EXPECT_EQ(strMODSTA.dirty, 0);
+}
+
+TEST_F(SimLink, ModuleListedWithLeadingZerosIsReached)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    copy_text(module_ip, "127.000.000.002");
+    net_udp_thread();
+    EXPECT_EQ(color, GREEN);
+    auto got = sim.received();
+    ASSERT_FALSE(got.empty()) << "the keyword went elsewhere (to the PC itself?)";
+    EXPECT_EQ(got[0].target, "127.0.0.2");
+    EXPECT_EQ(got[0].bytes, "KX-D40LOCATORPING");
+}
+
+TEST_F(SimLink, ClosingDuringThePauseBetweenTriesEndsTheRead)
+{
+    sim_process sim({"--garbage", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    net_udp_thread();
+    ASSERT_EQ(color, GREEN);
+    size_t before = sim.received().size();
+    long long closed = 0;
+    /* The garbage answer to "AT+MID" comes at once; 100 ms later the read
+     * is in its 200 ms pause before the next try. */
+    g_timeout_add(100, close_window, &closed);
+    testing::internal::CaptureStdout();
+    gtk_button_clicked(GTK_BUTTON(button_setting_read));
+    long long returned = monotonic_ms();
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(closed, 0);
+    EXPECT_LT(returned - closed, 500);
+    EXPECT_EQ(out, "Read the Module Setting...\nRead stopped: the settings window was closed\n");
+    pump_for(2500);
+    auto got = sim.received();
+    ASSERT_EQ(got.size(), before + 1) << "nothing after the close";
+    EXPECT_EQ(got.back().bytes, "AT+MID\n");
+}
+
+struct during_read {
+    bool pages_sensitive = true;
+    bool busy_cursor = false;
+};
+
+/* GTK gives no input to an insensitive widget: that is what keeps a read
+ * from overwriting an edit. */
+gboolean look_during_read(gpointer data)
+{
+    auto* d = static_cast<during_read*>(data);
+    d->pages_sensitive = gtk_widget_is_sensitive(radio_wifimode_sta);
+    d->busy_cursor = gdk_window_get_cursor(gtk_widget_get_window(window)) != nullptr;
+    return FALSE;
+}
+
+TEST_F(SimLink, PagesTakeNoEditDuringAReadAndAreUsableAfterIt)
+{
+    sim_process sim({"--latency", "60", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    net_udp_thread();
+    ASSERT_EQ(color, GREEN);
+    testing::internal::CaptureStdout();
+    gtk_button_clicked(GTK_BUTTON(button_setting_read));
+    pump_events();
+    ASSERT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the first read opened the pages";
+
+    during_read d;
+    g_timeout_add(150, look_during_read, &d);
+    gtk_button_clicked(GTK_BUTTON(button_setting_read));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Read the Module Setting............OK!\nRead the Module Setting............OK!\n");
+    EXPECT_FALSE(d.pages_sensitive);
+    EXPECT_TRUE(d.busy_cursor);
+    pump_events();
+    EXPECT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the read leaves the pages usable";
+    EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(window)), nullptr);
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_wifimode_ap))) << "as read";
 }
 
 /* The refresh alone, from records set by the test. */

@@ -5,7 +5,15 @@
 
 #include <cstring>
 
-void scripted_net::arrive(const std::string& bytes, bool fail) { inbox_.push_back({bytes, fail}); }
+void scripted_net::arrive(const std::string& bytes, bool fail)
+{
+    inbox_.push_back({bytes, fail, now, "127.0.0.2"});
+}
+
+void scripted_net::arrive_at(long long at_ms, const std::string& bytes, const std::string& host)
+{
+    inbox_.push_back({bytes, false, at_ms, host});
+}
 
 int scripted_net::open_udp(unsigned short, udp_open_error* err)
 {
@@ -19,6 +27,8 @@ void scripted_net::close_udp(int) { ++closed; }
 
 int scripted_net::send_to(int, const void* data, int n, const sockaddr_in& to)
 {
+    if (address_unset(to))
+        return -1;
     char host[32];
     address_text(to, host, sizeof host);
     sent_datagram d{std::string(static_cast<const char*>(data), n),
@@ -31,21 +41,18 @@ int scripted_net::send_to(int, const void* data, int n, const sockaddr_in& to)
 
 int scripted_net::recv_from(int, char* buf, int n, int* stored, sockaddr_in* from)
 {
-    if (inbox_.empty()) {
-        *stored = 0;
-        return -1;
-    }
+    *stored = 0;
+    if (inbox_.empty() || inbox_.front().due > now)
+        return RECV_NONE;
     pending p = inbox_.front();
     inbox_.pop_front();
-    if (p.fail) {
-        *stored = 0;
+    if (p.fail)
         return -1;
-    }
     int keep = static_cast<int>(p.bytes.size()) < n ? static_cast<int>(p.bytes.size()) : n;
     std::memcpy(buf, p.bytes.data(), keep);
     *stored = keep;
     if (from != nullptr)
-        make_address("127.0.0.2", KX_PORT, from);
+        make_address(p.host.c_str(), KX_PORT, from);
     return static_cast<int>(p.bytes.size()) > n ? -1 : static_cast<int>(p.bytes.size());
 }
 
@@ -57,14 +64,17 @@ int scripted_net::wait_readable(int, int timeout_ms)
         forced_waits.pop_front();
         return r;
     }
-    if (!inbox_.empty())
+    if (!inbox_.empty() && (timeout_ms < 0 || inbox_.front().due <= now + timeout_ms)) {
+        if (inbox_.front().due > now)
+            now = inbox_.front().due;
         return WAIT_READY;
+    }
     if (timeout_ms >= 0)
         now += timeout_ms;
     return WAIT_TIMEOUT;
 }
 
-bool scripted_net::has_datagram(int) { return !inbox_.empty(); }
+bool scripted_net::has_datagram(int) { return !inbox_.empty() && inbox_.front().due <= now; }
 
 void scripted_net::pause_ms(int ms)
 {

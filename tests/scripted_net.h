@@ -1,10 +1,11 @@
 /*
  * scripted_net.h - a mediator that plays a script instead of a network.
  *
- * Datagrams queued with arrive() are there for the next wait; a wait with
- * nothing queued is a time-out (its length is added to a virtual clock).
- * Replies can also be tied to sends: on_send() answers each datagram sent
- * with the next scripted reaction. Everything sent is recorded.
+ * Datagrams queued with arrive() are there for the next wait; arrive_at()
+ * queues one for a moment of the virtual clock. A wait with nothing due in
+ * time is a time-out (its length is added to the clock). Replies can also
+ * be tied to sends: on_send() answers each datagram sent with the next
+ * scripted reaction. Everything sent is recorded.
  */
 #ifndef KX_TESTS_SCRIPTED_NET_H
 #define KX_TESTS_SCRIPTED_NET_H
@@ -24,8 +25,11 @@ struct sent_datagram {
 
 class scripted_net : public net_mediator {
 public:
-    /* A datagram that is waiting from now on (a recv failure when fail). */
+    /* A datagram from the module at 127.0.0.2 that is waiting from now on
+     * (a failed receive when fail). */
     void arrive(const std::string& bytes, bool fail = false);
+    /* A datagram from host that arrives at virtual time at_ms. */
+    void arrive_at(long long at_ms, const std::string& bytes, const std::string& host = "127.0.0.2");
     /* Called with each datagram sent, after it was recorded. */
     std::function<void(const sent_datagram&)> on_send;
     /* Wait results forced before the queue is looked at (e.g. abandon). */
@@ -33,9 +37,11 @@ public:
 
     std::vector<sent_datagram> sent;
     std::vector<int> wait_timeouts;
+    std::vector<int> pauses;
     long long now = 0;
     int opened = 0;
     int closed = 0;
+    int interrupts = 0;
     udp_open_error open_fails_with = UDP_OPEN_OK;
 
     int open_udp(unsigned short port, udp_open_error* err) override;
@@ -45,12 +51,15 @@ public:
     int wait_readable(int sock, int timeout_ms) override;
     bool has_datagram(int sock) override;
     void pause_ms(int ms) override;
-    std::vector<int> pauses;
+    void interrupt() override { ++interrupts; }
+    long long clock_ms() override { return now; }
 
 private:
     struct pending {
         std::string bytes;
         bool fail;
+        long long due;
+        std::string host;
     };
     std::deque<pending> inbox_;
 };

@@ -48,6 +48,20 @@ struct SearchWindow : testing::Test {
         return text != nullptr ? text : "";
     }
     int rows() { return GTK_CLIST(clist_main)->rows; }
+    /* As a search at 127.0.0.1 would leave it: two modules listed and the
+     * socket open; the first row selected. */
+    void list_two_modules_first_selected()
+    {
+        u_socket = udpsocket = init_udp_socket();
+        get_aswd(aswd);
+        strmodule_num = 2;
+        copy_text(strmodule[0].ip, "127.0.0.2");
+        copy_text(strmodule[1].ip, "127.0.0.3");
+        copy_text(strmodule[0].mac, "M2");
+        copy_text(strmodule[1].mac, "M3");
+        show_list_data(clist_main);
+        gtk_clist_select_row(GTK_CLIST(clist_main), 0, 0);
+    }
     void choose_loopback()
     {
         std::vector<std::string> items = combo_items(combo_ip);
@@ -253,15 +267,7 @@ TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
 {
     sim_process sim({"--silent", "--module", "127.0.0.2", "--reset-behaviour", "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
-    u_socket = udpsocket = init_udp_socket();
-    get_aswd(aswd);  /* as a search would have */
-    strmodule_num = 2;
-    copy_text(strmodule[0].ip, "127.0.0.2");
-    copy_text(strmodule[1].ip, "127.0.0.3");
-    copy_text(strmodule[0].mac, "M2");
-    copy_text(strmodule[1].mac, "M3");
-    show_list_data(clist_main);
-    gtk_clist_select_row(GTK_CLIST(clist_main), 0, 0);
+    list_two_modules_first_selected();
     g_timeout_add(1500, choose_second_module, nullptr);
 
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
@@ -285,6 +291,31 @@ TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
         (d.target == "127.0.0.2" ? to_silent : to_second) += 1;
     EXPECT_EQ(to_silent, 2) << "keywords at 0 and 1 s, none after the new choice";
     EXPECT_EQ(to_second, 2) << "the keyword and +ok";
+}
+
+gboolean select_second_row(gpointer)
+{
+    gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
+    return FALSE;
+}
+
+TEST_F(SearchWindow, ARowChosenDuringAReadIsTheOneSettingOpens)
+{
+    sim_process sim({"--latency", "40", "--modules", "2", "--first", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    list_two_modules_first_selected();
+    gtk_button_clicked(GTK_BUTTON(button("Setting")));
+    ASSERT_EQ(color, GREEN);
+
+    g_timeout_add(100, select_second_row, nullptr);
+    testing::internal::CaptureStdout();
+    gtk_button_clicked(GTK_BUTTON(button_setting_read));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(row_selected, 1);
+
+    gtk_button_clicked(GTK_BUTTON(button("Setting")));
+    EXPECT_STREQ(module_ip, "127.0.0.3");
+    EXPECT_EQ(color, GREEN);
 }
 
 } // namespace
