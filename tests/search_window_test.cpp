@@ -293,8 +293,9 @@ TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
     EXPECT_EQ(to_second, 2) << "the keyword and +ok";
 }
 
-gboolean select_second_row(gpointer)
+gboolean select_second_row(gpointer busy)
 {
+    *static_cast<bool*>(busy) = gdk_window_get_cursor(gtk_widget_get_window(search_window)) != nullptr;
     gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
     return FALSE;
 }
@@ -307,11 +308,15 @@ TEST_F(SearchWindow, ARowChosenDuringAReadIsTheOneSettingOpens)
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
     ASSERT_EQ(color, GREEN);
 
-    g_timeout_add(100, select_second_row, nullptr);
+    bool busy = false;
+    g_timeout_add(100, select_second_row, &busy);
     testing::internal::CaptureStdout();
     gtk_button_clicked(GTK_BUTTON(button_setting_read));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(row_selected, 1);
+    EXPECT_TRUE(busy) << "the search window shows the busy cursor too";
+    pump_events();
+    EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(search_window)), nullptr);
 
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
     EXPECT_STREQ(module_ip, "127.0.0.3");
