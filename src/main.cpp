@@ -18,6 +18,7 @@
 #include "netio.h"
 #include "setting_file.h"
 #include "ui_util.h"
+#include "utf8_text.h"
 #include "uthread.h"
 #include "wait.h"
 #include "window.h"
@@ -161,8 +162,12 @@ void show_list_data(GtkWidget* list)
     gtk_clist_freeze(GTK_CLIST(list));
     list_clear(list);
     for (int i = 0; i < strmodule_num; ++i) {
+        /* The answer's bytes as received may be anything; the list takes
+         * a valid copy. */
+        std::string ip = utf8_for_display(strmodule[i].ip);
+        std::string id = utf8_for_display(strmodule[i].id);
         gchar empty[] = "";
-        gchar* row[3] = {empty, strmodule[i].ip, strmodule[i].id};
+        gchar* row[3] = {empty, ip.data(), id.data()};
         gtk_clist_append(GTK_CLIST(list), row);
     }
     gtk_clist_thaw(GTK_CLIST(list));

@@ -13,7 +13,6 @@
 #include "lang.h"
 #include "module.h"
 #include "setting_file.h"
-#include "strutil.h"
 #include "ui_util.h"
 #include "uthread.h"
 #include "window_build.h"
@@ -44,21 +43,21 @@ void on_window_destroy(GtkWidget*, gpointer)
     abandon_link();
 }
 
-/* An ASCII label formatted with one value, passed through _ like every
- * other label text. */
-GtkWidget* identity_label(const char* format, const char* value, font_kind font)
+/* A line of the module's identity: the fixed text converted, the value
+ * from the search answer taken as bytes. */
+GtkWidget* identity_label(const char* gb_fixed, const char* value, font_kind font)
 {
-    char text[64];
-    format_text(text, sizeof text, format, value);
-    return new_text_label(text, font);
+    GtkWidget* label = gtk_label_new(label_text(gb_fixed, value).c_str());
+    apply_font(label, font);
+    return label;
 }
 
 void set_PC_net_frame(GtkWidget* frame)
 {
     GtkWidget* fixed = add_fixed(frame);
-    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module IP: %s", module_ip, font_kind::normal), 5, 21);
-    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module MAC: %s", module_mac, font_kind::normal), 5, 51);
-    GtkWidget* id = identity_label("Module ID: %s", module_id, font_kind::semibold);
+    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module IP: ", module_ip, font_kind::normal), 5, 21);
+    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module MAC: ", module_mac, font_kind::normal), 5, 51);
+    GtkWidget* id = identity_label("Module ID: ", module_id, font_kind::semibold);
     GdkColor red = {0, 0xFFFF, 0, 0};
     gtk_widget_modify_fg(id, GTK_STATE_NORMAL, &red);
     gtk_fixed_put(GTK_FIXED(fixed), id, 5, 81);

@@ -327,20 +327,6 @@ std::string font_of(GtkWidget* w)
     return out;
 }
 
-GtkWidget* label_with_text(GtkWidget* root, const std::string& text)
-{
-    if (GTK_IS_LABEL(root) && text == gtk_label_get_text(GTK_LABEL(root)))
-        return root;
-    if (!GTK_IS_CONTAINER(root))
-        return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
-    GtkWidget* found = nullptr;
-    for (GList* c = children; c != nullptr && found == nullptr; c = c->next)
-        found = label_with_text(GTK_WIDGET(c->data), text);
-    g_list_free(children);
-    return found;
-}
-
 TEST_F(SettingsWindow, Fonts)
 {
     const std::pair<const char*, const char*> labels[] = {
