@@ -7,6 +7,9 @@
  */
 #include "lang.h"
 
+#include "ui_util.h"
+#include "utf8_text.h"
+
 /* clang-format off */
 char text_title[] = "KX-D40\xc9\xe8\xd6\xc3\xb9\xa4\xbe\xdf V2.2"; /* KX-D40设置工具 V2.2 */
 char text_net_conn1[] = "\xd5\xfd\xd4\xda\xb5\xc8\xb4\xfd\xc1\xac\xbd\xd3."; /* 正在等待连接. */
@@ -89,6 +92,12 @@ char text_wan_gateway[] = "\xcd\xf8\xb9\xd8IP"; /* 网关IP */
 char* _(const char* c)
 {
     return g_convert(c, -1, "UTF-8", "GB18030", nullptr, nullptr, nullptr);
+}
+
+std::string label_text(const char* gb_fixed, const char* value)
+{
+    gchar_ptr fixed(_(gb_fixed));
+    return fixed.text() + utf8_for_display(value);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #define KX_LANG_H
 
 #include <gtk/gtk.h>
+#include <string>
 
 extern char text_title[];
 extern char text_net_conn1[];
@@ -87,6 +88,11 @@ extern char text_wan_gateway[];
 /* GB18030 text to a new UTF-8 string (the caller g_frees it), or NULL
  * when the text is not valid GB18030. */
 char* _(const char* c);
+
+/* A label's fixed GB18030 text in UTF-8 followed by a value received from
+ * the network, made valid UTF-8 on its own: its bytes are never read as
+ * GB18030. */
+std::string label_text(const char* gb_fixed, const char* value);
 
 /* "Sans, 10", "Sans, Bold 10" and "Sans, Bold 12" as the widget's font. */
 void set_widget_font(GtkWidget* widget);

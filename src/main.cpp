@@ -18,7 +18,9 @@
 #include "module.h"
 #include "netio.h"
 #include "setting_file.h"
+#include "text_fit.h"
 #include "ui_util.h"
+#include "utf8_text.h"
 #include "uthread.h"
 #include "wait.h"
 #include "window.h"
@@ -43,6 +45,9 @@ char text_operation[] = "\xb2\xd9\xd7\xf7";                                  /* 
 char text_module_setting[] = "\xc4\xa3\xbf\xe9\xc9\xe8\xd6\xc3";             /* 模块设置 */
 char text_upgrade_file[] = "\xc9\xfd\xbc\xb6\xce\xc4\xbc\xfe:";              /* 升级文件: */
 char text_upgrade[] = "\xc9\xfd\xbc\xb6";                                    /* 升级 */
+
+/* The widest text the address column and the address combo must show. */
+const char widest_address[] = "255.255.255.255";
 
 GtkWidget* new_button(const char* gb_text, const char* command_word, int w, int h)
 {
@@ -164,8 +169,12 @@ void show_list_data(GtkWidget* list)
     gtk_clist_freeze(GTK_CLIST(list));
     list_clear(list);
     for (int i = 0; i < strmodule_num; ++i) {
+        /* The answer's bytes as received may be anything; the list takes
+         * a valid copy. */
+        std::string ip = utf8_for_display(strmodule[i].ip);
+        std::string id = utf8_for_display(strmodule[i].id);
         gchar empty[] = "";
-        gchar* row[3] = {empty, strmodule[i].ip, strmodule[i].id};
+        gchar* row[3] = {empty, ip.data(), id.data()};
         gtk_clist_append(GTK_CLIST(list), row);
     }
     gtk_clist_thaw(GTK_CLIST(list));
@@ -218,12 +227,15 @@ void set_list_frame(GtkWidget* frame)
     g_signal_connect(clist_main, "select_row", G_CALLBACK(list_select), nullptr);
     set_widget_id(clist_main, "clist_main");
     gtk_container_add(GTK_CONTAINER(scrolled), clist_main);
+    /* Rather a smaller font than an address that reads as another one. */
+    fit_font(clist_main, widest_address, GTK_CLIST(clist_main)->column[1].width);
 
     gtk_fixed_put(GTK_FIXED(fixed), new_text_label(text_local_addr, font_kind::theme), 10, 226);
 
     combo_ip = gtk_combo_box_text_new();
     gtk_widget_set_size_request(combo_ip, 110, 23);
     set_com_ip(combo_ip);
+    fit_combo_text(combo_ip, widest_address);
     set_widget_id(combo_ip, "combo_ip");
     gtk_fixed_put(GTK_FIXED(fixed), combo_ip, 70, 221);
 
@@ -270,9 +282,11 @@ GtkWidget* build_search_window()
     gtk_container_set_border_width(GTK_CONTAINER(vbox), 5);
     gtk_container_add(GTK_CONTAINER(search_window), vbox);
 
+    /* In the window before it is filled: the list's font is fitted from
+     * the style that its place in the window gives it. */
     GtkWidget* list_frame = new_frame(nullptr);
-    set_list_frame(list_frame);
     gtk_box_pack_start(GTK_BOX(vbox), list_frame, FALSE, FALSE, 0);
+    set_list_frame(list_frame);
 
     frame_op = new_frame(text_operation);
     set_option_frame(frame_op);

@@ -1,11 +1,14 @@
 /*
  * ui_util.h - small helpers every window file uses: accessible ids and an
- * owner for strings that GLib allocated.
+ * owner for strings that GLib allocated, and entries that show bytes
+ * received from a module.
  */
 #ifndef KX_UI_UTIL_H
 #define KX_UI_UTIL_H
 
 #include <gtk/gtk.h>
+
+#include "utf8_text.h"
 
 /* Owns a g_malloc'ed string and g_frees it at the end of its scope. */
 class gchar_ptr {
@@ -21,6 +24,13 @@ public:
 private:
     gchar* s_;
 };
+
+/* Shows bytes from the network in an entry; ill-formed UTF-8 shows as
+ * U+FFFD, the bytes themselves stay as they are wherever they are kept. */
+inline void set_entry_bytes(GtkWidget* entry, const char* bytes)
+{
+    gtk_entry_set_text(GTK_ENTRY(entry), utf8_for_display(bytes).c_str());
+}
 
 /* Names the widget for tests and assistive tools. */
 inline void set_widget_id(GtkWidget* w, const char* id)

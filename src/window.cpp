@@ -14,7 +14,7 @@
 #include "link.h"
 #include "module.h"
 #include "setting_file.h"
-#include "strutil.h"
+#include "text_fit.h"
 #include "ui_util.h"
 #include "uthread.h"
 #include "window_build.h"
@@ -46,24 +46,42 @@ void on_window_destroy(GtkWidget*, gpointer)
     link_end();
 }
 
-/* An ASCII label formatted with one value, passed through _ like every
- * other label text. */
-GtkWidget* identity_label(const char* format, const char* value, font_kind font)
+/* The width inside a frame that has its size request, with the border
+ * its theme will draw. */
+int inner_width(GtkWidget* frame)
 {
-    char text[64];
-    format_text(text, sizeof text, format, value);
-    return new_text_label(text, font);
+    int width = 0;
+    gtk_widget_get_size_request(frame, &width, nullptr);
+    gtk_widget_ensure_style(frame);
+    int edge = static_cast<int>(gtk_container_get_border_width(GTK_CONTAINER(frame))) +
+               gtk_widget_get_style(frame)->xthickness;
+    return width - 2 * edge;
+}
+
+/* A line of the module's identity: the fixed text converted, the value
+ * from the search answer taken as bytes. An 18-character value does not
+ * fit the frame in the usual font: the text gets the largest font in
+ * which it fits, or is cut and shown whole in its tooltip. */
+GtkWidget* put_identity_label(GtkWidget* fixed, int room, const char* gb_fixed, const char* value,
+                              font_kind font, int y)
+{
+    const int x = 5;
+    GtkWidget* label = gtk_label_new(label_text(gb_fixed, value).c_str());
+    apply_font(label, font);
+    gtk_fixed_put(GTK_FIXED(fixed), label, x, y);
+    fit_label(label, room - x);
+    return label;
 }
 
 void set_PC_net_frame(GtkWidget* frame)
 {
     GtkWidget* fixed = add_fixed(frame);
-    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module IP: %s", module_ip, font_kind::normal), 5, 21);
-    gtk_fixed_put(GTK_FIXED(fixed), identity_label("Module MAC: %s", module_mac, font_kind::normal), 5, 51);
-    GtkWidget* id = identity_label("Module ID: %s", module_id, font_kind::semibold);
+    int room = inner_width(frame);
+    put_identity_label(fixed, room, "Module IP: ", module_ip, font_kind::normal, 21);
+    put_identity_label(fixed, room, "Module MAC: ", module_mac, font_kind::normal, 51);
+    GtkWidget* id = put_identity_label(fixed, room, "Module ID: ", module_id, font_kind::semibold, 81);
     GdkColor red = {0, 0xFFFF, 0, 0};
     gtk_widget_modify_fg(id, GTK_STATE_NORMAL, &red);
-    gtk_fixed_put(GTK_FIXED(fixed), id, 5, 81);
 
     draw_net_connect = gtk_drawing_area_new();
     gtk_widget_set_size_request(draw_net_connect, 30, 30);

@@ -82,7 +82,7 @@ void show_encryption(const encryption_combos& c, int auth)
 void show_key(GtkWidget* label, GtkWidget* entry, const char* password, int encry)
 {
     set_visible({label, entry}, encry != ENC_NONE);
-    gtk_entry_set_text(GTK_ENTRY(entry), password);
+    set_entry_bytes(entry, password);
 }
 
 /* An empty stored key shows the default key; the record keeps "". */
@@ -101,13 +101,10 @@ void update_mana_widgets()
     const _MOD_MANA_STRUCT& r = strMODMana_up;
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.wmode == WIFIMODE_AP ? radio_wifimode_ap : radio_wifimode_sta), TRUE);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.tmode == WORKMODE_TH ? radio_workmode_th : radio_workmode_ag), TRUE);
-    char version[64];
-    format_text(version, sizeof version, "%s%s", text_label_ver, r.mver);
-    gchar_ptr shown(_(version));
-    gtk_label_set_text(GTK_LABEL(label_mod_ver), shown.text());
-    gtk_entry_set_text(GTK_ENTRY(entry_mod_usr), r.user);
-    gtk_entry_set_text(GTK_ENTRY(entry_mod_pwd), r.pswd);
-    gtk_entry_set_text(GTK_ENTRY(entry_mod_mid), r.mid);
+    gtk_label_set_text(GTK_LABEL(label_mod_ver), label_text(text_label_ver, r.mver).c_str());
+    set_entry_bytes(entry_mod_usr, r.user);
+    set_entry_bytes(entry_mod_pwd, r.pswd);
+    set_entry_bytes(entry_mod_mid, r.mid);
     page_mana_shown = 1;
 }
 
@@ -134,7 +131,7 @@ void update_comm_widgets()
     if (r.bip == 1)
         set_address(entry_modnet_ip, r.ipadd);
     else
-        gtk_entry_set_text(GTK_ENTRY(entry_modnet_ip), r.hostname);
+        set_entry_bytes(entry_modnet_ip, r.hostname);
     set_decimal(entry_modnet_tcpto, r.TCPto);
     set_decimal(entry_modnet_maxsk, r.maxsk);
     page_comm_shown = 1;
@@ -147,7 +144,7 @@ void update_ap_widgets()
     const _MOD_AP_STRUCT& r = strMODAP_up;
     const encryption_combos enc = {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk};
     select_index(combo_ap_wifimode, r.mode);
-    gtk_entry_set_text(GTK_ENTRY(entry_ap_ssid), r.SSID);
+    set_entry_bytes(entry_ap_ssid, r.SSID);
     select_index(combo_ap_channel, r.channel);
     select_index(combo_ap_auth, r.enc_auth);
     show_encryption(enc, r.enc_auth);
@@ -166,7 +163,7 @@ void update_sta_widgets()
         return;
     const _MOD_STA_STRUCT& r = strMODSTA_up;
     const encryption_combos enc = {combo_sta_encry_open, combo_sta_encry_shared, combo_sta_encry_wpapsk};
-    gtk_entry_set_text(GTK_ENTRY(entry_sta_ssid), r.SSID);
+    set_entry_bytes(entry_sta_ssid, r.SSID);
     select_index(combo_sta_auth, r.enc_auth);
     select_encryption(enc, r.enc_auth, r.enc_encry);
     show_encryption(enc, r.enc_auth);

@@ -94,6 +94,23 @@ std::string widget_text(GtkWidget* w)
     return "";
 }
 
+GtkWidget* label_with_text(GtkWidget* root, const std::string& text, bool whole_text)
+{
+    if (GTK_IS_LABEL(root)) {
+        std::string shown = gtk_label_get_text(GTK_LABEL(root));
+        if (whole_text ? shown == text : shown.compare(0, text.size(), text) == 0)
+            return root;
+    }
+    if (!GTK_IS_CONTAINER(root))
+        return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+    GtkWidget* found = nullptr;
+    for (GList* c = children; c != nullptr && found == nullptr; c = c->next)
+        found = label_with_text(GTK_WIDGET(c->data), text, whole_text);
+    g_list_free(children);
+    return found;
+}
+
 int unknown_glyphs(GtkWidget* label)
 {
     return pango_layout_get_unknown_glyphs_count(gtk_label_get_layout(GTK_LABEL(label)));

@@ -25,6 +25,9 @@ std::string widget_id(GtkWidget* w);
 GtkWidget* find_by_id(GtkWidget* root, const std::string& id);
 /* Text of a label, or of a button's label child. */
 std::string widget_text(GtkWidget* w);
+/* First label below root whose text is text (or, with whole_text false,
+ * begins with it); nullptr if there is none. */
+GtkWidget* label_with_text(GtkWidget* root, const std::string& text, bool whole_text = true);
 /* Glyphs the fonts could not draw in a label's layout. */
 int unknown_glyphs(GtkWidget* label);
 

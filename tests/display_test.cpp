@@ -1,0 +1,257 @@
+/*
+ * display_test.cpp - texts that reach the screen under Xvfb: bytes from
+ * the network shown without complaint from the toolkit, and addresses and
+ * the module's identity kept whole inside their places, measured with the
+ * fonts the widgets actually draw with.
+ */
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gui_env.h"
+#include "main.h"
+#include "module.h"
+#include "strutil.h"
+#include "wait.h"
+#include "window.h"
+
+namespace {
+
+#define R "\xEF\xBF\xBD"  /* U+FFFD */
+
+const char widest_address[] = "255.255.255.255";
+const int smallest_size = 7 * PANGO_SCALE;  /* points: below this nobody reads it */
+
+int* complaints_seen = nullptr;
+
+/* Pango logs through the structured writer, past any g_log_set_handler:
+ * the count is taken where every message ends up. */
+GLogWriterOutput count_complaints(GLogLevelFlags level, const GLogField* fields, gsize n, gpointer data)
+{
+    if (complaints_seen != nullptr && (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL))) {
+        std::string domain, message;
+        for (gsize i = 0; i < n; ++i) {
+            std::string key = fields[i].key;
+            if (key == "GLIB_DOMAIN" || key == "MESSAGE")
+                (key == "MESSAGE" ? message : domain) = static_cast<const char*>(fields[i].value);
+        }
+        for (const char* d : {"Gtk", "GLib", "Pango", "GLib-GObject"})
+            if (domain == d) {
+                ++*complaints_seen;
+                ADD_FAILURE() << domain << ": " << message;
+            }
+    }
+    return g_log_writer_default(level, fields, n, data);
+}
+
+/* Counts the toolkit's warnings and criticals while alive. */
+struct complaint_counter {
+    int count = 0;
+    complaint_counter()
+    {
+        static const bool installed = (g_log_set_writer_func(count_complaints, nullptr, nullptr), true);
+        (void)installed;
+        complaints_seen = &count;
+    }
+    ~complaint_counter() { complaints_seen = nullptr; }
+};
+
+void redraw()
+{
+    pump_events();
+    gdk_window_process_all_updates();
+    pump_for(50);
+}
+
+GtkAllocation allocation_of(GtkWidget* w)
+{
+    GtkAllocation a;
+    gtk_widget_get_allocation(w, &a);
+    return a;
+}
+
+/* Pixel width of text in the font w draws with. */
+int text_width(GtkWidget* w, const char* text)
+{
+    PangoLayout* l = gtk_widget_create_pango_layout(w, text);
+    int width = 0;
+    pango_layout_get_pixel_size(l, &width, nullptr);
+    g_object_unref(l);
+    return width;
+}
+
+int font_size(GtkWidget* w) { return pango_font_description_get_size(gtk_widget_get_style(w)->font_desc); }
+
+void find_type(GtkWidget* w, gpointer data)
+{
+    auto* want = static_cast<std::pair<GType, GtkWidget*>*>(data);
+    if (want->second == nullptr && G_TYPE_CHECK_INSTANCE_TYPE(w, want->first))
+        want->second = w;
+    if (want->second == nullptr && GTK_IS_CONTAINER(w))
+        gtk_container_forall(GTK_CONTAINER(w), find_type, data);
+}
+
+/* First widget of type t below root, internal children included. */
+GtkWidget* inner_widget(GtkWidget* root, GType t)
+{
+    std::pair<GType, GtkWidget*> want(t, nullptr);
+    gtk_container_forall(GTK_CONTAINER(root), find_type, &want);
+    return want.second;
+}
+
+struct Display : testing::Test {
+    void SetUp() override
+    {
+        strmodule_num = 0;
+        bfirst_show = 1;
+        install_window_waits();
+        build_search_window();
+        gtk_widget_show_all(search_window);
+        redraw();
+    }
+    void TearDown() override
+    {
+        for (GtkWidget* w : {window, search_window})
+            if (w != nullptr)
+                gtk_widget_destroy(w);
+        pump_events();
+    }
+    void list_modules(std::initializer_list<const char*> ids)
+    {
+        strmodule_num = 0;
+        for (const char* id : ids) {
+            STRMODULE& m = strmodule[strmodule_num];
+            format_text(m.ip, sizeof m.ip, "198.51.100.%d", 10 + strmodule_num);
+            format_text(m.mac, sizeof m.mac, "ACCF2300%04d", 10 + strmodule_num);
+            copy_text(m.id, id);
+            ++strmodule_num;
+        }
+        show_list_data(clist_main);
+        redraw();
+    }
+    std::string cell(int row, int col)
+    {
+        gchar* text = nullptr;
+        gtk_clist_get_text(GTK_CLIST(clist_main), row, col, &text);
+        return text != nullptr ? text : "";
+    }
+    std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
+};
+
+TEST_F(Display, InvalidUtf8FromTheNetworkShowsReplacedWithoutWarnings)
+{
+    complaint_counter complaints;
+    list_modules({"KX\xFF\xFE-01"});
+    EXPECT_EQ(cell(0, 2), "KX" R R "-01");
+    copy_text(strmodule[0].mac, "AC\xC0\xAF" "F23000002");
+    ASSERT_TRUE(choose_module(0, "KX-D40LOCATORPING"));
+    init_window();
+
+    strMODMana_up = {};
+    copy_text(strMODMana_up.user, "ad\xE6\xA8min");
+    copy_text(strMODMana_up.mver, "V1.0\xFF");
+    update_mana_widgets();
+    strMODComm_up = {};
+    copy_text(strMODComm_up.hostname, "srv\xF5.lan");
+    update_comm_widgets();
+    strMODAP_up = {};
+    copy_text(strMODAP_up.SSID, "\xED\xA0\x80net");
+    update_ap_widgets();
+    GtkWidget* notebook = find_by_id(window, "notebook");
+    for (int page : {1, 2, 0}) {
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), page);
+        redraw();
+    }
+
+    EXPECT_NE(label_with_text(window, "Module ID: KX" R R "-01"), nullptr);
+    EXPECT_NE(label_with_text(window, "Module MAC: AC" R R "F23000002"), nullptr);
+    EXPECT_EQ(text(entry_mod_usr), "ad" R "min");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_mod_ver)), "软件版本: V1.0" R);
+    EXPECT_EQ(text(entry_modnet_ip), "srv" R ".lan");
+    EXPECT_EQ(text(entry_ap_ssid), R R R "net");
+    EXPECT_STREQ(strmodule[0].id, "KX\xFF\xFE-01") << "the records keep the bytes";
+    EXPECT_STREQ(module_mac, "AC\xC0\xAF" "F23000002");
+    EXPECT_STREQ(strMODMana_up.user, "ad\xE6\xA8min");
+    EXPECT_EQ(complaints.count, 0);
+}
+
+TEST_F(Display, TheWidestAddressFitsTheListAndTheCombo)
+{
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo_ip), widest_address);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), static_cast<int>(combo_items(combo_ip).size()) - 1);
+    list_modules({"KXD40-5610", "KXD40-5611", "KXD40-5612"});
+
+    /* A cell is clipped to its column's area; the insets lie outside it. */
+    GtkCList* list = GTK_CLIST(clist_main);
+    EXPECT_LE(text_width(clist_main, widest_address), list->column[1].area.width);
+    EXPECT_LE(text_width(clist_main, "KXD40-5610"), list->column[2].area.width) << "the IDs beside stay whole";
+    EXPECT_LE(list->column[2].area.x + list->column[2].area.width, list->clist_window_width);
+    EXPECT_GE(font_size(clist_main), smallest_size);
+
+    /* The combo's text is drawn by its cell view, left of the arrow. */
+    GtkWidget* view = gtk_bin_get_child(GTK_BIN(combo_ip));
+    GtkWidget* arrow = inner_widget(combo_ip, GTK_TYPE_ARROW);
+    ASSERT_NE(arrow, nullptr);
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(combo_ip));
+    ASSERT_NE(cells, nullptr);
+    gint xpad = 0;
+    g_object_get(cells->data, "xpad", &xpad, nullptr);
+    g_list_free(cells);
+    GtkAllocation v = allocation_of(view);
+    EXPECT_LE(text_width(view, widest_address), v.width - 2 * xpad);
+    EXPECT_LE(v.x + v.width, allocation_of(arrow).x);
+    EXPECT_GE(font_size(view), smallest_size);
+
+    GtkAllocation combo = allocation_of(combo_ip), search = allocation_of(find_by_id(search_window, "Search"));
+    GtkAllocation frame = allocation_of(gtk_widget_get_parent(combo_ip));
+    EXPECT_LT(combo.x + combo.width, search.x) << "the combo stays clear of the button";
+    EXPECT_LE(search.x + search.width, frame.x + frame.width);
+}
+
+TEST_F(Display, IdentityLabelsStayInsideTheirFrame)
+{
+    struct identity {
+        const char *ip, *mac, *id;
+        const char* whole;  /* IP, MAC, ID: 'y' whole, 'n' cut, '?' either */
+    };
+    /* Eighteen characters is the longest field a search answer gives. */
+    const identity cases[] = {
+        {"127.0.0.2", "ACCF23000002", "KXD40-0002", "yyy"},
+        {widest_address, "ACCF23000002ABCDEF", "KXD40-0123456789AB", "y?n"},
+    };
+    for (const identity& c : cases) {
+        copy_text(module_ip, c.ip);
+        copy_text(module_mac, c.mac);
+        copy_text(module_id, c.id);
+        if (window != nullptr)
+            gtk_widget_destroy(window);
+        init_window();
+        redraw();
+        const std::string lines[] = {std::string("Module IP: ") + c.ip, std::string("Module MAC: ") + c.mac,
+                                     std::string("Module ID: ") + c.id};
+        for (int i = 0; i < 3; ++i) {
+            const std::string& t = lines[i];
+            GtkWidget* label = label_with_text(window, t);
+            ASSERT_NE(label, nullptr) << t;
+            GtkAllocation inside = allocation_of(gtk_widget_get_parent(label));
+            PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
+            int x = 0, width = 0;
+            gtk_label_get_layout_offsets(GTK_LABEL(label), &x, nullptr);
+            pango_layout_get_pixel_size(layout, &width, nullptr);
+            EXPECT_GE(x, inside.x) << t;
+            EXPECT_LE(x + width, inside.x + inside.width) << t << ": " << width << " px";
+            EXPECT_GE(font_size(label), smallest_size) << t;
+            bool whole = !pango_layout_is_ellipsized(layout);
+            if (c.whole[i] != '?') {
+                EXPECT_EQ(whole, c.whole[i] == 'y') << t;
+            }
+            gchar* tip = gtk_widget_get_tooltip_text(label);
+            EXPECT_EQ(tip != nullptr ? std::string(tip) : "", whole ? "" : t) << "a cut text is whole in its tooltip";
+            g_free(tip);
+        }
+    }
+}
+
+#undef R
+
+} // namespace
