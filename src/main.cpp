@@ -68,6 +68,15 @@ GtkWidget* new_frame(const char* gb_title)
     return f;
 }
 
+/* A caption at (x, y) that ends short of the field beside it at
+ * field_x, in a smaller font where the theme's does not leave the room. */
+void put_caption(GtkWidget* fixed, const char* gb_text, int x, int y, int field_x)
+{
+    GtkWidget* label = new_text_label(gb_text, font_kind::theme);
+    gtk_fixed_put(GTK_FIXED(fixed), label, x, y);
+    fit_label(label, field_x - x - 1);
+}
+
 void on_search_window_destroy(GtkWidget*, gpointer)
 {
     /* Nothing may touch these widgets any more, not even a search that is
@@ -230,7 +239,7 @@ void set_list_frame(GtkWidget* frame)
     /* Rather a smaller font than an address that reads as another one. */
     fit_font(clist_main, widest_address, GTK_CLIST(clist_main)->column[1].width);
 
-    gtk_fixed_put(GTK_FIXED(fixed), new_text_label(text_local_addr, font_kind::theme), 10, 226);
+    put_caption(fixed, text_local_addr, 10, 226, 70);
 
     combo_ip = gtk_combo_box_text_new();
     gtk_widget_set_size_request(combo_ip, 110, 23);
@@ -253,7 +262,7 @@ void set_option_frame(GtkWidget* frame)
     gtk_widget_set_size_request(separator, 240, 5);
     gtk_fixed_put(GTK_FIXED(fixed), separator, 10, 45);
 
-    gtk_fixed_put(GTK_FIXED(fixed), new_text_label(text_upgrade_file, font_kind::theme), 10, 55);
+    put_caption(fixed, text_upgrade_file, 10, 55, 70);
 
     entry_file = gtk_entry_new();
     gtk_entry_set_max_length(GTK_ENTRY(entry_file), 15);

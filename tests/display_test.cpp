@@ -205,6 +205,10 @@ TEST_F(Display, TheWidestAddressFitsTheListAndTheCombo)
     GtkAllocation combo = allocation_of(combo_ip), search = allocation_of(find_by_id(search_window, "Search"));
     GtkAllocation frame = allocation_of(gtk_widget_get_parent(combo_ip));
     EXPECT_LT(combo.x + combo.width, search.x) << "the combo stays clear of the button";
+    GtkAllocation caption = allocation_of(label_with_text(search_window, "本机地址:"));
+    EXPECT_LT(caption.x + caption.width, combo.x) << "the caption stays clear of the combo";
+    GtkAllocation upgrade = allocation_of(label_with_text(search_window, "升级文件:"));
+    EXPECT_LT(upgrade.x + upgrade.width, allocation_of(entry_file).x);
     EXPECT_LE(search.x + search.width, frame.x + frame.width);
 }
 
