@@ -7,43 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "discovery.h"
 #include "local_addr.h"
 #include "setting_file.h"
+#include "temp_dir.h"
 
 namespace {
-
-/* Each case works in an empty directory of its own. */
-struct InTempDir : testing::Test {
-    std::string old_dir, dir;
-    void SetUp() override
-    {
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        old_dir = cwd;
-        char tmpl[] = "/tmp/kxd40-files-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        ASSERT_EQ(chdir(dir.c_str()), 0);
-        mkdir("data", 0755);
-    }
-    void TearDown() override
-    {
-        ASSERT_EQ(chdir(old_dir.c_str()), 0);
-        std::string cmd = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
-    }
-    static void write(const char* path, const std::string& bytes)
-    {
-        FILE* f = std::fopen(path, "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-};
 
 using KeywordFile = InTempDir;
 

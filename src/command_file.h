@@ -1,0 +1,74 @@
+/*
+ * command_file.h - sending a page's pending commands, the command files,
+ * and writing files so that none is ever left half written.
+ *
+ * A confirmed page leaves its commands in a temporary command file in the
+ * working directory ("cmd_mana_tmp.txt" and so on: the lines, then "E"
+ * without a line end). Saving joins the four into the command file under
+ * data/ ("E\n" last); replaying sends a command file's lines to the module.
+ * Every file is written beside its place and renamed over it once whole.
+ */
+#ifndef KX_COMMAND_FILE_H
+#define KX_COMMAND_FILE_H
+
+#include <cstdio>
+#include <string>
+
+/* A file written whole or not at all: the text goes to a new file beside
+ * path, which commit() renames over path. Dropped without commit(), the
+ * new file is removed and path is as it was. */
+class whole_file {
+public:
+    explicit whole_file(const std::string& path);
+    ~whole_file();
+    whole_file(const whole_file&) = delete;
+    whole_file& operator=(const whole_file&) = delete;
+
+    explicit operator bool() const { return f_ != nullptr; }
+    FILE* get() const { return f_; }
+    /* Returns false, leaving path as it was, when anything failed. */
+    bool commit();
+
+private:
+    std::string path_, fresh_;
+    FILE* f_;
+};
+
+/* The temporary command file of page type (ENCMDTYPE), or nullptr. */
+const char* page_command_file(int type);
+
+/* What came of sending a page's commands. */
+enum confirm_result {
+    CONFIRM_DONE,      /* every command accepted; the file holds them */
+    CONFIRM_NO_FILE,   /* the file could not be written; nothing sent */
+    CONFIRM_REFUSED,   /* the module refused at least one command */
+    CONFIRM_STOPPED    /* the module fell silent or the link ended */
+};
+
+/* Sends every pending row of page type in order, with the console lines,
+ * and rewrites the page's temporary command file only when the module
+ * accepted them all. The table itself is left to the caller. */
+int send_page_commands(int type);
+
+/* "data/" and name. */
+std::string command_file_path(const char* name);
+
+/* Joins the four temporary command files, in page order, into the
+ * command file at path, then "E\n". Creates data/ when it is missing.
+ * Returns 0 with the console line when the file cannot be written. */
+int save_command_file(const std::string& path);
+
+/* Sends the lines of the command file at path to the module until an
+ * empty line, a line beginning "E" or the end. Refused lines are named
+ * and the replay goes on; a silent module ends it. Returns 0 when the
+ * file cannot be opened or the replay stopped. */
+int replay_command_file(const std::string& path);
+
+/* Writes "set_para.txt": "1 " or "0 ", then name. Returns 0, leaving the
+ * old file, when it cannot be written. */
+int save_setting_para(int auto_flag, const char* name);
+
+/* Why a sequence of exchanges stopped, for the console. */
+const char* stop_reason();
+
+#endif

@@ -1,0 +1,208 @@
+/*
+ * command_file_test.cpp - confirming a page's commands, the temporary and
+ * saved command files, their replay and the settings file, through the
+ * scripted network in an empty directory.
+ */
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <set>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "command.h"
+#include "command_file.h"
+#include "discovery.h"
+#include "link.h"
+#include "module.h"
+#include "scripted_net.h"
+#include "strutil.h"
+#include "temp_dir.h"
+
+namespace {
+
+const std::string crlf2 = "\r\n\r\n";
+
+/* A module that accepts every command but those in refuse, and says
+ * nothing to those in ignore. */
+struct CommandFiles : InTempDir {
+    scripted_net sn;
+    net_scope scope{&sn};
+    std::set<std::string> refuse, ignore;
+
+    void SetUp() override
+    {
+        InTempDir::SetUp();
+        udpsocket = 7;
+        copy_text(module_ip, "127.0.0.2");
+        udp_add_r();
+        cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
+        sn.on_send = [this](const sent_datagram& d) {
+            std::string line = d.bytes.substr(0, d.bytes.size() - 1);
+            if (ignore.count(line) == 0)
+                sn.arrive(refuse.count(line) ? "+ERR=-2" + crlf2 : "+ok" + crlf2);
+        };
+    }
+    void TearDown() override
+    {
+        udpsocket = 0;
+        InTempDir::TearDown();
+    }
+    std::vector<std::string> sent()
+    {
+        std::vector<std::string> out;
+        for (auto& d : sn.sent)
+            out.push_back(d.bytes);
+        return out;
+    }
+    static void add_row(STRCOMMAND* rows, int* count, const char* cmd, std::vector<const char*> values)
+    {
+        STRCOMMAND& r = rows[(*count)++];
+        copy_text(r.cmd, cmd);
+        r.value_num = static_cast<int>(values.size());
+        for (size_t i = 0; i < values.size(); ++i)
+            copy_text(r.value[i], values[i]);
+    }
+    static int confirm(int type, std::string* console)
+    {
+        testing::internal::CaptureStdout();
+        int r = send_page_commands(type);
+        *console = testing::internal::GetCapturedStdout();
+        return r;
+    }
+};
+
+TEST_F(CommandFiles, ConfirmSendsTheRowsInOrderAndRewritesThePageFile)
+{
+    add_row(strcommand_comm, &cmd_num_comm, "UART", {"115200", "8", "1", "None", "NFC"});
+    add_row(strcommand_comm, &cmd_num_comm, "NETP", {"TCP", "Server", "8899", "10.10.100.100"});
+    add_row(strcommand_comm, &cmd_num_comm, "TCPTO", {"300"});
+    std::string console;
+    EXPECT_EQ(confirm(CMDTYPE_COMM, &console), CONFIRM_DONE);
+    EXPECT_EQ(sent(), (std::vector<std::string>{"AT+UART=115200,8,1,None,NFC\n",
+                                                "AT+NETP=TCP,Server,8899,10.10.100.100\n", "AT+TCPTO=300\n"}));
+    EXPECT_EQ(read("cmd_comm_tmp.txt"),
+              "AT+UART=115200,8,1,None,NFC\nAT+NETP=TCP,Server,8899,10.10.100.100\nAT+TCPTO=300\nE");
+    EXPECT_EQ(console, "\n------------Start to send Command------------\n"
+                       "Send CMD: AT+UART=115200,8,1,None,NFC\n"
+                       "Send CMD: AT+NETP=TCP,Server,8899,10.10.100.100\n"
+                       "Send CMD: AT+TCPTO=300\n"
+                       "-----------------Finished-----------------\n\n");
+    EXPECT_EQ(cmd_num_comm, 3) << "the table is the caller's to empty";
+
+    cmd_num_comm = 0;
+    add_row(strcommand_comm, &cmd_num_comm, "MAXSK", {"16"});
+    EXPECT_EQ(confirm(CMDTYPE_COMM, &console), CONFIRM_DONE);
+    EXPECT_EQ(read("cmd_comm_tmp.txt"), "AT+MAXSK=16\nE");
+    cmd_num_comm = 0;
+    EXPECT_EQ(confirm(CMDTYPE_COMM, &console), CONFIRM_DONE);
+    EXPECT_EQ(read("cmd_comm_tmp.txt"), "E") << "an empty table";
+}
+
+TEST_F(CommandFiles, ARefusedOrUnansweredCommandLeavesTheFileAlone)
+{
+    write("cmd_ap_tmp.txt", "AT+WAP=11BGN,old,Auto\nE");
+    add_row(strcommand_ap, &cmd_num_ap, "WAP", {"11BGN", "new", "CH99"});
+    add_row(strcommand_ap, &cmd_num_ap, "DHCPGW", {"10.10.100.1"});
+    refuse = {"AT+WAP=11BGN,new,CH99"};
+    std::string console;
+    EXPECT_EQ(confirm(CMDTYPE_AP, &console), CONFIRM_REFUSED);
+    EXPECT_NE(console.find("Command refused: AT+WAP=11BGN,new,CH99\n"), std::string::npos) << console;
+    EXPECT_EQ(sent().size(), 2u) << "a refusal does not stop the rest";
+    EXPECT_EQ(read("cmd_ap_tmp.txt"), "AT+WAP=11BGN,old,Auto\nE");
+
+    refuse.clear();
+    ignore = {"AT+WAP=11BGN,new,CH99"};
+    EXPECT_EQ(confirm(CMDTYPE_AP, &console), CONFIRM_STOPPED);
+    EXPECT_EQ(sent().size(), 3u) << "nothing after the silent command";
+    EXPECT_EQ(console, "\n------------Start to send Command------------\n"
+                       "Send CMD: AT+WAP=11BGN,new,CH99\nNo answer from the module\n");
+    EXPECT_EQ(read("cmd_ap_tmp.txt"), "AT+WAP=11BGN,old,Auto\nE");
+    EXPECT_EQ(read("cmd_ap_tmp.txt.new"), "<missing>");
+}
+
+TEST_F(CommandFiles, SaveJoinsThePageFilesInPageOrder)
+{
+    ASSERT_EQ(save_command_file("data/set_file.txt"), 1);
+    EXPECT_EQ(read("data/set_file.txt"), "E\n") << "no page file yet";
+    write("cmd_sta_tmp.txt", "AT+WSSSID=home\nE");
+    write("cmd_mana_tmp.txt", "AT+WMODE=STA\nAT+WEBU=admin,pw\nE\nAT+STALE=1\n");
+    ASSERT_EQ(std::remove("data/set_file.txt") || rmdir("data"), 0);
+    ASSERT_EQ(save_command_file("data/set_file.txt"), 1) << "data/ is made when missing";
+    EXPECT_EQ(read("data/set_file.txt"), "AT+WMODE=STA\nAT+WEBU=admin,pw\nAT+WSSSID=home\nE\n");
+    testing::internal::CaptureStdout();
+    int saved = save_command_file("no-such-dir/x.txt");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not open file: set_file.txt\n");
+    EXPECT_EQ(saved, 0);
+}
+
+TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
+{
+    struct replay_case {
+        std::string file;
+        std::vector<std::string> sent;
+    };
+    const replay_case cases[] = {
+        {"AT+WMODE=STA\n\nAT+TMODE=Through\n", {"AT+WMODE=STA\n"}},
+        {"AT+WMODE=STA\nEND\nAT+TMODE=Through\n", {"AT+WMODE=STA\n"}},
+        {"AT+WMODE=STA\nAT+TMODE=Through", {"AT+WMODE=STA\n", "AT+TMODE=Through\n"}},
+        {"AT+WSSSID=" + std::string(500, 's') + "\nE\n", {"AT+WSSSID=" + std::string(389, 's') + "\n"}},
+    };
+    for (const replay_case& c : cases) {
+        write("data/set_file.txt", c.file);
+        sn.sent.clear();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(replay_command_file("data/set_file.txt"), 1);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(sent(), c.sent) << c.file.substr(0, 40);
+    }
+
+    write("data/set_file.txt", "AT+BOGUS=1\nAT+WMODE=AP\nE\n");
+    refuse = {"AT+BOGUS=1"};
+    testing::internal::CaptureStdout();
+    replay_command_file("data/set_file.txt");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n------------Start to send Command------------\n"
+              "Send Command: AT+BOGUS=1\nCommand refused: AT+BOGUS=1\nSend Command: AT+WMODE=AP\n"
+              "-----------------Finished-----------------\n\n");
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(replay_command_file("data/none.txt"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not open file: data/none.txt\n");
+}
+
+TEST_F(CommandFiles, SettingsFileIsFlagSpaceName)
+{
+    ASSERT_EQ(save_setting_para(1, "line.txt"), 1);
+    EXPECT_EQ(read("set_para.txt"), "1 line.txt");
+    ASSERT_EQ(save_setting_para(0, ""), 1);
+    EXPECT_EQ(read("set_para.txt"), "0 ");
+}
+
+TEST_F(CommandFiles, AWriterKilledHalfwayLeavesTheOldFile)
+{
+    write("data/set_file.txt", "AT+WMODE=AP\nE\n");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        whole_file f("data/set_file.txt");
+        std::fputs("AT+WMODE=STA\nAT+WEB", f.get());
+        std::fflush(f.get());
+        raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(read("data/set_file.txt"), "AT+WMODE=AP\nE\n");
+
+    /* A rename that fails leaves the old file too. */
+    ASSERT_EQ(mkdir("cmd_mana_tmp.txt", 0755), 0);
+    write("cmd_mana_tmp.txt/keep", "x");
+    std::string console;
+    EXPECT_EQ(confirm(CMDTYPE_MOD, &console), CONFIRM_NO_FILE);
+    EXPECT_EQ(read("cmd_mana_tmp.txt/keep"), "x");
+    EXPECT_NE(console.find("Can not open file: cmd_mana_tmp.txt\n"), std::string::npos);
+}
+
+} // namespace

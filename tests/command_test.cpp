@@ -1,0 +1,209 @@
+/*
+ * command_test.cpp - the command tables, the builders, the value writers,
+ * rendering and the listing, without a display.
+ */
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "enums.h"
+#include "module.h"
+#include "strutil.h"
+
+namespace {
+
+struct Commands : testing::Test {
+    void SetUp() override
+    {
+        cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
+        strMODMana_up = {};
+        strMODComm_up = {};
+        strMODAP_up = {};
+        strMODSTA_up = {};
+    }
+    /* The rendered rows of one table. */
+    static std::vector<std::string> rows(int type)
+    {
+        int* count = nullptr;
+        STRCOMMAND* r = command_rows(type, &count);
+        std::vector<std::string> out;
+        char text[CMD_TEXT_MAX];
+        for (int i = 0; i < *count; ++i) {
+            render_command(r[i], text, sizeof text);
+            out.push_back(text);
+        }
+        return out;
+    }
+    static void quietly(const char* cmd, const char* item)
+    {
+        testing::internal::CaptureStdout();
+        generate_cmd(cmd, item);
+        testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST_F(Commands, EditsOfOneCommandUpdateItsRowInPlace)
+{
+    strMODComm_up.fc = COMFC_EN;
+    strMODComm_up.data_bits = COMBITS_8;
+    strMODComm_up.baud = BAUDRATE_9600;
+    quietly("UART", "baud");
+    strMODComm_up.fc = COMFC_DIS;  /* no item rewrites the flow control */
+    strMODComm_up.baud = BAUDRATE_115200;
+    quietly("UART", "baud");
+    strMODComm_up.parity = COMPARITY_SPACE;
+    strMODComm_up.data_bits = COMBITS_5;  /* changed, but not named */
+    quietly("UART", "parity");
+    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+UART=115200,8,1,Space,FC"});
+    EXPECT_EQ(cmd_num_comm, 1);
+}
+
+TEST_F(Commands, RowsKeepTheOrderInWhichTheyWereFirstTouched)
+{
+    strMODMana_up.wmode = WIFIMODE_STA;
+    quietly("WMODE", "sta");
+    copy_text(strMODMana_up.user, "admin");
+    copy_text(strMODMana_up.pswd, "secret");
+    quietly("WEBU", "user");
+    strMODMana_up.wmode = WIFIMODE_AP;
+    quietly("WMODE", "ap");
+    copy_text(strMODMana_up.user, "root");
+    copy_text(strMODMana_up.pswd, "changed");
+    quietly("WEBU", "pswd");
+    EXPECT_EQ(rows(CMDTYPE_MOD), (std::vector<std::string>{"AT+WMODE=AP", "AT+WEBU=admin,changed"}))
+        << "\"pswd\" rewrites only the password";
+    EXPECT_EQ(find_cmd("WEBU", CMDTYPE_MOD), 1);
+    EXPECT_EQ(find_cmd("WEBU", CMDTYPE_COMM), -1) << "another page's table";
+    EXPECT_EQ(find_cmd("WMODE", 4), -1);
+    EXPECT_EQ(find_cmd("WMOD", CMDTYPE_MOD), -1) << "exact names only";
+}
+
+TEST_F(Commands, KeyRowsCarryTheKeyOnlyWithEncryption)
+{
+    strMODAP_up.enc_auth = WIFIAUTH_OPEN;
+    strMODAP_up.enc_encry = ENC_NONE;
+    copy_text(strMODAP_up.password, "old-key");
+    quietly("WAKEY", "encry");
+    EXPECT_EQ(rows(CMDTYPE_AP), std::vector<std::string>{"AT+WAKEY=OPEN,NONE"});
+    strMODAP_up.enc_auth = WIFIAUTH_WPA2PSK;
+    quietly("WAKEY", "auth");
+    strMODAP_up.enc_encry = ENC_AES;
+    copy_text(strMODAP_up.password, "31415926");
+    quietly("WAKEY", "encry");
+    EXPECT_EQ(rows(CMDTYPE_AP), std::vector<std::string>{"AT+WAKEY=WPA2PSK,AES,31415926"});
+    strMODAP_up.enc_encry = ENC_NONE;
+    quietly("WAKEY", "encry");
+    EXPECT_EQ(rows(CMDTYPE_AP), std::vector<std::string>{"AT+WAKEY=WPA2PSK,NONE"});
+
+    strMODSTA_up.enc_auth = WIFIAUTH_WPAPSK;
+    strMODSTA_up.enc_encry = ENC_TKIP;
+    copy_text(strMODSTA_up.password, "k1");
+    quietly("WSKEY", "key");
+    copy_text(strMODSTA_up.password, "k2");
+    quietly("WSKEY", "key");
+    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WSKEY=WPAPSK,TKIP,k2"});
+}
+
+TEST_F(Commands, WanRowIsRebuiltWhenDhcpIsSwitched)
+{
+    const unsigned char ip[4] = {192, 168, 1, 50}, mask[4] = {255, 255, 255, 0}, gw[4] = {192, 168, 1, 1};
+    std::memcpy(strMODSTA_up.ipadd, ip, 4);
+    std::memcpy(strMODSTA_up.ipmask, mask, 4);
+    std::memcpy(strMODSTA_up.dhcpgw, gw, 4);
+    strMODSTA_up.bDHCP = DHCP_ENABLE;
+    quietly("WANN", "dhcp");
+    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WANN=DHCP"});
+    strMODSTA_up.bDHCP = DHCP_DISABLE;
+    quietly("WANN", "dhcp");
+    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WANN=Static,192.168.1.50,255.255.255.0,192.168.1.1"});
+    strMODSTA_up.dhcpgw[3] = 254;
+    quietly("WANN", "gateway");
+    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WANN=Static,192.168.1.50,255.255.255.0,192.168.1.254"});
+    strMODSTA_up.bDHCP = DHCP_ENABLE;
+    quietly("WANN", "dhcp");
+    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WANN=DHCP"});
+}
+
+TEST_F(Commands, ServerIsTheHostNameOrTheAddressAsBipSays)
+{
+    strMODComm_up.protocol = NETPROT_TCP;
+    strMODComm_up.mode = NETMODE_CLIENT;
+    strMODComm_up.port = 8899;
+    strMODComm_up.bip = 0;
+    copy_text(strMODComm_up.hostname, "server.lan");
+    quietly("NETP", "ipadd");
+    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Client,8899,server.lan"});
+    strMODComm_up.bip = 1;
+    const unsigned char a[4] = {10, 0, 0, 7};
+    std::memcpy(strMODComm_up.ipadd, a, 4);
+    quietly("NETP", "ipadd");
+    strMODComm_up.port = 65535;
+    quietly("NETP", "port");
+    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Client,65535,10.0.0.7"});
+}
+
+TEST_F(Commands, ListingShowsEveryPageAndUnknownNamesChangeNothing)
+{
+    strMODMana_up.tmode = WORKMODE_AG;
+    quietly("TMODE", "ag");
+    strMODComm_up.AFT = 250;
+    quietly("UARTFT", "aft");
+    copy_text(strMODAP_up.SSID, "office");
+    strMODAP_up.channel = APCH_CH11;
+    quietly("WAP", "ssid");
+    copy_text(strMODSTA_up.SSID, "home");
+    testing::internal::CaptureStdout();
+    generate_cmd("WSSSID", "ssid");
+    generate_cmd("NOPE", "");
+    std::string out = testing::internal::GetCapturedStdout();
+    const std::string listing = "------------Commands----------------\n"
+                                "AT+TMODE=Agreement\nAT+UARTFT=250\nAT+WAP=11B,office,CH11\nAT+WSSSID=home\n"
+                                "------------------------------------\n";
+    EXPECT_EQ(out, listing + listing);
+}
+
+TEST(ValueWriters, NumbersOutsideATableGetTheWritersOwnText)
+{
+    struct writer_case {
+        void (*write)(char*, int);
+        int in_table;
+        const char* text;
+        const char* outside;
+    };
+    const writer_case cases[] = {
+        {cmd_com_baud_set, BAUDRATE_460800, "460800", "57600"}, {cmd_com_data_set, COMBITS_5, "5", "8"},
+        {cmd_com_stop_set, COMSTOPBITS_2, "2", "1"},           {cmd_com_parity_set, COMPARITY_MARK, "Mark", "None"},
+        {cmd_com_fc_set, COMFC_EN, "FC", "NFC"},              {cmd_com_uartf_set, COMAF_EN, "enable", "disable"},
+        {cmd_net_mode_set, NETMODE_CLIENT, "Client", "Server"}, {cmd_net_prot_set, NETPROT_UDP, "UDP", "TCP"},
+        {cmd_ap_mode_set, APSTD_11N, "11N", "11BGN"},          {cmd_ap_ch_set, APCH_CH14, "CH14", "Auto"},
+        {cmd_auth_set, WIFIAUTH_SHARED, "SHARED", "OPEN"},    {cmd_encry_set, ENC_WEPH, "WEP-H", "NONE"},
+    };
+    char ret[CMD_VALUE_MAX];
+    for (const writer_case& c : cases) {
+        c.write(ret, c.in_table);
+        EXPECT_STREQ(ret, c.text);
+        c.write(ret, 42);
+        EXPECT_STREQ(ret, c.outside) << c.text;
+        c.write(ret, -1);
+        EXPECT_STREQ(ret, c.outside) << c.text;
+    }
+}
+
+TEST(Render, ValuesJoinedWithoutATrailingComma)
+{
+    STRCOMMAND row{};
+    copy_text(row.cmd, "LANN");
+    char text[CMD_TEXT_MAX];
+    render_command(row, text, sizeof text);
+    EXPECT_STREQ(text, "AT+LANN=") << "a row without values";
+    row.value_num = 2;
+    copy_text(row.value[0], "10.10.100.254");
+    copy_text(row.value[1], "255.255.255.0");
+    render_command(row, text, sizeof text);
+    EXPECT_STREQ(text, "AT+LANN=10.10.100.254,255.255.255.0");
+}
+
+} // namespace
