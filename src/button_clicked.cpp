@@ -1,45 +1,142 @@
 /*
- * button_clicked.cpp - the reading, command-file and module actions of the
- * settings window.
+ * button_clicked.cpp - the reading, command-file, confirm and cancel and
+ * module actions of the settings window.
+ *
+ * The rules (what is sent, what a file holds) are the core's; these
+ * handlers read the widgets, call the rule and show what came of it.
  */
 #include "button_clicked.h"
 
 #include <cstdio>
 #include <gtk/gtk.h>
+#include <initializer_list>
 
+#include "command.h"
+#include "command_file.h"
+#include "enums.h"
 #include "link.h"
 #include "module.h"
+#include "pages.h"
+#include "setting_file.h"
+#include "uthread.h"
 #include "window.h"
+
+namespace {
+
+void set_sensitive(std::initializer_list<GtkWidget*> widgets, bool on)
+{
+    for (GtkWidget* w : widgets)
+        if (w != nullptr)
+            gtk_widget_set_sensitive(w, on ? TRUE : FALSE);
+}
+
+/* The command file named in the window. */
+std::string named_command_file()
+{
+    const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
+    return command_file_path(name);
+}
+
+void empty_table(int type)
+{
+    int* count = nullptr;
+    if (command_rows(type, &count) != nullptr)
+        *count = 0;
+}
+
+/* After a restart or a reset the module is gone until a new link. */
+void link_gone()
+{
+    set_sensitive({frame_module}, false);
+    set_lamp(RED);
+    set_conn_text(1);
+}
+
+} // namespace
 
 void button_setting_read_clicked()
 {
-    struct page {
-        void (*read)();
-        void (*refresh)();
-    };
-    static const page pages[] = {
-        {init_module_mana_struct, update_mana_widgets},
-        {init_module_comm_struct, update_comm_widgets},
-        {init_module_ap_struct, update_ap_widgets},
-        {init_module_sta_struct, update_sta_widgets},
-    };
     std::printf("Read the Module Setting...");
     std::fflush(stdout);
-    for (int i = 0; i < 4; ++i) {
-        pages[i].read();
+    for (const settings_page& p : settings_pages) {
+        p.read();
         if (module_silent) {
             /* The page being read keeps its record; the rest are not read. */
-            std::printf(link_ended() ? "\nRead stopped: the settings window was closed\n"
-                                     : "\nNo answer from the module\n");
+            std::printf("\n%s\n", stop_reason());
             return;
         }
-        pages[i].refresh();
-        if (i < 3) {
+        p.refresh();
+        if (p.type != CMDTYPE_STA) {
             std::printf("...");
             std::fflush(stdout);
         }
     }
     std::printf("OK!\n");
-    if (frame_module != nullptr)
-        gtk_widget_set_sensitive(frame_module, TRUE);
+    set_sensitive({frame_module}, true);
+}
+
+void confirm_page(int type)
+{
+    const settings_page* p = settings_page_of(type);
+    if (p == nullptr || send_page_commands(type) != CONFIRM_DONE)
+        return;
+    /* The table empties before the refresh, whose combo signals may build
+     * rows again; the mark is cleared after it. */
+    empty_table(type);
+    p->commit();
+    p->refresh();
+    *p->dirty = 0;
+    set_sensitive({button_setting_save}, true);
+    set_sensitive({*p->confirm}, false);
+}
+
+void cancel_page(int type)
+{
+    const settings_page* p = settings_page_of(type);
+    if (p == nullptr)
+        return;
+    p->revert();
+    p->refresh();
+    empty_table(type);
+    *p->dirty = 0;
+    set_sensitive({*p->confirm}, false);
+}
+
+void button_mana_confirm_clicked() { confirm_page(CMDTYPE_MOD); }
+void button_mana_cancel_clicked() { cancel_page(CMDTYPE_MOD); }
+void button_comm_confirm_clicked() { confirm_page(CMDTYPE_COMM); }
+void button_comm_cancel_clicked() { cancel_page(CMDTYPE_COMM); }
+void button_ap_confirm_clicked() { confirm_page(CMDTYPE_AP); }
+void button_ap_cancel_clicked() { cancel_page(CMDTYPE_AP); }
+void button_sta_confirm_clicked() { confirm_page(CMDTYPE_STA); }
+void button_sta_cancel_clicked() { cancel_page(CMDTYPE_STA); }
+
+void button_setting_save_clicked() { save_command_file(named_command_file()); }
+
+void button_setting_down_clicked() { replay_command_file(named_command_file()); }
+
+void save_setting_file()
+{
+    const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
+    save_setting_para(auto_setting, name);
+}
+
+void button_setting_auto_clicked()
+{
+    auto_setting = auto_setting == 1 ? 0 : 1;
+    save_setting_file();
+    set_sensitive({button_setting_read, button_setting_save, button_setting_down, entry_setting_file},
+                  auto_setting == 0);
+}
+
+void button_mod_restart_clicked()
+{
+    udpsendn("AT+Z\n", 5);
+    link_gone();
+}
+
+void button_mod_reload_clicked()
+{
+    module_send_cmd_set("AT+RELD");
+    link_gone();
 }

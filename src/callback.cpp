@@ -11,6 +11,7 @@
 
 #include "button_clicked.h"
 #include "module.h"
+#include "pages.h"
 #include "window.h"
 #include "wait.h"
 
@@ -37,13 +38,20 @@ const named_handler combo_handlers[] = {
 };
 
 const named_handler button_handlers[] = {
-    {"restart_button", nullptr},      {"reload_button", nullptr},
-    {"mana_confirm_button", nullptr}, {"mana_cancel_button", nullptr},
-    {"comm_confirm_button", nullptr}, {"comm_cancel_button", nullptr},
-    {"ap_confirm_button", nullptr},   {"ap_cancel_button", nullptr},
-    {"sta_confirm_button", nullptr},  {"sta_cancel_button", nullptr},
-    {"setting_read_button", button_setting_read_clicked}, {"setting_save_button", nullptr},
-    {"auto_setting_button", nullptr, true}, {"setting_down_button", nullptr},
+    {"restart_button", button_mod_restart_clicked},
+    {"reload_button", button_mod_reload_clicked},
+    {"mana_confirm_button", button_mana_confirm_clicked},
+    {"mana_cancel_button", button_mana_cancel_clicked},
+    {"comm_confirm_button", button_comm_confirm_clicked},
+    {"comm_cancel_button", button_comm_cancel_clicked},
+    {"ap_confirm_button", button_ap_confirm_clicked},
+    {"ap_cancel_button", button_ap_cancel_clicked},
+    {"sta_confirm_button", button_sta_confirm_clicked},
+    {"sta_cancel_button", button_sta_cancel_clicked},
+    {"setting_read_button", button_setting_read_clicked},
+    {"setting_save_button", button_setting_save_clicked},
+    {"auto_setting_button", button_setting_auto_clicked, true},
+    {"setting_down_button", button_setting_down_clicked},
 };
 
 const named_handler radio_handlers[] = {
@@ -101,20 +109,10 @@ void notebook_switch_page(GtkNotebook*, GtkNotebookPage*, gint page_num, gpointe
     if (started == 0)
         return;
     /* An unread page is read when it is first shown. */
-    struct page {
-        const int* inited;
-        void (*read)();
-        void (*refresh)();
-    };
-    static const page pages[] = {
-        {&strMODMana.inited, init_module_mana_struct, update_mana_widgets},
-        {&strMODComm.inited, init_module_comm_struct, update_comm_widgets},
-        {&strMODAP.inited, init_module_ap_struct, update_ap_widgets},
-        {&strMODSTA.inited, init_module_sta_struct, update_sta_widgets},
-    };
-    if (page_num >= 0 && page_num < 4 && *pages[page_num].inited != 1) {
-        pages[page_num].read();
-        pages[page_num].refresh();
+    const settings_page* p = settings_page_of(page_num);
+    if (p != nullptr && *p->inited != 1) {
+        p->read();
+        p->refresh();
     }
     notebook_page_now = page_num;
 }

@@ -3,6 +3,7 @@
  */
 #include <gtk/gtk.h>
 
+#include "button_clicked.h"
 #include "module.h"
 #include "setting_file.h"
 #include "uthread.h"
@@ -16,7 +17,9 @@ void net_module_connected()
             gtk_widget_set_sensitive(button_setting_read, TRUE);
         if (button_setting_down != nullptr)
             gtk_widget_set_sensitive(button_setting_down, TRUE);
+        return;
     }
-    /* With auto_setting 1 the command file is replayed here; the buttons
-     * stay as they are. The replay is not part of this version yet. */
+    /* The command file goes to every module as soon as it answers; the
+     * buttons stay as they are. */
+    button_setting_down_clicked();
 }

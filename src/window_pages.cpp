@@ -4,6 +4,7 @@
  */
 #include "callback.h"
 #include "lang.h"
+#include "pages.h"
 #include "set_combo_box.h"
 #include "ui_util.h"
 #include "wait.h"
@@ -304,17 +305,7 @@ void set_MOD_frame(GtkWidget* table)
      * sensitivity the actions give it. */
     insensitive_while_busy(notebook);
 
-    struct page_spec {
-        const char* tab;
-        void (*build)(GtkWidget*);
-    };
-    const page_spec pages[] = {
-        {text_notebook_management, set_MOD_MANA_frame},
-        {text_notebook_comm, set_MOD_COMM_frame},
-        {text_notebook_ap, set_MOD_AP_frame},
-        {text_notebook_sta, set_MOD_STA_frame},
-    };
-    for (const page_spec& p : pages) {
+    for (const settings_page& p : settings_pages) {
         GtkWidget* page = gtk_frame_new(nullptr);
         gtk_container_set_border_width(GTK_CONTAINER(page), 10);
         gchar_ptr tab(_(p.tab));

@@ -283,7 +283,7 @@ TEST_F(SimLink, ClosingDuringThePauseBetweenTriesEndsTheRead)
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_NE(closed, 0);
     EXPECT_LT(returned - closed, 500);
-    EXPECT_EQ(out, "Read the Module Setting...\nRead stopped: the settings window was closed\n");
+    EXPECT_EQ(out, "Read the Module Setting...\nStopped: the settings window was closed\n");
     pump_for(2500);
     auto got = sim.received();
     ASSERT_EQ(got.size(), before + 1) << "nothing after the close";

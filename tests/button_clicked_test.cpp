@@ -1,0 +1,233 @@
+/*
+ * button_clicked_test.cpp - the settings window's actions against the
+ * simulator in the test's private network: confirm and cancel, save,
+ * replay (also on connect), the automatic-replay switch, restart and
+ * factory reset. Edits are made as the edit handlers make them: the edited
+ * record changes, generate_cmd builds the row, the page is marked.
+ */
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "button_clicked.h"
+#include "command.h"
+#include "discovery.h"
+#include "gui_env.h"
+#include "link.h"
+#include "module.h"
+#include "setting_file.h"
+#include "sim_runner.h"
+#include "strutil.h"
+#include "temp_dir.h"
+#include "uthread.h"
+#include "wait.h"
+#include "window.h"
+
+namespace {
+
+struct Actions : InTempDir {
+    void SetUp() override
+    {
+        InTempDir::SetUp();
+        install_window_waits();
+        u_socket = udpsocket = init_udp_socket();
+        ASSERT_NE(udpsocket, 0);
+        copy_text(module_aswd, "KX-D40LOCATORPING");
+        copy_text(setting_file, "set_file.txt");
+        cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
+    }
+    void TearDown() override
+    {
+        if (window != nullptr)
+            gtk_widget_destroy(window);
+        pump_events();
+        net().close_udp(udpsocket);
+        u_socket = udpsocket = 0;
+        set_net(nullptr);
+        InTempDir::TearDown();
+    }
+    /* A settings window linked to the module at ip, its pages read. */
+    void open_and_read(const char* ip, bool read = true)
+    {
+        if (window != nullptr)
+            gtk_widget_destroy(window);
+        copy_text(module_ip, ip);
+        testing::internal::CaptureStdout();
+        init_window();
+        net_udp_thread();
+        if (read)
+            gtk_button_clicked(GTK_BUTTON(button_setting_read));
+        console = testing::internal::GetCapturedStdout();
+        ASSERT_EQ(color, GREEN) << console;
+    }
+    /* What the module now holds. */
+    std::string query(const char* cmd)
+    {
+        char value[100] = "<no answer>";
+        module_send_cmd_get(cmd, value);
+        return value;
+    }
+    void edit(void (*change)(), const char* cmd, const char* item, int* dirty, GtkWidget* confirm)
+    {
+        change();
+        testing::internal::CaptureStdout();
+        generate_cmd(cmd, item);
+        testing::internal::GetCapturedStdout();
+        *dirty = 1;
+        gtk_widget_set_sensitive(confirm, TRUE);
+    }
+    std::string click(GtkWidget* button)
+    {
+        testing::internal::CaptureStdout();
+        gtk_button_clicked(GTK_BUTTON(button));
+        return testing::internal::GetCapturedStdout();
+    }
+    static bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
+    std::string console;
+};
+
+void slower_uart()
+{
+    strMODComm_up.baud = BAUDRATE_9600;
+    strMODComm_up.parity = COMPARITY_EVEN;
+}
+void shorter_timeout() { strMODComm_up.TCPto = 120; }
+
+TEST_F(Actions, ConfirmSendsThePageAndCommitsItOnceTheModuleTookAll)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    open_and_read("127.0.0.2");
+    edit(slower_uart, "UART", "baud", &strMODComm.dirty, button_comm_confirm);
+    edit(shorter_timeout, "TCPTO", "tcpto", &strMODComm.dirty, button_comm_confirm);
+
+    std::string out = click(button_comm_confirm);
+    EXPECT_NE(out.find("Send CMD: AT+UART=9600,8,1,Even,NFC\nSend CMD: AT+TCPTO=120\n"), std::string::npos) << out;
+    EXPECT_EQ(read("cmd_comm_tmp.txt"), "AT+UART=9600,8,1,Even,NFC\nAT+TCPTO=120\nE");
+    EXPECT_EQ(cmd_num_comm, 0);
+    EXPECT_EQ(strMODComm.baud, BAUDRATE_9600) << "the edited values are the module's now";
+    EXPECT_EQ(strMODComm.TCPto, 120);
+    EXPECT_EQ(strMODComm.dirty, 0);
+    EXPECT_TRUE(sensitive(button_setting_save));
+    EXPECT_FALSE(sensitive(button_comm_confirm));
+    EXPECT_EQ(query("AT+UART"), "9600,8,1,Even,NFC");
+    EXPECT_EQ(query("AT+TCPTO"), "120");
+}
+
+void impossible_key()
+{
+    strMODAP_up.enc_auth = WIFIAUTH_OPEN;
+    strMODAP_up.enc_encry = ENC_TKIP;  /* no module takes TKIP without WPA */
+    copy_text(strMODAP_up.password, "31415926");
+}
+
+TEST_F(Actions, ARefusedConfirmLeavesThePagePendingAndCancelRestoresIt)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    open_and_read("127.0.0.2");
+    edit(impossible_key, "WAKEY", "encry", &strMODAP.dirty, button_ap_confirm);
+
+    std::string out = click(button_ap_confirm);
+    EXPECT_NE(out.find("Command refused: AT+WAKEY=OPEN,TKIP,31415926\n"), std::string::npos) << out;
+    EXPECT_EQ(read("cmd_ap_tmp.txt"), "<missing>");
+    EXPECT_EQ(cmd_num_ap, 1);
+    EXPECT_EQ(strMODAP.dirty, 1);
+    EXPECT_TRUE(sensitive(button_ap_confirm)) << "the user can confirm again";
+    EXPECT_FALSE(sensitive(button_setting_save));
+    EXPECT_EQ(strMODAP.enc_encry, ENC_NONE) << "the current record is still what was read";
+
+    click(find_by_id(window, "ap_cancel_button"));
+    EXPECT_EQ(cmd_num_ap, 0);
+    EXPECT_EQ(strMODAP.dirty, 0);
+    EXPECT_FALSE(sensitive(button_ap_confirm));
+    EXPECT_EQ(strMODAP_up.enc_encry, ENC_NONE);
+    EXPECT_FALSE(gtk_widget_get_visible(entry_ap_key)) << "the page shows what was read again";
+    EXPECT_EQ(read("cmd_ap_tmp.txt"), "<missing>");
+}
+
+TEST_F(Actions, SaveAndReplayCarryAPageToTheNextModule)
+{
+    sim_process sim({"--modules", "2", "--first", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    open_and_read("127.0.0.2");
+    edit(slower_uart, "UART", "baud", &strMODComm.dirty, button_comm_confirm);
+    click(button_comm_confirm);
+    click(button_setting_save);
+    EXPECT_EQ(read("data/set_file.txt"), "AT+UART=9600,8,1,Even,NFC\nE\n");
+
+    open_and_read("127.0.0.3", false);
+    EXPECT_EQ(query("AT+UART"), "115200,8,1,None,NFC");
+    std::string out = click(button_setting_down);
+    EXPECT_EQ(out, "\n------------Start to send Command------------\n"
+                   "Send Command: AT+UART=9600,8,1,Even,NFC\n"
+                   "-----------------Finished-----------------\n\n");
+    EXPECT_EQ(query("AT+UART"), "9600,8,1,Even,NFC");
+}
+
+TEST_F(Actions, AutomaticReplayRunsAsSoonAsTheLinkIsUp)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    write("data/set_file.txt", "AT+UART=19200,8,1,None,NFC\nE\n");
+    auto_setting = 1;
+    open_and_read("127.0.0.2", false);
+    auto_setting = 0;
+    EXPECT_NE(console.find("Accept OK!\n\n------------Start to send Command------------\n"
+                           "Send Command: AT+UART=19200,8,1,None,NFC\n"),
+              std::string::npos)
+        << console;
+    EXPECT_FALSE(sensitive(button_setting_read));
+    EXPECT_FALSE(sensitive(button_setting_down));
+    EXPECT_EQ(query("AT+UART"), "19200,8,1,None,NFC");
+}
+
+TEST_F(Actions, TheSwitchWritesTheSettingsFileAndSetsTheFourWidgets)
+{
+    auto_setting = 0;
+    init_window();
+    EXPECT_EQ(read("set_para.txt"), "<missing>") << "building the window writes nothing";
+    gtk_entry_set_text(GTK_ENTRY(entry_setting_file), "line2.txt");
+    GtkWidget* four[] = {button_setting_read, button_setting_save, button_setting_down, entry_setting_file};
+    gtk_button_clicked(GTK_BUTTON(check_setting_auto));
+    EXPECT_EQ(auto_setting, 1);
+    EXPECT_EQ(read("set_para.txt"), "1 line2.txt");
+    for (GtkWidget* w : four)
+        EXPECT_FALSE(sensitive(w));
+    gtk_button_clicked(GTK_BUTTON(check_setting_auto));
+    EXPECT_EQ(read("set_para.txt"), "0 line2.txt");
+    for (GtkWidget* w : four)
+        EXPECT_TRUE(sensitive(w));
+}
+
+TEST_F(Actions, RestartWaitsForNothingAndResetForItsAnswer)
+{
+    sim_process sim({"--latency", "300", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    open_and_read("127.0.0.2");
+    ASSERT_TRUE(sensitive(frame_module));
+    size_t before = sim.received().size();
+    long long t0 = monotonic_ms();
+    click(find_by_id(window, "restart_button"));
+    EXPECT_LT(monotonic_ms() - t0, 250) << "no answer is awaited";
+    pump_for(100);
+    auto got = sim.received();
+    ASSERT_EQ(got.size(), before + 1);
+    EXPECT_EQ(got.back().bytes, "AT+Z\n");
+    EXPECT_EQ(color, RED);
+    EXPECT_FALSE(sensitive(frame_module));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_net_conn)), "正在等待连接.");
+    EXPECT_TRUE(sensitive(button_setting_read)) << "the buttons keep their state";
+
+    open_and_read("127.0.0.2", false);
+    char uart[] = "AT+UART=9600,8,1,None,NFC";
+    ASSERT_EQ(module_send_cmd_set(uart), 1);
+    t0 = monotonic_ms();
+    click(find_by_id(window, "reload_button"));
+    EXPECT_GE(monotonic_ms() - t0, 250) << "the answer to AT+RELD is awaited";
+    EXPECT_EQ(sim.received().back().bytes, "AT+RELD\n");
+    EXPECT_EQ(color, RED);
+    EXPECT_EQ(query("AT+UART"), "115200,8,1,None,NFC") << "factory settings again";
+}
+
+} // namespace
