@@ -18,17 +18,11 @@
 #include "module.h"
 #include "pages.h"
 #include "setting_file.h"
+#include "ui_util.h"
 #include "uthread.h"
 #include "window.h"
 
 namespace {
-
-void set_sensitive(std::initializer_list<GtkWidget*> widgets, bool on)
-{
-    for (GtkWidget* w : widgets)
-        if (w != nullptr)
-            gtk_widget_set_sensitive(w, on ? TRUE : FALSE);
-}
 
 /* The command file named in the window. */
 std::string named_command_file()

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "button_clicked.h"
+#include "edit_handlers.h"
 #include "module.h"
 #include "pages.h"
 #include "window.h"
@@ -30,11 +31,20 @@ struct named_handler {
 };
 
 const named_handler combo_handlers[] = {
-    {"modcom_baudrate", nullptr}, {"modcom_data", nullptr},      {"modcom_parity", nullptr},
-    {"modcom_stop", nullptr},     {"modcom_frame", nullptr},     {"modnet_mode", nullptr},
-    {"modnet_prot", nullptr},     {"modap_wifimode", nullptr},   {"modap_wifichannel", nullptr},
-    {"modap_wifiauth", nullptr},  {"modap_wifiencry", nullptr},  {"modap_dhcp", nullptr},
-    {"modsta_wifiauth", nullptr}, {"modsta_wifiencry", nullptr},
+    {"modcom_baudrate", combo_modcom_baud_selected},
+    {"modcom_data", combo_modcom_data_selected},
+    {"modcom_parity", combo_modcom_parity_selected},
+    {"modcom_stop", combo_modcom_stop_selected},
+    {"modcom_frame", combo_modcom_frame_selected},
+    {"modnet_mode", combo_modnet_mode_selected},
+    {"modnet_prot", combo_modnet_prot_selected},
+    {"modap_wifimode", combo_modap_wifimode_selected},
+    {"modap_wifichannel", combo_modap_wifich_selected},
+    {"modap_wifiauth", combo_modap_wifiauth_selected},
+    {"modap_wifiencry", combo_modap_wifiencry_selected},
+    {"modap_dhcp", combo_modap_dhcp_selected},
+    {"modsta_wifiauth", combo_modsta_wifiauth_selected},
+    {"modsta_wifiencry", combo_modsta_wifiencry_selected},
 };
 
 const named_handler button_handlers[] = {
@@ -55,17 +65,31 @@ const named_handler button_handlers[] = {
 };
 
 const named_handler radio_handlers[] = {
-    {"AP_Mode", nullptr}, {"STA_Mode", nullptr},    {"TH_Mode", nullptr},
-    {"AG_Mode", nullptr}, {"modsta_dhcp", nullptr}, {"modsta_static", nullptr},
+    {"AP_Mode", radio_ap_mode_changed},          {"STA_Mode", radio_sta_mode_changed},
+    {"TH_Mode", radio_TH_mode_changed},          {"AG_Mode", radio_AG_mode_changed},
+    {"modsta_dhcp", radio_sta_dhcp_changed},     {"modsta_static", radio_sta_static_changed},
 };
 
+/* "sta_mac" is not here: leaving the MAC entry does nothing. */
 const named_handler entry_handlers[] = {
-    {"user", nullptr},       {"pwd", nullptr},        {"aft", nullptr},
-    {"afl", nullptr},        {"netp_port", nullptr},  {"netp_ip", nullptr},
-    {"netp_tcpto", nullptr}, {"netp_maxsk", nullptr}, {"ap_ssid", nullptr},
-    {"ap_key", nullptr},     {"lan_ip", nullptr},     {"lan_mask", nullptr},
-    {"lan_gw", nullptr},     {"wan_ip", nullptr},     {"wan_mask", nullptr},
-    {"wan_gw", nullptr},     {"sta_ssid", nullptr},   {"sta_key", nullptr},
+    {"user", entry_focus_out_user},
+    {"pwd", entry_focus_out_pwd},
+    {"aft", entry_focus_out_aft},
+    {"afl", entry_focus_out_afl},
+    {"netp_port", entry_focus_out_netp_port},
+    {"netp_ip", entry_focus_out_netp_ip},
+    {"netp_tcpto", entry_focus_out_netp_tcpto},
+    {"netp_maxsk", entry_focus_out_netp_maxsk},
+    {"ap_ssid", entry_focus_out_ap_ssid},
+    {"ap_key", entry_focus_out_ap_key},
+    {"lan_ip", entry_focus_out_lan_ip},
+    {"lan_mask", entry_focus_out_lan_mask},
+    {"lan_gw", entry_focus_out_lan_gw},
+    {"wan_ip", entry_focus_out_wan_ip},
+    {"wan_mask", entry_focus_out_wan_mask},
+    {"wan_gw", entry_focus_out_wan_gw},
+    {"sta_ssid", entry_focus_out_sta_ssid},
+    {"sta_key", entry_focus_out_sta_key},
 };
 
 template <size_t N>

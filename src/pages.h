@@ -19,6 +19,7 @@ struct settings_page {
     int* inited;                 /* of the current record */
     int* dirty;                  /* the page's modified mark */
     GtkWidget** confirm;         /* the page's confirm button */
+    int* shown;                  /* guard: the page was refreshed once */
 };
 
 enum { SETTINGS_PAGES = 4 };
@@ -26,5 +27,9 @@ extern const settings_page settings_pages[SETTINGS_PAGES];
 
 /* The page of type, or nullptr for another number. */
 const settings_page* settings_page_of(int type);
+
+/* The page has edits not yet confirmed: the first one makes its confirm
+ * button usable. */
+void mark_page(int type);
 
 #endif

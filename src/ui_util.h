@@ -7,6 +7,7 @@
 #define KX_UI_UTIL_H
 
 #include <gtk/gtk.h>
+#include <initializer_list>
 
 #include "utf8_text.h"
 
@@ -36,6 +37,21 @@ inline void set_entry_bytes(GtkWidget* entry, const char* bytes)
 inline void set_widget_id(GtkWidget* w, const char* id)
 {
     atk_object_set_accessible_id(gtk_widget_get_accessible(w), id);
+}
+
+/* Sets each widget that exists (a global of a closed window is 0). */
+inline void set_sensitive(std::initializer_list<GtkWidget*> widgets, bool on)
+{
+    for (GtkWidget* w : widgets)
+        if (w != nullptr)
+            gtk_widget_set_sensitive(w, on ? TRUE : FALSE);
+}
+
+inline void set_visible(std::initializer_list<GtkWidget*> widgets, bool on)
+{
+    for (GtkWidget* w : widgets)
+        if (w != nullptr)
+            on ? gtk_widget_show(w) : gtk_widget_hide(w);
 }
 
 #endif

@@ -85,6 +85,9 @@ void update_ap_widgets();
 void update_sta_widgets();
 extern int page_mana_shown, page_comm_shown, page_ap_shown, page_sta_shown;
 
+/* True while one of the refreshes above runs. */
+bool page_refreshing();
+
 /* Remembers a widget global so that it becomes 0 when the window goes. */
 void register_window_global(GtkWidget** global);
 

@@ -22,6 +22,17 @@ int page_sta_shown = 0;
 
 namespace {
 
+int refreshes_running = 0;
+
+/* Marks a page refresh for the time it runs. The combo handlers that its
+ * "changed" signals reach must not read the page's other widgets then:
+ * those still show the values from before, and would overwrite the values
+ * just read in the edited record. */
+struct refresh_scope {
+    refresh_scope() { ++refreshes_running; }
+    ~refresh_scope() { --refreshes_running; }
+};
+
 /* A value without an item leaves the combo box with none active. */
 void select_index(GtkWidget* combo, int index)
 {
@@ -41,18 +52,6 @@ void set_address(GtkWidget* entry, const unsigned char* a)
     char text[16];
     format_text(text, sizeof text, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
     gtk_entry_set_text(GTK_ENTRY(entry), text);
-}
-
-void set_sensitive(std::initializer_list<GtkWidget*> widgets, bool on)
-{
-    for (GtkWidget* w : widgets)
-        gtk_widget_set_sensitive(w, on ? TRUE : FALSE);
-}
-
-void set_visible(std::initializer_list<GtkWidget*> widgets, bool on)
-{
-    for (GtkWidget* w : widgets)
-        on ? gtk_widget_show(w) : gtk_widget_hide(w);
 }
 
 struct encryption_combos {
@@ -98,6 +97,7 @@ void update_mana_widgets()
 {
     if (radio_wifimode_ap == nullptr)
         return;
+    refresh_scope scope;
     const _MOD_MANA_STRUCT& r = strMODMana_up;
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.wmode == WIFIMODE_AP ? radio_wifimode_ap : radio_wifimode_sta), TRUE);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(r.tmode == WORKMODE_TH ? radio_workmode_th : radio_workmode_ag), TRUE);
@@ -112,6 +112,7 @@ void update_comm_widgets()
 {
     if (combo_modcom_baud == nullptr)
         return;
+    refresh_scope scope;
     const _MOD_COMM_STRUCT& r = strMODComm_up;
     select_index(combo_modcom_baud, r.baud);
     select_index(combo_modcom_data, r.data_bits);
@@ -141,6 +142,7 @@ void update_ap_widgets()
 {
     if (combo_ap_wifimode == nullptr)
         return;
+    refresh_scope scope;
     const _MOD_AP_STRUCT& r = strMODAP_up;
     const encryption_combos enc = {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk};
     select_index(combo_ap_wifimode, r.mode);
@@ -161,6 +163,7 @@ void update_sta_widgets()
 {
     if (entry_sta_ssid == nullptr)
         return;
+    refresh_scope scope;
     const _MOD_STA_STRUCT& r = strMODSTA_up;
     const encryption_combos enc = {combo_sta_encry_open, combo_sta_encry_shared, combo_sta_encry_wpapsk};
     set_entry_bytes(entry_sta_ssid, r.SSID);
@@ -177,3 +180,5 @@ void update_sta_widgets()
     default_key_if_empty(entry_sta_key, r.password);
     page_sta_shown = 1;
 }
+
+bool page_refreshing() { return refreshes_running > 0; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command.h"
+#include "rendered_rows.h"
 #include "enums.h"
 #include "module.h"
 #include "strutil.h"
@@ -24,19 +25,7 @@ struct Commands : testing::Test {
         strMODAP_up = {};
         strMODSTA_up = {};
     }
-    /* The rendered rows of one table. */
-    static std::vector<std::string> rows(int type)
-    {
-        int* count = nullptr;
-        STRCOMMAND* r = command_rows(type, &count);
-        std::vector<std::string> out;
-        char text[CMD_TEXT_MAX];
-        for (int i = 0; i < *count; ++i) {
-            render_command(r[i], text, sizeof text);
-            out.push_back(text);
-        }
-        return out;
-    }
+    static std::vector<std::string> rows(int type) { return rendered_rows(type); }
     static void quietly(const char* cmd, const char* item)
     {
         testing::internal::CaptureStdout();
