@@ -247,6 +247,8 @@ STRCOMMAND* command_rows(int type, int** count)
     }
 }
 
+void drop_pending_commands() { cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0; }
+
 int find_cmd(const char* cmd, int type)
 {
     int* count = nullptr;

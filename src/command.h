@@ -44,6 +44,10 @@ void printf_command(int type);
  * length. */
 size_t render_command(const STRCOMMAND& row, char* out, size_t cap);
 
+/* Empties the four tables: the edits they came from are gone with the
+ * window that showed them. */
+void drop_pending_commands();
+
 /* The rows of page type and their count; nullptr for another number. */
 STRCOMMAND* command_rows(int type, int** count);
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "command.h"
 #include "enums.h"
 #include "lang.h"
 #include "link.h"
@@ -44,6 +45,9 @@ void on_window_destroy(GtkWidget*, gpointer)
     /* The link of this window ends with it: whatever its action waits
      * for, nothing more is sent or awaited for it. */
     link_end();
+    /* Edits not confirmed were made for this module on these pages; left
+     * in the tables they would go to the next module with its own. */
+    drop_pending_commands();
 }
 
 /* The width inside a frame that has its size request, with the border

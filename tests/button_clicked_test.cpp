@@ -14,6 +14,7 @@
 #include "gui_env.h"
 #include "link.h"
 #include "module.h"
+#include "pages.h"
 #include "setting_file.h"
 #include "sim_runner.h"
 #include "strutil.h"
@@ -82,6 +83,15 @@ struct Actions : InTempDir {
         return testing::internal::GetCapturedStdout();
     }
     static bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
+    /* The pages as a read leaves them, without a module. */
+    static void set_read_pages()
+    {
+        for (const settings_page& p : settings_pages) {
+            p.revert();
+            p.refresh();
+        }
+        gtk_widget_set_sensitive(frame_module, TRUE);
+    }
     std::string console;
 };
 
@@ -220,6 +230,17 @@ TEST_F(Actions, RestartWaitsForNothingAndResetForItsAnswer)
     EXPECT_EQ(sim.received().back().bytes, "AT+RELD\n");
     EXPECT_EQ(color, RED);
     EXPECT_EQ(query("AT+UART"), "115200,8,1,None,NFC") << "factory settings again";
+}
+
+TEST_F(Actions, EditsNotConfirmedGoWithTheirWindow)
+{
+    init_window();
+    set_read_pages();
+    edit([] { type_into(entry_ap_ssid, "workshop"); });
+    ASSERT_EQ(cmd_num_ap, 1);
+    gtk_widget_destroy(window);
+    pump_events();
+    EXPECT_EQ(cmd_num_ap, 0) << "the next module's window starts with nothing pending";
 }
 
 } // namespace

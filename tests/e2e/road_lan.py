@@ -1,0 +1,134 @@
+"""road_lan.py - the whole road of a change, as a person takes it: search,
+open the first module, read, edit one field on each page, confirm the
+communication page, see the module take the new baud rate, save the
+commands, open the second module, replay the command file into it and see
+it take the baud rate too."""
+import os
+import subprocess
+import time
+
+import pyatspi
+
+from atspi_util import click, find_by_id, run_scenario, screenshot, table_rows, wait_for
+
+
+def text_of(acc):
+    return acc.queryText().getText(0, -1)
+
+
+def sensitive(acc):
+    return acc.getState().contains(pyatspi.STATE_SENSITIVE)
+
+
+def type_into(acc, text):
+    """Click into the entry, replace its text, leave it with Tab."""
+    click(acc)
+    subprocess.run(["xdotool", "key", "ctrl+a", "BackSpace"], check=True)
+    subprocess.run(["xdotool", "type", "--delay", "20", text], check=True)
+    subprocess.run(["xdotool", "key", "Tab"], check=True)
+    time.sleep(0.3)
+
+
+def show_page(app, n):
+    find_by_id(app, "notebook").querySelection().selectChild(n)
+    time.sleep(0.3)
+
+
+def move_settings_aside():
+    """Without a window manager both windows sit at 0,0; a person would
+    drag the settings window off the search window."""
+    found = subprocess.run(["xdotool", "search", "--name", "KX-D40设置工具"], capture_output=True, text=True)
+    for wid in found.stdout.split():
+        subprocess.run(["xdotool", "windowmove", wid, "300", "0"], check=False)
+    time.sleep(0.3)
+
+
+def open_module(app, row, work):
+    """Select a row of the list and press "模块设置"; wait for the link."""
+    move_settings_aside()
+    links = console(work).count("Accept OK!")
+    clist = find_by_id(app, "clist_main")
+    click(clist.queryTable().getAccessibleAt(row, 1))
+    click(find_by_id(app, "Setting"))
+    assert wait_for(lambda: console(work).count("Accept OK!") == links + 1, 8), "no link"
+    ip = table_rows(clist)[row][1]
+    ident = wait_for(lambda: find_by_id(app, "label_net_conn"), 3)
+    assert ident is not None and text_of(ident) == "模块已连接"
+    return ip
+
+
+def read_settings(app):
+    click(wait_for(lambda: find_by_id(app, "button_setting_read")))
+    frame = find_by_id(app, "frame_module")
+    assert wait_for(lambda: sensitive(frame), 8), "the pages are usable after the read"
+
+
+def console(work):
+    with open(os.path.join(work, "tool.out")) as out:
+        return out.read()
+
+
+def scenario(tool, work, app):
+    click(wait_for(lambda: find_by_id(app, "Search")))
+    clist = find_by_id(app, "clist_main")
+    assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
+    time.sleep(1.2)
+    first = open_module(app, 0, work)
+    read_settings(app)
+
+    # One field on each page.
+    type_into(find_by_id(app, "entry_mod_usr"), "engineer")
+    screenshot(os.path.join(work, "edit_mana.png"))
+    show_page(app, 1)
+    find_by_id(app, "combo_modcom_baud").querySelection().selectChild(12)  # 9600
+    time.sleep(0.3)
+    confirm = find_by_id(app, "button_comm_confirm")
+    assert wait_for(lambda: sensitive(confirm), 3), "the change makes confirm usable"
+    screenshot(os.path.join(work, "edit_comm.png"))
+    show_page(app, 2)
+    type_into(find_by_id(app, "entry_ap_ssid"), "workshop")
+    screenshot(os.path.join(work, "edit_ap.png"))
+    show_page(app, 3)
+    click(find_by_id(app, "radio_wan_static"))
+    time.sleep(0.3)
+    assert sensitive(find_by_id(app, "entry_wan_ip")), "static addresses are typed in"
+    screenshot(os.path.join(work, "edit_sta.png"))
+    listing = console(work).rsplit("------------Commands----------------\n", 1)[1]
+    for row in ("AT+WEBU=engineer,admin", "AT+UART=9600,8,1,None,NFC", "AT+WAP=11BGN,workshop,",
+                "AT+WANN=Static,"):
+        assert row in listing, (row, listing)
+
+    show_page(app, 1)
+    click(confirm)
+    assert wait_for(lambda: not sensitive(confirm), 5), "confirm is done with"
+    save = find_by_id(app, "button_setting_save")
+    assert sensitive(save), "there is something to save"
+    screenshot(os.path.join(work, "confirmed.png"))
+    read_settings(app)
+    assert find_by_id(app, "combo_modcom_baud").name == "9600", "the module took the baud rate"
+
+    click(save)
+    saved = os.path.join(work, "data", "set_file.txt")
+    assert wait_for(lambda: os.path.exists(saved), 3), "the command file is saved"
+    with open(saved) as f:
+        assert f.read() == "AT+UART=9600,8,1,None,NFC\nE\n"
+
+    before = len(console(work))
+    second = open_module(app, 1, work)
+    assert second != first
+    click(find_by_id(app, "button_setting_down"))
+    assert wait_for(lambda: console(work).count("-----------------Finished-----------------") >= 2, 5)
+    read_settings(app)
+    show_page(app, 1)
+    assert find_by_id(app, "combo_modcom_baud").name == "9600", "the second module took it too"
+    screenshot(os.path.join(work, "replayed.png"))
+    out = console(work)
+    assert "Command refused" not in out and "No answer" not in out, out
+    assert "AT+WEBU=engineer" not in out[before:], "module 1's pending edits stayed with its window"
+    with open(os.path.join(work, "sim.log")) as log:
+        took = [l.split()[2] for l in log if bytes.fromhex(l.split()[5]).startswith(b"AT+UART=")]
+    assert took == [first, second], took
+    print("baud 9600 confirmed on %s and replayed into %s" % (first, second))
+
+
+run_scenario(scenario)
