@@ -5,6 +5,7 @@
 #include "link.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "discovery.h"
 #include "module.h"
@@ -16,6 +17,10 @@ namespace {
 bool ended = false;
 /* Waits and pauses of the link in progress; link_end interrupts them. */
 int active = 0;
+/* An upload has the link (lent_link); a close of the settings window
+ * meanwhile ends the window's link only once the upload gives it back. */
+bool lent = false;
+bool ended_while_lent = false;
 
 struct activity {
     activity() { ++active; }
@@ -93,8 +98,8 @@ bool link_pause(int ms)
     if (ended)
         return false;
     activity a;
-    net().pause_ms(ms);
-    return !ended;
+    bool whole = net().pause_ms(ms);
+    return whole && !ended;
 }
 
 void link_discard_pending()
@@ -108,9 +113,53 @@ void link_discard_pending()
 
 void link_end()
 {
+    /* An upload lent the link is not the settings window's to end. */
+    if (lent) {
+        ended_while_lent = true;
+        return;
+    }
     ended = true;
     if (active > 0)
         net().interrupt();
+}
+
+lent_link::lent_link() : saved_addr_(addr_r), saved_ended_(ended)
+{
+    lent = true;
+    ended_while_lent = false;
+    udp_add_r();
+}
+
+lent_link::~lent_link()
+{
+    addr_r = saved_addr_;
+    ended = saved_ended_ || ended_while_lent;
+    lent = false;
+}
+
+int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hooks)
+{
+    int length = static_cast<int>(std::strlen(keyword));
+    for (int n = 0; tries == 0 || n < tries; ++n) {
+        udpsendn(keyword, length);
+        if (hooks.sent != nullptr)
+            hooks.sent();
+        char answer[ANSWER_MAX + 1];
+        int got = 0, stored = 0;
+        int end = link_receive(answer, ANSWER_MAX, HANDSHAKE_WAIT_MS, &got, &stored);
+        if (end == RECEIVE_ABANDONED)
+            return -1;
+        if (end == RECEIVED) {
+            answer[stored] = '\0';
+            if (hooks.answered != nullptr)
+                hooks.answered(answer);
+            udpsendn("+ok", 3);
+            return 1;
+        }
+        if (hooks.silent != nullptr)
+            hooks.silent();
+    }
+    return 0;
 }
 
 bool link_ended() { return ended; }

@@ -53,4 +53,36 @@ void link_end();
 /* True once link_end has run and no link was opened since. */
 bool link_ended();
 
+/* For its lifetime, the link goes to module_ip for an upload, whatever
+ * settings window is linked: link_end does not end it, and afterwards
+ * addr_r and the link's state are as they were (ended, if the settings
+ * window closed meanwhile). */
+class lent_link {
+public:
+    lent_link();
+    ~lent_link();
+    lent_link(const lent_link&) = delete;
+    lent_link& operator=(const lent_link&) = delete;
+
+private:
+    sockaddr_in saved_addr_;
+    bool saved_ended_;
+};
+
+enum { HANDSHAKE_WAIT_MS = 1000 };
+
+/* What the handshake tells its caller, each may be nullptr: after every
+ * keyword sent, after every silent second, and the answer's text. */
+struct handshake_hooks {
+    void (*sent)();
+    void (*silent)();
+    void (*answered)(const char* text);
+};
+
+/* The keyword to addr_r, then a second's wait for the module, at most
+ * tries times (0: without limit); on an answer "+ok" goes back and the
+ * result is 1. 0 when the tries ran out, -1 when the link ended or the
+ * program is closing. */
+int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hooks);
+
 #endif

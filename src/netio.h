@@ -59,8 +59,10 @@ public:
     /* True when a datagram is waiting on sock right now. */
     virtual bool has_datagram(int sock) = 0;
 
-    /* Lets ms milliseconds pass (the pause between two AT tries). */
-    virtual void pause_ms(int ms) = 0;
+    /* Lets ms milliseconds pass (the pause between two AT tries, or two
+     * image datagrams). False when the pause was cut short by interrupt()
+     * or because the program is closing. */
+    virtual bool pause_ms(int ms) = 0;
 
     /* Ends the wait or pause in progress, if any, at once: the wait
      * returns WAIT_ABANDONED. Used when what it waited for is no longer
@@ -80,7 +82,7 @@ public:
     int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) override;
     int wait_readable(int sock, int timeout_ms) override;
     bool has_datagram(int sock) override;
-    void pause_ms(int ms) override;
+    bool pause_ms(int ms) override;
 };
 
 /* The mediator in force; the system's unless set_net replaced it. */

@@ -182,7 +182,11 @@ bool system_net::has_datagram(int sock)
     return select(sock + 1, &set, nullptr, nullptr, &none) > 0;
 }
 
-void system_net::pause_ms(int ms) { sleep_ms(ms); }
+bool system_net::pause_ms(int ms)
+{
+    sleep_ms(ms);
+    return true;
+}
 
 int parse_dotted_ipv4(const char* text, unsigned char* bytes)
 {

@@ -84,31 +84,34 @@ void set_conn_text(int n)
     gtk_label_set_text(GTK_LABEL(label_net_conn), text.text());
 }
 
+namespace {
+
+int waiting_text = 0;
+
+void keyword_sent() { std::puts("net_udp_thread: 2"); }
+
+/* The waiting texts cycle 0, 1, ... 5, 0 with each silent second. */
+void second_without_answer()
+{
+    set_conn_text(waiting_text);
+    waiting_text = waiting_text == 5 ? 0 : waiting_text + 1;
+}
+
+void module_answered(const char* text) { std::printf("net_udp_thread: recv= %s\n", text); }
+
+} // namespace
+
 void net_udp_thread()
 {
     handshake_scope scope;
     udp_add_r();
-    int s = 0;
+    waiting_text = 0;
     std::puts("net_udp_thread: 1");
-    for (;;) {
-        udpsendn(module_aswd, static_cast<int>(std::strlen(module_aswd)));
-        std::puts("net_udp_thread: 2");
-        char answer[ANSWER_MAX + 1];
-        int length = 0, stored = 0;
-        int end = link_receive(answer, ANSWER_MAX, 1000, &length, &stored);
-        if (end == RECEIVE_ABANDONED)
-            return;
-        if (end == RECEIVED) {
-            answer[stored] = '\0';
-            std::printf("net_udp_thread: recv= %s\n", answer);
-            udpsendn("+ok", 3);
-            std::puts("Accept OK!");
-            set_lamp(GREEN);
-            set_conn_text(6);
-            net_module_connected();
-            return;
-        }
-        set_conn_text(s);
-        s = s == 5 ? 0 : s + 1;
-    }
+    const handshake_hooks hooks = {keyword_sent, second_without_answer, module_answered};
+    if (keyword_handshake(module_aswd, 0, hooks) != 1)
+        return;
+    std::puts("Accept OK!");
+    set_lamp(GREEN);
+    set_conn_text(6);
+    net_module_connected();
 }

@@ -138,7 +138,7 @@ public:
 
     /* The pause goes through the main loop too, so the windows redraw and a
      * close ends it. */
-    void pause_ms(int ms) override
+    bool pause_ms(int ms) override
     {
         bool over = false;
         unsigned generation = abandon_generation;
@@ -150,6 +150,7 @@ public:
         }
         if (!over)
             g_source_remove(timer);
+        return over;
     }
 
     void interrupt() override

@@ -76,8 +76,9 @@ int scripted_net::wait_readable(int, int timeout_ms)
 
 bool scripted_net::has_datagram(int) { return !inbox_.empty() && inbox_.front().due <= now; }
 
-void scripted_net::pause_ms(int ms)
+bool scripted_net::pause_ms(int ms)
 {
     pauses.push_back(ms);
     now += ms;
+    return true;
 }

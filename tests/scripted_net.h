@@ -50,7 +50,7 @@ public:
     int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) override;
     int wait_readable(int sock, int timeout_ms) override;
     bool has_datagram(int sock) override;
-    void pause_ms(int ms) override;
+    bool pause_ms(int ms) override;
     void interrupt() override { ++interrupts; }
     long long clock_ms() override { return now; }
 
