@@ -7,6 +7,7 @@
  */
 #include "main.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,9 @@
 #include "module.h"
 #include "netio.h"
 #include "setting_file.h"
+#include "strutil.h"
 #include "text_fit.h"
+#include "upload.h"
 #include "ui_util.h"
 #include "utf8_text.h"
 #include "uthread.h"
@@ -136,15 +139,77 @@ void upload_clicked()
 {
     if (!choose_selected_module() || entry_file == nullptr)
         return;
-    const gchar* file = gtk_entry_get_text(GTK_ENTRY(entry_file));
-    if (file[0] == '\0')
-        return;
-    /* The firmware transfer is not part of this version yet. */
+    char file[16];
+    copy_text(file, gtk_entry_get_text(GTK_ENTRY(entry_file)));
+    if (file[0] != '\0')
+        main_upload(file);
+}
+
+char text_upgrading[] = "\xc9\xfd\xbc\xb6\xd6\xd0... ";           /* 升级中... */
+char text_upgrade_failed[] = "\xc9\xfd\xbc\xb6\xca\xa7\xb0\xdc"; /* 升级失败 */
+
+/* Each count, and each failure shown, takes the next number; a count
+ * whose number is no longer the last leaves the label alone, so the last
+ * upload decides what it shows. */
+std::atomic<unsigned> label_owner{0};
+
+struct label_change {
+    unsigned owner;
+    gchar* text;
+};
+
+/* Runs on the UI thread: the label belongs to it. */
+gboolean apply_label_change(gpointer data)
+{
+    auto* c = static_cast<label_change*>(data);
+    if (c->owner == label_owner.load() && label_up != nullptr)
+        gtk_label_set_text(GTK_LABEL(label_up), c->text);
+    g_free(c->text);
+    delete c;
+    return FALSE;
+}
+
+void show_on_label(unsigned owner, gchar* utf8_text)
+{
+    g_idle_add(apply_label_change, new label_change{owner, utf8_text});
+}
+
+gpointer count_thread(gpointer owner)
+{
+    upload_label(GPOINTER_TO_UINT(owner));
+    return nullptr;
 }
 
 } // namespace
 
 char* _lang(const char* c) { return _(c); }
+
+int upload_count_step_ms = 1000;
+
+void upload_label(unsigned owner)
+{
+    const int step_ms = upload_count_step_ms;
+    for (int n = 0; n < 20; ++n) {
+        char text[64];
+        format_text(text, sizeof text, "%s%d", text_upgrading, n);
+        show_on_label(owner, _lang(text));
+        g_usleep(static_cast<gulong>(step_ms) * 1000);
+    }
+    show_on_label(owner, g_strdup(""));
+}
+
+void main_upload(const char* file)
+{
+    int result = upload_firmware(file);
+    if (result == UPLOAD_STOPPED)
+        return;
+    unsigned owner = ++label_owner;
+    if (result != UPLOAD_SENT) {
+        show_on_label(owner, _lang(text_upgrade_failed));
+        return;
+    }
+    g_thread_unref(g_thread_new("upload_label", count_thread, GUINT_TO_POINTER(owner)));
+}
 
 void set_list_width(GtkWidget* list)
 {

@@ -28,6 +28,15 @@ gboolean main_expose_event(GtkWidget* widget, GdkEventExpose* event, gpointer da
 void list_select(GtkWidget* list, gint row, gint column, GdkEventButton* event, gpointer data);
 void main_button_clicked(GtkWidget* widget, gpointer data);
 
+/* The upload of data/<file> to the chosen module; then the progress count
+ * on label_up, or "升级失败" when no image went out. */
+void main_upload(const char* file);
+/* The progress count, on a thread of its own: "升级中... 0" to 19, one
+ * step apart, then the empty label. owner: see main.cpp. */
+void upload_label(unsigned owner);
+/* One step of the count; tests shorten it. */
+extern int upload_count_step_ms;
+
 /* Builds the search window (not yet shown) and returns it. */
 GtkWidget* build_search_window();
 
