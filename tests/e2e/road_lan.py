@@ -2,7 +2,9 @@
 open the first module, read, edit one field on each page, confirm the
 communication page, see the module take the new baud rate, save the
 commands, open the second module, replay the command file into it and see
-it take the baud rate too."""
+it take the baud rate too; cancel an edit and see nothing sent; switch the
+automatic replay on and see the third module get the file right after its
+link; reset it to its factory settings and restart it."""
 import os
 import subprocess
 import time
@@ -63,6 +65,19 @@ def read_settings(app):
     assert wait_for(lambda: sensitive(frame), 8), "the pages are usable after the read"
 
 
+def window_shot(title, path):
+    """A screenshot of one window, found by its title."""
+    found = subprocess.run(["xdotool", "search", "--name", title], capture_output=True, text=True)
+    wid = found.stdout.split()[0]
+    subprocess.run(["import", "-window", wid, path], check=True)
+
+
+def sim_log(work):
+    """The simulator's log: (module, bytes) of each datagram received."""
+    with open(os.path.join(work, "sim.log")) as log:
+        return [(l.split()[2], bytes.fromhex(l.split()[5]) if l.split()[5] != "-" else b"") for l in log]
+
+
 def console(work):
     with open(os.path.join(work, "tool.out")) as out:
         return out.read()
@@ -73,8 +88,10 @@ def scenario(tool, work, app):
     clist = find_by_id(app, "clist_main")
     assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
     time.sleep(1.2)
+    window_shot("KX-D40 搜索工具V1.0", os.path.join(work, "search_window.png"))
     first = open_module(app, 0, work)
     read_settings(app)
+    window_shot("KX-D40设置工具", os.path.join(work, "settings_window.png"))
 
     # One field on each page.
     type_into(find_by_id(app, "entry_mod_usr"), "engineer")
@@ -128,7 +145,47 @@ def scenario(tool, work, app):
     with open(os.path.join(work, "sim.log")) as log:
         took = [l.split()[2] for l in log if bytes.fromhex(l.split()[5]).startswith(b"AT+UART=")]
     assert took == [first, second], took
-    print("baud 9600 confirmed on %s and replayed into %s" % (first, second))
+
+    # An edit cancelled sends nothing and shows the module's value again.
+    show_page(app, 2)
+    ssid = find_by_id(app, "entry_ap_ssid")
+    read_ssid = text_of(ssid)
+    type_into(ssid, "never-sent")
+    click(find_by_id(app, "ap_cancel_button"))
+    assert wait_for(lambda: text_of(ssid) == read_ssid, 3), text_of(ssid)
+    assert not sensitive(find_by_id(app, "button_ap_confirm"))
+    assert not any(b.startswith(b"AT+WAP=") for _, b in sim_log(work)), "nothing was sent"
+    screenshot(os.path.join(work, "cancelled.png"))
+
+    # Automatic replay: the third module gets the file right after its link.
+    click(find_by_id(app, "check_setting_auto"))
+    assert wait_for(lambda: os.path.exists(os.path.join(work, "set_para.txt")), 3)
+    with open(os.path.join(work, "set_para.txt")) as f:
+        assert f.read() == "1 set_file.txt"
+    third = open_module(app, 2, work)
+    after_link = [b for m, b in sim_log(work) if m == third][-2:]
+    assert after_link == [b"+ok", b"AT+UART=9600,8,1,None,NFC\n"], after_link
+    assert not sensitive(find_by_id(app, "button_setting_read")), "automatic replay keeps reading off"
+    screenshot(os.path.join(work, "auto_replayed.png"))
+    click(find_by_id(app, "check_setting_auto"))
+    read_settings(app)
+
+    # Factory reset, then restart: each ends the link.
+    show_page(app, 0)
+    click(find_by_id(app, "reload_button"))
+    conn = find_by_id(app, "label_net_conn")
+    assert wait_for(lambda: text_of(conn) == "正在等待连接.", 5), text_of(conn)
+    assert not sensitive(find_by_id(app, "frame_module"))
+    screenshot(os.path.join(work, "reset.png"))
+    open_module(app, 2, work)
+    read_settings(app)
+    show_page(app, 1)
+    assert find_by_id(app, "combo_modcom_baud").name == "115200", "factory settings again"
+    show_page(app, 0)
+    click(find_by_id(app, "restart_button"))
+    assert wait_for(lambda: sim_log(work)[-1] == (third, b"AT+Z\n"), 3), sim_log(work)[-1]
+    assert wait_for(lambda: text_of(find_by_id(app, "label_net_conn")) == "正在等待连接.", 3)
+    print("baud 9600 confirmed on %s, replayed into %s and, automatically, %s" % (first, second, third))
 
 
 run_scenario(scenario)

@@ -1,0 +1,40 @@
+#!/bin/sh
+# install_test.sh - installs into a temporary prefix and starts the
+# installed launcher as the desktop menu would, in a private network under
+# Xvfb: the search window must appear, and the launcher must have made the
+# per-user working directory with data/ and the logo.
+#
+# usage: install_test.sh BUILD_DIR
+set -u
+BUILD=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "install_test: $*"; exit 1; }
+
+if [ "$(id -u)" -eq 0 ]; then UNSHARE="unshare -n"; else UNSHARE="unshare -rn"; fi
+$UNSHARE true 2>/dev/null || { echo "install_test: no private network can be had; skipped"; exit 77; }
+
+cmake --install "$BUILD" --prefix "$tmp/prefix" >/dev/null || fail "cmake --install failed"
+for f in bin/kxd40-tool bin/kxd40-sim share/kxd40-tool/pic share/applications/kxd40-tool.desktop \
+         share/icons/hicolor/48x48/apps/kxd40-tool.png share/icons/hicolor/scalable/apps/kxd40-tool.svg; do
+    [ -e "$tmp/prefix/$f" ] || fail "not installed: $f"
+done
+desktop-file-validate "$tmp/prefix/share/applications/kxd40-tool.desktop" || fail "desktop entry not valid"
+
+mkdir -p "$tmp/home"
+# The window is looked for by its title; the tool is ended by its PID.
+$UNSHARE env HOME="$tmp/home" XDG_DATA_HOME= sh -c '
+    ip link set lo up
+    exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
+        \"\$0\" > \"\$HOME/tool.out\" 2>&1 &
+        pid=\$!
+        timeout 20 xdotool search --sync --onlyvisible --name \"KX-D40 搜索工具V1.0\" > /dev/null
+        found=\$?
+        kill \$pid; wait \$pid
+        exit \$found" "$0"' "$tmp/prefix/bin/kxd40-tool" || fail "the search window did not appear: $(cat "$tmp/home/tool.out" 2>/dev/null)"
+
+work="$tmp/home/.local/share/kxd40-tool"
+[ -d "$work/data" ] || fail "no $work/data"
+cmp -s "$work/pic" "$tmp/prefix/share/kxd40-tool/pic" || fail "no logo in $work"
+[ -e "$work/data/aswd.txt" ] || fail "no keyword file in $work/data"
+echo "install_test: installed, started from $work, search window shown"
