@@ -88,6 +88,8 @@ def scenario(tool, work, app):
     clist = find_by_id(app, "clist_main")
     assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
     time.sleep(1.2)
+    click(clist.queryTable().getAccessibleAt(0, 1))
+    assert wait_for(lambda: sensitive(find_by_id(app, "Setting")), 3)
     window_shot("KX-D40 搜索工具V1.0", os.path.join(work, "search_window.png"))
     first = open_module(app, 0, work)
     read_settings(app)
