@@ -108,5 +108,8 @@ int main(int argc, char** argv)
     std::printf("  ratio tool/raw: %.2f   (target <= 1.20)\n", t / r);
     std::printf("  tool's own time per exchange: %.1f us   (target <= 1000 us)\n", per_exchange_us);
     close(raw);
-    return t / r <= 1.2 && per_exchange_us <= 1000.0 ? 0 : 3;
+    bool ok = t / r <= 1.2 && per_exchange_us <= 1000.0;
+    std::printf("summary: read-settings against the raw loop, ratio %.2f, %.1f us own time per exchange"
+                "  (targets <= 1.2, <= 1000 us) %s\n", t / r, per_exchange_us, ok ? "ok" : "FAIL");
+    return ok ? 0 : 3;
 }

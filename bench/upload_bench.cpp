@@ -111,5 +111,8 @@ int main()
     child.stop();
     bool whole = stored.text() == image;
     std::printf("  image stored byte for byte: %s\n", whole ? "yes" : "NO");
-    return throughput >= 0.97 * ceiling && min_gap_ms >= 10.0 && whole ? 0 : 3;
+    bool ok = throughput >= 0.97 * ceiling && min_gap_ms >= 10.0 && whole;
+    std::printf("summary: upload throughput %.1f %% of the pacing ceiling, smallest gap %.2f ms"
+                "  (targets >= 97 %%, >= 10 ms) %s\n", 100.0 * throughput / ceiling, min_gap_ms, ok ? "ok" : "FAIL");
+    return ok ? 0 : 3;
 }
