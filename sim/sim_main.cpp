@@ -163,8 +163,9 @@ void simulator::serve_module(const arrival& a)
 {
     sim_module& m = modules_[a.source];
     bool lost = m.drop_next();
-    log_.record(now_ms(), m.ip(), a.from, a.data, lost ? "dropped" : "ok");
-    if (!lost)
+    bool deaf = m.how().search_only;
+    log_.record(now_ms(), m.ip(), a.from, a.data, lost ? "dropped" : deaf ? "ignored" : "ok");
+    if (!lost && !deaf)
         deliver(a.source, a.data, a.from);
 }
 

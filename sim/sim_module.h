@@ -31,6 +31,7 @@ struct behaviour {
     bool garbage = false;  // answers are replaced by bytes that are no valid answer
     bool oversize = false; // answers are padded past 100 bytes
     bool echo = false;     // echo at start-up and after every restart
+    bool search_only = false; // answers the broadcast search, ignores its own address
     double drop_rate = 0.0;
 };
 

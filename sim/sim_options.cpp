@@ -145,6 +145,12 @@ bool opt_echo(parser& p, const std::string&)
     return true;
 }
 
+bool opt_search_only(parser& p, const std::string&)
+{
+    p.how.search_only = true;
+    return true;
+}
+
 
 bool opt_reset(parser& p, const std::string&)
 {
@@ -207,6 +213,7 @@ const option_rule options[] = {
     {"--silent", false, opt_silent},      {"--answer-twice", false, opt_twice},
     {"--garbage", false, opt_garbage},    {"--oversize", false, opt_oversize},
     {"--drop-rate", true, opt_drop_rate}, {"--echo", false, opt_echo},
+    {"--search-only", false, opt_search_only},
     {"--reset-behaviour", false, opt_reset}, {"--seed", true, opt_seed},
     {"--keyword", true, opt_keyword},     {"--broadcast", true, opt_broadcast},
     {"--log", true, opt_log},             {"--firmware", true, opt_firmware},
@@ -324,6 +331,8 @@ const char* usage_text()
         "                      'X' (a query reply stays \"+ok=\" value \"\\r\\n\\r\\n\")\n"
         "  --drop-rate P       lose each received datagram with probability P (0..1)\n"
         "  --echo              start with echo on (and return to it after AT+Z)\n"
+        "  --search-only       answer the broadcast search, ignore everything sent to\n"
+        "                      the module's own address (logged with the fate \"ignored\")\n"
         "  --reset-behaviour   back to normal behaviour for the modules that follow\n"
         "\n"
         "Run:\n"

@@ -13,6 +13,7 @@
 #include "link.h"
 #include "module.h"
 #include "setting_file.h"
+#include "strutil.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -172,22 +173,46 @@ int save_command_file(const std::string& path)
     return 1;
 }
 
+int replay_command_lines(FILE* in, const replay_hooks& hooks)
+{
+    std::string line;
+    while (read_line(in, &line) && !ends_a_command_file(line)) {
+        if (hooks.sending != nullptr)
+            hooks.sending(line.c_str(), hooks.context);
+        int result = LINE_ACCEPTED;
+        if (module_send_cmd_set(line.c_str()) != 1)
+            result = module_silent ? LINE_SILENT : LINE_REFUSED;
+        if (hooks.done != nullptr)
+            hooks.done(line.c_str(), result, hooks.context);
+        if (result == LINE_SILENT)
+            return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+void print_sending(const char* line, void*) { std::printf("Send Command: %s\n", line); }
+
+void print_result(const char* line, int result, void*)
+{
+    if (result == LINE_SILENT)
+        std::puts(stop_reason());
+    else if (result == LINE_REFUSED)
+        std::printf("Command refused: %s\n", line);
+}
+
+} // namespace
+
 int replay_command_file(const std::string& path)
 {
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
+    stdio_file in(path.c_str(), "rb");
+    if (!in) {
         std::printf("Can not open file: %s\n", path.c_str());
         return 0;
     }
     std::puts("\n------------Start to send Command------------");
-    std::string line;
-    bool refused = false, stopped = false;
-    while (!stopped && read_line(in, &line) && !ends_a_command_file(line)) {
-        std::printf("Send Command: %s\n", line.c_str());
-        stopped = !send_one(line.c_str(), &refused);
-    }
-    std::fclose(in);
-    if (stopped)
+    if (!replay_command_lines(in.get(), replay_hooks{print_sending, print_result, nullptr}))
         return 0;
     std::puts("-----------------Finished-----------------\n");
     return 1;

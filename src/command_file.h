@@ -64,6 +64,22 @@ int save_command_file(const std::string& path);
  * file cannot be opened or the replay stopped. */
 int replay_command_file(const std::string& path);
 
+/* What became of one line of a replayed command file. */
+enum replay_line { LINE_ACCEPTED, LINE_REFUSED, LINE_SILENT };
+
+/* What a replay tells its caller; each function may be nullptr. */
+struct replay_hooks {
+    void (*sending)(const char* line, void* context);
+    void (*done)(const char* line, int result, void* context); /* a replay_line */
+    void* context;
+};
+
+/* The replay itself, from an open command file, without console lines:
+ * each line until an empty one, one beginning "E" or the end goes to the
+ * module; a refused line does not stop it, a silent module does. Returns
+ * 1 when it went to its end, 0 when it stopped. */
+int replay_command_lines(FILE* in, const replay_hooks& hooks);
+
 /* Writes "set_para.txt": "1 " or "0 ", then name. Returns 0, leaving the
  * old file, when it cannot be written. */
 int save_setting_para(int auto_flag, const char* name);

@@ -131,6 +131,20 @@ enum {
     AT_LINE_MAX = 512           /* longest command line sent */
 };
 
+/* How often an exchange sends its command while nothing answers, and how
+ * long it waits for an answer after each send. The window sends once and
+ * waits AT_RECEIVE_MS (the default); a program on a lossy network may send
+ * again after a shorter wait. A command is sent again only while the
+ * module has said nothing at all, so a refusal is never repeated; a reply
+ * that was lost rather than the command means the module runs it twice.
+ * The exchange then lasts at most the longer of AT_EXCHANGE_MS and
+ * tries * wait_ms. tries below 1 or wait_ms below 1 restore the default. */
+void set_at_resend(int tries, int wait_ms);
+
+/* The last answer of the last query that was not positive ("+ERR=-2"),
+ * without its line ends; empty when there was none. */
+extern char module_last_refusal[AT_REPLY_MAX + 1];
+
 /* 1 when nothing that counts as an answer came for the last command before
  * its exchange ended, or the link ended under it: the module is silent
  * (or no longer wanted) and a read stops. */

@@ -15,8 +15,12 @@
 #include "strutil.h"
 
 int module_silent = 0;
+char module_last_refusal[AT_REPLY_MAX + 1] = "";
 
 namespace {
+
+int resend_tries = 1;
+int resend_wait_ms = AT_RECEIVE_MS;
 
 /* The command and its line feed, whole, in one datagram. */
 int send_command(const char* cmd)
@@ -39,14 +43,33 @@ bool begins(const char* buf, int stored, const char* prefix)
  * answered otherwise has merely refused the command. */
 class exchange {
 public:
-    exchange() : deadline_(net().clock_ms() + AT_EXCHANGE_MS) { module_silent = 0; }
+    explicit exchange(const char* cmd) : cmd_(cmd), deadline_(net().clock_ms() + longest())
+    {
+        module_silent = 0;
+    }
+
+    /* The first send; false (with module_silent) when it could not go. */
+    bool start()
+    {
+        ++sends_;
+        if (send_command(cmd_))
+            return true;
+        module_silent = link_ended() ? 1 : 0;
+        return false;
+    }
 
     /* The next datagram; false when none came in time. */
     bool receive(char* buf, int n, int* length, int* stored)
     {
-        int wait = left() < AT_RECEIVE_MS ? left() : AT_RECEIVE_MS;
-        if (wait > 0 && link_receive(buf, n, wait, length, stored) == RECEIVED)
-            return true;
+        for (;;) {
+            int wait = left() < resend_wait_ms ? left() : resend_wait_ms;
+            if (wait > 0 && link_receive(buf, n, wait, length, stored) == RECEIVED)
+                return true;
+            if (heard_ || sends_ >= resend_tries || left() == 0 || link_ended())
+                break;
+            ++sends_;
+            send_command(cmd_);
+        }
         module_silent = heard_ && !link_ended() ? 0 : 1;
         return false;
     }
@@ -64,24 +87,37 @@ public:
     }
 
 private:
+    static int longest()
+    {
+        long long all = static_cast<long long>(resend_tries) * resend_wait_ms;
+        return all > AT_EXCHANGE_MS ? static_cast<int>(all) : AT_EXCHANGE_MS;
+    }
     int left() const
     {
         long long l = deadline_ - net().clock_ms();
         return l > 0 ? static_cast<int>(l) : 0;
     }
+    const char* cmd_;
     long long deadline_;
+    int sends_ = 0;
     bool heard_ = false;
 };
 
 } // namespace
 
+void set_at_resend(int tries, int wait_ms)
+{
+    bool valid = tries >= 1 && wait_ms >= 1;
+    resend_tries = valid ? tries : 1;
+    resend_wait_ms = valid ? wait_ms : AT_RECEIVE_MS;
+}
+
 int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
 {
-    exchange x;
-    if (!send_command(cmd)) {
-        module_silent = link_ended() ? 1 : 0;
+    exchange x(cmd);
+    module_last_refusal[0] = '\0';
+    if (!x.start())
         return 0;
-    }
     char buf[AT_REPLY_MAX + 1];
     int tries = 0;
     while (tries < AT_TRIES) {
@@ -101,6 +137,7 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
             copy_text(ret, cap, length - 4 > 4 ? buf + 4 : "");
             return 1;
         }
+        copy_text(module_last_refusal, buf);
         ++tries;
         if (!x.pause())
             return 0;
@@ -110,11 +147,9 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
 
 int module_send_cmd_set(const char* cmd)
 {
-    exchange x;
-    if (!send_command(cmd)) {
-        module_silent = link_ended() ? 1 : 0;
+    exchange x(cmd);
+    if (!x.start())
         return 0;
-    }
     char buf[AT_SET_JUDGED];
     for (int tries = 0; tries < AT_TRIES; ++tries) {
         int length = 0, stored = 0;

@@ -11,18 +11,32 @@
 #include "module.h"
 #include "strutil.h"
 
-int down_firmware(const char* file)
+namespace {
+
+long long size_of(FILE* f)
 {
-    std::string path = std::string("data/") + file;
-    stdio_file image(path.c_str(), "rb");
-    if (!image) {
-        std::puts("Can't open file");
+    if (std::fseek(f, 0, SEEK_END) != 0)
+        return -1;
+    long size = std::ftell(f);
+    std::rewind(f);
+    return size;
+}
+
+/* The transfer of the image at path, without a console line. */
+int send_image(const char* path, const upload_progress* progress)
+{
+    stdio_file image(path, "rb");
+    if (!image)
         return UPLOAD_NO_FILE;
-    }
+    long long total = progress != nullptr ? size_of(image.get()) : -1;
+    long long done = 0;
     char chunk[UPLOAD_CHUNK];
     for (;;) {
         size_t n = std::fread(chunk, 1, sizeof chunk, image.get());
         udpsendn(chunk, static_cast<int>(n));
+        done += static_cast<long long>(n);
+        if (progress != nullptr && progress->sent != nullptr)
+            progress->sent(done, total, progress->context);
         /* The pause also follows the last datagram, so that the module has
          * had its time before anything else is sent to it. */
         if (!link_pause(UPLOAD_PACE_MS))
@@ -32,27 +46,48 @@ int down_firmware(const char* file)
     }
 }
 
-int upload_firmware(const char* file)
+} // namespace
+
+int down_firmware(const char* file)
+{
+    std::string path = std::string("data/") + file;
+    int result = send_image(path.c_str(), nullptr);
+    if (result == UPLOAD_NO_FILE)
+        std::puts("Can't open file");
+    return result;
+}
+
+int upload_image(const char* path, const upload_progress* progress)
 {
     lent_link link;
     int handshake = keyword_handshake(module_aswd, UPLOAD_TRIES, handshake_hooks{});
     if (handshake < 0)
         return UPLOAD_STOPPED;
-    if (handshake == 0) {
-        std::puts("Upload: no answer from the module");
+    if (handshake == 0)
         return UPLOAD_NO_ANSWER;
-    }
     static const char fwupdat[] = "AT+FWUPDAT\n";
     udpsendn(fwupdat, sizeof fwupdat - 1);
     char answer[ANSWER_MAX];
     int length = 0, stored = 0;
     switch (link_receive(answer, sizeof answer, FWUPDAT_ANSWER_MS, &length, &stored)) {
     case RECEIVED:
-        return down_firmware(file);
+        return send_image(path, progress);
     case RECEIVE_TIMED_OUT:
-        std::puts("Upload: no answer to AT+FWUPDAT");
         return UPLOAD_NO_FWUPDAT;
     default:
         return UPLOAD_STOPPED;
     }
+}
+
+int upload_firmware(const char* file)
+{
+    std::string path = std::string("data/") + file;
+    int result = upload_image(path.c_str(), nullptr);
+    if (result == UPLOAD_NO_ANSWER)
+        std::puts("Upload: no answer from the module");
+    else if (result == UPLOAD_NO_FWUPDAT)
+        std::puts("Upload: no answer to AT+FWUPDAT");
+    else if (result == UPLOAD_NO_FILE)
+        std::puts("Can't open file");
+    return result;
 }

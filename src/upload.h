@@ -25,9 +25,20 @@ enum upload_result {
     UPLOAD_STOPPED        /* the program is closing */
 };
 
+/* Told after each image datagram: the bytes sent so far and the image's
+ * size (-1 when it cannot be told). */
+struct upload_progress {
+    void (*sent)(long long bytes, long long total, void* context);
+    void* context;
+};
+
 /* The whole upload of data/<file> to module_ip with module_aswd, with its
  * console lines. The settings window's link is as it was afterwards. */
 int upload_firmware(const char* file);
+
+/* The same upload of the image at path, saying nothing: the result tells
+ * what happened. progress may be nullptr. */
+int upload_image(const char* path, const upload_progress* progress);
 
 /* The transfer alone, to addr_r. Returns UPLOAD_SENT, UPLOAD_NO_FILE
  * ("Can't open file" on the console, nothing sent) or UPLOAD_STOPPED. */

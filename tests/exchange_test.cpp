@@ -304,3 +304,59 @@ TEST(ListItems, LongItemIsCutButSkippedWhole)
 }
 
 } // namespace
+
+/* The resend option: a silent wait sends the same command again, a
+ * refusal never does, and the default is the window's single send. */
+struct Resend : Exchange {
+    void TearDown() override
+    {
+        set_at_resend(1, AT_RECEIVE_MS);
+        Exchange::TearDown();
+    }
+};
+
+TEST_F(Resend, ASilentWaitSendsTheCommandAgain)
+{
+    set_at_resend(3, 300);
+    int sends = 0;
+    sn.on_send = [&](const sent_datagram&) {
+        if (++sends == 3)
+            sn.arrive("+ok=STA" + crlf2);
+    };
+    int r = 0;
+    EXPECT_EQ(get("AT+WMODE", &r), "STA");
+    EXPECT_EQ(r, 1);
+    ASSERT_EQ(sn.sent.size(), 3u);
+    EXPECT_EQ(sn.sent[2].bytes, "AT+WMODE\n");
+    EXPECT_EQ(sn.wait_timeouts, (std::vector<int>{300, 300, 300}));
+}
+
+TEST_F(Resend, TheTriesRunOutIntoSilence)
+{
+    set_at_resend(4, 500);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(sn.sent.size(), 4u);
+    EXPECT_EQ(sn.now, 2000);
+}
+
+TEST_F(Resend, ARefusalIsNotSentAgain)
+{
+    set_at_resend(4, 500);
+    replies = {"+ERR=-2" + crlf2};
+    int r = 1;
+    get("AT+UARTFT=50", &r);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(module_silent, 0);
+    EXPECT_EQ(sn.sent.size(), 1u);
+    EXPECT_STREQ(module_last_refusal, "+ERR=-2");
+}
+
+TEST_F(Resend, NonsenseRestoresTheWindowsSingleSend)
+{
+    set_at_resend(0, 500);
+    int r = 1;
+    get("AT+VER", &r);
+    EXPECT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
+}

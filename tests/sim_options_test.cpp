@@ -79,22 +79,25 @@ TEST(SimOptions, BehaviourReachesOnlyTheModulesDeclaredAfterIt)
 {
     sim_config c = parsed({"--module", "127.0.0.2", "--latency", "250", "--drop-rate", "0.25",
                            "--module", "127.0.0.3", "--silent", "--answer-twice", "--garbage",
-                           "--oversize", "--echo", "--module", "127.0.0.4", "--reset-behaviour",
+                           "--oversize", "--echo", "--search-only", "--module", "127.0.0.4",
+                           "--reset-behaviour",
                            "--module", "127.0.0.5", "--seed", "99"});
     ASSERT_EQ(c.modules.size(), 4u);
     const kxsim::behaviour& plain = c.modules[0].how;
     EXPECT_EQ(plain.latency_ms, 0);
     EXPECT_EQ(plain.drop_rate, 0.0);
-    EXPECT_FALSE(plain.silent || plain.twice || plain.garbage || plain.oversize || plain.echo);
+    EXPECT_FALSE(plain.silent || plain.twice || plain.garbage || plain.oversize || plain.echo ||
+                 plain.search_only);
     EXPECT_EQ(c.modules[1].how.latency_ms, 250);
     EXPECT_EQ(c.modules[1].how.drop_rate, 0.25);
     EXPECT_FALSE(c.modules[1].how.silent);
     const kxsim::behaviour& odd = c.modules[2].how;
     EXPECT_EQ(odd.latency_ms, 250) << "behaviour adds up";
-    EXPECT_TRUE(odd.silent && odd.twice && odd.garbage && odd.oversize && odd.echo);
+    EXPECT_TRUE(odd.silent && odd.twice && odd.garbage && odd.oversize && odd.echo && odd.search_only);
     const kxsim::behaviour& reset = c.modules[3].how;
     EXPECT_EQ(reset.latency_ms, 0);
-    EXPECT_FALSE(reset.silent || reset.twice || reset.garbage || reset.oversize || reset.echo);
+    EXPECT_FALSE(reset.silent || reset.twice || reset.garbage || reset.oversize || reset.echo ||
+                 reset.search_only);
     EXPECT_EQ(c.seed, 99u);
 }
 

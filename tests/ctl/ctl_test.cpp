@@ -1,0 +1,258 @@
+/*
+ * ctl_test.cpp - the real kxd40ctl against simulated modules, each case in
+ * a private network of its own (the test main leaves the machine's).
+ *
+ * The window's single-send read runs in this process through the same
+ * core, beside the program's read, so that the loss figures compare the
+ * two on the same seeded drops.
+ */
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "discovery.h"
+#include "link.h"
+#include "module.h"
+#include "sim_runner.h"
+#include "strutil.h"
+
+using nlohmann::json;
+
+namespace {
+
+struct ctl_result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void write_file(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+ctl_result ctl(std::vector<std::string> args)
+{
+    temp_file out, err;
+    args.insert(args.begin(), KXD40CTL_PATH);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (freopen(out.path.c_str(), "w", stdout) == nullptr || freopen(err.path.c_str(), "w", stderr) == nullptr)
+            _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out.text(), err.text()};
+}
+
+json read_json(const std::string& ip)
+{
+    ctl_result r = ctl({"read", "--json", ip});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.status == 0 ? json::parse(r.out) : json();
+}
+
+const std::vector<std::string> three = {"--broadcast", "127.0.0.255", "--modules", "3", "--first", "127.0.0.2"};
+
+/* The window's read: its handshake (no limit of tries), its single send
+ * per query, the four pages; true when no page found the module silent. */
+bool window_read(const char* ip)
+{
+    u_socket = udpsocket = init_udp_socket();
+    copy_text(module_ip, ip);
+    copy_text(module_aswd, default_keyword);
+    udp_add_r();
+    bool ok = keyword_handshake(module_aswd, 0, handshake_hooks{}) == 1;
+    void (*pages[])() = {init_module_mana_struct, init_module_comm_struct, init_module_ap_struct,
+                         init_module_sta_struct};
+    for (auto page : pages)
+        if (ok) {
+            page();
+            ok = module_silent == 0;
+        }
+    net().close_udp(udpsocket);
+    u_socket = udpsocket = 0;
+    return ok;
+}
+
+} // namespace
+
+TEST(Ctl, SearchListsEveryModuleAsTextAndJson)
+{
+    sim_process sim(three);
+    ASSERT_TRUE(sim.ready());
+    ctl_result text = ctl({"search", "--from", "127.0.0.1"});
+    EXPECT_EQ(text.status, 0) << text.err;
+    std::istringstream lines(text.out);
+    std::vector<std::string> words;
+    for (std::string w; lines >> w;)
+        words.push_back(w);
+    EXPECT_EQ(words, (std::vector<std::string>{"127.0.0.2", "ACCF23000002", "KXD40-0002", "127.0.0.3",
+                                               "ACCF23000003", "KXD40-0003", "127.0.0.4", "ACCF23000004",
+                                               "KXD40-0004"}));
+    ctl_result j = ctl({"search", "--from", "127.0.0.1", "--json"});
+    ASSERT_EQ(j.status, 0) << j.err;
+    json list = json::parse(j.out);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[1], (json{{"ip", "127.0.0.3"}, {"mac", "ACCF23000003"}, {"id", "KXD40-0003"}}));
+}
+
+TEST(Ctl, ReadGivesTheSimulatorsValues)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    json m = read_json("127.0.0.2");
+    EXPECT_EQ(m["ip"], "127.0.0.2");
+    EXPECT_EQ(m["management"], (json{{"wifi_mode", "AP"}, {"work_mode", "Through"}, {"web_user", "admin"},
+                                     {"web_password", "admin"}, {"mid", "KXD40-0002"}, {"version", "V1.0.8"}}));
+    EXPECT_EQ(m["communication"],
+              (json{{"baud", 115200}, {"data_bits", 8}, {"stop_bits", 1}, {"parity", "None"},
+                    {"flow_control", "NFC"}, {"auto_frame", "disable"}, {"auto_frame_time", 100},
+                    {"auto_frame_length", 1024}, {"protocol", "TCP"}, {"role", "Server"}, {"port", 8899},
+                    {"server", "10.10.100.100"}, {"max_sockets", 32}, {"tcp_timeout", 300}}));
+    EXPECT_EQ(m["ap"], (json{{"standard", "11BGN"}, {"ssid", "KXD40_0002"}, {"channel", "CH1"},
+                             {"auth", "OPEN"}, {"encryption", "NONE"}, {"key", ""}, {"ip", "10.10.100.254"},
+                             {"mask", "255.255.255.0"}, {"dhcp_gateway", "10.10.100.254"}}));
+    EXPECT_EQ(m["sta"], (json{{"ssid", "KX-AP"}, {"auth", "WPA2PSK"}, {"encryption", "AES"},
+                              {"key", "12345678"}, {"address", "DHCP"}, {"ip", "0.0.0.0"},
+                              {"mask", "0.0.0.0"}, {"gateway", "0.0.0.0"}}));
+}
+
+TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
+{
+    sim_process sim(three);
+    ASSERT_TRUE(sim.ready());
+    ctl_result changed = ctl({"send", "127.0.0.2", "AT+WMODE=STA", "AT+UART=9600,7,2,Even,FC",
+                              "AT+NETP=UDP,Client,1234,example.org", "AT+WAKEY=WPA2PSK,TKIP,secret99",
+                              "AT+WANN=Static,192.0.2.7,255.255.255.0,192.0.2.1"});
+    ASSERT_EQ(changed.status, 0) << changed.out << changed.err;
+    ctl_result backup = ctl({"read", "--commands", "127.0.0.2"});
+    ASSERT_EQ(backup.status, 0) << backup.err;
+    EXPECT_EQ(backup.out.find("AT+MID"), std::string::npos) << "the MID is the module's own";
+    temp_file file;
+    write_file(file.path, backup.out);
+    ctl_result applied = ctl({"apply", file.path, "127.0.0.3"});
+    EXPECT_EQ(applied.status, 0) << applied.out << applied.err;
+
+    json a = read_json("127.0.0.2"), b = read_json("127.0.0.3");
+    EXPECT_EQ(b["management"]["wifi_mode"], "STA") << "B differs from the factory settings now";
+    EXPECT_EQ(b["management"]["mid"], "KXD40-0003");
+    for (json* m : {&a, &b})
+        (*m)["management"].erase("mid");
+    for (const char* page : {"management", "communication", "ap", "sta"})
+        EXPECT_EQ(b[page], a[page]) << page;
+}
+
+TEST(Ctl, ApplyVerifyReportsWhatTheModuleRefused)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    temp_file file;
+    write_file(file.path, "AT+MAXSK=5\nAT+UARTFT=50\nAT+WSSSID=Lab\nE\n");
+    ctl_result r = ctl({"apply", "--verify", file.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "127.0.0.2 ok AT+MAXSK=5\n"
+                     "127.0.0.2 refused AT+UARTFT=50\n"
+                     "127.0.0.2 ok AT+WSSSID=Lab\n"
+                     "127.0.0.2 differs AT+UARTFT=50 (module has AT+UARTFT=100)\n");
+}
+
+TEST(Ctl, ReadCompletesWithTenPercentLoss)
+{
+    int ctl_done = 0, window_done = 0;
+    for (int seed = 1; seed <= 20; ++seed) {
+        std::vector<std::string> args = {"--drop-rate", "0.1", "--seed", std::to_string(seed), "--module",
+                                         "127.0.0.2"};
+        {
+            sim_process sim(args);
+            ASSERT_TRUE(sim.ready());
+            ctl_result r = ctl({"read", "--json", "127.0.0.2"});
+            if (r.status == 0 && json::parse(r.out)["management"]["mid"] == "KXD40-0002")
+                ++ctl_done;
+        }
+        sim_process sim(args);
+        ASSERT_TRUE(sim.ready());
+        window_done += window_read("127.0.0.2") ? 1 : 0;
+    }
+    std::printf("10%% loss, 20 seeded runs: kxd40ctl read %d/20, the window's single-send read %d/20\n",
+                ctl_done, window_done);
+    EXPECT_GE(ctl_done, 19);
+}
+
+TEST(Ctl, AllGoesOnPastASilentModuleAndFails)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--modules", "2", "--first", "127.0.0.2",
+                     "--search-only", "--module", "127.0.0.4"});
+    ASSERT_TRUE(sim.ready());
+    ctl_result r = ctl({"read", "--all", "--from", "127.0.0.1", "--json", "--tries", "2"});
+    EXPECT_EQ(r.status, 1);
+    std::istringstream lines(r.out);
+    std::string line;
+    std::vector<std::string> read;
+    while (std::getline(lines, line))
+        read.push_back(json::parse(line)["ip"]);
+    EXPECT_EQ(read, (std::vector<std::string>{"127.0.0.2", "127.0.0.3"}));
+    EXPECT_NE(r.err.find("127.0.0.4: no answer"), std::string::npos) << r.err;
+}
+
+TEST(Ctl, UploadStoresTheImageByteForByte)
+{
+    temp_file stored, image;
+    std::string bytes;
+    for (int i = 0; i < 3 * 4096 + 123; ++i)
+        bytes.push_back(static_cast<char>((i * 131 + i / 7) & 0xff));
+    write_file(image.path, bytes);
+    sim_process sim({"--firmware", stored.path, "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    ctl_result r = ctl({"upload", image.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.2 image sent, 12411 bytes\n");
+    EXPECT_EQ(r.err, "") << "no progress bar when stderr is no terminal";
+    ASSERT_TRUE(sim.child().wait_for("firmware 12411 bytes"));
+    EXPECT_EQ(file_text(stored.path), bytes);
+}
+
+TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)
+{
+    sim_process sim(three);
+    ASSERT_TRUE(sim.ready());
+    const std::vector<std::vector<std::string>> wrong = {
+        {"read", "127.0.0.300"},          {"read", "--tries", "0", "127.0.0.2"},
+        {"apply", "/nonexistent/file", "127.0.0.2"}, {"read", "--from", "here", "--all"},
+        {"send", "127.0.0.2"},            {"restart"},
+        {"read", "--json", "--commands", "127.0.0.2"}, {"frobnicate"},
+    };
+    for (const auto& args : wrong) {
+        ctl_result r = ctl(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    ctl_result help = ctl({"read", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--commands"), std::string::npos);
+    /* The log does record: a good command's keyword is the first datagram. */
+    ASSERT_EQ(ctl({"send", "127.0.0.2", "AT+VER"}).out, "+ok=V1.0.8\n");
+    std::vector<sim_datagram> got = sim.received();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got[0].bytes, default_keyword);
+    EXPECT_EQ(got[0].target, "127.0.0.2");
+}
