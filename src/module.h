@@ -126,6 +126,7 @@ enum {
     AT_PAUSE_MS = 200,          /* after each of them */
     AT_RECEIVE_MS = 2000,       /* longest wait for one datagram */
     AT_EXCHANGE_MS = 10000,     /* longest exchange, whatever arrives */
+    AT_DUPLICATE_GRACE_MS = 300,/* a reply like a recent one waits this long */
     AT_REPLY_MAX = 100,         /* longest reply taken whole */
     AT_SET_JUDGED = 10,         /* bytes a setting reply is judged by */
     AT_LINE_MAX = 512           /* longest command line sent */

@@ -8,7 +8,9 @@
  * and dropped first.
  */
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "link.h"
 #include "module.h"
@@ -58,11 +60,14 @@ public:
         return false;
     }
 
-    /* The next datagram; false when none came in time. */
-    bool receive(char* buf, int n, int* length, int* stored)
+    /* The next datagram, waiting at most limit_ms (-1: as long as the
+     * exchange may); false when none came in time. */
+    bool receive(char* buf, int n, int* length, int* stored, int limit_ms = -1)
     {
         for (;;) {
             int wait = left() < resend_wait_ms ? left() : resend_wait_ms;
+            if (limit_ms >= 0 && limit_ms < wait)
+                wait = limit_ms;
             if (wait > 0 && link_receive(buf, n, wait, length, stored) == RECEIVED)
                 return true;
             if (heard_ || sends_ >= resend_tries || left() == 0 || link_ended())
@@ -103,6 +108,35 @@ private:
     bool heard_ = false;
 };
 
+/* The positive replies of the last few queries. A network that delivers a
+ * datagram twice can hand the second copy of one of them in after the next
+ * query has gone out; taken for that query's reply, its value would land in
+ * another field. A reply equal to one of these is therefore held for a
+ * moment, in case the real reply follows; when nothing follows it is taken,
+ * as two settings may well have the same value. */
+class recent_replies {
+public:
+    bool has(const std::string& r) const
+    {
+        for (const std::string& k : kept_)
+            if (k == r)
+                return true;
+        return false;
+    }
+    void add(const std::string& r)
+    {
+        kept_[next_] = r;
+        next_ = (next_ + 1) % KEPT;
+    }
+
+private:
+    enum { KEPT = 4 };
+    std::string kept_[KEPT];
+    int next_ = 0;
+};
+
+recent_replies recent;
+
 } // namespace
 
 void set_at_resend(int tries, int wait_ms)
@@ -119,11 +153,19 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
     if (!x.start())
         return 0;
     char buf[AT_REPLY_MAX + 1];
+    std::string held;   /* a reply equal to a recent one, while we wait */
+    long long held_until = 0;
     int tries = 0;
     while (tries < AT_TRIES) {
         int length = 0, stored = 0;
-        if (!x.receive(buf, AT_REPLY_MAX, &length, &stored))
-            return 0;
+        int limit = held.empty() ? -1 : static_cast<int>(std::max(0LL, held_until - net().clock_ms()));
+        if (!x.receive(buf, AT_REPLY_MAX, &length, &stored, limit)) {
+            if (held.empty() || link_ended())
+                return 0;
+            module_silent = 0;
+            copy_text(ret, cap, held.size() > 4 ? held.c_str() + 4 : "");
+            return 1;
+        }
         /* Datagrams of 4 bytes or less and oversized ones cost no try; the
          * exchange's time limit bounds them. */
         if (stored > 4)
@@ -132,6 +174,15 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
             continue;
         buf[length - 4] = '\0';
         if (begins(buf, length - 4, "+ok")) {
+            std::string reply(buf, static_cast<size_t>(length - 4));
+            if (recent.has(reply)) {
+                if (held.empty()) {
+                    held = reply;
+                    held_until = net().clock_ms() + AT_DUPLICATE_GRACE_MS;
+                }
+                continue;
+            }
+            recent.add(reply);
             /* "+ok", one separator byte, then the value; a reply too short
              * to carry a separator has an empty value. */
             copy_text(ret, cap, length - 4 > 4 ? buf + 4 : "");
