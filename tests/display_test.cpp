@@ -22,40 +22,6 @@ namespace {
 const char widest_address[] = "255.255.255.255";
 const int smallest_size = 7 * PANGO_SCALE;  /* points: below this nobody reads it */
 
-int* complaints_seen = nullptr;
-
-/* Pango logs through the structured writer, past any g_log_set_handler:
- * the count is taken where every message ends up. */
-GLogWriterOutput count_complaints(GLogLevelFlags level, const GLogField* fields, gsize n, gpointer data)
-{
-    if (complaints_seen != nullptr && (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL))) {
-        std::string domain, message;
-        for (gsize i = 0; i < n; ++i) {
-            std::string key = fields[i].key;
-            if (key == "GLIB_DOMAIN" || key == "MESSAGE")
-                (key == "MESSAGE" ? message : domain) = static_cast<const char*>(fields[i].value);
-        }
-        for (const char* d : {"Gtk", "GLib", "Pango", "GLib-GObject"})
-            if (domain == d) {
-                ++*complaints_seen;
-                ADD_FAILURE() << domain << ": " << message;
-            }
-    }
-    return g_log_writer_default(level, fields, n, data);
-}
-
-/* Counts the toolkit's warnings and criticals while alive. */
-struct complaint_counter {
-    int count = 0;
-    complaint_counter()
-    {
-        static const bool installed = (g_log_set_writer_func(count_complaints, nullptr, nullptr), true);
-        (void)installed;
-        complaints_seen = &count;
-    }
-    ~complaint_counter() { complaints_seen = nullptr; }
-};
-
 void redraw()
 {
     pump_events();

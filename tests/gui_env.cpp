@@ -23,6 +23,28 @@ public:
 
 const bool registered = (testing::AddGlobalTestEnvironment(new gtk_environment), true);
 
+int* complaints_seen = nullptr;
+
+/* Pango logs through the structured writer, past any g_log_set_handler:
+ * the count is taken where every message ends up. */
+GLogWriterOutput count_complaints(GLogLevelFlags level, const GLogField* fields, gsize n, gpointer data)
+{
+    if (complaints_seen != nullptr && (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL))) {
+        std::string domain, message;
+        for (gsize i = 0; i < n; ++i) {
+            std::string key = fields[i].key;
+            if (key == "GLIB_DOMAIN" || key == "MESSAGE")
+                (key == "MESSAGE" ? message : domain) = static_cast<const char*>(fields[i].value);
+        }
+        for (const char* d : {"Gtk", "Gdk", "GLib", "Pango", "GLib-GObject"})
+            if (domain == d) {
+                ++*complaints_seen;
+                ADD_FAILURE() << domain << ": " << message;
+            }
+    }
+    return g_log_writer_default(level, fields, n, data);
+}
+
 void collect(GtkWidget* w, gpointer out)
 {
     static_cast<std::vector<GtkWidget*>*>(out)->push_back(w);
@@ -205,6 +227,15 @@ int windows_titled(const char* title)
     g_list_free(all);
     return n;
 }
+
+complaint_counter::complaint_counter()
+{
+    static const bool installed = (g_log_set_writer_func(count_complaints, nullptr, nullptr), true);
+    (void)installed;
+    complaints_seen = &count;
+}
+
+complaint_counter::~complaint_counter() { complaints_seen = nullptr; }
 
 std::vector<std::string> layout_faults(GtkWidget* root)
 {

@@ -33,6 +33,14 @@ GtkAllocation allocation_of(GtkWidget* w);
 /* Toplevel windows with this title. */
 int windows_titled(const char* title);
 
+/* Counts the toolkit's warnings and criticals while alive; each is a
+ * failure of the test too. */
+struct complaint_counter {
+    int count = 0;
+    complaint_counter();
+    ~complaint_counter();
+};
+
 /* What a person would find wrong in the part of root now on screen: two
  * widgets of one fixed layout on top of each other, a widget reaching out
  * of its layout, a label with glyphs the fonts lack, cut off by its place

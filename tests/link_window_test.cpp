@@ -130,19 +130,12 @@ TEST_F(ScriptedLink, SilentSecondsShowTheWaitingTextsInACycle)
     EXPECT_EQ(sn.wait_timeouts, std::vector<int>(8, 1000));
 }
 
-TEST_F(ScriptedLink, AutoSettingLeavesTheButtonsDisabled)
-{
-    auto_setting = 1;
-    net_udp_thread();
-    EXPECT_EQ(color, GREEN);
-    EXPECT_FALSE(sensitive(button_setting_read));
-    EXPECT_FALSE(sensitive(button_setting_down));
-}
-
 TEST_F(ScriptedLink, SilentModuleStopsTheRead)
 {
-    values = {{"AT+MID", "KXD40-0002"}, {"AT+WEBU", "admin,admin"}, {"AT+VER", "V1.0.8"}};
-    silent = {"AT+UART"};
+    values = {{"AT+MID", "KXD40-0002"}, {"AT+WEBU", "admin,admin"}, {"AT+VER", "V1.0.8"},
+              {"AT+UART", "9600,8,1,None,NFC"}, {"AT+UARTF", "enable"}};
+    silent = {"AT+UARTFT"};
+    strMODComm_up.baud = strMODComm.baud = BAUDRATE_300;
     net_udp_thread();
     testing::internal::CaptureStdout();
     button_setting_read_clicked();
@@ -150,6 +143,8 @@ TEST_F(ScriptedLink, SilentModuleStopsTheRead)
     EXPECT_EQ(text(entry_mod_usr), "admin") << "the page read before is shown";
     EXPECT_EQ(strMODMana.inited, 1);
     EXPECT_EQ(strMODComm.inited, 0);
+    EXPECT_EQ(strMODComm.baud, BAUDRATE_300) << "the page's record as before the read";
+    EXPECT_EQ(strMODComm_up.baud, BAUDRATE_300);
     EXPECT_EQ(page_comm_shown, 0);
     EXPECT_FALSE(sensitive(frame_module));
     for (auto& d : sn.sent)
@@ -350,31 +345,7 @@ TEST_F(Refresh, TheAuthenticationChoosesTheEncryptionListAndTheKey)
     EXPECT_EQ(page_ap_shown, 1);
 }
 
-TEST_F(Refresh, NetworkFieldSensitivity)
-{
-    struct net_case {
-        int mode, protocol;
-        bool mode_combo, timeout, server, maxsk;
-    };
-    const net_case cases[] = {
-        {NETMODE_SERVER, NETPROT_TCP, true, true, false, true},
-        {NETMODE_CLIENT, NETPROT_TCP, true, true, true, false},
-        {NETMODE_SERVER, NETPROT_UDP, false, false, true, false},
-        {NETMODE_CLIENT, NETPROT_UDP, false, false, true, false},
-    };
-    for (const net_case& c : cases) {
-        strMODComm_up.mode = static_cast<char>(c.mode);
-        strMODComm_up.protocol = static_cast<char>(c.protocol);
-        update_comm_widgets();
-        const std::string what = std::to_string(c.mode) + "/" + std::to_string(c.protocol);
-        EXPECT_EQ(sensitive(combo_modnet_mode), c.mode_combo) << what;
-        EXPECT_EQ(sensitive(entry_modnet_tcpto), c.timeout) << what;
-        EXPECT_EQ(sensitive(entry_modnet_ip), c.server) << what;
-        EXPECT_EQ(sensitive(entry_modnet_maxsk), c.maxsk) << what;
-    }
-}
-
-TEST_F(Refresh, CommunicationValuesAndFraming)
+TEST_F(Refresh, CommunicationValuesFramingAndNetworkFields)
 {
     strMODComm_up.bAF = COMAF_DIS;
     strMODComm_up.AFT = 250;
@@ -394,6 +365,24 @@ TEST_F(Refresh, CommunicationValuesAndFraming)
     EXPECT_EQ(text(entry_modnet_ip), "server.lan");
     EXPECT_TRUE(sensitive(entry_modcom_aft));
     EXPECT_TRUE(sensitive(label_modcom_aft));
+
+    struct net_case {
+        int mode, protocol;
+        bool mode_combo, timeout, server, maxsk;
+    };
+    for (const net_case& c : {net_case{NETMODE_SERVER, NETPROT_TCP, true, true, false, true},
+                              net_case{NETMODE_CLIENT, NETPROT_TCP, true, true, true, false},
+                              net_case{NETMODE_SERVER, NETPROT_UDP, false, false, true, false},
+                              net_case{NETMODE_CLIENT, NETPROT_UDP, false, false, true, false}}) {
+        strMODComm_up.mode = static_cast<char>(c.mode);
+        strMODComm_up.protocol = static_cast<char>(c.protocol);
+        update_comm_widgets();
+        const std::string what = std::to_string(c.mode) + "/" + std::to_string(c.protocol);
+        EXPECT_EQ(sensitive(combo_modnet_mode), c.mode_combo) << what;
+        EXPECT_EQ(sensitive(entry_modnet_tcpto), c.timeout) << what;
+        EXPECT_EQ(sensitive(entry_modnet_ip), c.server) << what;
+        EXPECT_EQ(sensitive(entry_modnet_maxsk), c.maxsk) << what;
+    }
 }
 
 TEST_F(Refresh, EmptyKeyShowsTheDefaultKey)
@@ -437,25 +426,18 @@ TEST_F(Refresh, ManagementAndWanPages)
     }
 }
 
-void count_message(const gchar*, GLogLevelFlags, const gchar*, gpointer n) { ++*static_cast<int*>(n); }
-
 TEST_F(Refresh, WithoutAWindowNothingIsTouched)
 {
     gtk_widget_destroy(window);
     pump_events();
-    int complaints = 0;
-    const GLogLevelFlags levels = GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING);
-    guint h1 = g_log_set_handler("Gtk", levels, count_message, &complaints);
-    guint h2 = g_log_set_handler("GLib-GObject", levels, count_message, &complaints);
+    complaint_counter complaints;
     update_mana_widgets();
     update_comm_widgets();
     update_ap_widgets();
     update_sta_widgets();
     set_conn_text(6);
     set_lamp(RED);
-    g_log_remove_handler("Gtk", h1);
-    g_log_remove_handler("GLib-GObject", h2);
-    EXPECT_EQ(complaints, 0) << "a destroyed widget was used";
+    EXPECT_EQ(complaints.count, 0) << "a destroyed widget was used";
     EXPECT_EQ(page_mana_shown, 0) << "no refresh ran without its page";
 }
 

@@ -192,22 +192,6 @@ TEST_F(Read, StaPage)
     EXPECT_EQ(strMODSTA_up.bDHCP, DHCP_ENABLE);
 }
 
-TEST_F(Read, SilentModuleStopsThePageAndKeepsItsRecord)
-{
-    values = {{"AT+UART", "9600,8,1,None,NFC"}, {"AT+UARTF", "enable"}};
-    silent = {"AT+UARTFT"};
-    strMODComm.baud = BAUDRATE_300;
-    strMODComm.inited = 0;
-    strMODComm_up.baud = BAUDRATE_1200;
-    init_module_comm_struct();
-    EXPECT_EQ(module_silent, 1);
-    EXPECT_EQ(asked, (std::vector<std::string>{"AT+UART", "AT+UARTF", "AT+UARTFT"}));
-    EXPECT_EQ(strMODComm.baud, BAUDRATE_300) << "the record as before the read";
-    EXPECT_EQ(strMODComm.bAF, 0);
-    EXPECT_EQ(strMODComm.inited, 0);
-    EXPECT_EQ(strMODComm_up.baud, BAUDRATE_1200);
-}
-
 TEST(StringToIp, AcceptsAndRefusesLeavingBytesOnRefusal)
 {
     unsigned char a[4] = {9, 9, 9, 9};

@@ -15,7 +15,6 @@
 #include "callback.h"
 #include "enums.h"
 #include "gui_env.h"
-#include "main.h"
 #include "module.h"
 #include "pages.h"
 #include "setting_file.h"
@@ -223,28 +222,6 @@ TEST_F(SettingsWindow, LongFileNameShowsFifteenCharacters)
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry_setting_file)), "a_very_long_com");
     EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check_setting_auto)));
     EXPECT_EQ(auto_setting, 1) << "building the window ran no handler";
-}
-
-TEST_F(SettingsWindow, SecondSettingReplacesTheWindow)
-{
-    const std::string title = gtk_window_get_title(GTK_WINDOW(window));
-    gtk_widget_destroy(window);
-    pump_events();
-    build_search_window();
-    strmodule_num = 2;
-    copy_text(strmodule[0].ip, "127.0.0.2");
-    copy_text(strmodule[1].ip, "127.0.0.3");
-    copy_text(strmodule[1].mac, "ACCF23000003");
-    row_selected = 0;
-    main_button_clicked(nullptr, const_cast<char*>("Setting"));
-    GtkWidget* first = window;
-    row_selected = 1;
-    main_button_clicked(nullptr, const_cast<char*>("Setting"));
-    pump_events();
-    EXPECT_NE(window, first);
-    EXPECT_EQ(windows_titled(title.c_str()), 1);
-    EXPECT_NE(label_with_text(window, "Module IP: 127.0.0.3"), nullptr);
-    gtk_widget_destroy(search_window);
 }
 
 } // namespace
