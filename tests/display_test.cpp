@@ -1,8 +1,9 @@
 /*
- * display_test.cpp - texts that reach the screen under Xvfb: bytes from
- * the network shown without complaint from the toolkit, and addresses and
- * the module's identity kept whole inside their places, measured with the
- * fonts the widgets actually draw with.
+ * display_test.cpp - what reaches the screen under Xvfb: bytes from the
+ * network shown without complaint from the toolkit, the search window with
+ * nothing overlapped or cut, and addresses and the module's identity kept
+ * whole inside their places, measured with the fonts the widgets actually
+ * draw with.
  */
 #include <gtest/gtest.h>
 

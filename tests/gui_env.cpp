@@ -102,11 +102,11 @@ void fixed_faults(GtkWidget* fixed, std::vector<std::string>* faults)
 void label_faults(GtkWidget* label, std::vector<std::string>* faults)
 {
     const std::string name = name_of(label);
-    if (unknown_glyphs(label) != 0)
+    PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
+    if (pango_layout_get_unknown_glyphs_count(layout) != 0)
         faults->push_back(name + ": glyphs missing from the fonts");
     /* Across, the text's advance: a glyph may overhang it by a pixel.
      * Down, the drawn pixels: a line's box is taller than its glyphs. */
-    PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
     PangoRectangle ink, logical;
     pango_layout_get_pixel_extents(layout, &ink, &logical);
     int x = 0, y = 0;
@@ -164,21 +164,12 @@ GtkWidget* find_by_id(GtkWidget* root, const std::string& id)
     return nullptr;
 }
 
-GtkWidget* label_with_text(GtkWidget* root, const std::string& text, bool whole_text)
+GtkWidget* label_with_text(GtkWidget* root, const std::string& text)
 {
-    for (GtkWidget* w : widgets_below(root)) {
-        if (!GTK_IS_LABEL(w))
-            continue;
-        std::string shown = gtk_label_get_text(GTK_LABEL(w));
-        if (whole_text ? shown == text : shown.compare(0, text.size(), text) == 0)
+    for (GtkWidget* w : widgets_below(root))
+        if (GTK_IS_LABEL(w) && text == gtk_label_get_text(GTK_LABEL(w)))
             return w;
-    }
     return nullptr;
-}
-
-int unknown_glyphs(GtkWidget* label)
-{
-    return pango_layout_get_unknown_glyphs_count(gtk_label_get_layout(GTK_LABEL(label)));
 }
 
 std::vector<std::string> combo_items(GtkWidget* combo)

@@ -19,11 +19,8 @@ std::vector<GtkWidget*> widgets_below(GtkWidget* root);
 std::string widget_id(GtkWidget* w);
 /* First widget below root (root included) whose accessible id is id. */
 GtkWidget* find_by_id(GtkWidget* root, const std::string& id);
-/* First label below root whose text is text (or, with whole_text false,
- * begins with it); nullptr if there is none. */
-GtkWidget* label_with_text(GtkWidget* root, const std::string& text, bool whole_text = true);
-/* Glyphs the fonts could not draw in a label's layout. */
-int unknown_glyphs(GtkWidget* label);
+/* First label below root whose text is text; nullptr if there is none. */
+GtkWidget* label_with_text(GtkWidget* root, const std::string& text);
 /* The texts of a text combo box's items, in order. */
 std::vector<std::string> combo_items(GtkWidget* combo);
 std::string combo_active_text(GtkWidget* combo);

@@ -1,8 +1,8 @@
 /*
  * settings_window_test.cpp - the settings window under Xvfb as a person
  * meets it: every page laid out without overlaps or cut texts, every
- * control reaching its dispatcher, the lamp, the logo, and one window at
- * a time.
+ * control reaching its dispatcher, page switching that reads nothing, the
+ * lamp and the logo.
  */
 #include <gtest/gtest.h>
 
