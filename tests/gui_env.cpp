@@ -67,14 +67,14 @@ std::string name_of(GtkWidget* w)
 
 std::string box_text(const GtkAllocation& a)
 {
-    return "(" + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x" +
-           std::to_string(a.height) + ")";
+    return "(" + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x"
+        + std::to_string(a.height) + ")";
 }
 
 bool inside(const GtkAllocation& a, const GtkAllocation& box)
 {
-    return a.x >= box.x && a.y >= box.y && a.x + a.width <= box.x + box.width &&
-           a.y + a.height <= box.y + box.height;
+    return a.x >= box.x && a.y >= box.y && a.x + a.width <= box.x + box.width
+        && a.y + a.height <= box.y + box.height;
 }
 
 void fixed_faults(GtkWidget* fixed, std::vector<std::string>* faults)
@@ -89,12 +89,13 @@ void fixed_faults(GtkWidget* fixed, std::vector<std::string>* faults)
     for (size_t i = 0; i < shown.size(); ++i) {
         GtkAllocation a = allocation_of(shown[i]);
         if (!inside(a, box))
-            faults->push_back(name_of(shown[i]) + " " + box_text(a) + " reaches out of its place " + box_text(box));
+            faults->push_back(
+                name_of(shown[i]) + " " + box_text(a) + " reaches out of its place " + box_text(box));
         for (size_t j = i + 1; j < shown.size(); ++j) {
             GtkAllocation b = allocation_of(shown[j]);
             if (gdk_rectangle_intersect(&a, &b, nullptr))
-                faults->push_back(name_of(shown[i]) + " " + box_text(a) + " overlaps " + name_of(shown[j]) + " " +
-                                  box_text(b));
+                faults->push_back(name_of(shown[i]) + " " + box_text(a) + " overlaps " + name_of(shown[j])
+                    + " " + box_text(b));
         }
     }
 }
