@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "discovery.h"
 #include "module.h"
@@ -19,100 +20,56 @@ struct DiscoveryTest : testing::Test {
     int add(const std::string& s) { return add_module_answer(s.data(), static_cast<int>(s.size())); }
 };
 
-TEST_F(DiscoveryTest, CheckIpAcceptsFourGroupsUpTo255)
-{
-    for (const char* ok : {"0.0.0.0", "255.255.255.255", "192.168.1.10", "010.001.000.255"})
-        EXPECT_EQ(check_ip(ok), 1) << ok;
-    for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", "1..2.3", ".1.2.3", "1.2.3.",
-                            "1.2.3.4x", " 1.2.3.4", "1.2.3.4 ", "+1.2.3.4", "-1.2.3.4",
-                            "1.2.3.0004", "1234.1.1.1", "a.b.c.d"})
-        EXPECT_EQ(check_ip(bad), 0) << bad;
-}
-
-TEST_F(DiscoveryTest, GetFieldStopsAtCommaNulOrLength)
+TEST_F(DiscoveryTest, GetFieldStopsAtCommaNulOrLengthAndRefusesNineteenCharacters)
 {
     const char text[] = "abc,,de";
     char f[FIELD_MAX + 1];
     int pos = 0;
-    ASSERT_EQ(get_field(f, text, 7, &pos), 1);
-    EXPECT_STREQ(f, "abc");
-    EXPECT_EQ(pos, 4);
-    ASSERT_EQ(get_field(f, text, 7, &pos), 1);
-    EXPECT_STREQ(f, "");
-    ASSERT_EQ(get_field(f, text, 7, &pos), 1);
-    EXPECT_STREQ(f, "de");
-    ASSERT_EQ(get_field(f, text, 7, &pos), 1) << "a field past the end is empty";
-    EXPECT_STREQ(f, "");
-}
-
-TEST_F(DiscoveryTest, GetFieldRefusesNineteenCharactersAndKeepsPosition)
-{
-    std::string t19(19, 'x');
-    std::string t18(18, 'y');
-    char f[FIELD_MAX + 1] = "old";
-    int pos = 0;
-    EXPECT_EQ(get_field(f, t19.c_str(), 19, &pos), 0);
+    std::vector<std::string> got;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(get_field(f, text, 7, &pos), 1);
+        got.push_back(f);
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"abc", "", "de", ""})) << "a field past the end is empty";
+    pos = 0;
+    EXPECT_EQ(get_field(f, std::string(19, 'x').c_str(), 19, &pos), 0);
     EXPECT_EQ(pos, 0);
-    EXPECT_EQ(get_field(f, t18.c_str(), 18, &pos), 1);
-    EXPECT_EQ(std::string(f), t18);
+    EXPECT_EQ(get_field(f, std::string(18, 'y').c_str(), 18, &pos), 1);
+    EXPECT_EQ(std::string(f), std::string(18, 'y'));
 }
 
-TEST_F(DiscoveryTest, AnswerFieldsGoIntoTheTable)
+TEST_F(DiscoveryTest, AnswersFillTheTableUpToTenModules)
 {
     EXPECT_EQ(add("192.168.1.10,ACCF23000001,KXD40-0001"), 1);
     EXPECT_EQ(add("192.168.1.11,ACCF23000002"), 1);
-    ASSERT_EQ(strmodule_num, 2);
+    EXPECT_EQ(add(std::string("1.2.3.4,MAC\0,junk", 17)), 1);
+    EXPECT_EQ(add("1.2.3.5,MAC2,ID2,whatever,else," + std::string(40, 'z')), 1);
+    EXPECT_EQ(add("1.2.3.6," + std::string(18, 'M') + "," + std::string(18, 'I')), 1);
+    ASSERT_EQ(strmodule_num, 5);
     EXPECT_STREQ(strmodule[0].ip, "192.168.1.10");
     EXPECT_STREQ(strmodule[0].mac, "ACCF23000001");
     EXPECT_STREQ(strmodule[0].id, "KXD40-0001");
     EXPECT_STREQ(strmodule[1].id, "") << "a missing ID is empty";
+    EXPECT_STREQ(strmodule[2].mac, "MAC") << "the text ends at a NUL";
+    EXPECT_STREQ(strmodule[2].id, "");
+    EXPECT_STREQ(strmodule[3].id, "ID2") << "and after the third field";
+    EXPECT_EQ(std::string(strmodule[4].id), std::string(18, 'I'));
+    for (int i = 5; i < 11; ++i)
+        add("10.0.0." + std::to_string(i) + ",MAC,ID");
+    ASSERT_EQ(strmodule_num, MODULE_TABLE_SIZE);
+    EXPECT_STREQ(strmodule[9].ip, "10.0.0.9");
+    EXPECT_EQ(add("10.0.0.99,MAC,ID"), 0) << "an eleventh answer is ignored";
 }
 
-TEST_F(DiscoveryTest, EmptyMacRedrawsButAddsNothing)
+TEST_F(DiscoveryTest, MalformedAnswersAddNothing)
 {
-    EXPECT_EQ(add("1.2.3.4,,ID"), 1);
-    EXPECT_EQ(strmodule_num, 0);
-}
-
-TEST_F(DiscoveryTest, NineteenCharacterFieldRejectsTheAnswer)
-{
-    std::string f18(18, 'M'), f19(19, 'M');
-    EXPECT_EQ(add("1.2.3.4," + f19 + ",ID"), 0);
-    EXPECT_EQ(add("1.2.3.4,MAC," + f19), 0);
-    EXPECT_EQ(add("1.2.3.4.5.6.7.8.9.10,MAC,ID"), 0);
-    EXPECT_EQ(strmodule_num, 0);
-    EXPECT_EQ(add("1.2.3.4," + f18 + "," + f18), 1);
-    ASSERT_EQ(strmodule_num, 1);
-    EXPECT_EQ(std::string(strmodule[0].mac), f18);
-    EXPECT_EQ(std::string(strmodule[0].id), f18);
-}
-
-TEST_F(DiscoveryTest, BadAddressesAreIgnored)
-{
-    for (const char* a : {"256.1.1.1,MAC,ID", "1.2.3,MAC,ID", "1.2.3.4.5,MAC,ID",
+    for (const char* a : {"256.1.1.1,MAC,ID", "1.2.3,MAC,ID", "1.2.3.4.5,MAC,ID", "1.2.3.4.5.6.7.8.9.10,MAC,ID",
                           "KX-D40LOCATORPING", "", ",MAC,ID"})
         EXPECT_EQ(add(a), 0) << a;
+    EXPECT_EQ(add("1.2.3.4," + std::string(19, 'M') + ",ID"), 0) << "a 19-character field";
+    EXPECT_EQ(add("1.2.3.4,MAC," + std::string(19, 'I')), 0);
+    EXPECT_EQ(add("1.2.3.4,,ID"), 1) << "an empty MAC redraws but adds nothing";
     EXPECT_EQ(strmodule_num, 0);
-}
-
-TEST_F(DiscoveryTest, TextEndsAtNulAndAfterTheThirdComma)
-{
-    std::string with_nul("1.2.3.4,MAC\0,junk", 17);
-    EXPECT_EQ(add(with_nul), 1);
-    EXPECT_EQ(add("1.2.3.5,MAC2,ID2,whatever,else," + std::string(40, 'z')), 1);
-    ASSERT_EQ(strmodule_num, 2);
-    EXPECT_STREQ(strmodule[0].mac, "MAC");
-    EXPECT_STREQ(strmodule[0].id, "");
-    EXPECT_STREQ(strmodule[1].id, "ID2");
-}
-
-TEST_F(DiscoveryTest, TableHoldsTenModules)
-{
-    for (int i = 0; i < 11; ++i)
-        add("10.0.0." + std::to_string(i + 1) + ",MAC" + std::to_string(i) + ",ID");
-    ASSERT_EQ(strmodule_num, MODULE_TABLE_SIZE);
-    EXPECT_STREQ(strmodule[9].ip, "10.0.0.10");
-    EXPECT_EQ(add("10.0.0.99,MAC,ID"), 0) << "an eleventh answer is ignored";
 }
 
 TEST_F(DiscoveryTest, BroadcastAddressIsTheSlash24OfTheLocalAddress)
@@ -182,26 +139,20 @@ TEST_F(SearchPassTest, NoBroadcastAfterAPassThatFoundAModule)
     EXPECT_EQ(sn.sent.size(), 2u);
     EXPECT_EQ(strmodule_num, 2);
     EXPECT_EQ(redraws, 2);
-    /* Two answers, each followed by a fresh quiet second, then the last one. */
-    EXPECT_EQ(sn.wait_timeouts.size(), 1u + 3u);
+    /* Two answers, each followed by a fresh quiet second: the search ends
+     * a quiet second after the last. */
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>(1 + 3, 1000));
+    EXPECT_EQ(sn.now, 2000);
 }
 
-TEST_F(SearchPassTest, OwnBroadcastIsIgnoredButRestartsTheQuietSecond)
+TEST_F(SearchPassTest, OwnBroadcastIsIgnoredAndADoubleAnswerListedTwice)
 {
-    answers_per_pass = {{kw}, {kw, "192.168.7.20,ACCF23000020,A"}};
+    answers_per_pass = {{kw}, {kw, "192.168.7.20,M,A", "192.168.7.20,M,A"}};
     run();
     EXPECT_EQ(sn.sent.size(), 2u);
-    EXPECT_EQ(strmodule_num, 1);
-    EXPECT_EQ(redraws, 1);
-    EXPECT_EQ(sn.wait_timeouts.size(), 2u + 3u);
-}
-
-TEST_F(SearchPassTest, AModuleAnsweringTwiceIsListedTwice)
-{
-    answers_per_pass = {{"192.168.7.20,M,A", "192.168.7.20,M,A"}};
-    run();
     ASSERT_EQ(strmodule_num, 2);
     EXPECT_STREQ(strmodule[1].ip, "192.168.7.20");
+    EXPECT_EQ(sn.wait_timeouts.size(), 2u + 4u) << "the own keyword restarted the quiet second too";
 }
 
 TEST_F(SearchPassTest, OversizedAndFailedReceivesAreIgnored)

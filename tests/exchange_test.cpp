@@ -70,7 +70,7 @@ TEST_F(Exchange, ShortDatagramsAreSkippedWithoutCountingOrPausing)
     EXPECT_TRUE(sn.pauses.empty());
 }
 
-TEST_F(Exchange, FortyOtherAnswersGiveUpWithAPauseEach)
+TEST_F(Exchange, FortyOtherAnswersOrSilenceGiveUp)
 {
     for (int i = 0; i < 40; ++i)
         replies.push_back("+ERR=-1" + crlf2);
@@ -85,9 +85,16 @@ TEST_F(Exchange, FortyOtherAnswersGiveUpWithAPauseEach)
         replies.push_back("busy" + crlf2);
     replies.push_back("+ok=V2" + crlf2);
     EXPECT_EQ(get("AT+VER", &r), "V2") << "the 40th answer may still be the reply";
+
+    for (int i = 0; i < 40; ++i)
+        replies.push_back("+ERR=-1" + crlf2);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0) << "a setting gives up alike";
+    EXPECT_EQ(module_silent, 0);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(module_silent, 1);
 }
 
-TEST_F(Exchange, SilenceEndsTheExchangeAfterOneWait)
+TEST_F(Exchange, SilenceIsOneWaitWithoutADatagram)
 {
     int r = 1;
     EXPECT_EQ(get("AT+VER", &r), "unchanged");
@@ -95,15 +102,15 @@ TEST_F(Exchange, SilenceEndsTheExchangeAfterOneWait)
     EXPECT_EQ(module_silent, 1);
     EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
     EXPECT_EQ(sn.now, 2000);
-}
 
-TEST_F(Exchange, ARefusalFollowedByQuietIsNotSilence)
-{
     replies = {"+ERR=-1" + crlf2};
-    int r = 1;
     get("AT+VER", &r);
     EXPECT_EQ(r, 0);
     EXPECT_EQ(module_silent, 0) << "the module answered, it only refused";
+
+    sn.forced_waits = {WAIT_READY, WAIT_READY};
+    get("AT+VER", &r);
+    EXPECT_EQ(module_silent, 1) << "a readiness report with nothing behind it is no datagram";
 }
 
 /* Whatever arrives, one exchange ends within ten seconds. */
@@ -156,16 +163,6 @@ TEST_F(Exchange, OnlyTheModuleAnswersForTheModule)
     EXPECT_TRUE(sn.pauses.empty()) << "no foreign datagram counts as a try";
 }
 
-TEST_F(Exchange, AReadinessReportWithNothingBehindItIsNoDatagram)
-{
-    sn.forced_waits = {WAIT_READY, WAIT_READY};
-    replies = {};
-    int r = 1;
-    get("AT+VER", &r);
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(module_silent, 1);
-}
-
 TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothing)
 {
     link_end();
@@ -180,6 +177,12 @@ TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothing)
     udp_add_r();
     replies = {"+ok=V1" + crlf2};
     EXPECT_EQ(get("AT+VER", &r), "V1") << "the next link is open again";
+
+    udpsocket = 0;
+    get("AT+VER", &r);
+    EXPECT_EQ(r, 0) << "a failed send ends at once";
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(sn.wait_timeouts.size(), 1u);
 }
 
 TEST_F(Exchange, ModuleAddressesAreReadAsTheSearchChecksThem)
@@ -209,21 +212,18 @@ TEST_F(Exchange, StaleDatagramsAreDroppedBeforeTheSend)
     EXPECT_EQ(get("AT+WMODE", &r), "NEW");
 }
 
-TEST_F(Exchange, ValueIsCutToTheDestination)
+TEST_F(Exchange, LongValuesAreCutAndLongCommandsSentWhole)
 {
     replies = {"+ok=" + std::string(92, 'v') + crlf2};
     char mid[16];
     ASSERT_EQ(module_send_cmd_get("AT+MID", mid), 1);
     EXPECT_EQ(std::string(mid), std::string(15, 'v'));
-}
 
-TEST_F(Exchange, LongCommandsAreSentWhole)
-{
     std::string line = "AT+WSSSID=" + std::string(389, 's');
     replies = {"+ok" + crlf2};
     EXPECT_EQ(module_send_cmd_set(line.c_str()), 1);
-    ASSERT_EQ(sn.sent.size(), 1u);
-    EXPECT_EQ(sn.sent[0].bytes, line + "\n");
+    ASSERT_EQ(sn.sent.size(), 2u);
+    EXPECT_EQ(sn.sent[1].bytes, line + "\n");
 }
 
 TEST_F(Exchange, SettingRepliesAreJudgedByTheirFirstTenBytes)
@@ -249,58 +249,24 @@ TEST_F(Exchange, EchoOfAtEIsFollowedByTheReply)
     EXPECT_EQ(sn.pauses, std::vector<int>{200}) << "another echo costs one try";
 }
 
-TEST_F(Exchange, SettingGivesUpOnSilenceOrFortyRefusals)
+std::vector<std::string> items(const std::string& reply, int count, size_t cap = 20)
 {
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(module_silent, 1);
-    for (int i = 0; i < 40; ++i)
-        replies.push_back("+ERR=-1" + crlf2);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(module_silent, 0);
-}
-
-TEST_F(Exchange, FailedSendEndsAtOnce)
-{
-    udpsocket = 0;
-    int r = 1;
-    get("AT+VER", &r);
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_TRUE(sn.wait_timeouts.empty());
-}
-
-TEST(ListItems, ItemsInOrderThenEmpty)
-{
-    const char reply[] = "TCP,Server,8899,10.10.100.100";
-    int len = sizeof reply - 1, p = 0;
-    char item[20];
     std::vector<std::string> got;
-    for (int i = 0; i < 6; ++i) {
-        get_list_item(reply, len, &p, item);
+    int p = 0;
+    char item[20];
+    for (int i = 0; i < count; ++i) {
+        get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, item, cap);
         got.push_back(item);
     }
-    EXPECT_EQ(got, (std::vector<std::string>{"TCP", "Server", "8899", "10.10.100.100", "", ""}));
-
-    const char gaps[] = "a,, b ,";
-    p = 0;
-    got.clear();
-    for (int i = 0; i < 4; ++i) {
-        get_list_item(gaps, sizeof gaps - 1, &p, item);
-        got.push_back(item);
-    }
-    EXPECT_EQ(got, (std::vector<std::string>{"a", "", " b ", ""}));
+    return got;
 }
 
-TEST(ListItems, LongItemIsCutButSkippedWhole)
+TEST(ListItems, ItemsInOrderThenEmptyLongOnesCutButSkippedWhole)
 {
-    std::string reply = std::string(50, 'k') + ",next";
-    char small[8];
-    int p = 0;
-    get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, small);
-    EXPECT_STREQ(small, "kkkkkkk");
-    EXPECT_EQ(p, 51);
-    get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, small);
-    EXPECT_STREQ(small, "next");
+    EXPECT_EQ(items("TCP,Server,8899,10.10.100.100", 6),
+              (std::vector<std::string>{"TCP", "Server", "8899", "10.10.100.100", "", ""}));
+    EXPECT_EQ(items("a,, b ,", 4), (std::vector<std::string>{"a", "", " b ", ""}));
+    EXPECT_EQ(items(std::string(50, 'k') + ",next", 2, 8), (std::vector<std::string>{"kkkkkkk", "next"}));
 }
 
 } // namespace

@@ -17,30 +17,21 @@ namespace {
 
 using KeywordFile = InTempDir;
 
-TEST_F(KeywordFile, MissingOrEmptyFileGivesTheDefault)
+TEST_F(KeywordFile, FirstLineWithItsLineFeedCutTo99OrTheDefault)
 {
+    const std::pair<const char*, std::string> cases[] = {
+        {nullptr, "KX-D40LOCATORPING"},
+        {"", "KX-D40LOCATORPING"},
+        {"MYKEY", "MYKEY"},
+        {"MYKEY\nsecond line\n", "MYKEY\n"},
+    };
     char kw[100];
-    get_aswd(kw);
-    EXPECT_STREQ(kw, "KX-D40LOCATORPING");
-    write("data/aswd.txt", "");
-    get_aswd(kw);
-    EXPECT_STREQ(kw, "KX-D40LOCATORPING");
-}
-
-TEST_F(KeywordFile, FirstLineIsTakenWithItsLineFeed)
-{
-    char kw[100];
-    write("data/aswd.txt", "MYKEY");
-    get_aswd(kw);
-    EXPECT_STREQ(kw, "MYKEY");
-    write("data/aswd.txt", "MYKEY\nsecond line\n");
-    get_aswd(kw);
-    EXPECT_STREQ(kw, "MYKEY\n");
-}
-
-TEST_F(KeywordFile, ALongLineIsCutTo99Characters)
-{
-    char kw[100];
+    for (auto& c : cases) {
+        if (c.first != nullptr)
+            write("data/aswd.txt", c.first);
+        get_aswd(kw);
+        EXPECT_EQ(kw, c.second) << (c.first ? c.first : "(no file)");
+    }
     write("data/aswd.txt", std::string(150, 'k'));
     get_aswd(kw);
     EXPECT_EQ(std::string(kw), std::string(99, 'k'));
@@ -75,10 +66,6 @@ TEST_F(SettingsFile, FlagAndNameCases)
         EXPECT_EQ(auto_setting, c.flag) << (c.bytes ? c.bytes : "(no file)");
         EXPECT_STREQ(setting_file, c.name) << (c.bytes ? c.bytes : "(no file)");
     }
-}
-
-TEST_F(SettingsFile, NameIsCutTo29Characters)
-{
     write("set_para.txt", "1 " + std::string(40, 'n'));
     init_setting_para();
     EXPECT_EQ(std::string(setting_file), std::string(29, 'n'));

@@ -1,5 +1,6 @@
 /*
- * gui_env.cpp - GTK set-up for the window tests and widget lookups.
+ * gui_env.cpp - GTK set-up for the window tests, widget lookups and the
+ * checks of what a window shows.
  */
 #include "gui_env.h"
 
@@ -22,22 +23,108 @@ public:
 
 const bool registered = (testing::AddGlobalTestEnvironment(new gtk_environment), true);
 
-struct find_state {
-    const std::string* id;
-    GtkWidget* found;
-};
+int* complaints_seen = nullptr;
 
-void find_in(GtkWidget* w, gpointer data)
+/* Pango logs through the structured writer, past any g_log_set_handler:
+ * the count is taken where every message ends up. */
+GLogWriterOutput count_complaints(GLogLevelFlags level, const GLogField* fields, gsize n, gpointer data)
 {
-    auto* st = static_cast<find_state*>(data);
-    if (st->found != nullptr)
-        return;
-    if (widget_id(w) == *st->id) {
-        st->found = w;
-        return;
+    if (complaints_seen != nullptr && (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL))) {
+        std::string domain, message;
+        for (gsize i = 0; i < n; ++i) {
+            std::string key = fields[i].key;
+            if (key == "GLIB_DOMAIN" || key == "MESSAGE")
+                (key == "MESSAGE" ? message : domain) = static_cast<const char*>(fields[i].value);
+        }
+        for (const char* d : {"Gtk", "Gdk", "GLib", "Pango", "GLib-GObject"})
+            if (domain == d) {
+                ++*complaints_seen;
+                ADD_FAILURE() << domain << ": " << message;
+            }
     }
+    return g_log_writer_default(level, fields, n, data);
+}
+
+void collect(GtkWidget* w, gpointer out)
+{
+    static_cast<std::vector<GtkWidget*>*>(out)->push_back(w);
     if (GTK_IS_CONTAINER(w))
-        gtk_container_forall(GTK_CONTAINER(w), find_in, data);
+        gtk_container_forall(GTK_CONTAINER(w), collect, out);
+}
+
+/* How a fault report names a widget. */
+std::string name_of(GtkWidget* w)
+{
+    std::string id = widget_id(w);
+    if (!id.empty())
+        return id;
+    if (GTK_IS_LABEL(w))
+        return std::string("label \"") + gtk_label_get_text(GTK_LABEL(w)) + "\"";
+    if (GTK_IS_BIN(w) && GTK_IS_LABEL(gtk_bin_get_child(GTK_BIN(w))))
+        return G_OBJECT_TYPE_NAME(w) + (" " + name_of(gtk_bin_get_child(GTK_BIN(w))));
+    return G_OBJECT_TYPE_NAME(w);
+}
+
+std::string box_text(const GtkAllocation& a)
+{
+    return "(" + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x"
+        + std::to_string(a.height) + ")";
+}
+
+bool inside(const GtkAllocation& a, const GtkAllocation& box)
+{
+    return a.x >= box.x && a.y >= box.y && a.x + a.width <= box.x + box.width
+        && a.y + a.height <= box.y + box.height;
+}
+
+void fixed_faults(GtkWidget* fixed, std::vector<std::string>* faults)
+{
+    GtkAllocation box = allocation_of(fixed);
+    std::vector<GtkWidget*> shown;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(fixed));
+    for (GList* c = children; c != nullptr; c = c->next)
+        if (gtk_widget_get_mapped(GTK_WIDGET(c->data)))
+            shown.push_back(GTK_WIDGET(c->data));
+    g_list_free(children);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        GtkAllocation a = allocation_of(shown[i]);
+        if (!inside(a, box))
+            faults->push_back(
+                name_of(shown[i]) + " " + box_text(a) + " reaches out of its place " + box_text(box));
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            GtkAllocation b = allocation_of(shown[j]);
+            if (gdk_rectangle_intersect(&a, &b, nullptr))
+                faults->push_back(name_of(shown[i]) + " " + box_text(a) + " overlaps " + name_of(shown[j])
+                    + " " + box_text(b));
+        }
+    }
+}
+
+void label_faults(GtkWidget* label, std::vector<std::string>* faults)
+{
+    const std::string name = name_of(label);
+    PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
+    if (pango_layout_get_unknown_glyphs_count(layout) != 0)
+        faults->push_back(name + ": glyphs missing from the fonts");
+    /* Across, the text's advance: a glyph may overhang it by a pixel.
+     * Down, the drawn pixels: a line's box is taller than its glyphs. */
+    PangoRectangle ink, logical;
+    pango_layout_get_pixel_extents(layout, &ink, &logical);
+    int x = 0, y = 0;
+    gtk_label_get_layout_offsets(GTK_LABEL(label), &x, &y);
+    GtkAllocation text = {x + logical.x, y + ink.y, logical.width, ink.height};
+    GtkAllocation a = allocation_of(label);
+    if (logical.width > 0 && !inside(text, a))
+        faults->push_back(name + ": text drawn at " + box_text(text) + " beyond its place " + box_text(a));
+    if (pango_layout_is_ellipsized(layout)) {
+        gchar* tip = gtk_widget_get_tooltip_text(label);
+        if (tip == nullptr || tip != std::string(gtk_label_get_text(GTK_LABEL(label))))
+            faults->push_back(name + ": cut without its whole text in a tooltip");
+        g_free(tip);
+    }
+    const int smallest = 7 * PANGO_SCALE;
+    if (pango_font_description_get_size(gtk_widget_get_style(label)->font_desc) < smallest)
+        faults->push_back(name + ": smaller than 7 points");
 }
 
 } // namespace
@@ -57,19 +144,11 @@ void pump_for(int ms)
     }
 }
 
-bool fixed_position(GtkWidget* child, int* x, int* y)
+std::vector<GtkWidget*> widgets_below(GtkWidget* root)
 {
-    GtkWidget* parent = gtk_widget_get_parent(child);
-    if (parent == nullptr || !GTK_IS_FIXED(parent))
-        return false;
-    GValue vx = G_VALUE_INIT, vy = G_VALUE_INIT;
-    g_value_init(&vx, G_TYPE_INT);
-    g_value_init(&vy, G_TYPE_INT);
-    gtk_container_child_get_property(GTK_CONTAINER(parent), child, "x", &vx);
-    gtk_container_child_get_property(GTK_CONTAINER(parent), child, "y", &vy);
-    *x = g_value_get_int(&vx);
-    *y = g_value_get_int(&vy);
-    return true;
+    std::vector<GtkWidget*> all;
+    collect(root, &all);
+    return all;
 }
 
 std::string widget_id(GtkWidget* w)
@@ -80,52 +159,18 @@ std::string widget_id(GtkWidget* w)
 
 GtkWidget* find_by_id(GtkWidget* root, const std::string& id)
 {
-    find_state st{&id, nullptr};
-    find_in(root, &st);
-    return st.found;
+    for (GtkWidget* w : widgets_below(root))
+        if (widget_id(w) == id)
+            return w;
+    return nullptr;
 }
 
-std::string widget_text(GtkWidget* w)
+GtkWidget* label_with_text(GtkWidget* root, const std::string& text)
 {
-    if (GTK_IS_BUTTON(w))
-        return gtk_button_get_label(GTK_BUTTON(w)) ? gtk_button_get_label(GTK_BUTTON(w)) : "";
-    if (GTK_IS_LABEL(w))
-        return gtk_label_get_text(GTK_LABEL(w));
-    return "";
-}
-
-GtkWidget* label_with_text(GtkWidget* root, const std::string& text, bool whole_text)
-{
-    if (GTK_IS_LABEL(root)) {
-        std::string shown = gtk_label_get_text(GTK_LABEL(root));
-        if (whole_text ? shown == text : shown.compare(0, text.size(), text) == 0)
-            return root;
-    }
-    if (!GTK_IS_CONTAINER(root))
-        return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
-    GtkWidget* found = nullptr;
-    for (GList* c = children; c != nullptr && found == nullptr; c = c->next)
-        found = label_with_text(GTK_WIDGET(c->data), text, whole_text);
-    g_list_free(children);
-    return found;
-}
-
-int unknown_glyphs(GtkWidget* label)
-{
-    return pango_layout_get_unknown_glyphs_count(gtk_label_get_layout(GTK_LABEL(label)));
-}
-
-void expect_placed(GtkWidget* w, const std::string& what, int x, int y, int width, int height)
-{
-    ASSERT_NE(w, nullptr) << what;
-    int px = -1, py = -1, rw = 0, rh = 0;
-    ASSERT_TRUE(fixed_position(w, &px, &py)) << what;
-    EXPECT_EQ(px, x) << what;
-    EXPECT_EQ(py, y) << what;
-    gtk_widget_get_size_request(w, &rw, &rh);
-    EXPECT_EQ(rw, width) << what;
-    EXPECT_EQ(rh, height) << what;
+    for (GtkWidget* w : widgets_below(root))
+        if (GTK_IS_LABEL(w) && text == gtk_label_get_text(GTK_LABEL(w)))
+            return w;
+    return nullptr;
 }
 
 std::vector<std::string> combo_items(GtkWidget* combo)
@@ -140,4 +185,60 @@ std::vector<std::string> combo_items(GtkWidget* combo)
         g_free(t);
     }
     return items;
+}
+
+std::string combo_active_text(GtkWidget* combo)
+{
+    gchar* t = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(combo));
+    std::string out = t != nullptr ? t : "";
+    g_free(t);
+    return out;
+}
+
+std::string clist_cell(GtkWidget* list, int row, int col)
+{
+    gchar* text = nullptr;
+    gtk_clist_get_text(GTK_CLIST(list), row, col, &text);
+    return text != nullptr ? text : "";
+}
+
+GtkAllocation allocation_of(GtkWidget* w)
+{
+    GtkAllocation a;
+    gtk_widget_get_allocation(w, &a);
+    return a;
+}
+
+int windows_titled(const char* title)
+{
+    int n = 0;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l != nullptr; l = l->next)
+        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), title) == 0)
+            ++n;
+    g_list_free(all);
+    return n;
+}
+
+complaint_counter::complaint_counter()
+{
+    static const bool installed = (g_log_set_writer_func(count_complaints, nullptr, nullptr), true);
+    (void)installed;
+    complaints_seen = &count;
+}
+
+complaint_counter::~complaint_counter() { complaints_seen = nullptr; }
+
+std::vector<std::string> layout_faults(GtkWidget* root)
+{
+    std::vector<std::string> faults;
+    for (GtkWidget* w : widgets_below(root)) {
+        if (!gtk_widget_get_mapped(w))
+            continue;
+        if (GTK_IS_FIXED(w))
+            fixed_faults(w, &faults);
+        else if (GTK_IS_LABEL(w))
+            label_faults(w, &faults);
+    }
+    return faults;
 }

@@ -13,22 +13,36 @@ void pump_events();
 /* Runs the main loop for about ms milliseconds. */
 void pump_for(int ms);
 
-/* Position of child inside its GtkFixed parent; false if it has none. */
-bool fixed_position(GtkWidget* child, int* x, int* y);
-/* Checks w's position in its GtkFixed and its size request (-1: none). */
-void expect_placed(GtkWidget* w, const std::string& what, int x, int y, int width, int height);
-/* The texts of a text combo box's items, in order. */
-std::vector<std::string> combo_items(GtkWidget* combo);
+/* root and every widget below it, the toolkit's own parts included. */
+std::vector<GtkWidget*> widgets_below(GtkWidget* root);
 /* The accessible id given to w, or "". */
 std::string widget_id(GtkWidget* w);
 /* First widget below root (root included) whose accessible id is id. */
 GtkWidget* find_by_id(GtkWidget* root, const std::string& id);
-/* Text of a label, or of a button's label child. */
-std::string widget_text(GtkWidget* w);
-/* First label below root whose text is text (or, with whole_text false,
- * begins with it); nullptr if there is none. */
-GtkWidget* label_with_text(GtkWidget* root, const std::string& text, bool whole_text = true);
-/* Glyphs the fonts could not draw in a label's layout. */
-int unknown_glyphs(GtkWidget* label);
+/* First label below root whose text is text; nullptr if there is none. */
+GtkWidget* label_with_text(GtkWidget* root, const std::string& text);
+/* The texts of a text combo box's items, in order. */
+std::vector<std::string> combo_items(GtkWidget* combo);
+std::string combo_active_text(GtkWidget* combo);
+/* The text of a cell of a GtkCList. */
+std::string clist_cell(GtkWidget* list, int row, int col);
+GtkAllocation allocation_of(GtkWidget* w);
+/* Toplevel windows with this title. */
+int windows_titled(const char* title);
+
+/* Counts the toolkit's warnings and criticals while alive; each is a
+ * failure of the test too. */
+struct complaint_counter {
+    int count = 0;
+    complaint_counter();
+    ~complaint_counter();
+};
+
+/* What a person would find wrong in the part of root now on screen: two
+ * widgets of one fixed layout on top of each other, a widget reaching out
+ * of its layout, a label with glyphs the fonts lack, cut off by its place
+ * (unless ellipsized with the whole text in its tooltip) or too small to
+ * read. One line a fault. */
+std::vector<std::string> layout_faults(GtkWidget* root);
 
 #endif
