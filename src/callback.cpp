@@ -111,7 +111,29 @@ void dispatch(const char* dispatcher, const named_handler (&table)[N], gpointer 
     }
 }
 
+template <size_t N>
+int known_in(const named_handler (&table)[N], const char* name)
+{
+    for (const named_handler& h : table)
+        if (std::strcmp(h.name, name) == 0 && h.run != nullptr)
+            return 1;
+    return 0;
+}
+
 } // namespace
+
+int dispatch_name_known(const char* dispatcher, const char* name)
+{
+    if (std::strcmp(dispatcher, "combo_selected") == 0)
+        return known_in(combo_handlers, name);
+    if (std::strcmp(dispatcher, "button_clicked") == 0)
+        return known_in(button_handlers, name);
+    if (std::strcmp(dispatcher, "radio_changed") == 0)
+        return known_in(radio_handlers, name);
+    if (std::strcmp(dispatcher, "entry_focus_out") == 0)
+        return known_in(entry_handlers, name);
+    return 0;
+}
 
 void combo_selected(GtkWidget*, gpointer data) { dispatch("combo_selected", combo_handlers, data); }
 

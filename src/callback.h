@@ -17,6 +17,10 @@ void notebook_switch_page(GtkNotebook* notebook, GtkNotebookPage* page, gint pag
 extern int started;
 extern int notebook_page_now;
 
+/* 1 when the dispatcher (by its function name, e.g. "combo_selected") has
+ * a handler for name. */
+int dispatch_name_known(const char* dispatcher, const char* name);
+
 /* When set, sees every name a dispatcher receives, before the dispatch;
  * for tracing and tests. */
 extern void (*dispatch_trace)(const char* dispatcher, const char* name);

@@ -160,6 +160,10 @@ void init_window()
 
     color = BLANK;
     gtk_widget_show_all(window);
+    /* Of each page's stacked encryption lists only the one for the
+     * authentication shown (OPEN) is visible until the first refresh. */
+    set_visible({combo_ap_encry_shared, combo_ap_encry_wpapsk, combo_sta_encry_shared, combo_sta_encry_wpapsk},
+                false);
 }
 
 void set_lamp(int cl)
