@@ -203,6 +203,27 @@ TEST_F(Exchange, ModuleAddressesAreReadAsTheSearchChecksThem)
     EXPECT_EQ(sn.sent.size(), 1u) << "nothing goes to 0.0.0.0";
 }
 
+/* The second copy of a duplicated reply, arriving after the next query
+ * went out, must not become that query's value. */
+TEST_F(Exchange, ALateCopyOfARecentReplyIsNotTheNextReply)
+{
+    int r = 0;
+    replies = {"+ok=115200,8,1,None,NFC" + crlf2};
+    ASSERT_EQ(get("AT+UART", &r), "115200,8,1,None,NFC");
+    sn.on_send = [this](const sent_datagram& d) {
+        sn.arrive_at(d.at_ms + 1, "+ok=115200,8,1,None,NFC" + crlf2);
+        sn.arrive_at(d.at_ms + 40, "+ok=disable" + crlf2);
+    };
+    EXPECT_EQ(get("AT+UARTF", &r), "disable");
+
+    /* Two settings may well read alike: with nothing after it, it counts. */
+    sn.on_send = [this](const sent_datagram& d) { sn.arrive_at(d.at_ms + 1, "+ok=disable" + crlf2); };
+    long long t0 = sn.now;
+    EXPECT_EQ(get("AT+UARTF", &r), "disable");
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(sn.now - t0, 1 + AT_DUPLICATE_GRACE_MS) << "after a short wait for anything else";
+}
+
 TEST_F(Exchange, StaleDatagramsAreDroppedBeforeTheSend)
 {
     sn.arrive("+ok=OLD" + crlf2);

@@ -21,7 +21,7 @@ pc="kxe2e_pc_$$"
 mod="kxe2e_mod_$$"
 SIM_PID=""
 cleanup() {
-    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null
+    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && kill -CONT "$SIM_PID" 2>/dev/null
     [ -n "$SIM_PID" ] && wait "$SIM_PID" 2>/dev/null
     ip netns del "$pc" 2>/dev/null
     ip netns del "$mod" 2>/dev/null
@@ -38,7 +38,8 @@ for ns in "$pc" "$mod"; do ip -n "$ns" link set lo up; done
 ip -n "$pc" link set va up
 ip -n "$mod" link set vb up
 
-ip netns exec "$mod" "$SIM" --broadcast 198.51.100.255 --modules 3 --first 198.51.100.10 \
+# SIM_ARGS: run-wide simulator options a scenario needs (e.g. --firmware).
+ip netns exec "$mod" "$SIM" ${SIM_ARGS:-} --broadcast 198.51.100.255 --modules 3 --first 198.51.100.10 \
     --log "$WORK/sim.log" > "$WORK/sim.out" 2>&1 &
 SIM_PID=$!
 i=0
@@ -48,6 +49,8 @@ until grep -q "kxd40-sim: ready" "$WORK/sim.out" 2>/dev/null; do
     sleep 0.05
 done
 
+# The scenario may stop and continue the simulator (a module falling silent).
+export SIM_PID
 ip netns exec "$pc" xvfb-run -a -s "-screen 0 1024x768x24" \
     dbus-run-session -- /usr/bin/python3 "$SCENARIO" "$TOOL" "$WORK" 2>&1 |
     grep -v -e "Failed to set fd limit" -e "SpiRegistry daemon is running"

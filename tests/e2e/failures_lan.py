@@ -1,0 +1,94 @@
+"""failures_lan.py - what a person sees when a module falls silent during
+a read and during a confirm, and an upload compared byte for byte with
+what the module stored."""
+import os
+import signal
+import subprocess
+import time
+
+import pyatspi
+
+from atspi_util import click, find_by_id, run_scenario, screenshot, table_rows, wait_for
+
+
+def text_of(acc):
+    return acc.queryText().getText(0, -1)
+
+
+def sensitive(acc):
+    return acc.getState().contains(pyatspi.STATE_SENSITIVE)
+
+
+def console(work):
+    with open(os.path.join(work, "tool.out")) as out:
+        return out.read()
+
+
+def modules_silent(silent):
+    """Stops or continues the simulator: its modules fall silent at once."""
+    os.kill(int(os.environ["SIM_PID"]), signal.SIGSTOP if silent else signal.SIGCONT)
+
+
+def scenario(tool, work, app):
+    click(wait_for(lambda: find_by_id(app, "Search")))
+    clist = find_by_id(app, "clist_main")
+    assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
+    time.sleep(1.2)
+    click(clist.queryTable().getAccessibleAt(0, 1))
+    click(find_by_id(app, "Setting"))
+    assert wait_for(lambda: "Accept OK!" in console(work), 8)
+    read = find_by_id(app, "button_setting_read")
+    click(read)
+    frame = find_by_id(app, "frame_module")
+    assert wait_for(lambda: sensitive(frame), 8)
+
+    # Silent during a read: the console says so within the exchange's bound.
+    modules_silent(True)
+    click(read)
+    assert wait_for(lambda: "No answer from the module" in console(work), 5), console(work)[-300:]
+    modules_silent(False)
+    screenshot(os.path.join(work, "silent_read.png"))
+
+    # Silent during a confirm: the page stays pending, no file is written.
+    find_by_id(app, "notebook").querySelection().selectChild(1)
+    time.sleep(0.3)
+    find_by_id(app, "combo_modcom_baud").querySelection().selectChild(13)  # 19200
+    confirm = find_by_id(app, "button_comm_confirm")
+    assert wait_for(lambda: sensitive(confirm), 3)
+    before = console(work).count("No answer from the module")
+    modules_silent(True)
+    click(confirm)
+    assert wait_for(lambda: console(work).count("No answer from the module") > before, 5)
+    modules_silent(False)
+    assert sensitive(confirm), "the user can confirm again"
+    assert not os.path.exists(os.path.join(work, "cmd_comm_tmp.txt"))
+    screenshot(os.path.join(work, "silent_confirm.png"))
+    click(confirm)
+    assert wait_for(lambda: not sensitive(confirm), 5), "confirmed once the module answers"
+    with open(os.path.join(work, "cmd_comm_tmp.txt")) as f:
+        assert f.read() == "AT+UART=19200,8,1,None,NFC\nE"
+
+    # An upload from the search window, compared with what the module stored.
+    found = subprocess.run(["xdotool", "search", "--name", "KX-D40设置工具"], capture_output=True, text=True)
+    for wid in found.stdout.split():
+        subprocess.run(["xdotool", "windowmove", wid, "300", "0"], check=False)
+    time.sleep(0.3)
+    image = bytes((i * 31 + (i >> 9)) & 0xFF for i in range(10000))
+    with open(os.path.join(work, "data", "fw.bin"), "wb") as f:
+        f.write(image)
+    entry = find_by_id(app, "entry_file")
+    click(entry)
+    subprocess.run(["xdotool", "type", "--delay", "20", "fw.bin"], check=True)
+    click(find_by_id(app, "Upload"))
+    label = find_by_id(app, "label_up")
+    assert wait_for(lambda: text_of(label).startswith("升级中..."), 5), text_of(label)
+    screenshot(os.path.join(work, "upload.png"))
+    ip = table_rows(clist)[0][1]
+    stored = os.path.join(work, "fw.stored." + ip)
+    assert wait_for(lambda: os.path.exists(stored) and os.path.getsize(stored) == len(image), 5)
+    with open(stored, "rb") as f:
+        assert f.read() == image, "stored byte for byte"
+    print("silent read and confirm reported; %d bytes uploaded to %s" % (len(image), ip))
+
+
+run_scenario(scenario)
