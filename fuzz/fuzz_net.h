@@ -126,7 +126,8 @@ public:
             int e = event(in_.byte());
             if (e == 'W') {
                 waited += 20LL * in_.byte();
-                if (timeout_ms >= 0 && waited >= timeout_ms)
+                /* A datagram due at the very end of the wait still comes. */
+                if (timeout_ms >= 0 && waited > timeout_ms)
                     return time_out(timeout_ms);
                 continue;
             }
