@@ -1,0 +1,117 @@
+/*
+ * at_exchange.cpp - AT queries and settings against a network that plays
+ * any datagrams, failures, stale readiness, other hosts, echoes and
+ * time-outs on a virtual clock. Every exchange must end within its ten
+ * seconds and a bounded number of network operations; a failure leaves
+ * the caller's buffer alone; a success rests on the module's own reply.
+ *
+ * Input, per exchange: 'G' (query) or 'S' (setting) or any byte (its low
+ * bit), a byte for the buffer size, the command up to FUZZ_SEP, then the
+ * network's events (fuzz_net.h).
+ */
+#include <cstring>
+#include <string>
+
+#include "discovery.h"
+#include "fuzz_net.h"
+#include "link.h"
+#include "module.h"
+#include "strutil.h"
+
+namespace {
+
+/* Network operations one exchange may use beyond those that took input:
+ * the send, the look for stale datagrams, a last wait and receive. */
+enum { FREE_CALLS = 8, CALLS_PER_BYTE = 4 };
+
+/* What module_send_cmd_get makes of a positive reply: its text after
+ * "+ok" and one separator, without the four closing bytes. */
+std::string value_of(const fuzz_net::delivery& d, size_t cap)
+{
+    std::string body = d.stored.substr(0, d.length - 4);
+    std::string v = body.size() > 4 ? body.substr(4) : std::string();
+    v = v.substr(0, std::strlen(v.c_str()));
+    return v.substr(0, cap - 1);
+}
+
+void one_exchange(byte_cursor& in, fuzz_net& fn)
+{
+    uint8_t kind = in.byte();
+    bool query = kind == 'G' || (kind != 'S' && (kind & 1));
+    size_t cap = 1 + in.byte() % 128;
+    /* The longest line that still gets its line feed; the callers send
+     * at most 399 characters. */
+    std::string cmd = in.payload(AT_LINE_MAX - 2);
+
+    /* The buffer, with room past cap that must never be written. */
+    char ret[256];
+    std::memset(ret, 0x5a, sizeof ret);
+    copy_text(ret, cap, "old");
+    char before[sizeof ret];
+    std::memcpy(before, ret, sizeof ret);
+
+    const long long start = fn.now;
+    const long calls = fn.calls;
+    const int pauses = fn.pauses;
+    const size_t consumed = in.consumed();
+    const size_t sends = fn.sent.size();
+    const size_t heard = fn.from_module.size();
+
+    int r = query ? module_send_cmd_get(cmd.c_str(), ret, cap) : module_send_cmd_set(cmd.c_str());
+
+    FUZZ_CHECK(r == 0 || r == 1);
+    FUZZ_CHECK(module_silent == 0 || module_silent == 1);
+    FUZZ_CHECK(fn.now - start <= AT_EXCHANGE_MS);
+    FUZZ_CHECK(fn.calls - calls <= FREE_CALLS + CALLS_PER_BYTE * static_cast<long>(in.consumed() - consumed));
+    FUZZ_CHECK(fn.pauses - pauses <= AT_TRIES);
+    /* One datagram per exchange: the command and its line feed. */
+    FUZZ_CHECK(fn.sent.size() - sends <= 1);
+    if (fn.sent.size() > sends) {
+        std::string line = std::string(cmd.c_str()) + "\n";
+        FUZZ_CHECK(fn.sent.back() == line);
+    }
+    if (r == 0) {
+        FUZZ_CHECK(std::memcmp(ret, before, sizeof ret) == 0);
+        return;
+    }
+    FUZZ_CHECK(module_silent == 0);
+    FUZZ_CHECK(fn.from_module.size() > heard);
+    if (query) {
+        FUZZ_CHECK(terminated(ret, cap));
+        FUZZ_CHECK(std::memcmp(ret + cap, before + cap, sizeof ret - cap) == 0);
+        const fuzz_net::delivery& d = fn.from_module.back();
+        FUZZ_CHECK(d.length > 4 && d.stored.compare(0, 3, "+ok") == 0);
+        FUZZ_CHECK(value_of(d, cap) == ret);
+    } else {
+        FUZZ_CHECK(std::memcmp(ret, before, sizeof ret) == 0);
+        bool positive = false;
+        for (size_t i = heard; i < fn.from_module.size(); ++i) {
+            const std::string& s = fn.from_module[i].stored;
+            positive = positive || s.compare(0, 3, "+ok") == 0 || s.compare(0, 4, "AT+E") == 0;
+        }
+        FUZZ_CHECK(positive);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    quiet_stdout();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    byte_cursor in(data, size);
+    fuzz_net fn(in);
+    set_net(&fn);
+    udpsocket = 7;
+    copy_text(module_ip, fuzz_net::module_host);
+    udp_add_r();
+    for (int n = 0; n < 16 && in.more(); ++n)
+        one_exchange(in, fn);
+    udpsocket = 0;
+    set_net(nullptr);
+    return 0;
+}
