@@ -94,6 +94,17 @@ def scenario(tool, work, app):
     first = open_module(app, 0, work)
     read_settings(app)
     window_shot("KX-D40设置工具", os.path.join(work, "settings_window.png"))
+    # The read shows the module's values on all four pages.
+    assert text_of(find_by_id(app, "entry_mod_usr")) == "admin"
+    show_page(app, 1)
+    assert find_by_id(app, "combo_modcom_baud").name == "115200"
+    assert text_of(find_by_id(app, "entry_modnet_port")) == "8899"
+    show_page(app, 2)
+    assert text_of(find_by_id(app, "entry_ap_ssid")).startswith("KXD40_"), text_of(find_by_id(app, "entry_ap_ssid"))
+    show_page(app, 3)
+    assert text_of(find_by_id(app, "entry_sta_ssid")) == "KX-AP"
+    assert text_of(find_by_id(app, "entry_sta_key")) == "12345678"
+    show_page(app, 0)
 
     # One field on each page.
     type_into(find_by_id(app, "entry_mod_usr"), "engineer")
