@@ -29,6 +29,11 @@ void write_enum(char* ret, const enum_table& t, int value, const char* other)
 
 void write_decimal(char* ret, int value) { format_text(ret, CMD_VALUE_MAX, "%d", value); }
 
+/* A text value up to its first line break: a command is one line, and a
+ * line break from a module's reply must not become a second command in a
+ * command file that is replayed into other modules. */
+void write_text(char* ret, const char* text) { copy_text_n(ret, CMD_VALUE_MAX, text, std::strcspn(text, "\r\n")); }
+
 } // namespace
 
 void cmd_com_baud_set(char* ret, int value) { write_enum(ret, baudrate_table, value, "57600"); }
@@ -45,12 +50,12 @@ void cmd_net_ip_set(char* ret, const unsigned char* ip)
     format_text(ret, CMD_VALUE_MAX, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
 }
 void cmd_ap_mode_set(char* ret, int value) { write_enum(ret, apstd_table, value, "11BGN"); }
-void cmd_ap_ssid_set(char* ret, const char* ssid) { copy_text(ret, CMD_VALUE_MAX, ssid); }
+void cmd_ap_ssid_set(char* ret, const char* ssid) { write_text(ret, ssid); }
 void cmd_ap_ch_set(char* ret, int value) { write_enum(ret, apch_table, value, "Auto"); }
 void cmd_auth_set(char* ret, int value) { write_enum(ret, auth_table, value, "OPEN"); }
 /* The encryption always comes from a combo list, so never from outside. */
 void cmd_encry_set(char* ret, int value) { write_enum(ret, encry_table, value, "NONE"); }
-void cmd_key_set(char* ret, const char* key) { copy_text(ret, CMD_VALUE_MAX, key); }
+void cmd_key_set(char* ret, const char* key) { write_text(ret, key); }
 
 namespace {
 
@@ -88,7 +93,7 @@ void write_value(const value_spec& v, char* out)
         cmd_net_ip_set(out, static_cast<const unsigned char*>(v.field));
         break;
     case value_spec::TEXT:
-        copy_text(out, CMD_VALUE_MAX, static_cast<const char*>(v.field));
+        write_text(out, static_cast<const char*>(v.field));
         break;
     case value_spec::SERVER: {
         /* The server is a dotted address or a host name, as bip says. */
@@ -96,7 +101,7 @@ void write_value(const value_spec& v, char* out)
         if (r->bip == 1)
             cmd_net_ip_set(out, r->ipadd);
         else
-            copy_text(out, CMD_VALUE_MAX, r->hostname);
+            write_text(out, r->hostname);
         break;
     }
     }

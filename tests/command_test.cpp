@@ -154,6 +154,16 @@ TEST_F(Commands, ListingShowsEveryPageAndUnknownNamesChangeNothing)
     EXPECT_EQ(out, listing + listing);
 }
 
+TEST_F(Commands, ATextWithALineBreakGivesOneCommandLine)
+{
+    copy_text(strMODSTA_up.SSID, "lab\nAT+RELD");
+    quietly("WSSSID", "ssid");
+    copy_text(strMODComm_up.hostname, "host\r\nAT+Z");
+    quietly("NETP", "ipadd");
+    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WSSSID=lab"});
+    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Server,0,host"});
+}
+
 TEST(ValueWriters, NumbersOutsideATableGetTheWritersOwnText)
 {
     struct writer_case {

@@ -73,7 +73,7 @@ def run_scenario(scenario):
     result = 1
     proc = start_tool(tool, work)
     try:
-        app = wait_for(application)
+        app = wait_for(application, 30)
         assert app is not None, "the tool did not appear on the accessibility bus"
         scenario(tool, work, app)
         result = 0
