@@ -55,6 +55,29 @@ def click(acc):
                     str(ext.y + ext.height // 2), "click", "1"], check=True)
 
 
+def text_of(acc):
+    return acc.queryText().getText(0, -1)
+
+
+def sensitive(acc):
+    return acc.getState().contains(pyatspi.STATE_SENSITIVE)
+
+
+def console(work):
+    """What the tool has printed so far."""
+    with open(os.path.join(work, "tool.out")) as out:
+        return out.read()
+
+
+def move_settings_aside():
+    """Without a window manager both windows sit at 0,0; a person would
+    drag the settings window off the search window."""
+    found = subprocess.run(["xdotool", "search", "--name", "KX-D40设置工具"], capture_output=True, text=True)
+    for wid in found.stdout.split():
+        subprocess.run(["xdotool", "windowmove", wid, "300", "0"], check=False)
+    time.sleep(0.3)
+
+
 def table_rows(acc):
     table = acc.queryTable()
     return [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)]

@@ -6,22 +6,14 @@ import signal
 import subprocess
 import time
 
-import pyatspi
 
-from atspi_util import click, find_by_id, run_scenario, screenshot, table_rows, wait_for
-
-
-def text_of(acc):
-    return acc.queryText().getText(0, -1)
+from atspi_util import click, console, find_by_id, move_settings_aside, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
 
 
-def sensitive(acc):
-    return acc.getState().contains(pyatspi.STATE_SENSITIVE)
 
 
-def console(work):
-    with open(os.path.join(work, "tool.out")) as out:
-        return out.read()
+
+
 
 
 def modules_silent(silent):
@@ -69,10 +61,7 @@ def scenario(tool, work, app):
         assert f.read() == "AT+UART=19200,8,1,None,NFC\nE"
 
     # An upload from the search window, compared with what the module stored.
-    found = subprocess.run(["xdotool", "search", "--name", "KX-D40设置工具"], capture_output=True, text=True)
-    for wid in found.stdout.split():
-        subprocess.run(["xdotool", "windowmove", wid, "300", "0"], check=False)
-    time.sleep(0.3)
+    move_settings_aside()
     image = bytes((i * 31 + (i >> 9)) & 0xFF for i in range(10000))
     with open(os.path.join(work, "data", "fw.bin"), "wb") as f:
         f.write(image)

@@ -9,17 +9,12 @@ import os
 import subprocess
 import time
 
-import pyatspi
 
-from atspi_util import click, find_by_id, run_scenario, screenshot, table_rows, wait_for
-
-
-def text_of(acc):
-    return acc.queryText().getText(0, -1)
+from atspi_util import click, console, find_by_id, move_settings_aside, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
 
 
-def sensitive(acc):
-    return acc.getState().contains(pyatspi.STATE_SENSITIVE)
+
+
 
 
 def type_into(acc, text):
@@ -36,13 +31,6 @@ def show_page(app, n):
     time.sleep(0.3)
 
 
-def move_settings_aside():
-    """Without a window manager both windows sit at 0,0; a person would
-    drag the settings window off the search window."""
-    found = subprocess.run(["xdotool", "search", "--name", "KX-D40设置工具"], capture_output=True, text=True)
-    for wid in found.stdout.split():
-        subprocess.run(["xdotool", "windowmove", wid, "300", "0"], check=False)
-    time.sleep(0.3)
 
 
 def open_module(app, row, work):
@@ -78,9 +66,6 @@ def sim_log(work):
         return [(l.split()[2], bytes.fromhex(l.split()[5]) if l.split()[5] != "-" else b"") for l in log]
 
 
-def console(work):
-    with open(os.path.join(work, "tool.out")) as out:
-        return out.read()
 
 
 def scenario(tool, work, app):

@@ -4,17 +4,12 @@ the first module in the list, press "模块设置", wait for "模块已连接", 
 import os
 import time
 
-import pyatspi
 
-from atspi_util import click, find_by_id, run_scenario, screenshot, table_rows, wait_for
-
-
-def text_of(acc):
-    return acc.queryText().getText(0, -1)
+from atspi_util import click, find_by_id, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
 
 
-def sensitive(acc):
-    return acc.getState().contains(pyatspi.STATE_SENSITIVE)
+
+
 
 
 def scenario(tool, work, app):
