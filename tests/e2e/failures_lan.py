@@ -6,7 +6,6 @@ import signal
 import subprocess
 import time
 
-
 from atspi_util import click, console, find_by_id, move_settings_aside, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
 
 

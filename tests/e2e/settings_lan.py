@@ -4,7 +4,6 @@ the first module in the list, press "模块设置", wait for "模块已连接", 
 import os
 import time
 
-
 from atspi_util import click, find_by_id, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
 
 
