@@ -30,15 +30,15 @@ const page_reader pages[] = {init_module_mana_struct, init_module_comm_struct, i
 /* Second handshakes one module may need in one action. */
 const int relinks_per_module = 2;
 
-/* Runs act for every module spec names; the exit status of the lot. */
+/* Runs act for every module chosen; the exit status of the lot. */
 template <typename ACT>
-int for_each_module(const target_spec& spec, const common_options& o, ACT act)
+int for_each_module(const target_choice& chosen, const common_options& o, ACT act)
 {
     if (!open_socket())
         return EXIT_FAILED;
     set_at_resend(o.tries, o.timeout_ms);
     std::vector<module_ref> modules;
-    if (!resolve_targets(spec, o, &modules))
+    if (!resolve_targets(chosen, o, &modules))
         return EXIT_FAILED;
     int failed = 0;
     for (module_ref& m : modules)
@@ -153,7 +153,7 @@ int run_search(const common_options& o)
     return found.empty() ? EXIT_FAILED : EXIT_DONE;
 }
 
-int run_read(const target_spec& t, const common_options& o, read_format format)
+int run_read(const target_choice& t, const common_options& o, read_format format)
 {
     return for_each_module(t, o, [&](module_ref& m) {
         if (!open_link(m, o) || !read_module(m, o))
@@ -172,7 +172,7 @@ int run_read(const target_spec& t, const common_options& o, read_format format)
     });
 }
 
-int run_apply(const std::string& file, const target_spec& t, const common_options& o, bool verify)
+int run_apply(const std::string& file, const target_choice& t, const common_options& o, bool verify)
 {
     return for_each_module(t, o, [&](module_ref& m) {
         stdio_file in(file.c_str(), "rb");
@@ -211,7 +211,7 @@ int run_apply(const std::string& file, const target_spec& t, const common_option
 
 int run_send(const std::string& address, const std::vector<std::string>& commands, const common_options& o)
 {
-    target_spec t;
+    target_choice t;
     t.addresses.push_back(address);
     return for_each_module(t, o, [&](module_ref& m) {
         if (!open_link(m, o))
@@ -240,7 +240,7 @@ int run_send(const std::string& address, const std::vector<std::string>& command
     });
 }
 
-int run_restart(const target_spec& t, const common_options& o)
+int run_restart(const target_choice& t, const common_options& o)
 {
     return for_each_module(t, o, [&](module_ref& m) {
         /* As the window: the line goes once and the module answers nothing. */
@@ -251,7 +251,7 @@ int run_restart(const target_spec& t, const common_options& o)
     });
 }
 
-int run_reset(const target_spec& t, const common_options& o)
+int run_reset(const target_choice& t, const common_options& o)
 {
     return for_each_module(t, o, [&](module_ref& m) {
         if (!open_link(m, o))
@@ -269,7 +269,7 @@ int run_reset(const target_spec& t, const common_options& o)
     });
 }
 
-int run_upload(const std::string& image, const target_spec& t, const common_options& o)
+int run_upload(const std::string& image, const target_choice& t, const common_options& o)
 {
     return for_each_module(t, o, [&](module_ref& m) {
         copy_text(module_ip, m.ip.c_str());

@@ -21,7 +21,7 @@ using ordered_json = nlohmann::ordered_json;
 enum exit_code { EXIT_DONE = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
 
 /* Which modules a subcommand acts on. */
-struct target_spec {
+struct target_choice {
     std::vector<std::string> addresses; /* given on the command line */
     bool all = false;                   /* every module a search finds */
     std::string id_pattern;             /* modules whose ID matches (fnmatch) */
@@ -50,9 +50,9 @@ std::string default_local_address();
 /* The window's search from local; false with a message when it could not
  * run. */
 bool search_modules(const std::string& local, std::vector<module_ref>* found);
-/* The modules spec names: the given addresses, then the matching modules
+/* The modules chosen: the given addresses, then the matching modules
  * of a search. False with a message when a search was needed and failed. */
-bool resolve_targets(const target_spec& spec, const common_options& o, std::vector<module_ref>* out);
+bool resolve_targets(const target_choice& chosen, const common_options& o, std::vector<module_ref>* out);
 /* Links to the module (keyword handshake); fills its ID from the answer
  * when it had none. False with a message on stderr. */
 bool open_link(module_ref& m, const common_options& o);

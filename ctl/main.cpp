@@ -43,7 +43,7 @@ void add_search_options(CLI::App* sub, common_options& o)
                     "address the window offers");
 }
 
-void add_targets(CLI::App* sub, target_spec& t, common_options& o)
+void add_targets(CLI::App* sub, target_choice& t, common_options& o)
 {
     sub->add_option("targets", t.addresses, "module addresses");
     sub->add_flag("--all", t.all, "every module a search finds");
@@ -53,7 +53,7 @@ void add_targets(CLI::App* sub, target_spec& t, common_options& o)
 }
 
 /* The checks CLI11 cannot make; "" when all pass. */
-std::string check(const target_spec& t, const common_options& o, bool needs_targets)
+std::string check(const target_choice& t, const common_options& o, bool needs_targets)
 {
     for (const std::string& a : t.addresses)
         if (!is_address(a))
@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1, 1);
 
     common_options o;
-    target_spec t;
+    target_choice t;
     std::string file;
     std::vector<std::string> commands;
     bool json = false, as_commands = false, verify = false;

@@ -99,11 +99,11 @@ bool search_modules(const std::string& local, std::vector<module_ref>* found)
     return true;
 }
 
-bool resolve_targets(const target_spec& spec, const common_options& o, std::vector<module_ref>* out)
+bool resolve_targets(const target_choice& chosen, const common_options& o, std::vector<module_ref>* out)
 {
-    for (const std::string& a : spec.addresses)
+    for (const std::string& a : chosen.addresses)
         out->push_back({a, "", ""});
-    if (!spec.searching())
+    if (!chosen.searching())
         return true;
     std::vector<module_ref> found;
     if (!search_modules(o.from.empty() ? default_local_address() : o.from, &found))
@@ -114,13 +114,13 @@ bool resolve_targets(const target_spec& spec, const common_options& o, std::vect
     }
     size_t before = out->size();
     for (const module_ref& m : found) {
-        bool wanted = spec.all || fnmatch(spec.id_pattern.c_str(), m.id.c_str(), 0) == 0;
+        bool wanted = chosen.all || fnmatch(chosen.id_pattern.c_str(), m.id.c_str(), 0) == 0;
         bool listed = std::any_of(out->begin(), out->end(), [&](const module_ref& t) { return t.ip == m.ip; });
         if (wanted && !listed)
             out->push_back(m);
     }
-    if (out->size() == before && !spec.all) {
-        std::fprintf(stderr, "kxd40ctl: no module found has an ID matching %s\n", spec.id_pattern.c_str());
+    if (out->size() == before && !chosen.all) {
+        std::fprintf(stderr, "kxd40ctl: no module found has an ID matching %s\n", chosen.id_pattern.c_str());
         return false;
     }
     return true;
