@@ -112,13 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     byte_cursor in(data, size);
     fuzz_net fn(in);
-    set_net(&fn);
-    udpsocket = 7;
-    copy_text(module_ip, fuzz_net::module_host);
-    udp_add_r();
+    fuzz_link link(fn);
     for (int n = 0; n < 16 && in.more(); ++n)
         one_exchange(in, fn);
-    udpsocket = 0;
-    set_net(nullptr);
     return 0;
 }

@@ -23,8 +23,12 @@
 #include <string>
 #include <vector>
 
+#include "discovery.h"
 #include "fuzz_util.h"
+#include "link.h"
+#include "module.h"
 #include "netio.h"
+#include "strutil.h"
 
 class fuzz_net : public net_mediator {
 public:
@@ -204,6 +208,26 @@ private:
     bool queued_ = false;
     int event_ = 0;
     std::string payload_;
+};
+
+/* For its lifetime the program's network is fn, and the link is open to
+ * the module at fuzz_net::module_host on a socket that is never real. */
+class fuzz_link {
+public:
+    explicit fuzz_link(fuzz_net& fn)
+    {
+        set_net(&fn);
+        udpsocket = 7;
+        copy_text(module_ip, fuzz_net::module_host);
+        udp_add_r();
+    }
+    ~fuzz_link()
+    {
+        udpsocket = 0;
+        set_net(nullptr);
+    }
+    fuzz_link(const fuzz_link&) = delete;
+    fuzz_link& operator=(const fuzz_link&) = delete;
 };
 
 #endif

@@ -173,10 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     byte_cursor in(data, size);
     fuzz_net fn(in);
-    set_net(&fn);
-    udpsocket = 7;
-    copy_text(module_ip, fuzz_net::module_host);
-    udp_add_r();
+    fuzz_link link(fn);
     switch (in.byte() % 4) {
     case 0:
         read_page(in, fn, strMODMana, strMODMana_up, init_module_mana_struct);
@@ -191,7 +188,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         read_page(in, fn, strMODSTA, strMODSTA_up, init_module_sta_struct);
         break;
     }
-    udpsocket = 0;
-    set_net(nullptr);
     return 0;
 }
