@@ -78,6 +78,36 @@ def move_settings_aside():
     time.sleep(0.3)
 
 
+def open_module(app, row, work):
+    """Select a row of the list and press "模块设置"; wait for the link."""
+    move_settings_aside()
+    links = console(work).count("Accept OK!")
+    clist = find_by_id(app, "clist_main")
+    click(clist.queryTable().getAccessibleAt(row, 1))
+    click(find_by_id(app, "Setting"))
+    assert wait_for(lambda: console(work).count("Accept OK!") == links + 1, 8), "no link"
+    ip = table_rows(clist)[row][1]
+    ident = wait_for(lambda: find_by_id(app, "label_net_conn"), 3)
+    assert ident is not None and text_of(ident) == "模块已连接"
+    return ip
+
+
+def read_settings(app):
+    click(wait_for(lambda: find_by_id(app, "button_setting_read")))
+    frame = find_by_id(app, "frame_module")
+    assert wait_for(lambda: sensitive(frame), 8), "the pages are usable after the read"
+
+
+def search_three(app):
+    """Press "搜索" and wait for the three simulated modules and the end of
+    the search (a quiet second after the last answer)."""
+    click(wait_for(lambda: find_by_id(app, "Search")))
+    clist = find_by_id(app, "clist_main")
+    assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
+    time.sleep(1.2)
+    return clist
+
+
 def table_rows(acc):
     table = acc.queryTable()
     return [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)]

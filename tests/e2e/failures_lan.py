@@ -6,7 +6,8 @@ import signal
 import subprocess
 import time
 
-from atspi_util import click, console, find_by_id, move_settings_aside, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
+from atspi_util import (click, console, find_by_id, move_settings_aside, open_module, read_settings, run_scenario,
+                        screenshot, search_three, sensitive, table_rows, text_of, wait_for)
 
 
 
@@ -21,17 +22,10 @@ def modules_silent(silent):
 
 
 def scenario(tool, work, app):
-    click(wait_for(lambda: find_by_id(app, "Search")))
-    clist = find_by_id(app, "clist_main")
-    assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
-    time.sleep(1.2)
-    click(clist.queryTable().getAccessibleAt(0, 1))
-    click(find_by_id(app, "Setting"))
-    assert wait_for(lambda: "Accept OK!" in console(work), 8)
+    clist = search_three(app)
+    open_module(app, 0, work)
+    read_settings(app)
     read = find_by_id(app, "button_setting_read")
-    click(read)
-    frame = find_by_id(app, "frame_module")
-    assert wait_for(lambda: sensitive(frame), 8)
 
     # Silent during a read: the console says so within the exchange's bound.
     modules_silent(True)

@@ -9,7 +9,8 @@ import os
 import subprocess
 import time
 
-from atspi_util import click, console, find_by_id, move_settings_aside, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
+from atspi_util import (click, console, find_by_id, open_module, read_settings, run_scenario, screenshot,
+                        search_three, sensitive, text_of, wait_for)
 
 
 
@@ -32,24 +33,8 @@ def show_page(app, n):
 
 
 
-def open_module(app, row, work):
-    """Select a row of the list and press "模块设置"; wait for the link."""
-    move_settings_aside()
-    links = console(work).count("Accept OK!")
-    clist = find_by_id(app, "clist_main")
-    click(clist.queryTable().getAccessibleAt(row, 1))
-    click(find_by_id(app, "Setting"))
-    assert wait_for(lambda: console(work).count("Accept OK!") == links + 1, 8), "no link"
-    ip = table_rows(clist)[row][1]
-    ident = wait_for(lambda: find_by_id(app, "label_net_conn"), 3)
-    assert ident is not None and text_of(ident) == "模块已连接"
-    return ip
 
 
-def read_settings(app):
-    click(wait_for(lambda: find_by_id(app, "button_setting_read")))
-    frame = find_by_id(app, "frame_module")
-    assert wait_for(lambda: sensitive(frame), 8), "the pages are usable after the read"
 
 
 def window_shot(title, path):
@@ -65,13 +50,8 @@ def sim_log(work):
         return [(l.split()[2], bytes.fromhex(l.split()[5]) if l.split()[5] != "-" else b"") for l in log]
 
 
-
-
 def scenario(tool, work, app):
-    click(wait_for(lambda: find_by_id(app, "Search")))
-    clist = find_by_id(app, "clist_main")
-    assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
-    time.sleep(1.2)
+    clist = search_three(app)
     click(clist.queryTable().getAccessibleAt(0, 1))
     assert wait_for(lambda: sensitive(find_by_id(app, "Setting")), 3)
     window_shot("KX-D40 搜索工具V1.0", os.path.join(work, "search_window.png"))
