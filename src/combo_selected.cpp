@@ -34,11 +34,10 @@ const encryption_widgets sta_encryption = {
     &label_sta_key, &entry_sta_key, &strMODSTA_up.enc_auth, entry_focus_out_sta_key};
 
 /* The list the authentication offers is shown, the other two hidden. */
-void show_encryption_list(const encryption_widgets& e)
+void show_list_for_auth(const encryption_widgets& e)
 {
-    int shown = encryption_list_of(*e.auth_field);
-    for (int i = 0; i < 3; ++i)
-        set_visible({*e.lists[i]}, i == shown);
+    GtkWidget* const lists[3] = {*e.lists[0], *e.lists[1], *e.lists[2]};
+    show_encryption_list(lists, *e.auth_field);
 }
 
 /* With encryption the key is shown and taken at once; without, hidden and
@@ -66,13 +65,13 @@ void sta_key_rule() { key_rule(sta_encryption, strMODSTA_up.enc_encry); }
  * during a refresh that list is about to be set from the record. */
 void ap_encryption_follows()
 {
-    show_encryption_list(ap_encryption);
+    show_list_for_auth(ap_encryption);
     if (!page_refreshing())
         combo_modap_wifiencry_selected();
 }
 void sta_encryption_follows()
 {
-    show_encryption_list(sta_encryption);
+    show_list_for_auth(sta_encryption);
     if (!page_refreshing())
         combo_modsta_wifiencry_selected();
 }

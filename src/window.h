@@ -85,6 +85,10 @@ void update_ap_widgets();
 void update_sta_widgets();
 extern int page_mana_shown, page_comm_shown, page_ap_shown, page_sta_shown;
 
+/* Shows the one of a page's three stacked encryption lists (open, shared,
+ * WPA) that the authentication offers. */
+void show_encryption_list(GtkWidget* const lists[3], int auth);
+
 /* True while one of the refreshes above runs. */
 bool page_refreshing();
 

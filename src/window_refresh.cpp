@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 
+#include "edit_rules.h"
 #include "lang.h"
 #include "module.h"
 #include "set_combo_box.h"
@@ -54,28 +55,13 @@ void set_address(GtkWidget* entry, const unsigned char* a)
     gtk_entry_set_text(GTK_ENTRY(entry), text);
 }
 
-struct encryption_combos {
-    GtkWidget* open;
-    GtkWidget* shared;
-    GtkWidget* wpapsk;
-};
-
-/* The list that the authentication offers, selected from the value. */
-void select_encryption(const encryption_combos& c, int auth, int encry)
+/* The list that the authentication offers, selected from the value; each
+ * list's items start at its first encryption. */
+void select_encryption(GtkWidget* const lists[3], int auth, int encry)
 {
-    if (auth == WIFIAUTH_OPEN)
-        select_index(c.open, encry);
-    else if (auth == WIFIAUTH_SHARED)
-        select_index(c.shared, encry - ENCRY_SHARED_FIRST);
-    else
-        select_index(c.wpapsk, encry - ENCRY_WPAPSK_FIRST);
-}
-
-void show_encryption(const encryption_combos& c, int auth)
-{
-    set_visible({c.open}, auth == WIFIAUTH_OPEN);
-    set_visible({c.shared}, auth == WIFIAUTH_SHARED);
-    set_visible({c.wpapsk}, auth != WIFIAUTH_OPEN && auth != WIFIAUTH_SHARED);
+    static const int first[3] = {ENC_NONE, ENCRY_SHARED_FIRST, ENCRY_WPAPSK_FIRST};
+    int list = encryption_list_of(auth);
+    select_index(lists[list], encry - first[list]);
 }
 
 void show_key(GtkWidget* label, GtkWidget* entry, const char* password, int encry)
@@ -144,12 +130,12 @@ void update_ap_widgets()
         return;
     refresh_scope scope;
     const _MOD_AP_STRUCT& r = strMODAP_up;
-    const encryption_combos enc = {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk};
+    GtkWidget* const enc[3] = {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk};
     select_index(combo_ap_wifimode, r.mode);
     set_entry_bytes(entry_ap_ssid, r.SSID);
     select_index(combo_ap_channel, r.channel);
     select_index(combo_ap_auth, r.enc_auth);
-    show_encryption(enc, r.enc_auth);
+    show_encryption_list(enc, r.enc_auth);
     select_encryption(enc, r.enc_auth, r.enc_encry);
     show_key(label_ap_key, entry_ap_key, r.password, r.enc_encry);
     set_address(entry_lan_ip, r.ipadd);
@@ -165,11 +151,11 @@ void update_sta_widgets()
         return;
     refresh_scope scope;
     const _MOD_STA_STRUCT& r = strMODSTA_up;
-    const encryption_combos enc = {combo_sta_encry_open, combo_sta_encry_shared, combo_sta_encry_wpapsk};
+    GtkWidget* const enc[3] = {combo_sta_encry_open, combo_sta_encry_shared, combo_sta_encry_wpapsk};
     set_entry_bytes(entry_sta_ssid, r.SSID);
     select_index(combo_sta_auth, r.enc_auth);
     select_encryption(enc, r.enc_auth, r.enc_encry);
-    show_encryption(enc, r.enc_auth);
+    show_encryption_list(enc, r.enc_auth);
     show_key(label_sta_key, entry_sta_key, r.password, r.enc_encry);
     set_address(entry_wan_ip, r.ipadd);
     set_address(entry_wan_mask, r.ipmask);
@@ -182,3 +168,10 @@ void update_sta_widgets()
 }
 
 bool page_refreshing() { return refreshes_running > 0; }
+
+void show_encryption_list(GtkWidget* const lists[3], int auth)
+{
+    int shown = encryption_list_of(auth);
+    for (int i = 0; i < 3; ++i)
+        set_visible({lists[i]}, i == shown);
+}
