@@ -13,6 +13,7 @@
 
 #include "command.h"
 #include "ctl.h"
+#include "edit_rules.h"
 #include "enums.h"
 #include "module.h"
 
@@ -33,8 +34,9 @@ ordered_json number_of(const enum_table& t, int value)
 
 std::string dotted(const unsigned char* a)
 {
-    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
-           std::to_string(a[3]);
+    char text[16];
+    dotted_text(a, text);
+    return text;
 }
 
 ordered_json management()

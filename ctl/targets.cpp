@@ -76,9 +76,8 @@ bool open_socket()
 
 std::string default_local_address()
 {
-    std::vector<std::string> resolved;
-    resolve_host_addresses(&resolved);
-    std::vector<std::string> all = order_local_addresses(resolved, interface_addresses());
+    bool resolved = false;
+    std::vector<std::string> all = local_addresses(&resolved);
     return all.empty() ? std::string() : all.front();
 }
 

@@ -93,3 +93,10 @@ std::vector<std::string> interface_addresses()
 #endif
     return out;
 }
+
+std::vector<std::string> local_addresses(bool* resolved)
+{
+    std::vector<std::string> by_name;
+    *resolved = resolve_host_addresses(&by_name);
+    return order_local_addresses(by_name, interface_addresses());
+}

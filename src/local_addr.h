@@ -20,4 +20,8 @@ bool resolve_host_addresses(std::vector<std::string>* out);
 /* IPv4 addresses of the interfaces that are up. */
 std::vector<std::string> interface_addresses();
 
+/* The addresses the search window offers, in its order; *resolved tells
+ * whether the host name could be resolved. */
+std::vector<std::string> local_addresses(bool* resolved);
+
 #endif

@@ -220,10 +220,10 @@ void set_list_width(GtkWidget* list)
 
 void set_com_ip(GtkWidget* combo)
 {
-    std::vector<std::string> resolved;
-    if (!resolve_host_addresses(&resolved))
+    bool resolved = false;
+    std::vector<std::string> all = local_addresses(&resolved);
+    if (!resolved)
         std::puts("Yow! Bad host lookup.");
-    std::vector<std::string> all = order_local_addresses(resolved, interface_addresses());
     for (const std::string& a : all)
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), a.c_str());
     if (!all.empty())
