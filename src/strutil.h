@@ -42,6 +42,43 @@ inline size_t copy_text(char (&dst)[N], const char* src)
     return copy_text(dst, N, src);
 }
 
+/* How many bytes of the NUL-terminated src, at most max, end on a
+ * character boundary: a UTF-8 sequence that would be cut is left out
+ * whole. Bytes that are no UTF-8 are counted one by one. */
+inline size_t char_prefix(const char* src, size_t max)
+{
+    size_t n = 0;
+    while (n < max && src[n] != '\0')
+        ++n;
+    if (src[n] == '\0')
+        return n;
+    /* src[n] is the first byte left out: a continuation byte there means
+     * the cut fell inside a character whose lead byte is at most 3 back. */
+    size_t lead = n;
+    while (lead > 0 && n - lead < 3 && (static_cast<unsigned char>(src[lead]) & 0xC0) == 0x80)
+        --lead;
+    bool inside = lead < n && (static_cast<unsigned char>(src[lead]) & 0xC0) == 0xC0;
+    return inside ? lead : n;
+}
+
+/* Copies src into dst (cap bytes), cut at a character boundary where it
+ * does not fit, so a typed name never ends in half a character. */
+inline size_t copy_chars(char* dst, size_t cap, const char* src)
+{
+    if (cap == 0)
+        return 0;
+    return copy_text_n(dst, cap, src, src != nullptr ? char_prefix(src, cap - 1) : 0);
+}
+
+template <size_t N>
+inline size_t copy_chars(char (&dst)[N], const char* src)
+{
+    return copy_chars(dst, N, src);
+}
+
+/* Whether src fits whole, with its terminator, into a field of cap bytes. */
+inline bool fits_field(const char* src, size_t cap) { return std::strlen(src) < cap; }
+
 /* printf into a bounded buffer; the result is always terminated and cut
  * to fit. Returns the length stored. */
 #if defined(__GNUC__)
