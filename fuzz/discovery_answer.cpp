@@ -1,8 +1,9 @@
 /*
  * discovery_answer.cpp - search answers of any bytes into the table of
  * modules found: the table never overflows, every field stays terminated,
- * an accepted IP is an address, and a refused answer changes nothing but
- * the first free entry, which the parser uses as scratch.
+ * an accepted IP is an address, a refused answer changes nothing, and an
+ * accepted one changes one row only: the row of its address, or the first
+ * free row; no address is listed twice.
  *
  * Input: one byte for the number of modules already found, then answers
  * separated by FUZZ_SEP.
@@ -24,6 +25,12 @@ void check_entries()
         FUZZ_CHECK(std::strlen(m.ip) <= FIELD_MAX && std::strlen(m.mac) <= FIELD_MAX &&
                    std::strlen(m.id) <= FIELD_MAX);
     }
+}
+
+bool same_address(const char* a, const char* b)
+{
+    unsigned char x[4], y[4];
+    return string_to_ip(a, x) && string_to_ip(b, y) && std::memcmp(x, y, 4) == 0;
 }
 
 } // namespace
@@ -56,15 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(strmodule_num <= MODULE_TABLE_SIZE);
         FUZZ_CHECK(strmodule_num == before_num || (r == 1 && strmodule_num == before_num + 1));
         check_entries();
+        int changed = -1;
         for (int i = 0; i < MODULE_TABLE_SIZE; ++i)
-            if (i != before_num)
-                FUZZ_CHECK(std::memcmp(&strmodule[i], &before[i], sizeof before[i]) == 0);
-        if (before_num == MODULE_TABLE_SIZE)
-            FUZZ_CHECK(r == 0 && std::memcmp(strmodule, before, sizeof before) == 0);
-        FUZZ_CHECK(strmodule[before_num < MODULE_TABLE_SIZE ? before_num : 0].connected ==
-                   before[before_num < MODULE_TABLE_SIZE ? before_num : 0].connected);
-        if (strmodule_num > before_num) {
-            const STRMODULE& m = strmodule[before_num];
+            if (std::memcmp(&strmodule[i], &before[i], sizeof before[i]) != 0) {
+                FUZZ_CHECK(r == 1 && changed < 0);
+                changed = i;
+            }
+        if (strmodule_num > before_num)
+            FUZZ_CHECK(changed < 0 || changed == before_num);
+        else if (changed >= 0)
+            FUZZ_CHECK(changed < before_num);
+        const int row = strmodule_num > before_num ? before_num : changed;
+        if (row >= 0) {
+            const STRMODULE& m = strmodule[row];
+            FUZZ_CHECK(m.connected == before[row].connected);
             FUZZ_CHECK(check_ip(m.ip) == 1);
             FUZZ_CHECK(m.mac[0] != '\0');
             /* The IP is the answer's first field, as sent. */
@@ -72,6 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(ip_len <= answer.size() && answer.compare(0, ip_len, m.ip) == 0);
             FUZZ_CHECK(ip_len == answer.size() || answer[ip_len] == ',' || answer[ip_len] == '\0');
         }
+        if (strmodule_num > before_num)
+            for (int i = 0; i < before_num; ++i)
+                FUZZ_CHECK(!same_address(strmodule[i].ip, strmodule[before_num].ip));
     }
     return 0;
 }

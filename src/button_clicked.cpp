@@ -18,6 +18,7 @@
 #include "module.h"
 #include "pages.h"
 #include "setting_file.h"
+#include "strutil.h"
 #include "ui_util.h"
 #include "uthread.h"
 #include "window.h"
@@ -29,13 +30,6 @@ std::string named_command_file()
 {
     const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
     return command_file_path(name);
-}
-
-void empty_table(int type)
-{
-    int* count = nullptr;
-    if (command_rows(type, &count) != nullptr)
-        *count = 0;
 }
 
 /* After a restart or a reset the module is gone until a new link. */
@@ -60,6 +54,9 @@ void button_setting_read_clicked()
             return;
         }
         p.refresh();
+        /* The page shows the module's values now: an edit made before
+         * the read, or a command the refresh rebuilt, is not to be sent. */
+        drop_pending(p.type);
         if (p.type != CMDTYPE_STA) {
             std::printf("...");
             std::fflush(stdout);
@@ -74,14 +71,12 @@ void confirm_page(int type)
     const settings_page* p = settings_page_of(type);
     if (p == nullptr || send_page_commands(type) != CONFIRM_DONE)
         return;
-    /* The table empties before the refresh, whose combo signals may build
-     * rows again; the mark is cleared after it. */
-    empty_table(type);
     p->commit();
+    /* The refresh's combo signals may build rows again from the values
+     * just taken over; they are not pending, so the table empties after. */
     p->refresh();
-    *p->dirty = 0;
+    drop_pending(type);
     set_sensitive({button_setting_save}, true);
-    set_sensitive({*p->confirm}, false);
 }
 
 void cancel_page(int type)
@@ -91,9 +86,7 @@ void cancel_page(int type)
         return;
     p->revert();
     p->refresh();
-    empty_table(type);
-    *p->dirty = 0;
-    set_sensitive({*p->confirm}, false);
+    drop_pending(type);
 }
 
 void button_mana_confirm_clicked() { confirm_page(CMDTYPE_MOD); }
@@ -109,9 +102,15 @@ void button_setting_save_clicked() { save_command_file(named_command_file()); }
 
 void button_setting_down_clicked() { replay_command_file(named_command_file()); }
 
+/* The name is written whole or not at all: one that would be cut when
+ * read back leaves the file with the name it was loaded with. */
 void save_setting_file()
 {
     const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
+    if (!fits_field(name, sizeof setting_file)) {
+        std::printf("Too long for this setting: %s\n", name);
+        name = setting_file;
+    }
     save_setting_para(auto_setting, name);
 }
 

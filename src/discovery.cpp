@@ -51,23 +51,49 @@ int check_ip(const char* text)
     return string_to_ip(text, scratch);
 }
 
+namespace {
+
+/* The row that already lists the module at ip, or -1. Addresses are
+ * compared as addresses, so "127.000.000.002" is 127.0.0.2. */
+int row_of_address(const char* ip)
+{
+    unsigned char wanted[4], listed[4];
+    if (!string_to_ip(ip, wanted))
+        return -1;
+    for (int i = 0; i < strmodule_num; ++i)
+        if (string_to_ip(strmodule[i].ip, listed) && std::memcmp(wanted, listed, 4) == 0)
+            return i;
+    return -1;
+}
+
+} // namespace
+
 int add_module_answer(const char* text, int length)
 {
-    if (strmodule_num >= MODULE_TABLE_SIZE)
-        return 0;
     /* The text ends at the datagram's end or its first NUL. */
     int len = 0;
     while (len < length && text[len] != '\0')
         ++len;
 
-    STRMODULE& m = strmodule[strmodule_num];
+    STRMODULE m{};
     int position = 0;
     if (!get_field(m.ip, text, len, &position) || !check_ip(m.ip))
         return 0;
     if (!get_field(m.mac, text, len, &position) || !get_field(m.id, text, len, &position))
         return 0;
-    if (m.ip[0] != '\0' && m.mac[0] != '\0')
-        ++strmodule_num;
+    if (m.ip[0] == '\0' || m.mac[0] == '\0')
+        return 1;
+    /* A module that answers twice keeps its one row, with what it said
+     * last, and leaves the other rows to the modules not yet listed. */
+    int row = row_of_address(m.ip);
+    if (row < 0) {
+        if (strmodule_num >= MODULE_TABLE_SIZE)
+            return 0;
+        row = strmodule_num++;
+    }
+    copy_text(strmodule[row].ip, m.ip);
+    copy_text(strmodule[row].mac, m.mac);
+    copy_text(strmodule[row].id, m.id);
     return 1;
 }
 

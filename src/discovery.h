@@ -40,9 +40,10 @@ int get_field(char* dest, const char* text, int length, int* position);
 /* 1 when text is exactly four dot-separated groups of 1-3 digits <= 255. */
 int check_ip(const char* text);
 
-/* Parses one answer into the first free entry of strmodule. Returns 1 when
- * the answer passed the field rules (the list is to be redrawn; it adds a
- * module when IP and MAC are both present), 0 when it is ignored. */
+/* Parses one answer into strmodule: the row of a module already listed at
+ * the same address, else the first free row. Returns 1 when the answer
+ * passed the field rules (the list is to be redrawn; it lists a module
+ * when IP and MAC are both present), 0 when it is ignored. */
 int add_module_answer(const char* text, int length);
 
 /* Opens the discovery socket, printing what failed. Returns it or 0. */

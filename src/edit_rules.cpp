@@ -5,6 +5,8 @@
 #include "edit_rules.h"
 
 #include <climits>
+#include <cstdio>
+#include <cstring>
 
 #include "command.h"
 #include "enums.h"
@@ -81,4 +83,17 @@ void dotted_text(const unsigned char* ip, char* out)
 bool entry_unchanged(bool equals_current, const char* cmd, int type)
 {
     return equals_current && find_cmd(cmd, type) < 0;
+}
+
+bool text_value_acceptable(const char* text, size_t cap)
+{
+    if (std::strchr(text, ',') != nullptr) {
+        std::printf("Comma not allowed in this setting: %s\n", text);
+        return false;
+    }
+    if (!fits_field(text, cap)) {
+        std::printf("Too long for this setting: %s\n", text);
+        return false;
+    }
+    return true;
 }

@@ -8,6 +8,8 @@
 #ifndef KX_EDIT_RULES_H
 #define KX_EDIT_RULES_H
 
+#include <cstddef>
+
 /* Leading blanks, one sign, then digits up to the first other character;
  * no digits give 0. Beyond the range of int it saturates rather than
  * overflowing. */
@@ -48,5 +50,12 @@ void dotted_text(const unsigned char* ip, char* out);
 /* An entry left as it was needs nothing: its value is the module's and
  * the page's table holds no command for it yet. */
 bool entry_unchanged(bool equals_current, const char* cmd, int type);
+
+/* A text typed for a value is sent whole or not at all: it must fit its
+ * field of cap bytes (a cut would end inside a character, or change the
+ * value), and it may hold no comma, which the module would take for the
+ * start of the next value. When it may not be taken, the console says why
+ * and the result is false. */
+bool text_value_acceptable(const char* text, size_t cap);
 
 #endif

@@ -47,34 +47,47 @@ void rebuild(const entry_rule& r)
     mark_page(r.page);
 }
 
-void number_left(const entry_rule& r)
+/* The typed number corrected into its range; the entry shows the bound
+ * when it was corrected, so what it shows is what is sent. */
+int corrected_number(const entry_rule& r)
 {
     int value = decimal_like_atoi(text_of(*r.entry));
     if (correct_into_range(&value, r.low, r.high))
         show_number(*r.entry, value);
+    return value;
+}
+
+void number_left(const entry_rule& r)
+{
+    int value = corrected_number(r);
     if (entry_unchanged(value == *static_cast<const int*>(r.current), r.cmd, r.page))
         return;
     *static_cast<int*>(r.edited) = value;
     rebuild(r);
 }
 
-/* The port is what the number is modulo 65536; the entry keeps the text. */
 void port_left(const entry_rule& r)
 {
-    auto port = static_cast<unsigned short>(decimal_like_atoi(text_of(*r.entry)));
+    auto port = static_cast<unsigned short>(corrected_number(r));
     if (entry_unchanged(port == *static_cast<const unsigned short*>(r.current), r.cmd, r.page))
         return;
     *static_cast<unsigned short*>(r.edited) = port;
     rebuild(r);
 }
 
-/* Stored whole, or cut to the field (a key of 65 characters, say). */
+/* Stored whole or not at all: a text that does not fit its field or
+ * holds a comma gives the entry the pending text back. */
 void text_left(const entry_rule& r)
 {
     const char* text = text_of(*r.entry);
     if (entry_unchanged(std::strcmp(text, static_cast<const char*>(r.current)) == 0, r.cmd, r.page))
         return;
-    copy_text(static_cast<char*>(r.edited), r.cap, text);
+    auto* edited = static_cast<char*>(r.edited);
+    if (!text_value_acceptable(text, r.cap)) {
+        gtk_entry_set_text(GTK_ENTRY(*r.entry), edited);
+        return;
+    }
+    copy_text(edited, r.cap, text);
     rebuild(r);
 }
 
@@ -87,13 +100,12 @@ void address_left(const entry_rule& r)
     if (entry_unchanged(std::strcmp(text, shown) == 0, r.cmd, r.page))
         return;
     auto* edited = static_cast<unsigned char*>(r.edited);
-    if (string_to_ip(text, edited)) {
-        generate_cmd(r.cmd, r.item);
-    } else {
+    if (!string_to_ip(text, edited)) {
         dotted_text(edited, shown);
         gtk_entry_set_text(GTK_ENTRY(*r.entry), shown);
+        return;
     }
-    mark_page(r.page);
+    rebuild(r);
 }
 
 void left(const entry_rule& r)
@@ -147,7 +159,7 @@ const entry_rule tcpto_rule = number_rule(&entry_modnet_tcpto, &strMODComm.TCPto
 const entry_rule maxsk_rule = number_rule(&entry_modnet_maxsk, &strMODComm.maxsk, &strMODComm_up.maxsk, 1, 32,
                                           "MAXSK", "maxsk");
 const entry_rule port_rule = {&entry_modnet_port, entry_kind::port, CMDTYPE_COMM, &strMODComm.port,
-                              &strMODComm_up.port, 0, 0, 0, "NETP", "port"};
+                              &strMODComm_up.port, 0, 0, 65535, "NETP", "port"};
 const entry_rule ap_ssid_rule = text_rule(&entry_ap_ssid, CMDTYPE_AP, strMODAP.SSID, strMODAP_up.SSID,
                                           sizeof strMODAP_up.SSID, "WAP", "ssid");
 const entry_rule ap_key_rule = text_rule(&entry_ap_key, CMDTYPE_AP, strMODAP.password, strMODAP_up.password,
@@ -190,7 +202,20 @@ void entry_focus_out_wan_mask() { left(wan_mask_rule); }
 void entry_focus_out_wan_gw() { left(wan_gw_rule); }
 void entry_focus_out_sta_mac() {}
 
-/* The server may be a dotted address or a host name (cut to its field). */
+namespace {
+
+/* The server as the entry showed it before the edit: the pending address
+ * or host name. */
+void show_pending_server()
+{
+    char shown[16];
+    dotted_text(strMODComm_up.ipadd, shown);
+    gtk_entry_set_text(GTK_ENTRY(entry_modnet_ip), strMODComm_up.bip == 1 ? shown : strMODComm_up.hostname);
+}
+
+} // namespace
+
+/* The server may be a dotted address or a host name. */
 void entry_focus_out_netp_ip()
 {
     if (entry_modnet_ip == nullptr)
@@ -201,6 +226,10 @@ void entry_focus_out_netp_ip()
     const char* compared = strMODComm.bip == 1 ? current : strMODComm.hostname;
     if (entry_unchanged(std::strcmp(text, compared) == 0, "NETP", CMDTYPE_COMM))
         return;
+    if (!text_value_acceptable(text, sizeof strMODComm_up.hostname)) {
+        show_pending_server();
+        return;
+    }
     std::printf("entry_focus_out_netp_ip: c= %s\n", text);
     int ok = string_to_ip(text, strMODComm_up.ipadd);
     std::printf("entry_focus_out_netp_ip: ret= %d\n", ok);

@@ -3,6 +3,7 @@
  */
 #include "pages.h"
 
+#include "command.h"
 #include "enums.h"
 #include "lang.h"
 #include "module.h"
@@ -28,12 +29,32 @@ const settings_page* settings_page_of(int type)
     return type >= 0 && type < SETTINGS_PAGES ? &settings_pages[type] : nullptr;
 }
 
+bool page_pending(int type)
+{
+    int* count = nullptr;
+    return command_rows(type, &count) != nullptr && *count > 0;
+}
+
 void mark_page(int type)
 {
     const settings_page* p = settings_page_of(type);
-    if (p == nullptr || *p->dirty != 0)
+    /* A mark without a command would let a confirm rewrite the page's
+     * file with nothing and lose the commands it held. */
+    if (p == nullptr || *p->dirty != 0 || !page_pending(type))
         return;
     *p->dirty = 1;
     if (*p->confirm != nullptr)
         gtk_widget_set_sensitive(*p->confirm, TRUE);
+}
+
+void drop_pending(int type)
+{
+    const settings_page* p = settings_page_of(type);
+    int* count = nullptr;
+    if (p == nullptr || command_rows(type, &count) == nullptr)
+        return;
+    *count = 0;
+    *p->dirty = 0;
+    if (*p->confirm != nullptr)
+        gtk_widget_set_sensitive(*p->confirm, FALSE);
 }

@@ -28,8 +28,15 @@ extern const settings_page settings_pages[SETTINGS_PAGES];
 /* The page of type, or nullptr for another number. */
 const settings_page* settings_page_of(int type);
 
+/* Whether the page's table holds a command to send. */
+bool page_pending(int type);
+
 /* The page has edits not yet confirmed: the first one makes its confirm
- * button usable. */
+ * button usable. A page with no command pending is never marked. */
 void mark_page(int type);
+
+/* The page's pending commands dropped and its mark cleared, as a cancel
+ * or a read of the page leaves it. */
+void drop_pending(int type);
 
 #endif

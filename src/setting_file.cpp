@@ -4,6 +4,7 @@
 #include "setting_file.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "strutil.h"
 
@@ -23,9 +24,12 @@ void init_setting_para()
     int flag = std::fgetc(f.get());
     std::fgetc(f.get()); /* the separator */
     auto_setting = flag == '1' ? 1 : 0;
-    char name[sizeof setting_file];
+    /* More than the field holds, so that a cut can see the character it
+     * would split; a line end left by an editor is not part of the name. */
+    char name[4 * sizeof setting_file];
     size_t n = std::fread(name, 1, sizeof name - 1, f.get());
     name[n] = '\0';
+    name[std::strcspn(name, "\r\n")] = '\0';
     if (name[0] != '\0')
-        copy_text(setting_file, name);
+        copy_chars(setting_file, name);
 }

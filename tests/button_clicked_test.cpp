@@ -148,6 +148,41 @@ TEST_F(Actions, ARefusedConfirmLeavesThePagePendingAndCancelRestoresIt)
     EXPECT_EQ(read("cmd_ap_tmp.txt"), "<missing>");
 }
 
+TEST_F(Actions, AReadDropsThePendingEditsOfThePagesItRead)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    open_and_read("127.0.0.2");
+    edit([] { type_into(entry_ap_ssid, "workshop"); });
+    edit(slower_uart);
+    ASSERT_TRUE(sensitive(button_ap_confirm));
+
+    /* A module that falls silent stops the read before it reaches them:
+     * the pages keep their edits. */
+    sim.child().pause();
+    std::string out = click(button_setting_read);
+    sim.child().resume();
+    EXPECT_NE(out.find("No answer from the module"), std::string::npos) << out;
+    EXPECT_EQ(cmd_num_ap, 1);
+    EXPECT_EQ(cmd_num_comm, 1);
+    EXPECT_TRUE(sensitive(button_ap_confirm));
+
+    click(button_setting_read);
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry_ap_ssid)), "KXD40_0002") << "the module's SSID";
+    for (const settings_page& p : settings_pages) {
+        EXPECT_FALSE(sensitive(*p.confirm)) << p.type;
+        EXPECT_EQ(*p.dirty, 0) << p.type;
+    }
+    EXPECT_EQ(cmd_num_ap + cmd_num_comm, 0);
+
+    /* The next edit sends itself and nothing of the edit before the read. */
+    edit([] { choose(combo_ap_channel, APCH_CH6); });
+    out = click(button_ap_confirm);
+    EXPECT_NE(out.find("Send CMD: AT+WAP=11BGN,KXD40_0002,CH6\n-----"), std::string::npos) << out;
+    EXPECT_EQ(query("AT+WAP"), "11BGN,KXD40_0002,CH6");
+    EXPECT_EQ(query("AT+UART"), "115200,8,1,None,NFC");
+}
+
 TEST_F(Actions, SaveAndReplayCarryAPageToTheNextModule)
 {
     sim_process sim({"--modules", "2", "--first", "127.0.0.2"});
@@ -200,6 +235,13 @@ TEST_F(Actions, TheSwitchWritesTheSettingsFileAndSetsTheFourWidgets)
     EXPECT_EQ(read("set_para.txt"), "0 line2.txt");
     for (GtkWidget* w : four)
         EXPECT_TRUE(sensitive(w));
+
+    /* Fifteen characters fit the entry, not the 29 bytes read back: the
+     * file keeps the name it was loaded with rather than half of one. */
+    const std::string chinese = "命令文件命令文件命令文件命令.";
+    gtk_entry_set_text(GTK_ENTRY(entry_setting_file), chinese.c_str());
+    EXPECT_EQ(click(check_setting_auto), "Too long for this setting: " + chinese + "\n");
+    EXPECT_EQ(read("set_para.txt"), "1 set_file.txt");
 }
 
 TEST_F(Actions, RestartWaitsForNothingAndResetForItsAnswer)

@@ -116,6 +116,9 @@ TEST_F(Radios, PressingEvenTheActiveRadioRebuildsAndMarks)
     console_of([] { press(radio_workmode_ag); });
     EXPECT_EQ(strMODMana_up.tmode, WORKMODE_AG);
     EXPECT_EQ(rows(CMDTYPE_MOD), (std::vector<std::string>{"AT+WMODE=AP", "AT+TMODE=Agreement"}));
+    console_of([] { press(radio_wifimode_sta); });
+    EXPECT_EQ(strMODMana_up.wmode, WIFIMODE_STA);
+    EXPECT_EQ(rows(CMDTYPE_MOD), (std::vector<std::string>{"AT+WMODE=STA", "AT+TMODE=Agreement"}));
 }
 
 TEST_F(Radios, StaticWanAddressesAreTypedDhcpOnesAreNot)

@@ -145,14 +145,20 @@ TEST_F(SearchPassTest, NoBroadcastAfterAPassThatFoundAModule)
     EXPECT_EQ(sn.now, 2000);
 }
 
-TEST_F(SearchPassTest, OwnBroadcastIsIgnoredAndADoubleAnswerListedTwice)
+TEST_F(SearchPassTest, OwnBroadcastIsIgnoredAndAModuleIsListedOnce)
 {
-    answers_per_pass = {{kw}, {kw, "192.168.7.20,M,A", "192.168.7.20,M,A"}};
+    /* Eleven answers from ten modules: the one that answers twice keeps
+     * one row, with its last answer, and the tenth module is not lost. */
+    std::vector<std::string> second = {kw, "192.168.7.20,M,A", "192.168.007.020,M,B"};
+    for (int i = 21; i <= 29; ++i)
+        second.push_back("192.168.7." + std::to_string(i) + ",M,C");
+    answers_per_pass = {{kw}, second};
     run();
     EXPECT_EQ(sn.sent.size(), 2u);
-    ASSERT_EQ(strmodule_num, 2);
-    EXPECT_STREQ(strmodule[1].ip, "192.168.7.20");
-    EXPECT_EQ(sn.wait_timeouts.size(), 2u + 4u) << "the own keyword restarted the quiet second too";
+    ASSERT_EQ(strmodule_num, 10);
+    EXPECT_STREQ(strmodule[0].id, "B");
+    EXPECT_STREQ(strmodule[9].ip, "192.168.7.29");
+    EXPECT_EQ(sn.wait_timeouts.size(), 2u + second.size() + 1) << "the own keyword restarted the quiet second too";
 }
 
 TEST_F(SearchPassTest, OversizedAndFailedReceivesAreIgnored)

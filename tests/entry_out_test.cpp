@@ -59,27 +59,32 @@ TEST_F(Entries, AnUnchangedEntryBuildsNothingUntilItsCommandIsPending)
         << "back to the module's value, the command follows";
 }
 
-TEST_F(Entries, ThePortIsTakenModulo65536AndTheEntryKeepsTheText)
+TEST_F(Entries, ThePortIsCorrectedIntoItsRangeAndShownAsSent)
 {
     console_of([] { type_into(entry_modnet_port, "70000"); });
-    EXPECT_EQ(strMODComm_up.port, 70000 - 65536);
-    EXPECT_EQ(text(entry_modnet_port), "70000");
-    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Server,4464,10.10.100.100"});
+    EXPECT_EQ(strMODComm_up.port, 65535);
+    EXPECT_EQ(text(entry_modnet_port), "65535");
+    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Server,65535,10.10.100.100"});
+    console_of([] { type_into(entry_modnet_port, "-1"); });
+    EXPECT_EQ(text(entry_modnet_port), "0");
+    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Server,0,10.10.100.100"});
 }
 
-TEST_F(Entries, ABadAddressGivesTheEntryThePendingAddressBack)
+TEST_F(Entries, ABadAddressGivesTheEntryThePendingAddressBackAndMarksNothing)
 {
     std::string out = console_of([] { type_into(entry_lan_gateway, "gateway"); });
     EXPECT_EQ(text(entry_lan_gateway), "10.10.100.254");
     EXPECT_EQ(out, "") << "no command for a bad address";
-    EXPECT_EQ(strMODAP.dirty, 1) << "the page is marked all the same";
-    EXPECT_TRUE(sensitive(button_ap_confirm));
+    EXPECT_EQ(strMODAP.dirty, 0) << "nothing is pending, so nothing to confirm";
+    EXPECT_FALSE(sensitive(button_ap_confirm));
 
     console_of([] { type_into(entry_lan_ip, "10.10.100.1"); });
+    console_of([] { type_into(entry_lan_mask, "255.255.0.0"); });
     console_of([] { type_into(entry_lan_ip, "10.10.100.256"); });
     EXPECT_EQ(text(entry_lan_ip), "10.10.100.1") << "the pending address, not the one read";
-    EXPECT_EQ(strMODAP_up.ipadd[3], 1);
-    EXPECT_EQ(rows(CMDTYPE_AP), std::vector<std::string>{"AT+LANN=10.10.100.1,255.255.255.0"});
+    EXPECT_EQ(rows(CMDTYPE_AP), std::vector<std::string>{"AT+LANN=10.10.100.1,255.255.0.0"})
+        << "the mask typed after the address keeps the address";
+    EXPECT_TRUE(sensitive(button_ap_confirm));
 }
 
 TEST_F(Entries, TheServerIsAHostNameOrAnAddress)
@@ -97,27 +102,60 @@ TEST_F(Entries, TheServerIsAHostNameOrAnAddress)
     EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Client,8899,192.168.1.7"});
 
     const std::string long_host(100, 'h');
-    console_of([&] { type_into(entry_modnet_ip, long_host.c_str()); });
-    EXPECT_EQ(std::string(strMODComm_up.hostname), std::string(99, 'h')) << "cut to the field";
-    EXPECT_EQ(text(entry_modnet_ip), long_host) << "the entry keeps what was typed";
+    out = console_of([&] { type_into(entry_modnet_ip, long_host.c_str()); });
+    EXPECT_EQ(out, "Too long for this setting: " + long_host + "\n");
+    EXPECT_EQ(text(entry_modnet_ip), "192.168.1.7") << "the pending server again";
+    out = console_of([] { type_into(entry_modnet_ip, "a,b"); });
+    EXPECT_EQ(out, "Comma not allowed in this setting: a,b\n");
+    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Client,8899,192.168.1.7"});
 }
 
 TEST_F(Entries, TextsAreStoredWholeEvenWhenEmpty)
 {
     console_of([] { type_into(entry_ap_ssid, ""); });
     EXPECT_STREQ(strMODAP_up.SSID, "");
-    console_of([] { type_into(entry_mod_pwd, "s3cret"); });
-    EXPECT_EQ(rows(CMDTYPE_MOD), std::vector<std::string>{"AT+WEBU=admin,s3cret"});
-
-    const std::string key65(65, 'k');
-    console_of([&] { type_into(entry_sta_key, key65.c_str()); });
-    EXPECT_EQ(std::string(strMODSTA_up.password), std::string(64, 'k'));
-    EXPECT_EQ(text(entry_sta_key), key65);
-    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WSKEY=WPA2PSK,AES," + std::string(64, 'k')});
     EXPECT_EQ(rows(CMDTYPE_AP), std::vector<std::string>{"AT+WAP=11BGN,,Auto"});
-
+    console_of([] { type_into(entry_mod_usr, "engineer"); });
+    console_of([] { type_into(entry_mod_pwd, "s3cret"); });
+    EXPECT_EQ(rows(CMDTYPE_MOD), std::vector<std::string>{"AT+WEBU=engineer,s3cret"})
+        << "the password typed after the user keeps the user";
     std::string out = console_of([] { type_into(entry_sta_mac, "AA"); });
     EXPECT_EQ(out, "") << "leaving the MAC entry does nothing";
+}
+
+/* A text is sent whole or not at all: cut, it would end inside a
+ * character or be another key; with a comma it would be two values. */
+TEST_F(Entries, ATextThatCannotBeSentWholeIsRefusedAndTheEntryRestored)
+{
+    struct refusal {
+        GtkWidget** entry;
+        std::string typed;
+        const char* reason;
+    };
+    const std::string six = "工程师工程师", seven = six + "甲";  /* 18 and 21 bytes */
+    const refusal cases[] = {
+        {&entry_mod_usr, seven, "Too long for this setting: "},
+        {&entry_mod_usr, "ad,min", "Comma not allowed in this setting: "},
+        {&entry_sta_key, std::string(65, 'k'), "Too long for this setting: "},
+        {&entry_ap_ssid, "shop,floor", "Comma not allowed in this setting: "},
+    };
+    for (const refusal& c : cases) {
+        std::string before = text(*c.entry);
+        std::string out = console_of([&] { type_into(*c.entry, c.typed.c_str()); });
+        EXPECT_EQ(out, c.reason + c.typed + "\n");
+        EXPECT_EQ(text(*c.entry), before) << c.typed;
+    }
+    EXPECT_STREQ(strMODMana_up.user, "admin");
+    EXPECT_STREQ(strMODSTA_up.password, "12345678");
+    for (const settings_page& p : settings_pages) {
+        EXPECT_TRUE(rows(p.type).empty());
+        EXPECT_EQ(*p.dirty, 0);
+        EXPECT_FALSE(sensitive(*p.confirm));
+    }
+
+    console_of([&] { type_into(entry_mod_usr, six.c_str()); });
+    EXPECT_EQ(strMODMana_up.user, six) << "six characters fit the field";
+    EXPECT_EQ(rows(CMDTYPE_MOD), std::vector<std::string>{"AT+WEBU=" + six + ",admin"});
 }
 
 } // namespace

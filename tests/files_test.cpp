@@ -56,6 +56,9 @@ TEST_F(SettingsFile, FlagAndNameCases)
         {"0 other.txt", 0, "other.txt"},
         {"2 x", 0, "x"},
         {"1xname", 1, "name"},
+        {"1 edited.txt\n", 1, "edited.txt"},
+        {"0 dos.txt\r\n", 0, "dos.txt"},
+        {"0 \n", 0, "set_file.txt"},
     };
     for (const para_case& c : cases) {
         unlink("set_para.txt");
@@ -69,6 +72,13 @@ TEST_F(SettingsFile, FlagAndNameCases)
     write("set_para.txt", "1 " + std::string(40, 'n'));
     init_setting_para();
     EXPECT_EQ(std::string(setting_file), std::string(29, 'n'));
+    /* Ten three-byte characters in 29 bytes: nine whole ones. */
+    std::string wide;
+    for (int i = 0; i < 10; ++i)
+        wide += "命";
+    write("set_para.txt", "0 " + wide);
+    init_setting_para();
+    EXPECT_EQ(std::string(setting_file), wide.substr(0, 27));
 }
 
 TEST(LocalAddresses, ResolverFirstThenInterfacesThenLoopbackWithoutDuplicates)
