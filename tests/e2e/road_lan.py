@@ -100,6 +100,11 @@ def scenario(tool, work, app):
     screenshot(os.path.join(work, "confirmed.png"))
     read_settings(app)
     assert find_by_id(app, "combo_modcom_baud").name == "9600", "the module took the baud rate"
+    # The read shows the module's values: the edits made before it are dropped.
+    show_page(app, 2)
+    assert text_of(find_by_id(app, "entry_ap_ssid")).startswith("KXD40_"), "the module's SSID again"
+    assert not sensitive(find_by_id(app, "button_ap_confirm")), "nothing is pending after a read"
+    window_shot("KX-D40设置工具", os.path.join(work, "read_after_edit.png"))
 
     click(save)
     saved = os.path.join(work, "data", "set_file.txt")
