@@ -72,7 +72,12 @@ void button_setting_read_clicked()
 void confirm_page(int type)
 {
     const settings_page* p = settings_page_of(type);
-    if (p == nullptr || send_page_commands(type) != CONFIRM_DONE)
+    if (p == nullptr)
+        return;
+    int result = send_page_commands(type);
+    /* The module took everything even when its file could not be written:
+     * the page holds the module's values then too. */
+    if (result != CONFIRM_DONE && result != CONFIRM_UNSAVED)
         return;
     /* The table empties before the refresh, whose combo signals may build
      * rows again; the mark is cleared after it. */
@@ -80,7 +85,9 @@ void confirm_page(int type)
     p->commit();
     p->refresh();
     *p->dirty = 0;
-    set_sensitive({button_setting_save}, true);
+    /* Saving joins the page files, and this one does not hold the page. */
+    if (result == CONFIRM_DONE)
+        set_sensitive({button_setting_save}, true);
     set_sensitive({*p->confirm}, false);
 }
 

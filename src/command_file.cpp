@@ -69,41 +69,6 @@ bool send_one(const char* text, bool* refused)
 
 } // namespace
 
-whole_file::whole_file(const std::string& path) : path_(path), fresh_(path + ".new")
-{
-    f_ = std::fopen(fresh_.c_str(), "wb");
-}
-
-whole_file::~whole_file()
-{
-    if (f_ != nullptr) {
-        std::fclose(f_);
-        std::remove(fresh_.c_str());
-    }
-}
-
-bool whole_file::commit()
-{
-    if (f_ == nullptr)
-        return false;
-    bool written = std::fflush(f_) == 0 && !std::ferror(f_);
-#ifndef _WIN32
-    /* On disk before the rename, so a crash cannot leave an empty file. */
-    written = written && fsync(fileno(f_)) == 0;
-#endif
-    written = std::fclose(f_) == 0 && written;
-    f_ = nullptr;
-#ifdef _WIN32
-    if (written)
-        std::remove(path_.c_str());
-#endif
-    if (!written || std::rename(fresh_.c_str(), path_.c_str()) != 0) {
-        std::remove(fresh_.c_str());
-        return false;
-    }
-    return true;
-}
-
 const char* page_command_file(int type)
 {
     return type >= CMDTYPE_MOD && type <= CMDTYPE_STA ? page_files[type] : nullptr;
@@ -140,8 +105,10 @@ int send_page_commands(int type)
         return CONFIRM_REFUSED;
     std::fputs("E", file.get());
     if (!file.commit()) {
-        std::printf("Can not open file: %s\n", page_command_file(type));
-        return CONFIRM_NO_FILE;
+        /* Nothing can take back what the module has stored: the page is
+         * its values now, only this file does not record them. */
+        std::printf("The module took the commands; only %s could not be written\n", page_command_file(type));
+        return CONFIRM_UNSAVED;
     }
     return CONFIRM_DONE;
 }

@@ -6,7 +6,7 @@
  * working directory ("cmd_mana_tmp.txt" and so on: the lines, then "E"
  * without a line end). Saving joins the four into the command file under
  * data/ ("E\n" last); replaying sends a command file's lines to the module.
- * Every file is written beside its place and renamed over it once whole.
+ * Every file is written whole (whole_file, data_file.h).
  */
 #ifndef KX_COMMAND_FILE_H
 #define KX_COMMAND_FILE_H
@@ -14,25 +14,7 @@
 #include <cstdio>
 #include <string>
 
-/* A file written whole or not at all: the text goes to a new file beside
- * path, which commit() renames over path. Dropped without commit(), the
- * new file is removed and path is as it was. */
-class whole_file {
-public:
-    explicit whole_file(const std::string& path);
-    ~whole_file();
-    whole_file(const whole_file&) = delete;
-    whole_file& operator=(const whole_file&) = delete;
-
-    explicit operator bool() const { return f_ != nullptr; }
-    FILE* get() const { return f_; }
-    /* Returns false, leaving path as it was, when anything failed. */
-    bool commit();
-
-private:
-    std::string path_, fresh_;
-    FILE* f_;
-};
+#include "data_file.h"
 
 /* The temporary command file of page type (ENCMDTYPE), or nullptr. */
 const char* page_command_file(int type);
@@ -40,6 +22,7 @@ const char* page_command_file(int type);
 /* What came of sending a page's commands. */
 enum confirm_result {
     CONFIRM_DONE,      /* every command accepted; the file holds them */
+    CONFIRM_UNSAVED,   /* every command accepted; the file could not be written */
     CONFIRM_NO_FILE,   /* the file could not be written; nothing sent */
     CONFIRM_REFUSED,   /* the module refused at least one command */
     CONFIRM_STOPPED    /* the module fell silent or the link ended */

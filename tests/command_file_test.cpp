@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <glob.h>
 #include <set>
 #include <string>
 #include <sys/wait.h>
@@ -180,29 +181,65 @@ TEST_F(CommandFiles, SettingsFileIsFlagSpaceName)
     EXPECT_EQ(read("set_para.txt"), "0 ");
 }
 
-TEST_F(CommandFiles, AWriterKilledHalfwayLeavesTheOldFile)
+/* The new files of writers of data/set_file.txt. */
+size_t leftovers()
+{
+    glob_t g{};
+    size_t n = glob("data/set_file.txt.new*", 0, nullptr, &g) == 0 ? g.gl_pathc : 0;
+    globfree(&g);
+    return n;
+}
+
+TEST_F(CommandFiles, AWriterKilledHalfwayLeavesTheOldFileAndTheNextWriteClearsUp)
 {
     write("data/set_file.txt", "AT+WMODE=AP\nE\n");
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        whole_file f("data/set_file.txt");
-        std::fputs("AT+WMODE=STA\nAT+WEB", f.get());
-        std::fflush(f.get());
-        raise(SIGKILL);
+    for (int killed = 0; killed < 2; ++killed) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            whole_file f("data/set_file.txt");
+            std::fputs("AT+WMODE=STA\nAT+WEB", f.get());
+            std::fflush(f.get());
+            raise(SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(read("data/set_file.txt"), "AT+WMODE=AP\nE\n");
+    EXPECT_EQ(leftovers(), 2u) << "each writer had a name of its own";
+    write("data/set_file.txt.new", "left by an earlier version");
 
-    /* A rename that fails leaves the old file too. */
+    /* Two writers at once: the one still writing keeps its file while the
+     * other one commits and clears up. */
+    whole_file first("data/set_file.txt"), second("data/set_file.txt");
+    std::fputs("first", first.get());
+    std::fputs("second", second.get());
+    ASSERT_TRUE(second.commit());
+    EXPECT_EQ(leftovers(), 1u) << "only the live writer's file is left";
+    ASSERT_TRUE(first.commit());
+    EXPECT_EQ(read("data/set_file.txt"), "first");
+    EXPECT_EQ(leftovers(), 0u);
+    struct stat st {};
+    ASSERT_EQ(stat("data/set_file.txt", &st), 0);
+    mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "made as any new file";
+}
+
+TEST_F(CommandFiles, APageFileThatCannotBeWrittenAfterTheModuleTookAllIsSaidSo)
+{
     ASSERT_EQ(mkdir("cmd_mana_tmp.txt", 0755), 0);
     write("cmd_mana_tmp.txt/keep", "x");
+    add_row(strcommand_mod, &cmd_num_mod, "WMODE", {"STA"});
     std::string console;
-    EXPECT_EQ(confirm(CMDTYPE_MOD, &console), CONFIRM_NO_FILE);
+    EXPECT_EQ(confirm(CMDTYPE_MOD, &console), CONFIRM_UNSAVED);
+    EXPECT_EQ(sent(), std::vector<std::string>{"AT+WMODE=STA\n"});
+    EXPECT_EQ(console, "\n------------Start to send Command------------\n"
+                       "Send CMD: AT+WMODE=STA\n"
+                       "-----------------Finished-----------------\n\n"
+                       "The module took the commands; only cmd_mana_tmp.txt could not be written\n");
     EXPECT_EQ(read("cmd_mana_tmp.txt/keep"), "x");
-    EXPECT_NE(console.find("Can not open file: cmd_mana_tmp.txt\n"), std::string::npos);
 }
 
 } // namespace
