@@ -15,6 +15,7 @@
 #include <map>
 
 #include "command_file.h"
+#include "data_file.h"
 #include "discovery.h"
 #include "link.h"
 #include "module.h"
@@ -175,7 +176,8 @@ int run_read(const target_choice& t, const common_options& o, read_format format
 int run_apply(const std::string& file, const target_choice& t, const common_options& o, bool verify)
 {
     return for_each_module(t, o, [&](module_ref& m) {
-        stdio_file in(file.c_str(), "rb");
+        /* A FIFO would block the open and a device is no command file. */
+        stdio_file in(open_regular(file.c_str()));
         if (!in) {
             complain(m, "cannot open " + file);
             return false;

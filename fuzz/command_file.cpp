@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     copy_text(module_ip, "127.0.0.2");
     udp_add_r();
 
-    int r = replay_command_file(command_file_path("replay.txt"));
+    int r = replay_command_file("replay.txt");
 
     FUZZ_CHECK(r == 1);
     std::string file(reinterpret_cast<const char*>(data), size);

@@ -24,11 +24,10 @@
 
 namespace {
 
-/* The command file named in the window. */
-std::string named_command_file()
+/* The name of the command file in data/ typed in the window. */
+const char* named_command_file()
 {
-    const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
-    return command_file_path(name);
+    return entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
 }
 
 void empty_table(int type)
@@ -116,11 +115,7 @@ void button_setting_save_clicked() { save_command_file(named_command_file()); }
 
 void button_setting_down_clicked() { replay_command_file(named_command_file()); }
 
-void save_setting_file()
-{
-    const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
-    save_setting_para(auto_setting, name);
-}
+void save_setting_file() { save_setting_para(auto_setting, named_command_file()); }
 
 void button_setting_auto_clicked()
 {

@@ -113,10 +113,13 @@ int send_page_commands(int type)
     return CONFIRM_DONE;
 }
 
-std::string command_file_path(const char* name) { return std::string("data/") + name; }
-
-int save_command_file(const std::string& path)
+int save_command_file(const char* name)
 {
+    std::string path = data_file_path(name);
+    if (!plain_file_name(name) || !regular_or_missing(path.c_str())) {
+        std::puts("Can not open file: set_file.txt");
+        return 0;
+    }
     make_directory("data");
     whole_file out(path);
     if (!out) {
@@ -171,11 +174,11 @@ void print_result(const char* line, int result, void*)
 
 } // namespace
 
-int replay_command_file(const std::string& path)
+int replay_command_file(const char* name)
 {
-    stdio_file in(path.c_str(), "rb");
+    stdio_file in(open_data_file(name));
     if (!in) {
-        std::printf("Can not open file: %s\n", path.c_str());
+        std::printf("Can not open file: %s\n", data_file_path(name).c_str());
         return 0;
     }
     std::puts("\n------------Start to send Command------------");

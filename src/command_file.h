@@ -33,19 +33,17 @@ enum confirm_result {
  * accepted them all. The table itself is left to the caller. */
 int send_page_commands(int type);
 
-/* "data/" and name. */
-std::string command_file_path(const char* name);
-
 /* Joins the four temporary command files, in page order, into the
- * command file at path, then "E\n". Creates data/ when it is missing.
- * Returns 0 with the console line when the file cannot be written. */
-int save_command_file(const std::string& path);
+ * command file data/<name>, then "E\n". Creates data/ when it is missing.
+ * Returns 0 with the console line when the file cannot be written: name
+ * is no plain file name (data_file.h), or something else than a regular
+ * file is there. */
+int save_command_file(const char* name);
 
-/* Sends the lines of the command file at path to the module until an
- * empty line, a line beginning "E" or the end. Refused lines are named
- * and the replay goes on; a silent module ends it. Returns 0 when the
- * file cannot be opened or the replay stopped. */
-int replay_command_file(const std::string& path);
+/* Sends the lines of the command file data/<name>, a regular file, to the
+ * module (replay_command_lines), with the console lines. Returns 0 when
+ * the file cannot be opened or the replay stopped. */
+int replay_command_file(const char* name);
 
 /* What became of one line of a replayed command file. */
 enum replay_line { LINE_ACCEPTED, LINE_REFUSED, LINE_SILENT };

@@ -4,6 +4,7 @@
  */
 #include "data_file.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
@@ -16,6 +17,53 @@
 #include <sys/file.h>
 #include <unistd.h>
 #endif
+
+bool plain_file_name(const char* name)
+{
+    if (name == nullptr || name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        return false;
+#ifdef _WIN32
+    return std::strpbrk(name, "/\\:") == nullptr;
+#else
+    return std::strchr(name, '/') == nullptr;
+#endif
+}
+
+std::string data_file_path(const char* name) { return std::string("data/") + name; }
+
+FILE* open_regular(const char* path)
+{
+    /* Looked at before it is opened: opening a FIFO blocks until a writer
+     * comes, and opening a device may already act on it. */
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+#ifdef _WIN32
+    return std::fopen(path, "rb");
+#else
+    /* Should a FIFO take its place meanwhile, the open still returns. */
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    FILE* f = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr;
+    if (f == nullptr)
+        close(fd);
+    return f;
+#endif
+}
+
+FILE* open_data_file(const char* name)
+{
+    return plain_file_name(name) ? open_regular(data_file_path(name).c_str()) : nullptr;
+}
+
+bool regular_or_missing(const char* path)
+{
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
 
 namespace {
 

@@ -1,12 +1,37 @@
 /*
- * data_file.h - the files the tool writes in its working directory:
- * written whole or not at all.
+ * data_file.h - the files the tool reads and writes in its working
+ * directory: which typed names name a file in data/, opening only
+ * regular files, and writing a file whole or not at all.
+ *
+ * A name typed in a window (a command file, a firmware image) stays in
+ * data/: with a "/" or as "." or "..", it could reach the settings file,
+ * the logo or anything else the user can read. Reading a FIFO would block
+ * the window and a device is no file to replay or upload, so only regular
+ * files are opened.
  */
 #ifndef KX_DATA_FILE_H
 #define KX_DATA_FILE_H
 
 #include <cstdio>
 #include <string>
+
+/* Whether name names a file directly in data/: not empty, no path
+ * separator, not "." or "..". */
+bool plain_file_name(const char* name);
+
+/* "data/" and name. */
+std::string data_file_path(const char* name);
+
+/* path opened for reading when it is a regular file (symbolic links
+ * followed), else nullptr; a FIFO or a device is never opened. */
+FILE* open_regular(const char* path);
+
+/* open_regular of data/<name> when name is a plain file name. */
+FILE* open_data_file(const char* name);
+
+/* Whether a file may be written at path: nothing is there yet, or a
+ * regular file. */
+bool regular_or_missing(const char* path);
 
 /* A file written whole or not at all: the text goes to a new file beside
  * path, under a name of its own ("<path>.new.XXXXXX"), which commit()

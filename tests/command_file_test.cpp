@@ -125,17 +125,35 @@ TEST_F(CommandFiles, ARefusedOrUnansweredCommandLeavesTheFileAlone)
 
 TEST_F(CommandFiles, SaveJoinsThePageFilesInPageOrder)
 {
-    ASSERT_EQ(save_command_file("data/set_file.txt"), 1);
+    ASSERT_EQ(save_command_file("set_file.txt"), 1);
     EXPECT_EQ(read("data/set_file.txt"), "E\n") << "no page file yet";
     write("cmd_sta_tmp.txt", "AT+WSSSID=home\nE");
     write("cmd_mana_tmp.txt", "AT+WMODE=STA\nAT+WEBU=admin,pw\nE\nAT+STALE=1\n");
     ASSERT_EQ(std::remove("data/set_file.txt") || rmdir("data"), 0);
-    ASSERT_EQ(save_command_file("data/set_file.txt"), 1) << "data/ is made when missing";
+    ASSERT_EQ(save_command_file("set_file.txt"), 1) << "data/ is made when missing";
     EXPECT_EQ(read("data/set_file.txt"), "AT+WMODE=STA\nAT+WEBU=admin,pw\nAT+WSSSID=home\nE\n");
-    testing::internal::CaptureStdout();
-    int saved = save_command_file("no-such-dir/x.txt");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not open file: set_file.txt\n");
-    EXPECT_EQ(saved, 0);
+}
+
+TEST_F(CommandFiles, ANameThatIsNoPlainFileInDataIsNeitherSavedNorReplayed)
+{
+    write("set_para.txt", "0 set_file.txt");
+    write("cmd_mana_tmp.txt", "AT+WMODE=STA\nE");
+    ASSERT_EQ(mkdir("data/dir", 0755), 0);
+    ASSERT_EQ(mkfifo("data/fifo", 0644), 0);
+    ASSERT_EQ(symlink("/dev/null", "data/device"), 0);
+    for (const char* name : {"", ".", "..", "../set_para.txt", "dir/x.txt", "dir", "device", "fifo"}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(save_command_file(name), 0) << name;
+        EXPECT_EQ(replay_command_file(name), 0) << name;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "Can not open file: set_file.txt\nCan not open file: data/" + std::string(name) + "\n");
+    }
+    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(read("set_para.txt"), "0 set_file.txt");
+    EXPECT_EQ(read("data/dir/x.txt"), "<missing>");
+    struct stat st {};
+    EXPECT_TRUE(lstat("data/fifo", &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(lstat("data/device", &st) == 0 && S_ISLNK(st.st_mode));
 }
 
 TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
@@ -154,7 +172,7 @@ TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
         write("data/set_file.txt", c.file);
         sn.sent.clear();
         testing::internal::CaptureStdout();
-        EXPECT_EQ(replay_command_file("data/set_file.txt"), 1);
+        EXPECT_EQ(replay_command_file("set_file.txt"), 1);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(sent(), c.sent) << c.file.substr(0, 40);
     }
@@ -162,14 +180,14 @@ TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
     write("data/set_file.txt", "AT+BOGUS=1\nAT+WMODE=AP\nE\n");
     refuse = {"AT+BOGUS=1"};
     testing::internal::CaptureStdout();
-    replay_command_file("data/set_file.txt");
+    replay_command_file("set_file.txt");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\n------------Start to send Command------------\n"
               "Send Command: AT+BOGUS=1\nCommand refused: AT+BOGUS=1\nSend Command: AT+WMODE=AP\n"
               "-----------------Finished-----------------\n\n");
 
     testing::internal::CaptureStdout();
-    EXPECT_EQ(replay_command_file("data/none.txt"), 0);
+    EXPECT_EQ(replay_command_file("none.txt"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not open file: data/none.txt\n");
 }
 

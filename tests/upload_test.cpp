@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "discovery.h"
@@ -118,11 +119,19 @@ TEST_F(Upload, FailuresSendNoImageAndSayWhy)
     EXPECT_TRUE(image_sizes().empty());
     EXPECT_EQ(sn.now - start, 5 + 3000);
 
-    deaf = false;
-    sn.sent.clear();
-    EXPECT_EQ(upload("missing.bin"), UPLOAD_NO_FILE);
-    EXPECT_EQ(console, "Can't open file\n");
-    EXPECT_TRUE(image_sizes().empty());
+}
+
+TEST_F(Upload, AnImageThatIsNoRegularFileInDataSendsNothingAtAll)
+{
+    write("fw.bin", "outside data/");
+    ASSERT_EQ(mkdir("data/dir", 0755), 0);
+    ASSERT_EQ(mkfifo("data/fifo", 0644), 0);
+    for (const char* name : {"missing.bin", "", ".", "..", "../fw.bin", "dir", "fifo"}) {
+        sn.sent.clear();
+        EXPECT_EQ(upload(name), UPLOAD_NO_FILE) << name;
+        EXPECT_EQ(console, "Can't open file\n") << name;
+        EXPECT_TRUE(sn.sent.empty()) << name << ": not even the keyword";
+    }
 }
 
 TEST_F(Upload, TheSettingsWindowsLinkStaysWithItsModule)

@@ -230,6 +230,19 @@ TEST(Ctl, UploadStoresTheImageByteForByte)
     EXPECT_EQ(file_text(stored.path), bytes);
 }
 
+TEST(Ctl, AFileThatIsNoRegularFileSendsNothing)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    ctl_result applied = ctl({"apply", "/dev/null", "127.0.0.2"});
+    EXPECT_EQ(applied.status, 1);
+    EXPECT_EQ(applied.err, "kxd40ctl: 127.0.0.2: cannot open /dev/null\n");
+    ctl_result uploaded = ctl({"upload", "/dev/null", "127.0.0.2"});
+    EXPECT_EQ(uploaded.status, 1);
+    EXPECT_EQ(uploaded.err, "kxd40ctl: 127.0.0.2: cannot open the image\n");
+    EXPECT_TRUE(sim.received().empty()) << "not even the keyword";
+}
+
 TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)
 {
     sim_process sim(three);
