@@ -85,6 +85,11 @@ TEST_F(Upload, TheImageGoesInPacedChunksEndingShort)
     for (size_t i = 4; i < sn.sent.size(); ++i)
         EXPECT_GE(sn.sent[i].at_ms - sn.sent[i - 1].at_ms, 10) << "datagram " << i;
     EXPECT_EQ(console, "");
+    long long last = sn.sent.back().at_ms;
+    udp_add_r();
+    udpsendn("AT+VER\n", 7);
+    ASSERT_EQ(sn.sent.back().bytes, "AT+VER\n");
+    EXPECT_GE(sn.sent.back().at_ms - last, UPLOAD_PACE_MS) << "the module has its pause after the last datagram too";
 
     struct size_case {
         size_t bytes;
