@@ -66,8 +66,11 @@ void line_done(const char* line, int result, void* context)
     auto* log = static_cast<replay_log*>(context);
     if (result == LINE_SILENT)
         return; /* told once the second handshake has had its chance */
-    log->refused = log->refused || result == LINE_REFUSED;
-    std::printf("%s %s %s\n", log->m->ip.c_str(), result == LINE_ACCEPTED ? "ok" : "refused", line);
+    log->refused = log->refused || result != LINE_ACCEPTED;
+    if (result == LINE_TOO_LONG || result == LINE_NOT_TEXT)
+        std::printf("%s skipped %.*s...\n", log->m->ip.c_str(), line_excerpt(line), line);
+    else
+        std::printf("%s %s %s\n", log->m->ip.c_str(), result == LINE_ACCEPTED ? "ok" : "refused", line);
 }
 
 /* The settings the file's lines set that the module, read again, does not

@@ -45,10 +45,14 @@ int save_command_file(const char* name);
  * the file cannot be opened or the replay stopped. */
 int replay_command_file(const char* name);
 
-/* What became of one line of a replayed command file. */
-enum replay_line { LINE_ACCEPTED, LINE_REFUSED, LINE_SILENT };
+/* What became of one line of a replayed command file. A line is not sent
+ * when it is longer than 399 characters (the line given is its start),
+ * holds a NUL byte (the line given ends there) or switches the module to
+ * firmware reception, which only the upload may do (LINE_REFUSED). */
+enum replay_line { LINE_ACCEPTED, LINE_REFUSED, LINE_SILENT, LINE_TOO_LONG, LINE_NOT_TEXT };
 
-/* What a replay tells its caller; each function may be nullptr. */
+/* What a replay tells its caller; each function may be nullptr. sending
+ * is told only of the lines that go to the module. */
 struct replay_hooks {
     void (*sending)(const char* line, void* context);
     void (*done)(const char* line, int result, void* context); /* a replay_line */
@@ -56,10 +60,15 @@ struct replay_hooks {
 };
 
 /* The replay itself, from an open command file, without console lines:
- * each line until an empty one, one beginning "E" or the end goes to the
- * module; a refused line does not stop it, a silent module does. Returns
- * 1 when it went to its end, 0 when it stopped. */
+ * each line (ended by LF or CR LF) until an empty one, one beginning "E"
+ * or the end goes to the module, but for those it must not get; a refused
+ * or unsent line does not stop it, a silent module does. Returns 1 when
+ * it went to its end, 0 when it stopped. */
 int replay_command_lines(FILE* in, const replay_hooks& hooks);
+
+/* The bytes of line, at most 40 and ending on a character boundary, that
+ * name an unsent line on the console. */
+int line_excerpt(const char* line);
 
 /* Writes "set_para.txt": "1 " or "0 ", then name. Returns 0, leaving the
  * old file, when it cannot be written. */

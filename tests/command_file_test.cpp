@@ -166,7 +166,8 @@ TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
         {"AT+WMODE=STA\n\nAT+TMODE=Through\n", {"AT+WMODE=STA\n"}},
         {"AT+WMODE=STA\nEND\nAT+TMODE=Through\n", {"AT+WMODE=STA\n"}},
         {"AT+WMODE=STA\nAT+TMODE=Through", {"AT+WMODE=STA\n", "AT+TMODE=Through\n"}},
-        {"AT+WSSSID=" + std::string(500, 's') + "\nE\n", {"AT+WSSSID=" + std::string(389, 's') + "\n"}},
+        {"AT+WMODE=STA\r\nAT+TMODE=Through\r\n\r\nAT+WEBU=a,b\r\n", {"AT+WMODE=STA\n", "AT+TMODE=Through\n"}},
+        {"AT+WSSSID=" + std::string(389, 's') + "\r\nE\r\n", {"AT+WSSSID=" + std::string(389, 's') + "\n"}},
     };
     for (const replay_case& c : cases) {
         write("data/set_file.txt", c.file);
@@ -189,6 +190,29 @@ TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
     testing::internal::CaptureStdout();
     EXPECT_EQ(replay_command_file("none.txt"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not open file: data/none.txt\n");
+}
+
+TEST_F(CommandFiles, ReplayNamesTheLinesItMustNotSendAndGoesOn)
+{
+    std::string wide;
+    for (int i = 0; i < 200; ++i)
+        wide += "网";
+    write("data/set_file.txt", "AT+FWUPDAT\r\n"
+                               "AT+WSSSID=x" + wide + "\n" +
+                               std::string("AT+WMODE=STA\0AT+Z\n", 18) +
+                               "at+fwupdat=1\n"
+                               "AT+TMODE=Through\nE\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(replay_command_file("set_file.txt"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n------------Start to send Command------------\n"
+              "Command refused: AT+FWUPDAT\n"
+              "Line too long, not sent: AT+WSSSID=x网网网网网网网网网...\n"
+              "Line holds a NUL byte, not sent: AT+WMODE=STA...\n"
+              "Command refused: at+fwupdat=1\n"
+              "Send Command: AT+TMODE=Through\n"
+              "-----------------Finished-----------------\n\n");
+    EXPECT_EQ(sent(), std::vector<std::string>{"AT+TMODE=Through\n"});
 }
 
 TEST_F(CommandFiles, SettingsFileIsFlagSpaceName)

@@ -161,18 +161,21 @@ TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
         EXPECT_EQ(b[page], a[page]) << page;
 }
 
-TEST(Ctl, ApplyVerifyReportsWhatTheModuleRefused)
+TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
 {
     sim_process sim({"--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
     temp_file file;
-    write_file(file.path, "AT+MAXSK=5\nAT+UARTFT=50\nAT+WSSSID=Lab\nE\n");
+    write_file(file.path, "AT+MAXSK=5\nAT+FWUPDAT\r\nAT+UARTFT=50\nAT+WSSSID=Lab\nE\n");
     ctl_result r = ctl({"apply", "--verify", file.path, "127.0.0.2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "127.0.0.2 ok AT+MAXSK=5\n"
+                     "127.0.0.2 refused AT+FWUPDAT\n"
                      "127.0.0.2 refused AT+UARTFT=50\n"
                      "127.0.0.2 ok AT+WSSSID=Lab\n"
                      "127.0.0.2 differs AT+UARTFT=50 (module has AT+UARTFT=100)\n");
+    for (const sim_datagram& d : sim.received())
+        EXPECT_EQ(d.bytes.find("FWUPDAT"), std::string::npos) << "only an upload switches a module";
 }
 
 TEST(Ctl, ReadCompletesWithTenPercentLoss)
