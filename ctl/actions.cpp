@@ -15,6 +15,7 @@
 #include <map>
 
 #include "command_file.h"
+#include "data_file.h"
 #include "discovery.h"
 #include "link.h"
 #include "module.h"
@@ -65,8 +66,11 @@ void line_done(const char* line, int result, void* context)
     auto* log = static_cast<replay_log*>(context);
     if (result == LINE_SILENT)
         return; /* told once the second handshake has had its chance */
-    log->refused = log->refused || result == LINE_REFUSED;
-    std::printf("%s %s %s\n", log->m->ip.c_str(), result == LINE_ACCEPTED ? "ok" : "refused", line);
+    log->refused = log->refused || result != LINE_ACCEPTED;
+    if (result == LINE_TOO_LONG || result == LINE_NOT_TEXT)
+        std::printf("%s skipped %.*s...\n", log->m->ip.c_str(), line_excerpt(line), line);
+    else
+        std::printf("%s %s %s\n", log->m->ip.c_str(), result == LINE_ACCEPTED ? "ok" : "refused", line);
 }
 
 /* The settings the file's lines set that the module, read again, does not
@@ -175,7 +179,8 @@ int run_read(const target_choice& t, const common_options& o, read_format format
 int run_apply(const std::string& file, const target_choice& t, const common_options& o, bool verify)
 {
     return for_each_module(t, o, [&](module_ref& m) {
-        stdio_file in(file.c_str(), "rb");
+        /* A FIFO would block the open and a device is no command file. */
+        stdio_file in(open_regular(file.c_str()));
         if (!in) {
             complain(m, "cannot open " + file);
             return false;

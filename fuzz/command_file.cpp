@@ -1,12 +1,16 @@
 /*
  * command_file.cpp - replaying a command file of any bytes to a module
- * that accepts everything: each line goes as one datagram of at most 399
- * characters and its line feed, no line break inside, and nothing after
- * an empty line or a line beginning "E". The lines sent are compared with
- * a reading of the file done here from that rule.
+ * that accepts everything: a line ends at LF, a CR just before it (or
+ * before the end) belongs to the line end; each line goes as one datagram
+ * with its line feed, no line break inside, and nothing after an empty
+ * line or a line beginning "E". A line of more than 399 characters, one
+ * holding a NUL byte and one that would switch the module to firmware
+ * reception are not sent. The lines sent are compared with a reading of
+ * the file done here from those rules.
  *
  * Input: the file.
  */
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -22,8 +26,20 @@ namespace {
 
 enum { LINE_MAX_CHARS = 399 };
 
-/* The datagrams a replay of bytes sends. A line is given to the exchange
- * as C text, so a NUL ends what is sent of it. */
+/* "AT+FWUPDAT" in any case after blanks, then nothing, a value or blanks. */
+bool firmware_switch(const std::string& line)
+{
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos)
+        return false;
+    std::string word = line.substr(at, 10);
+    for (char& c : word)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return word == "AT+FWUPDAT" &&
+           (line.size() == at + 10 || std::string("=? \t\r").find(line[at + 10]) != std::string::npos);
+}
+
+/* The datagrams a replay of bytes sends. */
 std::vector<std::string> expected_lines(const std::string& file)
 {
     std::vector<std::string> out;
@@ -32,10 +48,12 @@ std::vector<std::string> expected_lines(const std::string& file)
         size_t nl = file.find('\n', pos);
         std::string line = file.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
         pos = nl == std::string::npos ? file.size() : nl + 1;
-        line = line.substr(0, LINE_MAX_CHARS);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (line.empty() || line[0] == 'E')
             break;
-        out.push_back(std::string(line.c_str()) + "\n");
+        if (line.size() <= LINE_MAX_CHARS && line.find('\0') == std::string::npos && !firmware_switch(line))
+            out.push_back(line + "\n");
     }
     return out;
 }
@@ -59,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     copy_text(module_ip, "127.0.0.2");
     udp_add_r();
 
-    int r = replay_command_file(command_file_path("replay.txt"));
+    int r = replay_command_file("replay.txt");
 
     FUZZ_CHECK(r == 1);
     std::string file(reinterpret_cast<const char*>(data), size);
@@ -72,6 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(s.size() >= 1 && s.size() <= LINE_MAX_CHARS + 1 && s.back() == '\n');
         FUZZ_CHECK(s.find('\n') == s.size() - 1);
         FUZZ_CHECK(s[0] != 'E');
+        FUZZ_CHECK(s.find('\0') == std::string::npos);
+        FUZZ_CHECK(!firmware_switch(s.substr(0, s.size() - 1)));
         FUZZ_CHECK(s == expected[i]);
         FUZZ_CHECK(sn.sent[i].to == "127.0.0.2:48899");
     }

@@ -25,11 +25,10 @@
 
 namespace {
 
-/* The command file named in the window. */
-std::string named_command_file()
+/* The name of the command file in data/ typed in the window. */
+const char* named_command_file()
 {
-    const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
-    return command_file_path(name);
+    return entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
 }
 
 /* After a restart or a reset the module is gone until a new link. */
@@ -69,14 +68,21 @@ void button_setting_read_clicked()
 void confirm_page(int type)
 {
     const settings_page* p = settings_page_of(type);
-    if (p == nullptr || send_page_commands(type) != CONFIRM_DONE)
+    if (p == nullptr)
+        return;
+    int result = send_page_commands(type);
+    /* The module took everything even when its file could not be written:
+     * the page holds the module's values then too. */
+    if (result != CONFIRM_DONE && result != CONFIRM_UNSAVED)
         return;
     p->commit();
     /* The refresh's combo signals may build rows again from the values
      * just taken over; they are not pending, so the table empties after. */
     p->refresh();
     drop_pending(type);
-    set_sensitive({button_setting_save}, true);
+    /* Saving joins the page files, and this one does not hold the page. */
+    if (result == CONFIRM_DONE)
+        set_sensitive({button_setting_save}, true);
 }
 
 void cancel_page(int type)
@@ -106,7 +112,7 @@ void button_setting_down_clicked() { replay_command_file(named_command_file()); 
  * read back leaves the file with the name it was loaded with. */
 void save_setting_file()
 {
-    const char* name = entry_setting_file != nullptr ? gtk_entry_get_text(GTK_ENTRY(entry_setting_file)) : "";
+    const char* name = named_command_file();
     if (!fits_field(name, sizeof setting_file)) {
         std::printf("Too long for this setting: %s\n", name);
         name = setting_file;

@@ -4,6 +4,8 @@
  */
 #include "command_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -27,18 +29,53 @@ namespace {
 const char* const page_files[] = {"cmd_mana_tmp.txt", "cmd_comm_tmp.txt", "cmd_ap_tmp.txt",
                                   "cmd_sta_tmp.txt"};
 
-enum { LINE_MAX_CHARS = 399 };
+enum { LINE_MAX_CHARS = 399, EXCERPT_BYTES = 40 };
 
-/* One line of at most LINE_MAX_CHARS characters, without its line feed;
- * the rest of a longer line is skipped. False at the end of the file. */
-bool read_line(FILE* f, std::string* line)
+/* One line without its line end (LF, or CR LF as an editor on Windows
+ * writes it), of which at most LINE_MAX_CHARS characters are kept;
+ * *too_long tells that there were more. False at the end of the file. */
+bool read_line(FILE* f, std::string* line, bool* too_long)
 {
     line->clear();
-    int c;
-    while ((c = std::fgetc(f)) != EOF && c != '\n')
-        if (line->size() < LINE_MAX_CHARS)
+    size_t length = 0;
+    int c, last = EOF;
+    while ((c = std::fgetc(f)) != EOF && c != '\n') {
+        if (line->size() <= LINE_MAX_CHARS)
             line->push_back(static_cast<char>(c));
-    return c != EOF || !line->empty();
+        ++length;
+        last = c;
+    }
+    if (last == '\r')
+        line->resize(std::min(line->size(), --length));
+    *too_long = length > LINE_MAX_CHARS;
+    line->resize(std::min(line->size(), static_cast<size_t>(LINE_MAX_CHARS)));
+    return c != EOF || last != EOF;
+}
+
+/* Whether line switches the module to firmware reception ("AT+FWUPDAT" in
+ * any case, alone or with a value or blanks after it): the module would
+ * store the next datagram as its firmware. */
+bool switches_to_firmware(const std::string& line)
+{
+    static const char word[] = "AT+FWUPDAT";
+    const size_t n = sizeof word - 1;
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line.size() - at < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::toupper(static_cast<unsigned char>(line[at + i])) != word[i])
+            return false;
+    return at + n == line.size() || std::strchr("=? \t\r", line[at + n]) != nullptr;
+}
+
+/* Why line is not sent, or LINE_ACCEPTED when it may be. */
+int unsendable(const std::string& line, bool too_long)
+{
+    if (too_long)
+        return LINE_TOO_LONG;
+    if (line.find('\0') != std::string::npos)
+        return LINE_NOT_TEXT;
+    return switches_to_firmware(line) ? LINE_REFUSED : LINE_ACCEPTED;
 }
 
 bool ends_a_command_file(const std::string& line) { return line.empty() || line[0] == 'E'; }
@@ -68,41 +105,6 @@ bool send_one(const char* text, bool* refused)
 }
 
 } // namespace
-
-whole_file::whole_file(const std::string& path) : path_(path), fresh_(path + ".new")
-{
-    f_ = std::fopen(fresh_.c_str(), "wb");
-}
-
-whole_file::~whole_file()
-{
-    if (f_ != nullptr) {
-        std::fclose(f_);
-        std::remove(fresh_.c_str());
-    }
-}
-
-bool whole_file::commit()
-{
-    if (f_ == nullptr)
-        return false;
-    bool written = std::fflush(f_) == 0 && !std::ferror(f_);
-#ifndef _WIN32
-    /* On disk before the rename, so a crash cannot leave an empty file. */
-    written = written && fsync(fileno(f_)) == 0;
-#endif
-    written = std::fclose(f_) == 0 && written;
-    f_ = nullptr;
-#ifdef _WIN32
-    if (written)
-        std::remove(path_.c_str());
-#endif
-    if (!written || std::rename(fresh_.c_str(), path_.c_str()) != 0) {
-        std::remove(fresh_.c_str());
-        return false;
-    }
-    return true;
-}
 
 const char* page_command_file(int type)
 {
@@ -140,16 +142,21 @@ int send_page_commands(int type)
         return CONFIRM_REFUSED;
     std::fputs("E", file.get());
     if (!file.commit()) {
-        std::printf("Can not open file: %s\n", page_command_file(type));
-        return CONFIRM_NO_FILE;
+        /* Nothing can take back what the module has stored: the page is
+         * its values now, only this file does not record them. */
+        std::printf("The module took the commands; only %s could not be written\n", page_command_file(type));
+        return CONFIRM_UNSAVED;
     }
     return CONFIRM_DONE;
 }
 
-std::string command_file_path(const char* name) { return std::string("data/") + name; }
-
-int save_command_file(const std::string& path)
+int save_command_file(const char* name)
 {
+    std::string path = data_file_path(name);
+    if (!plain_file_name(name) || !regular_or_missing(path.c_str())) {
+        std::puts("Can not open file: set_file.txt");
+        return 0;
+    }
     make_directory("data");
     whole_file out(path);
     if (!out) {
@@ -157,11 +164,12 @@ int save_command_file(const std::string& path)
         return 0;
     }
     std::string line;
+    bool too_long = false;
     for (const char* name : page_files) {
         FILE* in = std::fopen(name, "rb");
         if (in == nullptr)
             continue;
-        while (read_line(in, &line) && (line.empty() || line[0] != 'E'))
+        while (read_line(in, &line, &too_long) && (line.empty() || line[0] != 'E'))
             std::fprintf(out.get(), "%s\n", line.c_str());
         std::fclose(in);
     }
@@ -176,12 +184,15 @@ int save_command_file(const std::string& path)
 int replay_command_lines(FILE* in, const replay_hooks& hooks)
 {
     std::string line;
-    while (read_line(in, &line) && !ends_a_command_file(line)) {
-        if (hooks.sending != nullptr)
-            hooks.sending(line.c_str(), hooks.context);
-        int result = LINE_ACCEPTED;
-        if (module_send_cmd_set(line.c_str()) != 1)
-            result = module_silent ? LINE_SILENT : LINE_REFUSED;
+    bool too_long = false;
+    while (read_line(in, &line, &too_long) && !ends_a_command_file(line)) {
+        int result = unsendable(line, too_long);
+        if (result == LINE_ACCEPTED) {
+            if (hooks.sending != nullptr)
+                hooks.sending(line.c_str(), hooks.context);
+            if (module_send_cmd_set(line.c_str()) != 1)
+                result = module_silent ? LINE_SILENT : LINE_REFUSED;
+        }
         if (hooks.done != nullptr)
             hooks.done(line.c_str(), result, hooks.context);
         if (result == LINE_SILENT)
@@ -189,6 +200,8 @@ int replay_command_lines(FILE* in, const replay_hooks& hooks)
     }
     return 1;
 }
+
+int line_excerpt(const char* line) { return static_cast<int>(char_prefix(line, EXCERPT_BYTES)); }
 
 namespace {
 
@@ -200,15 +213,19 @@ void print_result(const char* line, int result, void*)
         std::puts(stop_reason());
     else if (result == LINE_REFUSED)
         std::printf("Command refused: %s\n", line);
+    else if (result == LINE_TOO_LONG)
+        std::printf("Line too long, not sent: %.*s...\n", line_excerpt(line), line);
+    else if (result == LINE_NOT_TEXT)
+        std::printf("Line holds a NUL byte, not sent: %.*s...\n", line_excerpt(line), line);
 }
 
 } // namespace
 
-int replay_command_file(const std::string& path)
+int replay_command_file(const char* name)
 {
-    stdio_file in(path.c_str(), "rb");
+    stdio_file in(open_data_file(name));
     if (!in) {
-        std::printf("Can not open file: %s\n", path.c_str());
+        std::printf("Can not open file: %s\n", data_file_path(name).c_str());
         return 0;
     }
     std::puts("\n------------Start to send Command------------");

@@ -6,7 +6,7 @@
  * working directory ("cmd_mana_tmp.txt" and so on: the lines, then "E"
  * without a line end). Saving joins the four into the command file under
  * data/ ("E\n" last); replaying sends a command file's lines to the module.
- * Every file is written beside its place and renamed over it once whole.
+ * Every file is written whole (whole_file, data_file.h).
  */
 #ifndef KX_COMMAND_FILE_H
 #define KX_COMMAND_FILE_H
@@ -14,25 +14,7 @@
 #include <cstdio>
 #include <string>
 
-/* A file written whole or not at all: the text goes to a new file beside
- * path, which commit() renames over path. Dropped without commit(), the
- * new file is removed and path is as it was. */
-class whole_file {
-public:
-    explicit whole_file(const std::string& path);
-    ~whole_file();
-    whole_file(const whole_file&) = delete;
-    whole_file& operator=(const whole_file&) = delete;
-
-    explicit operator bool() const { return f_ != nullptr; }
-    FILE* get() const { return f_; }
-    /* Returns false, leaving path as it was, when anything failed. */
-    bool commit();
-
-private:
-    std::string path_, fresh_;
-    FILE* f_;
-};
+#include "data_file.h"
 
 /* The temporary command file of page type (ENCMDTYPE), or nullptr. */
 const char* page_command_file(int type);
@@ -40,6 +22,7 @@ const char* page_command_file(int type);
 /* What came of sending a page's commands. */
 enum confirm_result {
     CONFIRM_DONE,      /* every command accepted; the file holds them */
+    CONFIRM_UNSAVED,   /* every command accepted; the file could not be written */
     CONFIRM_NO_FILE,   /* the file could not be written; nothing sent */
     CONFIRM_REFUSED,   /* the module refused at least one command */
     CONFIRM_STOPPED    /* the module fell silent or the link ended */
@@ -50,24 +33,26 @@ enum confirm_result {
  * accepted them all. The table itself is left to the caller. */
 int send_page_commands(int type);
 
-/* "data/" and name. */
-std::string command_file_path(const char* name);
-
 /* Joins the four temporary command files, in page order, into the
- * command file at path, then "E\n". Creates data/ when it is missing.
- * Returns 0 with the console line when the file cannot be written. */
-int save_command_file(const std::string& path);
+ * command file data/<name>, then "E\n". Creates data/ when it is missing.
+ * Returns 0 with the console line when the file cannot be written: name
+ * is no plain file name (data_file.h), or something else than a regular
+ * file is there. */
+int save_command_file(const char* name);
 
-/* Sends the lines of the command file at path to the module until an
- * empty line, a line beginning "E" or the end. Refused lines are named
- * and the replay goes on; a silent module ends it. Returns 0 when the
- * file cannot be opened or the replay stopped. */
-int replay_command_file(const std::string& path);
+/* Sends the lines of the command file data/<name>, a regular file, to the
+ * module (replay_command_lines), with the console lines. Returns 0 when
+ * the file cannot be opened or the replay stopped. */
+int replay_command_file(const char* name);
 
-/* What became of one line of a replayed command file. */
-enum replay_line { LINE_ACCEPTED, LINE_REFUSED, LINE_SILENT };
+/* What became of one line of a replayed command file. A line is not sent
+ * when it is longer than 399 characters (the line given is its start),
+ * holds a NUL byte (the line given ends there) or switches the module to
+ * firmware reception, which only the upload may do (LINE_REFUSED). */
+enum replay_line { LINE_ACCEPTED, LINE_REFUSED, LINE_SILENT, LINE_TOO_LONG, LINE_NOT_TEXT };
 
-/* What a replay tells its caller; each function may be nullptr. */
+/* What a replay tells its caller; each function may be nullptr. sending
+ * is told only of the lines that go to the module. */
 struct replay_hooks {
     void (*sending)(const char* line, void* context);
     void (*done)(const char* line, int result, void* context); /* a replay_line */
@@ -75,10 +60,15 @@ struct replay_hooks {
 };
 
 /* The replay itself, from an open command file, without console lines:
- * each line until an empty one, one beginning "E" or the end goes to the
- * module; a refused line does not stop it, a silent module does. Returns
- * 1 when it went to its end, 0 when it stopped. */
+ * each line (ended by LF or CR LF) until an empty one, one beginning "E"
+ * or the end goes to the module, but for those it must not get; a refused
+ * or unsent line does not stop it, a silent module does. Returns 1 when
+ * it went to its end, 0 when it stopped. */
 int replay_command_lines(FILE* in, const replay_hooks& hooks);
+
+/* The bytes of line, at most 40 and ending on a character boundary, that
+ * name an unsent line on the console. */
+int line_excerpt(const char* line);
 
 /* Writes "set_para.txt": "1 " or "0 ", then name. Returns 0, leaving the
  * old file, when it cannot be written. */

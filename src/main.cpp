@@ -49,6 +49,10 @@ char text_module_setting[] = "\xc4\xa3\xbf\xe9\xc9\xe8\xd6\xc3";             /* 
 char text_upgrade_file[] = "\xc9\xfd\xbc\xb6\xce\xc4\xbc\xfe:";              /* 升级文件: */
 char text_upgrade[] = "\xc9\xfd\xbc\xb6";                                    /* 升级 */
 
+/* Characters the upload file's entry takes; the name's copy holds as
+ * many in UTF-8, up to four bytes each. */
+const int upload_name_chars = 15;
+
 /* The widest text the address column and the address combo must show. */
 const char widest_address[] = "255.255.255.255";
 
@@ -135,16 +139,6 @@ bool blocked_for(const char* word)
     return !(link_handshaking() && std::strcmp(word, "Setting") == 0);
 }
 
-void upload_clicked()
-{
-    if (!choose_selected_module() || entry_file == nullptr)
-        return;
-    char file[16];
-    copy_text(file, gtk_entry_get_text(GTK_ENTRY(entry_file)));
-    if (file[0] != '\0')
-        main_upload(file);
-}
-
 char text_upgrading[] = "\xc9\xfd\xbc\xb6\xd6\xd0... ";           /* 升级中... */
 char text_upgrade_failed[] = "\xc9\xfd\xbc\xb6\xca\xa7\xb0\xdc"; /* 升级失败 */
 
@@ -174,10 +168,28 @@ void show_on_label(unsigned owner, gchar* utf8_text)
     g_idle_add(apply_label_change, new label_change{owner, utf8_text});
 }
 
+void show_upload_failed() { show_on_label(++label_owner, _lang(text_upgrade_failed)); }
+
 gpointer count_thread(gpointer owner)
 {
     upload_label(GPOINTER_TO_UINT(owner));
     return nullptr;
+}
+
+void upload_clicked()
+{
+    if (!choose_selected_module() || entry_file == nullptr)
+        return;
+    /* A copy: the entry may change while the upload waits. */
+    const char* typed = gtk_entry_get_text(GTK_ENTRY(entry_file));
+    char file[upload_name_chars * 4 + 1];
+    if (!fits_field(typed, sizeof file)) {
+        std::printf("Too long for this setting: %s\n", typed);
+        show_upload_failed();
+        return;
+    }
+    copy_chars(file, typed);
+    main_upload(file);
 }
 
 } // namespace
@@ -203,11 +215,11 @@ void main_upload(const char* file)
     int result = upload_firmware(file);
     if (result == UPLOAD_STOPPED)
         return;
-    unsigned owner = ++label_owner;
     if (result != UPLOAD_SENT) {
-        show_on_label(owner, _lang(text_upgrade_failed));
+        show_upload_failed();
         return;
     }
+    unsigned owner = ++label_owner;
     g_thread_unref(g_thread_new("upload_label", count_thread, GUINT_TO_POINTER(owner)));
 }
 
@@ -330,7 +342,7 @@ void set_option_frame(GtkWidget* frame)
     put_caption(fixed, text_upgrade_file, 10, 55, 70);
 
     entry_file = gtk_entry_new();
-    gtk_entry_set_max_length(GTK_ENTRY(entry_file), 15);
+    gtk_entry_set_max_length(GTK_ENTRY(entry_file), upload_name_chars);
     gtk_widget_set_size_request(entry_file, 160, 22);
     set_widget_id(entry_file, "entry_file");
     gtk_fixed_put(GTK_FIXED(fixed), entry_file, 70, 52);

@@ -103,6 +103,8 @@ inline size_t format_text(char* dst, size_t cap, const char* fmt, ...)
 class stdio_file {
 public:
     stdio_file(const char* path, const char* mode) : f_(std::fopen(path, mode)) {}
+    /* Takes over f, which may be nullptr. */
+    explicit stdio_file(FILE* f) : f_(f) {}
     ~stdio_file() { close(); }
     stdio_file(const stdio_file&) = delete;
     stdio_file& operator=(const stdio_file&) = delete;

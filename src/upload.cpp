@@ -4,8 +4,8 @@
 #include "upload.h"
 
 #include <cstdio>
-#include <string>
 
+#include "data_file.h"
 #include "discovery.h"
 #include "link.h"
 #include "module.h"
@@ -22,17 +22,14 @@ long long size_of(FILE* f)
     return size;
 }
 
-/* The transfer of the image at path, without a console line. */
-int send_image(const char* path, const upload_progress* progress)
+/* The transfer of the open image, without a console line. */
+int send_image(FILE* image, const upload_progress* progress)
 {
-    stdio_file image(path, "rb");
-    if (!image)
-        return UPLOAD_NO_FILE;
-    long long total = progress != nullptr ? size_of(image.get()) : -1;
+    long long total = progress != nullptr ? size_of(image) : -1;
     long long done = 0;
     char chunk[UPLOAD_CHUNK];
     for (;;) {
-        size_t n = std::fread(chunk, 1, sizeof chunk, image.get());
+        size_t n = std::fread(chunk, 1, sizeof chunk, image);
         udpsendn(chunk, static_cast<int>(n));
         done += static_cast<long long>(n);
         if (progress != nullptr && progress->sent != nullptr)
@@ -46,19 +43,14 @@ int send_image(const char* path, const upload_progress* progress)
     }
 }
 
-} // namespace
-
-int down_firmware(const char* file)
+/* The whole upload of an image opened by the caller (nullptr when it
+ * could not be). The image is opened before anything is sent: a module
+ * switched to reception stores the next datagram, whatever it is. */
+int upload_opened(FILE* opened, const upload_progress* progress)
 {
-    std::string path = std::string("data/") + file;
-    int result = send_image(path.c_str(), nullptr);
-    if (result == UPLOAD_NO_FILE)
-        std::puts("Can't open file");
-    return result;
-}
-
-int upload_image(const char* path, const upload_progress* progress)
-{
+    stdio_file image(opened);
+    if (!image)
+        return UPLOAD_NO_FILE;
     lent_link link;
     int handshake = keyword_handshake(module_aswd, UPLOAD_TRIES, handshake_hooks{});
     if (handshake < 0)
@@ -71,7 +63,7 @@ int upload_image(const char* path, const upload_progress* progress)
     int length = 0, stored = 0;
     switch (link_receive(answer, sizeof answer, FWUPDAT_ANSWER_MS, &length, &stored)) {
     case RECEIVED:
-        return send_image(path, progress);
+        return send_image(image.get(), progress);
     case RECEIVE_TIMED_OUT:
         return UPLOAD_NO_FWUPDAT;
     default:
@@ -79,10 +71,26 @@ int upload_image(const char* path, const upload_progress* progress)
     }
 }
 
+} // namespace
+
+int down_firmware(const char* file)
+{
+    stdio_file image(open_data_file(file));
+    if (!image) {
+        std::puts("Can't open file");
+        return UPLOAD_NO_FILE;
+    }
+    return send_image(image.get(), nullptr);
+}
+
+int upload_image(const char* path, const upload_progress* progress)
+{
+    return upload_opened(open_regular(path), progress);
+}
+
 int upload_firmware(const char* file)
 {
-    std::string path = std::string("data/") + file;
-    int result = upload_image(path.c_str(), nullptr);
+    int result = upload_opened(open_data_file(file), nullptr);
     if (result == UPLOAD_NO_ANSWER)
         std::puts("Upload: no answer from the module");
     else if (result == UPLOAD_NO_FWUPDAT)

@@ -33,14 +33,16 @@ struct upload_progress {
 };
 
 /* The whole upload of data/<file> to module_ip with module_aswd, with its
- * console lines. The settings window's link is as it was afterwards. */
+ * console lines. Nothing is sent when file is no plain file name or
+ * data/<file> no regular file (UPLOAD_NO_FILE). The settings window's
+ * link is as it was afterwards. */
 int upload_firmware(const char* file);
 
-/* The same upload of the image at path, saying nothing: the result tells
- * what happened. progress may be nullptr. */
+/* The same upload of the image at path (a regular file), saying nothing:
+ * the result tells what happened. progress may be nullptr. */
 int upload_image(const char* path, const upload_progress* progress);
 
-/* The transfer alone, to addr_r. Returns UPLOAD_SENT, UPLOAD_NO_FILE
+/* The transfer alone of data/<file>, to addr_r. Returns UPLOAD_SENT, UPLOAD_NO_FILE
  * ("Can't open file" on the console, nothing sent) or UPLOAD_STOPPED. */
 int down_firmware(const char* file);
 

@@ -123,6 +123,25 @@ TEST_F(Actions, ConfirmSendsThePageAndCommitsItOnceTheModuleTookAll)
     EXPECT_EQ(query("AT+TCPTO"), "120");
 }
 
+TEST_F(Actions, AConfirmWhosePageFileCannotBeWrittenStillCommitsThePage)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    open_and_read("127.0.0.2");
+    ASSERT_EQ(mkdir("cmd_comm_tmp.txt", 0755), 0);
+    edit([] { type_into(entry_modnet_tcpto, "120"); });
+
+    std::string out = click(button_comm_confirm);
+    EXPECT_NE(out.find("The module took the commands; only cmd_comm_tmp.txt could not be written\n"),
+              std::string::npos) << out;
+    EXPECT_EQ(query("AT+TCPTO"), "120");
+    EXPECT_EQ(strMODComm.TCPto, 120) << "the page holds what the module has";
+    EXPECT_EQ(strMODComm.dirty, 0);
+    EXPECT_EQ(cmd_num_comm, 0);
+    EXPECT_FALSE(sensitive(button_comm_confirm));
+    EXPECT_FALSE(sensitive(button_setting_save)) << "the page files do not hold this page";
+}
+
 TEST_F(Actions, ARefusedConfirmLeavesThePagePendingAndCancelRestoresIt)
 {
     sim_process sim({"--module", "127.0.0.2"});

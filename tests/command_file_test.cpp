@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <glob.h>
 #include <set>
 #include <string>
 #include <sys/wait.h>
@@ -124,17 +125,35 @@ TEST_F(CommandFiles, ARefusedOrUnansweredCommandLeavesTheFileAlone)
 
 TEST_F(CommandFiles, SaveJoinsThePageFilesInPageOrder)
 {
-    ASSERT_EQ(save_command_file("data/set_file.txt"), 1);
+    ASSERT_EQ(save_command_file("set_file.txt"), 1);
     EXPECT_EQ(read("data/set_file.txt"), "E\n") << "no page file yet";
     write("cmd_sta_tmp.txt", "AT+WSSSID=home\nE");
     write("cmd_mana_tmp.txt", "AT+WMODE=STA\nAT+WEBU=admin,pw\nE\nAT+STALE=1\n");
     ASSERT_EQ(std::remove("data/set_file.txt") || rmdir("data"), 0);
-    ASSERT_EQ(save_command_file("data/set_file.txt"), 1) << "data/ is made when missing";
+    ASSERT_EQ(save_command_file("set_file.txt"), 1) << "data/ is made when missing";
     EXPECT_EQ(read("data/set_file.txt"), "AT+WMODE=STA\nAT+WEBU=admin,pw\nAT+WSSSID=home\nE\n");
-    testing::internal::CaptureStdout();
-    int saved = save_command_file("no-such-dir/x.txt");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not open file: set_file.txt\n");
-    EXPECT_EQ(saved, 0);
+}
+
+TEST_F(CommandFiles, ANameThatIsNoPlainFileInDataIsNeitherSavedNorReplayed)
+{
+    write("set_para.txt", "0 set_file.txt");
+    write("cmd_mana_tmp.txt", "AT+WMODE=STA\nE");
+    ASSERT_EQ(mkdir("data/dir", 0755), 0);
+    ASSERT_EQ(mkfifo("data/fifo", 0644), 0);
+    ASSERT_EQ(symlink("/dev/null", "data/device"), 0);
+    for (const char* name : {"", ".", "..", "../set_para.txt", "dir/x.txt", "dir", "device", "fifo"}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(save_command_file(name), 0) << name;
+        EXPECT_EQ(replay_command_file(name), 0) << name;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "Can not open file: set_file.txt\nCan not open file: data/" + std::string(name) + "\n");
+    }
+    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(read("set_para.txt"), "0 set_file.txt");
+    EXPECT_EQ(read("data/dir/x.txt"), "<missing>");
+    struct stat st {};
+    EXPECT_TRUE(lstat("data/fifo", &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(lstat("data/device", &st) == 0 && S_ISLNK(st.st_mode));
 }
 
 TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
@@ -147,13 +166,14 @@ TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
         {"AT+WMODE=STA\n\nAT+TMODE=Through\n", {"AT+WMODE=STA\n"}},
         {"AT+WMODE=STA\nEND\nAT+TMODE=Through\n", {"AT+WMODE=STA\n"}},
         {"AT+WMODE=STA\nAT+TMODE=Through", {"AT+WMODE=STA\n", "AT+TMODE=Through\n"}},
-        {"AT+WSSSID=" + std::string(500, 's') + "\nE\n", {"AT+WSSSID=" + std::string(389, 's') + "\n"}},
+        {"AT+WMODE=STA\r\nAT+TMODE=Through\r\n\r\nAT+WEBU=a,b\r\n", {"AT+WMODE=STA\n", "AT+TMODE=Through\n"}},
+        {"AT+WSSSID=" + std::string(389, 's') + "\r\nE\r\n", {"AT+WSSSID=" + std::string(389, 's') + "\n"}},
     };
     for (const replay_case& c : cases) {
         write("data/set_file.txt", c.file);
         sn.sent.clear();
         testing::internal::CaptureStdout();
-        EXPECT_EQ(replay_command_file("data/set_file.txt"), 1);
+        EXPECT_EQ(replay_command_file("set_file.txt"), 1);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(sent(), c.sent) << c.file.substr(0, 40);
     }
@@ -161,15 +181,38 @@ TEST_F(CommandFiles, ReplayStopsAtTheEndMarksAndReportsRefusals)
     write("data/set_file.txt", "AT+BOGUS=1\nAT+WMODE=AP\nE\n");
     refuse = {"AT+BOGUS=1"};
     testing::internal::CaptureStdout();
-    replay_command_file("data/set_file.txt");
+    replay_command_file("set_file.txt");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\n------------Start to send Command------------\n"
               "Send Command: AT+BOGUS=1\nCommand refused: AT+BOGUS=1\nSend Command: AT+WMODE=AP\n"
               "-----------------Finished-----------------\n\n");
 
     testing::internal::CaptureStdout();
-    EXPECT_EQ(replay_command_file("data/none.txt"), 0);
+    EXPECT_EQ(replay_command_file("none.txt"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not open file: data/none.txt\n");
+}
+
+TEST_F(CommandFiles, ReplayNamesTheLinesItMustNotSendAndGoesOn)
+{
+    std::string wide;
+    for (int i = 0; i < 200; ++i)
+        wide += "网";
+    write("data/set_file.txt", "AT+FWUPDAT\r\n"
+                               "AT+WSSSID=x" + wide + "\n" +
+                               std::string("AT+WMODE=STA\0AT+Z\n", 18) +
+                               "at+fwupdat=1\n"
+                               "AT+TMODE=Through\nE\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(replay_command_file("set_file.txt"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n------------Start to send Command------------\n"
+              "Command refused: AT+FWUPDAT\n"
+              "Line too long, not sent: AT+WSSSID=x网网网网网网网网网...\n"
+              "Line holds a NUL byte, not sent: AT+WMODE=STA...\n"
+              "Command refused: at+fwupdat=1\n"
+              "Send Command: AT+TMODE=Through\n"
+              "-----------------Finished-----------------\n\n");
+    EXPECT_EQ(sent(), std::vector<std::string>{"AT+TMODE=Through\n"});
 }
 
 TEST_F(CommandFiles, SettingsFileIsFlagSpaceName)
@@ -180,29 +223,65 @@ TEST_F(CommandFiles, SettingsFileIsFlagSpaceName)
     EXPECT_EQ(read("set_para.txt"), "0 ");
 }
 
-TEST_F(CommandFiles, AWriterKilledHalfwayLeavesTheOldFile)
+/* The new files of writers of data/set_file.txt. */
+size_t leftovers()
+{
+    glob_t g{};
+    size_t n = glob("data/set_file.txt.new*", 0, nullptr, &g) == 0 ? g.gl_pathc : 0;
+    globfree(&g);
+    return n;
+}
+
+TEST_F(CommandFiles, AWriterKilledHalfwayLeavesTheOldFileAndTheNextWriteClearsUp)
 {
     write("data/set_file.txt", "AT+WMODE=AP\nE\n");
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        whole_file f("data/set_file.txt");
-        std::fputs("AT+WMODE=STA\nAT+WEB", f.get());
-        std::fflush(f.get());
-        raise(SIGKILL);
+    for (int killed = 0; killed < 2; ++killed) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            whole_file f("data/set_file.txt");
+            std::fputs("AT+WMODE=STA\nAT+WEB", f.get());
+            std::fflush(f.get());
+            raise(SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(read("data/set_file.txt"), "AT+WMODE=AP\nE\n");
+    EXPECT_EQ(leftovers(), 2u) << "each writer had a name of its own";
+    write("data/set_file.txt.new", "left by an earlier version");
 
-    /* A rename that fails leaves the old file too. */
+    /* Two writers at once: the one still writing keeps its file while the
+     * other one commits and clears up. */
+    whole_file first("data/set_file.txt"), second("data/set_file.txt");
+    std::fputs("first", first.get());
+    std::fputs("second", second.get());
+    ASSERT_TRUE(second.commit());
+    EXPECT_EQ(leftovers(), 1u) << "only the live writer's file is left";
+    ASSERT_TRUE(first.commit());
+    EXPECT_EQ(read("data/set_file.txt"), "first");
+    EXPECT_EQ(leftovers(), 0u);
+    struct stat st {};
+    ASSERT_EQ(stat("data/set_file.txt", &st), 0);
+    mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "made as any new file";
+}
+
+TEST_F(CommandFiles, APageFileThatCannotBeWrittenAfterTheModuleTookAllIsSaidSo)
+{
     ASSERT_EQ(mkdir("cmd_mana_tmp.txt", 0755), 0);
     write("cmd_mana_tmp.txt/keep", "x");
+    add_row(strcommand_mod, &cmd_num_mod, "WMODE", {"STA"});
     std::string console;
-    EXPECT_EQ(confirm(CMDTYPE_MOD, &console), CONFIRM_NO_FILE);
+    EXPECT_EQ(confirm(CMDTYPE_MOD, &console), CONFIRM_UNSAVED);
+    EXPECT_EQ(sent(), std::vector<std::string>{"AT+WMODE=STA\n"});
+    EXPECT_EQ(console, "\n------------Start to send Command------------\n"
+                       "Send CMD: AT+WMODE=STA\n"
+                       "-----------------Finished-----------------\n\n"
+                       "The module took the commands; only cmd_mana_tmp.txt could not be written\n");
     EXPECT_EQ(read("cmd_mana_tmp.txt/keep"), "x");
-    EXPECT_NE(console.find("Can not open file: cmd_mana_tmp.txt\n"), std::string::npos);
 }
 
 } // namespace

@@ -232,7 +232,7 @@ TEST_F(Faults, SilenceDuringAConfirmOrAReplayStopsAtThatCommand)
     sim.child().pause();
     testing::internal::CaptureStdout();
     EXPECT_EQ(send_page_commands(CMDTYPE_COMM), CONFIRM_STOPPED);
-    EXPECT_EQ(replay_command_file("data/set_file.txt"), 0);
+    EXPECT_EQ(replay_command_file("set_file.txt"), 0);
     std::string out = testing::internal::GetCapturedStdout();
     sim.child().resume();
     EXPECT_EQ(read("cmd_comm_tmp.txt"), "AT+TCPTO=300\nE") << "the file is as before";

@@ -2,7 +2,8 @@
  * main_upload_test.cpp - "升级" in the search window against the
  * simulator in the test's private network: the image arrives byte for
  * byte, the label counts (on a shortened clock) or says the upload failed,
- * and of two counts the last one started decides.
+ * also for a name that is no file, and of two counts the last one started
+ * decides.
  */
 #include <gtest/gtest.h>
 
@@ -74,8 +75,9 @@ TEST_F(UploadButton, TheImageArrivesWholeAndTheLabelCounts)
     std::string image;
     for (int i = 0; i < 10000; ++i)
         image += static_cast<char>((i * 31) ^ (i >> 8));
-    write("data/fw.bin", image);
-    EXPECT_EQ(upload("fw.bin"), "");
+    const char name[] = "固件映像文件版本一二三四五六七";  /* the entry's 15 characters, 45 bytes */
+    write((std::string("data/") + name).c_str(), image);
+    EXPECT_EQ(upload(name), "");
     until_count_ends();
     ASSERT_EQ(label_texts.size(), 21u);
     for (int n = 0; n < 20; ++n)
@@ -96,6 +98,20 @@ TEST_F(UploadButton, AFailureIsNeverShownAsProgress)
     auto got = sim.received();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[2].bytes, "KX-D40LOCATORPING");
+}
+
+TEST_F(UploadButton, ANameThatIsNoFileShowsTheFailureAndSendsNothing)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    ASSERT_EQ(mkdir("data/images", 0755), 0);
+    for (const char* name : {"images", ""}) {
+        label_texts.clear();
+        EXPECT_EQ(upload(name), "Can't open file\n") << name;
+        pump_for(100);
+        EXPECT_EQ(label_texts, std::vector<std::string>{"升级失败"}) << name;
+    }
+    EXPECT_TRUE(sim.received().empty());
 }
 
 TEST_F(UploadButton, OfTwoCountsTheLastStartedDecides)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "discovery.h"
@@ -84,6 +85,11 @@ TEST_F(Upload, TheImageGoesInPacedChunksEndingShort)
     for (size_t i = 4; i < sn.sent.size(); ++i)
         EXPECT_GE(sn.sent[i].at_ms - sn.sent[i - 1].at_ms, 10) << "datagram " << i;
     EXPECT_EQ(console, "");
+    long long last = sn.sent.back().at_ms;
+    udp_add_r();
+    udpsendn("AT+VER\n", 7);
+    ASSERT_EQ(sn.sent.back().bytes, "AT+VER\n");
+    EXPECT_GE(sn.sent.back().at_ms - last, UPLOAD_PACE_MS) << "the module has its pause after the last datagram too";
 
     struct size_case {
         size_t bytes;
@@ -118,11 +124,19 @@ TEST_F(Upload, FailuresSendNoImageAndSayWhy)
     EXPECT_TRUE(image_sizes().empty());
     EXPECT_EQ(sn.now - start, 5 + 3000);
 
-    deaf = false;
-    sn.sent.clear();
-    EXPECT_EQ(upload("missing.bin"), UPLOAD_NO_FILE);
-    EXPECT_EQ(console, "Can't open file\n");
-    EXPECT_TRUE(image_sizes().empty());
+}
+
+TEST_F(Upload, AnImageThatIsNoRegularFileInDataSendsNothingAtAll)
+{
+    write("fw.bin", "outside data/");
+    ASSERT_EQ(mkdir("data/dir", 0755), 0);
+    ASSERT_EQ(mkfifo("data/fifo", 0644), 0);
+    for (const char* name : {"missing.bin", "", ".", "..", "../fw.bin", "dir", "fifo"}) {
+        sn.sent.clear();
+        EXPECT_EQ(upload(name), UPLOAD_NO_FILE) << name;
+        EXPECT_EQ(console, "Can't open file\n") << name;
+        EXPECT_TRUE(sn.sent.empty()) << name << ": not even the keyword";
+    }
 }
 
 TEST_F(Upload, TheSettingsWindowsLinkStaysWithItsModule)

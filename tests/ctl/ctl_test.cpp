@@ -161,18 +161,21 @@ TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
         EXPECT_EQ(b[page], a[page]) << page;
 }
 
-TEST(Ctl, ApplyVerifyReportsWhatTheModuleRefused)
+TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
 {
     sim_process sim({"--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
     temp_file file;
-    write_file(file.path, "AT+MAXSK=5\nAT+UARTFT=50\nAT+WSSSID=Lab\nE\n");
+    write_file(file.path, "AT+MAXSK=5\nAT+FWUPDAT\r\nAT+UARTFT=50\nAT+WSSSID=Lab\nE\n");
     ctl_result r = ctl({"apply", "--verify", file.path, "127.0.0.2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "127.0.0.2 ok AT+MAXSK=5\n"
+                     "127.0.0.2 refused AT+FWUPDAT\n"
                      "127.0.0.2 refused AT+UARTFT=50\n"
                      "127.0.0.2 ok AT+WSSSID=Lab\n"
                      "127.0.0.2 differs AT+UARTFT=50 (module has AT+UARTFT=100)\n");
+    for (const sim_datagram& d : sim.received())
+        EXPECT_EQ(d.bytes.find("FWUPDAT"), std::string::npos) << "only an upload switches a module";
 }
 
 TEST(Ctl, ReadCompletesWithTenPercentLoss)
@@ -228,6 +231,19 @@ TEST(Ctl, UploadStoresTheImageByteForByte)
     EXPECT_EQ(r.err, "") << "no progress bar when stderr is no terminal";
     ASSERT_TRUE(sim.child().wait_for("firmware 12411 bytes"));
     EXPECT_EQ(file_text(stored.path), bytes);
+}
+
+TEST(Ctl, AFileThatIsNoRegularFileSendsNothing)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    ctl_result applied = ctl({"apply", "/dev/null", "127.0.0.2"});
+    EXPECT_EQ(applied.status, 1);
+    EXPECT_EQ(applied.err, "kxd40ctl: 127.0.0.2: cannot open /dev/null\n");
+    ctl_result uploaded = ctl({"upload", "/dev/null", "127.0.0.2"});
+    EXPECT_EQ(uploaded.status, 1);
+    EXPECT_EQ(uploaded.err, "kxd40ctl: 127.0.0.2: cannot open the image\n");
+    EXPECT_TRUE(sim.received().empty()) << "not even the keyword";
 }
 
 TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)

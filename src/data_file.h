@@ -1,0 +1,58 @@
+/*
+ * data_file.h - the files the tool reads and writes in its working
+ * directory: which typed names name a file in data/, opening only
+ * regular files, and writing a file whole or not at all.
+ *
+ * A name typed in a window (a command file, a firmware image) stays in
+ * data/: with a "/" or as "." or "..", it could reach the settings file,
+ * the logo or anything else the user can read. Reading a FIFO would block
+ * the window and a device is no file to replay or upload, so only regular
+ * files are opened.
+ */
+#ifndef KX_DATA_FILE_H
+#define KX_DATA_FILE_H
+
+#include <cstdio>
+#include <string>
+
+/* Whether name names a file directly in data/: not empty, no path
+ * separator, not "." or "..". */
+bool plain_file_name(const char* name);
+
+/* "data/" and name. */
+std::string data_file_path(const char* name);
+
+/* path opened for reading when it is a regular file (symbolic links
+ * followed), else nullptr; a FIFO or a device is never opened. */
+FILE* open_regular(const char* path);
+
+/* open_regular of data/<name> when name is a plain file name. */
+FILE* open_data_file(const char* name);
+
+/* Whether a file may be written at path: nothing is there yet, or a
+ * regular file. */
+bool regular_or_missing(const char* path);
+
+/* A file written whole or not at all: the text goes to a new file beside
+ * path, under a name of its own ("<path>.new.XXXXXX"), which commit()
+ * renames over path. Dropped without commit(), the new file is removed
+ * and path is as it was. A commit also removes what writers of path that
+ * were killed left behind. */
+class whole_file {
+public:
+    explicit whole_file(const std::string& path);
+    ~whole_file();
+    whole_file(const whole_file&) = delete;
+    whole_file& operator=(const whole_file&) = delete;
+
+    explicit operator bool() const { return f_ != nullptr; }
+    FILE* get() const { return f_; }
+    /* Returns false, leaving path as it was, when anything failed. */
+    bool commit();
+
+private:
+    std::string path_, fresh_;
+    FILE* f_;
+};
+
+#endif
