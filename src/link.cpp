@@ -15,6 +15,7 @@ sockaddr_in addr_r;
 namespace {
 
 bool ended = false;
+unsigned serial = 0;
 /* Waits and pauses of the link in progress; link_end interrupts them. */
 int active = 0;
 /* An upload has the link (lent_link); a close of the settings window
@@ -51,6 +52,7 @@ bool take_datagram(char* buf, int n, int* length, int* stored)
 void udp_add_r()
 {
     ended = false;
+    ++serial;
     if (!make_address(module_ip, KX_PORT, &addr_r))
         std::printf("Module address not valid: %s\n", module_ip);
 }
@@ -119,6 +121,7 @@ void link_end()
         return;
     }
     ended = true;
+    ++serial;
     if (active > 0)
         net().interrupt();
 }
@@ -135,6 +138,7 @@ lent_link::~lent_link()
     addr_r = saved_addr_;
     ended = saved_ended_ || ended_while_lent;
     lent = false;
+    ++serial;
 }
 
 int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hooks)
@@ -163,3 +167,5 @@ int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hoo
 }
 
 bool link_ended() { return ended; }
+
+unsigned link_serial() { return serial; }

@@ -53,6 +53,11 @@ void link_end();
 /* True once link_end has run and no link was opened since. */
 bool link_ended();
 
+/* Changes whenever a link is opened or ended, and when a lent link is given
+ * back: what an exchange remembers of one link's replies is worthless on
+ * the next, so it starts afresh once this differs. */
+unsigned link_serial();
+
 /* For its lifetime, the link goes to module_ip for an upload, whatever
  * settings window is linked: link_end does not end it, and afterwards
  * addr_r and the link's state are as they were (ended, if the settings

@@ -113,11 +113,13 @@ private:
  * query has gone out; taken for that query's reply, its value would land in
  * another field. A reply equal to one of these is therefore held for a
  * moment, in case the real reply follows; when nothing follows it is taken,
- * as two settings may well have the same value. */
+ * as two settings may well have the same value. They belong to one link:
+ * another module, or the same one linked anew, owes nothing to them. */
 class recent_replies {
 public:
-    bool has(const std::string& r) const
+    bool has(const std::string& r)
     {
+        forget_other_links();
         for (const std::string& k : kept_)
             if (k == r)
                 return true;
@@ -125,14 +127,25 @@ public:
     }
     void add(const std::string& r)
     {
+        forget_other_links();
         kept_[next_] = r;
         next_ = (next_ + 1) % KEPT;
     }
 
 private:
+    void forget_other_links()
+    {
+        if (serial_ == link_serial())
+            return;
+        serial_ = link_serial();
+        for (std::string& k : kept_)
+            k.clear();
+        next_ = 0;
+    }
     enum { KEPT = 4 };
     std::string kept_[KEPT];
     int next_ = 0;
+    unsigned serial_ = 0;
 };
 
 recent_replies recent;

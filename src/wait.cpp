@@ -164,7 +164,13 @@ window_net window_mediator;
 
 } // namespace
 
-void install_window_waits() { set_net(&window_mediator); }
+void install_window_waits()
+{
+    /* A close belongs to the windows it closed: windows built afresh wait
+     * again (the program builds them once; a test, once per case). */
+    closing = false;
+    set_net(&window_mediator);
+}
 
 bool action_blocked() { return waits_running > 0; }
 

@@ -14,7 +14,8 @@
 
 #include <gtk/gtk.h>
 
-/* Makes every datagram wait of the program go through the main loop. */
+/* Makes every datagram wait of the program go through the main loop, and
+ * ends the closing that abandon_all_waits began. */
 void install_window_waits();
 
 /* True while a wait is in progress: a click on an action has no effect. */

@@ -48,6 +48,9 @@ void on_window_destroy(GtkWidget*, gpointer)
     /* Edits not confirmed were made for this module on these pages; left
      * in the tables they would go to the next module with its own. */
     drop_pending_commands();
+    /* The next window's pages have not been shown yet: until its first
+     * refresh its handlers take the building of its widgets for no edit. */
+    page_mana_shown = page_comm_shown = page_ap_shown = page_sta_shown = 0;
 }
 
 /* The width inside a frame that has its size request, with the border

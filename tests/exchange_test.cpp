@@ -224,6 +224,49 @@ TEST_F(Exchange, ALateCopyOfARecentReplyIsNotTheNextReply)
     EXPECT_EQ(sn.now - t0, 1 + AT_DUPLICATE_GRACE_MS) << "after a short wait for anything else";
 }
 
+/* A late copy of a reply from up to four queries back is no answer; one
+ * from five back may be: the memory is that long and no longer. */
+TEST_F(Exchange, ALateCopyFromUpToFourQueriesBackIsNoAnswer)
+{
+    int r = 0;
+    for (const char* reply : {"+ok=AP", "+ok=admin", "+ok=Through"}) {
+        replies = {reply + crlf2};
+        ASSERT_EQ(get("AT+X", &r), reply + 4);
+    }
+    /* "admin" is two, three, four queries back in turn, then five. */
+    for (const char* next : {"v2", "v3", "v4"}) {
+        sn.on_send = [&](const sent_datagram& d) {
+            sn.arrive_at(d.at_ms + 1, "+ok=admin" + crlf2);
+            sn.arrive_at(d.at_ms + 40, std::string("+ok=") + next + crlf2);
+        };
+        EXPECT_EQ(get("AT+Y", &r), next);
+    }
+    sn.on_send = [this](const sent_datagram& d) {
+        sn.arrive_at(d.at_ms + 1, "+ok=admin" + crlf2);
+        sn.arrive_at(d.at_ms + 40, "+ok=other" + crlf2);
+    };
+    EXPECT_EQ(get("AT+WEBU", &r), "admin") << "five queries back it is a reply like any other";
+}
+
+/* The memory of recent replies is the link's: the next link, even to the
+ * same module, takes an equal reply at once. */
+TEST_F(Exchange, ANewLinkRemembersNoReplyOfTheLastOne)
+{
+    int r = 0;
+    replies = {"+ok=V1" + crlf2};
+    ASSERT_EQ(get("AT+VER", &r), "V1");
+    for (void (*reopen)() : {+[] { udp_add_r(); }, +[] {
+             link_end();
+             udp_add_r();
+         }}) {
+        reopen();
+        sn.on_send = [this](const sent_datagram& d) { sn.arrive_at(d.at_ms + 1, "+ok=V1" + crlf2); };
+        long long t0 = sn.now;
+        EXPECT_EQ(get("AT+VER", &r), "V1");
+        EXPECT_EQ(sn.now - t0, 1) << "taken without waiting for anything else";
+    }
+}
+
 TEST_F(Exchange, StaleDatagramsAreDroppedBeforeTheSend)
 {
     sn.arrive("+ok=OLD" + crlf2);
@@ -325,6 +368,28 @@ TEST_F(Resend, TheTriesRunOutIntoSilence)
     EXPECT_EQ(module_silent, 1);
     EXPECT_EQ(sn.sent.size(), 4u);
     EXPECT_EQ(sn.now, 2000);
+}
+
+/* Resends the caller allows beyond ten seconds are all made: the bound
+ * is the tries times the wait, not the window's ten seconds. */
+TEST_F(Resend, MoreThanTenSecondsOfResendsAreAllMade)
+{
+    set_at_resend(4, 4000);
+    int sends = 0;
+    sn.on_send = [&](const sent_datagram& d) {
+        if (++sends == 4)
+            sn.arrive_at(d.at_ms + 100, "+ok=STA" + crlf2);
+    };
+    int r = 0;
+    EXPECT_EQ(get("AT+WMODE", &r), "STA");
+    EXPECT_EQ(sn.now, 12100);
+    EXPECT_EQ(sn.sent.size(), 4u);
+
+    sn.on_send = nullptr;
+    long long t0 = sn.now;
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(sn.now - t0, 16000) << "silence ends after the last wait";
+    EXPECT_EQ(sn.sent.size(), 8u);
 }
 
 TEST_F(Resend, ARefusalIsNotSentAgain)

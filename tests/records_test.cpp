@@ -1,6 +1,7 @@
 /*
- * records_test.cpp - the record copies, the page flags, the choice of a
- * module, and that every enumeration value is found again by its texts.
+ * records_test.cpp - the communication copy's host-name rule, the choice
+ * of a module, and that every enumeration value is found again by its
+ * texts.
  */
 #include <gtest/gtest.h>
 
@@ -29,46 +30,6 @@ TEST(Records, CommCopyKeepsTheHostNameWhileAnAddressIsInForce)
     copy_text(strMODComm_up.hostname, "server.lan");
     copy_module_comm_struct();
     EXPECT_STREQ(strMODComm.hostname, "server.lan");
-}
-
-TEST(Records, CopiesNeverTouchFlagsOrTheDefaultKeyByte)
-{
-    strMODAP = {};
-    strMODAP_up = {};
-    strMODAP.inited = 1;
-    strMODAP.dirty = 1;
-    strMODAP.pwd_defaultkey = 7;
-    copy_text(strMODAP_up.SSID, std::string(34, 's').c_str());
-    copy_text(strMODAP_up.password, std::string(64, 'k').c_str());
-    strMODAP_up.dhcpgw[3] = 254;
-    strMODAP_up.inited = 0;
-    copy_module_ap_struct();
-    EXPECT_EQ(strMODAP.inited, 1);
-    EXPECT_EQ(strMODAP.dirty, 1);
-    EXPECT_EQ(strMODAP.pwd_defaultkey, 7);
-    EXPECT_EQ(std::string(strMODAP.SSID), std::string(34, 's'));
-    EXPECT_EQ(std::string(strMODAP.password), std::string(64, 'k'));
-    EXPECT_EQ(strMODAP.dhcpgw[3], 254);
-
-    strMODMana = {};
-    strMODMana_up = {};
-    strMODMana.wmode = WIFIMODE_STA;
-    copy_text(strMODMana.mid, "KXD40-0001");
-    strMODMana.dirty = 1;
-    copy_module_mana_struct_up();
-    EXPECT_EQ(strMODMana_up.wmode, WIFIMODE_STA);
-    EXPECT_STREQ(strMODMana_up.mid, "KXD40-0001");
-    EXPECT_EQ(strMODMana_up.dirty, 0);
-}
-
-TEST(Records, ClearMarksEveryPageUnreadAndUnchanged)
-{
-    strMODMana.inited = strMODComm.inited = strMODAP.inited = strMODSTA.inited = 1;
-    strMODMana.dirty = strMODComm.dirty = strMODAP.dirty = strMODSTA.dirty = 1;
-    clear_mod_structs();
-    for (int v : {strMODMana.inited, strMODComm.inited, strMODAP.inited, strMODSTA.inited,
-                  strMODMana.dirty, strMODComm.dirty, strMODAP.dirty, strMODSTA.dirty})
-        EXPECT_EQ(v, 0);
 }
 
 TEST(Records, ChoosingAModuleCopiesTheRowAndKeyword)

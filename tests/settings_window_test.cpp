@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "callback.h"
+#include "edit_page.h"
 #include "enums.h"
 #include "gui_env.h"
 #include "module.h"
@@ -227,6 +228,35 @@ TEST_F(SettingsWindow, LongFileNameShowsFifteenCharacters)
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry_setting_file)), "a_very_long_com");
     EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check_setting_auto)));
     EXPECT_EQ(auto_setting, 1) << "building the window ran no handler";
+}
+
+/* A window whose pages were shown is closed and the next module's opens:
+ * showing the next module's values is no edit either. */
+struct NextWindow : EditedPages {
+};
+
+TEST_F(NextWindow, ShowsTheNextModulesValuesWithNoEditPending)
+{
+    gtk_widget_destroy(window);
+    pump_events();
+    init_window();
+    strMODComm.baud = BAUDRATE_9600;
+    strMODComm.TCPto = 120;
+    copy_text(strMODAP.SSID, "KXD40_0003");
+    strMODSTA.enc_auth = WIFIAUTH_OPEN;
+    std::string out = console_of([] {
+        for (const settings_page& p : settings_pages) {
+            p.revert();
+            p.refresh();
+        }
+        pump_events();
+    });
+    EXPECT_EQ(out, "");
+    for (const settings_page& p : settings_pages) {
+        EXPECT_EQ(*p.dirty, 0) << p.type;
+        EXPECT_FALSE(sensitive(*p.confirm)) << p.type;
+        EXPECT_TRUE(rows(p.type).empty()) << p.type;
+    }
 }
 
 } // namespace

@@ -147,6 +147,8 @@ TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
     ctl_result backup = ctl({"read", "--commands", "127.0.0.2"});
     ASSERT_EQ(backup.status, 0) << backup.err;
     EXPECT_EQ(backup.out.find("AT+MID"), std::string::npos) << "the MID is the module's own";
+    ASSERT_GE(backup.out.size(), 3u);
+    EXPECT_EQ(backup.out.substr(backup.out.size() - 3), "\nE\n") << "a command file ends with E";
     temp_file file;
     write_file(file.path, backup.out);
     ctl_result applied = ctl({"apply", file.path, "127.0.0.3"});
@@ -176,6 +178,36 @@ TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
                      "127.0.0.2 differs AT+UARTFT=50 (module has AT+UARTFT=100)\n");
     for (const sim_datagram& d : sim.received())
         EXPECT_EQ(d.bytes.find("FWUPDAT"), std::string::npos) << "only an upload switches a module";
+
+    /* Of a command set twice, the module keeps the second: so does the check. */
+    write_file(file.path, "AT+MAXSK=6\nAT+MAXSK=7\nE\n");
+    r = ctl({"apply", "--verify", file.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.2 ok AT+MAXSK=6\n127.0.0.2 ok AT+MAXSK=7\n");
+}
+
+/* --id reaches the modules whose ID matches and no other; a restart is the
+ * one line the window sends, as it sends it. */
+TEST(Ctl, RestartByIdReachesExactlyTheMatchingModules)
+{
+    sim_process sim(three);
+    ASSERT_TRUE(sim.ready());
+    ctl_result r = ctl({"restart", "--from", "127.0.0.1", "--id", "KXD40-000[24]"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.2 restarting\n127.0.0.4 restarting\n");
+    /* An answered command behind each restart: the simulator has logged it. */
+    for (const char* ip : {"127.0.0.2", "127.0.0.4"})
+        ASSERT_EQ(ctl({"send", ip, "AT+VER"}).out, "+ok=V1.0.8\n") << ip;
+    std::vector<std::string> restarts;
+    for (const sim_datagram& d : sim.received())
+        if (d.bytes.compare(0, 4, "AT+Z") == 0)
+            restarts.push_back(d.target + " " + d.bytes);
+    EXPECT_EQ(restarts, (std::vector<std::string>{"127.0.0.2 AT+Z\n", "127.0.0.4 AT+Z\n"}));
+
+    ctl_result none = ctl({"restart", "--from", "127.0.0.1", "--id", "KXD40-01*"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "kxd40ctl: no module found has an ID matching KXD40-01*\n");
 }
 
 TEST(Ctl, ReadCompletesWithTenPercentLoss)

@@ -42,10 +42,12 @@ ip -n "$mod" link set vb up
 ip netns exec "$mod" "$SIM" ${SIM_ARGS:-} --broadcast 198.51.100.255 --modules 3 --first 198.51.100.10 \
     --log "$WORK/sim.log" > "$WORK/sim.out" 2>&1 &
 SIM_PID=$!
+# A busy machine may take seconds to start it: poll, bounded at a minute.
 i=0
 until grep -q "kxd40-sim: ready" "$WORK/sim.out" 2>/dev/null; do
     i=$((i + 1))
-    [ $i -gt 100 ] && { echo "lan.sh: the simulator did not start"; cat "$WORK/sim.out"; exit 1; }
+    [ $i -gt 1200 ] && { echo "lan.sh: the simulator did not start"; cat "$WORK/sim.out"; exit 1; }
+    kill -0 "$SIM_PID" 2>/dev/null || { echo "lan.sh: the simulator ended"; cat "$WORK/sim.out"; exit 1; }
     sleep 0.05
 done
 

@@ -75,7 +75,6 @@ def scenario(tool, work, app):
     screenshot(os.path.join(work, "edit_mana.png"))
     show_page(app, 1)
     find_by_id(app, "combo_modcom_baud").querySelection().selectChild(12)  # 9600
-    time.sleep(0.3)
     confirm = find_by_id(app, "button_comm_confirm")
     assert wait_for(lambda: sensitive(confirm), 3), "the change makes confirm usable"
     screenshot(os.path.join(work, "edit_comm.png"))
@@ -84,13 +83,13 @@ def scenario(tool, work, app):
     screenshot(os.path.join(work, "edit_ap.png"))
     show_page(app, 3)
     click(find_by_id(app, "radio_wan_static"))
-    time.sleep(0.3)
-    assert sensitive(find_by_id(app, "entry_wan_ip")), "static addresses are typed in"
+    assert wait_for(lambda: sensitive(find_by_id(app, "entry_wan_ip")), 3), "static addresses are typed in"
     screenshot(os.path.join(work, "edit_sta.png"))
-    listing = console(work).rsplit("------------Commands----------------\n", 1)[1]
+    def listing():
+        return console(work).rsplit("------------Commands----------------\n", 1)[-1]
     for row in ("AT+WEBU=engineer,admin", "AT+UART=9600,8,1,None,NFC", "AT+WAP=11BGN,workshop,",
                 "AT+WANN=Static,"):
-        assert row in listing, (row, listing)
+        assert wait_for(lambda: row in listing(), 3), (row, listing())
 
     show_page(app, 1)
     click(confirm)

@@ -2,9 +2,11 @@
 the first module in the list, press "模块设置", wait for "模块已连接", press
 "读取设置" and find the module's values on the pages."""
 import os
-import time
 
-from atspi_util import click, find_by_id, run_scenario, screenshot, sensitive, table_rows, text_of, wait_for
+import pyatspi
+
+from atspi_util import (click, find_by_id, press_setting, run_scenario, screenshot, sensitive, table_rows,
+                        text_of, wait_for)
 
 
 
@@ -15,14 +17,13 @@ def scenario(tool, work, app):
     click(wait_for(lambda: find_by_id(app, "Search")))
     clist = find_by_id(app, "clist_main")
     assert wait_for(lambda: len(table_rows(clist)) == 3, 10), table_rows(clist)
-    time.sleep(1.2)  # the search ends a quiet second after the last answer
 
     first_ip = clist.queryTable().getAccessibleAt(0, 1)
     click(first_ip)
     setting = find_by_id(app, "Setting")
     assert wait_for(lambda: sensitive(setting), 5), "selecting a row enables the operations"
     chosen = table_rows(clist)[0][1]
-    click(setting)
+    press_setting(app, work)
 
     conn = wait_for(lambda: find_by_id(app, "label_net_conn"), 5)
     assert conn is not None, "the settings window opened"
@@ -42,11 +43,11 @@ def scenario(tool, work, app):
 
     notebook = find_by_id(app, "notebook")
     notebook.querySelection().selectChild(1)
-    time.sleep(0.3)
     port = find_by_id(app, "entry_modnet_port")
     baud = find_by_id(app, "combo_modcom_baud")
     assert text_of(port) == "8899", text_of(port)
     assert baud.name == "115200", baud.name
+    assert wait_for(lambda: port.getState().contains(pyatspi.STATE_SHOWING), 5), "the page is in front"
     screenshot(os.path.join(work, "settings_comm.png"))
 
     with open(os.path.join(work, "tool.out")) as out:
