@@ -5,6 +5,7 @@
  */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -316,6 +317,29 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
             EXPECT_EQ(combo_active_text(c.combo), enum_combo_text(c.values, v)) << widget_id(c.combo);
         }
     }
+}
+
+TEST_F(Refresh, TheAuthenticationChoosesTheEncryptionListAndTheKey)
+{
+    for (int auth = WIFIAUTH_OPEN; auth <= WIFIAUTH_WPA2PSK; ++auth)
+        for (int encry = ENC_NONE; encry <= ENC_TKIPAES; ++encry) {
+            strMODAP_up.enc_auth = static_cast<char>(auth);
+            strMODAP_up.enc_encry = static_cast<char>(encry);
+            update_ap_widgets();
+            GtkWidget* offered = auth == WIFIAUTH_OPEN     ? combo_ap_encry_open
+                                 : auth == WIFIAUTH_SHARED ? combo_ap_encry_shared
+                                                           : combo_ap_encry_wpapsk;
+            for (GtkWidget* w : {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk})
+                EXPECT_EQ(gtk_widget_get_visible(w) != 0, w == offered) << widget_id(w) << " " << auth;
+            /* A value the list does not offer leaves no item active. */
+            auto items = combo_items(offered);
+            std::string item = enum_combo_text(encry_table, encry);
+            bool offers = std::find(items.begin(), items.end(), item) != items.end();
+            EXPECT_EQ(combo_active_text(offered), offers ? item : "") << auth << "/" << encry;
+            EXPECT_EQ(gtk_widget_get_visible(entry_ap_key) != 0, encry != ENC_NONE);
+            EXPECT_EQ(gtk_widget_get_visible(label_ap_key) != 0, encry != ENC_NONE);
+        }
+    EXPECT_EQ(page_ap_shown, 1);
 }
 
 TEST_F(Refresh, CommunicationValuesFramingAndNetworkFields)
