@@ -35,6 +35,7 @@ struct Actions : InTempDir {
         ASSERT_NE(udpsocket, 0);
         copy_text(module_aswd, "KX-D40LOCATORPING");
         copy_text(setting_file, "set_file.txt");
+        auto_setting = 0;
         cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
     }
     void TearDown() override
