@@ -20,6 +20,7 @@
 #include "pages.h"
 #include "setting_file.h"
 #include "strutil.h"
+#include "temp_dir.h"
 #include "window.h"
 
 namespace {
@@ -28,9 +29,12 @@ std::vector<std::pair<std::string, std::string>> dispatched;
 
 void record_dispatch(const char* dispatcher, const char* name) { dispatched.emplace_back(dispatcher, name); }
 
-struct SettingsWindow : testing::Test {
+/* In a directory of its own: firing every control confirms, saves and
+ * switches the automatic replay, which write the tool's files. */
+struct SettingsWindow : InTempDir {
     void SetUp() override
     {
+        InTempDir::SetUp();
         copy_text(module_ip, "127.0.0.2");
         copy_text(module_mac, "ACCF23000002");
         copy_text(module_id, "KXD40-0002");
@@ -47,6 +51,7 @@ struct SettingsWindow : testing::Test {
         if (window != nullptr)
             gtk_widget_destroy(window);
         pump_events();
+        InTempDir::TearDown();
     }
     GtkNotebook* notebook() { return GTK_NOTEBOOK(find_by_id(window, "notebook")); }
 };
@@ -204,7 +209,7 @@ TEST_F(SettingsWindow, LampColours)
 
 TEST_F(SettingsWindow, LogoIsPaintedFromPicWhenThereIsOne)
 {
-    /* The tests run where there is no "pic": the strip stays empty. */
+    /* The case's directory has no "pic": the strip stays empty. */
     ASSERT_NE(access("pic", F_OK), 0);
     GtkWidget* logo = find_by_id(window, "draw_logo");
     pump_for(50);
