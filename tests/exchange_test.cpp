@@ -127,8 +127,8 @@ TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
     }
 }
 
-/* Datagrams from another host neither answer (a flood of them is the fault
- * tests' case) nor keep the wait going, nor count as tries. */
+/* Datagrams from another host neither answer nor keep the wait going, nor
+ * count as tries. */
 TEST_F(Exchange, ForeignDatagramsDoNotHoldTheWait)
 {
     sn.on_send = [this](const sent_datagram& d) {
