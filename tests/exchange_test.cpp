@@ -257,6 +257,25 @@ TEST_F(Exchange, EchoOfAtEIsFollowedByTheReply)
     EXPECT_TRUE(sn.pauses.empty());
 }
 
+/* The page readers take every item into a buffer as long as the reply, so
+ * an empty item between two others is the case they meet: it reads as
+ * empty, not as the item before it. */
+TEST(ListItems, EmptyItemsReadAsEmptyAndLongOnesAreSkippedWhole)
+{
+    auto items = [](const std::string& reply, int count, size_t cap) {
+        std::vector<std::string> got;
+        int p = 0;
+        char item[20];
+        for (int i = 0; i < count; ++i) {
+            get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, item, cap);
+            got.push_back(item);
+        }
+        return got;
+    };
+    EXPECT_EQ(items("a,, b ,", 5, 20), (std::vector<std::string>{"a", "", " b ", "", ""}));
+    EXPECT_EQ(items(std::string(50, 'k') + ",next", 2, 8), (std::vector<std::string>{"kkkkkkk", "next"}));
+}
+
 } // namespace
 
 /* The resend option: a silent wait sends the same command again, a
