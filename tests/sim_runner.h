@@ -38,7 +38,6 @@ public:
     /* A stopped child lets datagrams pile up in several sockets at once. */
     void pause();
     void resume();
-    const std::string& output() const { return output_; }
 
 private:
     pid_t pid_ = -1;
