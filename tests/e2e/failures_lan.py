@@ -53,16 +53,28 @@ def scenario(tool, work, app):
     with open(os.path.join(work, "cmd_comm_tmp.txt")) as f:
         assert f.read() == "AT+UART=19200,8,1,None,NFC\nE"
 
-    # An upload from the search window, compared with what the module stored.
+    # A folder is no image: the upload fails before anything is sent.
     move_settings_aside()
+    os.mkdir(os.path.join(work, "data", "images"))
+    entry = find_by_id(app, "entry_file")
+    click(entry)
+    subprocess.run(["xdotool", "type", "--delay", "20", "images"], check=True)
+    click(find_by_id(app, "Upload"))
+    label = find_by_id(app, "label_up")
+    assert wait_for(lambda: text_of(label) == "升级失败", 5), text_of(label)
+    assert console(work).rstrip().endswith("Can't open file"), console(work)[-200:]
+    with open(os.path.join(work, "sim.log")) as log:
+        assert b"FWUPDAT".hex() not in log.read(), "nothing switched the module"
+    screenshot(os.path.join(work, "upload_folder.png"))
+
+    # An upload from the search window, compared with what the module stored.
     image = bytes((i * 31 + (i >> 9)) & 0xFF for i in range(10000))
     with open(os.path.join(work, "data", "fw.bin"), "wb") as f:
         f.write(image)
-    entry = find_by_id(app, "entry_file")
     click(entry)
+    subprocess.run(["xdotool", "key", "ctrl+a", "BackSpace"], check=True)
     subprocess.run(["xdotool", "type", "--delay", "20", "fw.bin"], check=True)
     click(find_by_id(app, "Upload"))
-    label = find_by_id(app, "label_up")
     assert wait_for(lambda: text_of(label).startswith("升级中..."), 5), text_of(label)
     screenshot(os.path.join(work, "upload.png"))
     ip = table_rows(clist)[0][1]
