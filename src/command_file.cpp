@@ -143,7 +143,9 @@ int send_page_commands(int type)
     std::fputs("E", file.get());
     if (!file.commit()) {
         /* Nothing can take back what the module has stored: the page is
-         * its values now, only this file does not record them. */
+         * its values now, only this file does not record them. An earlier
+         * confirm's file would be saved as this page's commands: it goes. */
+        std::remove(page_command_file(type));
         std::printf("The module took the commands; only %s could not be written\n", page_command_file(type));
         return CONFIRM_UNSAVED;
     }

@@ -22,7 +22,8 @@ const char* page_command_file(int type);
 /* What came of sending a page's commands. */
 enum confirm_result {
     CONFIRM_DONE,      /* every command accepted; the file holds them */
-    CONFIRM_UNSAVED,   /* every command accepted; the file could not be written */
+    CONFIRM_UNSAVED,   /* every command accepted; the file could not be written
+                          (an older one is removed) */
     CONFIRM_NO_FILE,   /* the file could not be written; nothing sent */
     CONFIRM_REFUSED,   /* the module refused at least one command */
     CONFIRM_STOPPED    /* the module fell silent or the link ended */

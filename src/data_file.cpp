@@ -7,10 +7,14 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <sys/stat.h>
 
 #ifdef _WIN32
 #include <io.h>
+#ifndef S_ISREG
+#define S_ISREG(m) (((m) & _S_IFMT) == _S_IFREG)
+#endif
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -69,14 +73,17 @@ namespace {
 
 const char fresh_pattern[] = ".new.XXXXXX";
 
-#ifndef _WIN32
-mode_t new_file_mode()
+/* Fills the six X of a fresh name with letters and digits. */
+void fill_unique(std::string* name)
 {
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    static const char chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 gen{std::random_device{}()};
+    std::uniform_int_distribution<size_t> pick(0, sizeof chars - 2);
+    for (size_t i = name->size() - 6; i < name->size(); ++i)
+        (*name)[i] = chars[pick(gen)];
 }
 
+#ifndef _WIN32
 /* Whether entry is a new file of a writer of base: "<base>.new.XXXXXX",
  * or "<base>.new" as earlier versions named it. */
 bool fresh_name_of(const std::string& entry, const std::string& base)
@@ -120,25 +127,39 @@ void remove_leftovers(const std::string& path)
 
 } // namespace
 
-whole_file::whole_file(const std::string& path) : path_(path), fresh_(path + fresh_pattern), f_(nullptr)
+whole_file::whole_file(const std::string& path) : path_(path), f_(nullptr)
 {
+    /* A few names at most: a name taken, or one whose file a clean-up
+     * removed before this writer held it, is passed over. */
+    for (int attempt = 0; attempt < 8 && f_ == nullptr; ++attempt) {
+        fresh_ = path + fresh_pattern;
+        fill_unique(&fresh_);
 #ifdef _WIN32
-    if (_mktemp_s(&fresh_[0], fresh_.size() + 1) == 0)
-        f_ = std::fopen(fresh_.c_str(), "wb");
+        /* "x": created here, never an existing file. */
+        f_ = std::fopen(fresh_.c_str(), "wbx");
 #else
-    int fd = mkstemp(&fresh_[0]);
-    if (fd < 0)
-        return;
-    flock(fd, LOCK_EX | LOCK_NB);
-    /* mkstemp makes the file private; the finished file is made as any
-     * other new file would be. */
-    fchmod(fd, new_file_mode());
-    f_ = fdopen(fd, "wb");
-    if (f_ == nullptr) {
-        close(fd);
-        unlink(fresh_.c_str());
-    }
+        /* Created like any other new file (the umask applies), and held
+         * locked until the rename, so a clean-up leaves it alone. */
+        int fd = open(fresh_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return;
+        }
+        struct stat held, named;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &held) != 0 || stat(fresh_.c_str(), &named) != 0 ||
+            held.st_ino != named.st_ino || held.st_dev != named.st_dev) {
+            close(fd);
+            continue;
+        }
+        f_ = fdopen(fd, "wb");
+        if (f_ == nullptr) {
+            close(fd);
+            unlink(fresh_.c_str());
+            return;
+        }
 #endif
+    }
 }
 
 whole_file::~whole_file()

@@ -37,7 +37,8 @@ bool regular_or_missing(const char* path);
  * path, under a name of its own ("<path>.new.XXXXXX"), which commit()
  * renames over path. Dropped without commit(), the new file is removed
  * and path is as it was. A commit also removes what writers of path that
- * were killed left behind. */
+ * were killed left behind (not on Windows, which has no advisory lock to
+ * tell a live writer's file from a dead one's). */
 class whole_file {
 public:
     explicit whole_file(const std::string& path);

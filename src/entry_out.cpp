@@ -38,7 +38,8 @@ void show_number(GtkWidget* entry, int value)
 {
     char text[16];
     format_text(text, sizeof text, "%d", value);
-    gtk_entry_set_text(GTK_ENTRY(entry), text);
+    if (std::strcmp(text, text_of(entry)) != 0)
+        gtk_entry_set_text(GTK_ENTRY(entry), text);
 }
 
 void rebuild(const entry_rule& r)
@@ -47,13 +48,13 @@ void rebuild(const entry_rule& r)
     mark_page(r.page);
 }
 
-/* The typed number corrected into its range; the entry shows the bound
- * when it was corrected, so what it shows is what is sent. */
+/* The typed number corrected into its range. The entry then shows the
+ * number as it is sent: the bound, or "80" for " 80" or "80x". */
 int corrected_number(const entry_rule& r)
 {
     int value = decimal_like_atoi(text_of(*r.entry));
-    if (correct_into_range(&value, r.low, r.high))
-        show_number(*r.entry, value);
+    correct_into_range(&value, r.low, r.high);
+    show_number(*r.entry, value);
     return value;
 }
 

@@ -4,7 +4,8 @@
  * Each reader asks its queries in order and parses the replies into the
  * page's current record. When the module falls silent part-way, the record
  * is put back as it was and the page stays unread; otherwise the page ends
- * read, clean, and copied to the edited record.
+ * read, clean, and copied to the edited record. A text longer than its
+ * field is cut at a character boundary, so no page shows half of one.
  */
 #include <climits>
 #include <cstdlib>
@@ -74,7 +75,7 @@ void read_key(const char* cmd, RECORD& r)
     reply key(cmd);
     init_wifi_auth(key.item(item), &r.enc_auth);
     init_wifi_encry(key.item(item), &r.enc_encry);
-    copy_text(r.password, key.item(item));
+    copy_chars(r.password, key.item(item));
 }
 
 template <typename RECORD>
@@ -111,17 +112,17 @@ void init_module_mana_struct()
     char item[AT_REPLY_MAX];
     reply mid("AT+MID");
     if (mid.ok)
-        copy_text(strMODMana.mid, mid.text);
+        copy_chars(strMODMana.mid, mid.text);
     reply wmode("AT+WMODE");
     strMODMana.wmode = std::strcmp(wmode.text, "STA") == 0 ? WIFIMODE_STA : WIFIMODE_AP;
     reply tmode("AT+TMODE");
     strMODMana.tmode = std::strcmp(tmode.text, "Agreement") == 0 ? WORKMODE_AG : WORKMODE_TH;
     reply webu("AT+WEBU");
-    copy_text(strMODMana.user, webu.item(item));
-    copy_text(strMODMana.pswd, webu.item(item));
+    copy_chars(strMODMana.user, webu.item(item));
+    copy_chars(strMODMana.pswd, webu.item(item));
     reply ver("AT+VER");
     if (ver.ok)
-        copy_text(strMODMana.mver, ver.text);
+        copy_chars(strMODMana.mver, ver.text);
     finish(strMODMana, before, copy_module_mana_struct_up);
 }
 
@@ -149,7 +150,7 @@ void init_module_comm_struct()
         strMODComm.bip = 1;
     } else {
         strMODComm.bip = 0;
-        copy_text(strMODComm.hostname, item);
+        copy_chars(strMODComm.hostname, item);
     }
     strMODComm.maxsk = decimal_query("AT+MAXSK");
     strMODComm.TCPto = decimal_query("AT+TCPTO");
@@ -163,7 +164,7 @@ void init_module_ap_struct()
     char item[AT_REPLY_MAX];
     reply wap("AT+WAP");
     set_from_text(strMODAP.mode, apstd_table, wap.item(item), APSTD_11BGN);
-    copy_text(strMODAP.SSID, wap.item(item));
+    copy_chars(strMODAP.SSID, wap.item(item));
     init_ap_channel(wap.item(item));
     read_key("AT+WAKEY", strMODAP);
     reply lann("AT+LANN");
@@ -183,7 +184,7 @@ void init_module_sta_struct()
     char item[AT_REPLY_MAX];
     reply ssid("AT+WSSSID");
     if (ssid.ok)
-        copy_text(strMODSTA.SSID, ssid.text);
+        copy_chars(strMODSTA.SSID, ssid.text);
     read_key("AT+WSKEY", strMODSTA);
     reply wann("AT+WANN");
     strMODSTA.bDHCP = std::strcmp(wann.item(item), "DHCP") == 0 ? DHCP_ENABLE : DHCP_DISABLE;

@@ -25,7 +25,7 @@ void init_setting_para()
     std::fgetc(f.get()); /* the separator */
     auto_setting = flag == '1' ? 1 : 0;
     /* More than the field holds, so that a cut can see the character it
-     * would split; a line end left by an editor is not part of the name. */
+     * would split; a line end left by an editor ends the name. */
     char name[4 * sizeof setting_file];
     size_t n = std::fread(name, 1, sizeof name - 1, f.get());
     name[n] = '\0';

@@ -119,15 +119,18 @@ TEST_F(Read, UnknownValuesTakeTheirFallbacks)
 
 TEST_F(Read, LongValuesAreCutToTheirFields)
 {
+    std::string seven;  /* 21 bytes */
+    for (int i = 0; i < 7; ++i)
+        seven += "工";
     values = {{"AT+MID", std::string(92, 'm')}, {"AT+VER", std::string(92, 'v')},
-              {"AT+WEBU", std::string(40, 'u') + "," + std::string(40, 'p')},
+              {"AT+WEBU", std::string(40, 'u') + "," + std::string(5, 'p') + seven},
               {"AT+NETP", "TCP,Client,8899," + std::string(75, 'h')}};
     init_module_mana_struct();
     init_module_comm_struct();
     EXPECT_EQ(std::string(strMODMana.mid), std::string(15, 'm'));
     EXPECT_EQ(std::string(strMODMana.mver), std::string(9, 'v'));
     EXPECT_EQ(std::string(strMODMana.user), std::string(19, 'u'));
-    EXPECT_EQ(std::string(strMODMana.pswd), std::string(19, 'p'));
+    EXPECT_EQ(std::string(strMODMana.pswd), std::string(5, 'p') + seven.substr(0, 12)) << "whole characters";
     EXPECT_EQ(strMODComm.bip, 0);
     EXPECT_EQ(std::string(strMODComm.hostname), std::string(75, 'h')) << "a host name fits whole";
 }

@@ -28,9 +28,8 @@ def wait_for_registry(seconds=60.0):
 def start_tool(tool, workdir):
     env = dict(os.environ, GTK_MODULES="gail:atk-bridge")
     env.pop("NO_AT_BRIDGE", None)
-    log = open(os.path.join(workdir, "tool.out"), "w")
-    proc = subprocess.Popen([tool], cwd=workdir, env=env, stdout=log, stderr=subprocess.STDOUT)
-    return proc
+    with open(os.path.join(workdir, "tool.out"), "w") as log:
+        return subprocess.Popen([tool], cwd=workdir, env=env, stdout=log, stderr=subprocess.STDOUT)
 
 
 def wait_for(check, seconds=10.0, step=0.05):
