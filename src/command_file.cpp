@@ -145,7 +145,8 @@ int send_page_commands(int type)
         /* Nothing can take back what the module has stored: the page is
          * its values now, only this file does not record them. An earlier
          * confirm's file would be saved as this page's commands: it goes. */
-        std::remove(page_command_file(type));
+        if (regular_or_missing(page_command_file(type)))
+            std::remove(page_command_file(type));
         std::printf("The module took the commands; only %s could not be written\n", page_command_file(type));
         return CONFIRM_UNSAVED;
     }

@@ -6,7 +6,9 @@
  */
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
+#include <sys/resource.h>
 
 #include "button_clicked.h"
 #include "command.h"
@@ -127,6 +129,19 @@ TEST_F(Actions, ConfirmCommitsThePageOnceTheModuleTookAllEvenWhenItsFileCannotBe
     EXPECT_TRUE(sensitive(button_setting_save));
     EXPECT_FALSE(sensitive(button_comm_confirm));
     EXPECT_EQ(query("AT+UART"), "9600,8,1,Even,NFC");
+
+    /* A disk that takes no more: the earlier confirm's file must not be
+     * saved as this page's commands. */
+    rlimit before{}, tiny{1, RLIM_INFINITY};
+    getrlimit(RLIMIT_FSIZE, &before);
+    auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    edit([] { type_into(entry_modnet_tcpto, "130"); });
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    click(button_comm_confirm);  /* its console line cannot be captured either */
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(strMODComm.TCPto, 130);
+    EXPECT_EQ(read("cmd_comm_tmp.txt"), "<missing>");
 }
 
 TEST_F(Actions, ARefusedConfirmLeavesThePagePendingAndCancelRestoresIt)

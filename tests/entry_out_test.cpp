@@ -15,6 +15,8 @@ TEST_F(Entries, NumbersAreCorrectedIntoTheirRangesAndShownAsSent)
     console_of([] { type_into(entry_modnet_port, "70000"); });
     EXPECT_EQ(text(entry_modnet_port), "65535");
     EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Server,65535,10.10.100.100"});
+    console_of([] { type_into(entry_modnet_port, " 8080x"); });
+    EXPECT_EQ(text(entry_modnet_port), "8080") << "the number as it is sent";
     console_of([] { type_into(entry_modnet_port, "-1"); });
     EXPECT_EQ(text(entry_modnet_port), "0");
     console_of([] { choose(combo_modcom_af, COMAF_EN); });
