@@ -2,7 +2,8 @@
  * setting_para.cpp - the tool's settings file of any bytes: the flag is 0
  * or 1 and the command file's name is never empty and fits its field,
  * and both are what the file says by its rule (flag character, one
- * separator, then the name) or the defaults.
+ * separator, then the name up to a NUL or a line end, cut at a character
+ * boundary to fit) or the defaults.
  *
  * Input: the file; an empty input stands for a missing file.
  */
@@ -11,6 +12,7 @@
 
 #include "fuzz_util.h"
 #include "setting_file.h"
+#include "strutil.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -36,8 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     std::string file(reinterpret_cast<const char*>(data), size);
     FUZZ_CHECK(auto_setting == (size > 0 && data[0] == '1' ? 1 : 0));
-    std::string name = size > 2 ? file.substr(2, sizeof setting_file - 1) : std::string();
+    std::string name = size > 2 ? file.substr(2, 4 * sizeof setting_file - 1) : std::string();
     name = name.c_str();
+    name = name.substr(0, name.find_first_of("\r\n"));
+    name = name.substr(0, char_prefix(name.c_str(), sizeof setting_file - 1));
     FUZZ_CHECK(setting_file == (name.empty() ? std::string(default_setting_file) : name));
     return 0;
 }
