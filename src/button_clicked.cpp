@@ -13,12 +13,12 @@
 
 #include "command.h"
 #include "command_file.h"
+#include "edit_rules.h"
 #include "enums.h"
 #include "link.h"
 #include "module.h"
 #include "pages.h"
 #include "setting_file.h"
-#include "strutil.h"
 #include "ui_util.h"
 #include "uthread.h"
 #include "window.h"
@@ -113,10 +113,8 @@ void button_setting_down_clicked() { replay_command_file(named_command_file()); 
 void save_setting_file()
 {
     const char* name = named_command_file();
-    if (!fits_field(name, sizeof setting_file)) {
-        std::printf("Too long for this setting: %s\n", name);
+    if (!text_fits(name, sizeof setting_file))
         name = setting_file;
-    }
     save_setting_para(auto_setting, name);
 }
 

@@ -85,15 +85,19 @@ bool entry_unchanged(bool equals_current, const char* cmd, int type)
     return equals_current && find_cmd(cmd, type) < 0;
 }
 
+bool text_fits(const char* text, size_t cap)
+{
+    if (fits_field(text, cap))
+        return true;
+    std::printf("Too long for this setting: %s\n", text);
+    return false;
+}
+
 bool text_value_acceptable(const char* text, size_t cap)
 {
     if (std::strchr(text, ',') != nullptr) {
         std::printf("Comma not allowed in this setting: %s\n", text);
         return false;
     }
-    if (!fits_field(text, cap)) {
-        std::printf("Too long for this setting: %s\n", text);
-        return false;
-    }
-    return true;
+    return text_fits(text, cap);
 }

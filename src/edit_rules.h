@@ -51,6 +51,10 @@ void dotted_text(const unsigned char* ip, char* out);
  * the page's table holds no command for it yet. */
 bool entry_unchanged(bool equals_current, const char* cmd, int type);
 
+/* Whether text fits whole, with its terminator, into a field of cap
+ * bytes; when not, the console says "Too long for this setting". */
+bool text_fits(const char* text, size_t cap);
+
 /* A text typed for a value is sent whole or not at all: it must fit its
  * field of cap bytes (a cut would end inside a character, or change the
  * value), and it may hold no comma, which the module would take for the

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "discovery.h"
 #include "lang.h"
@@ -49,8 +50,7 @@ char text_module_setting[] = "\xc4\xa3\xbf\xe9\xc9\xe8\xd6\xc3";             /* 
 char text_upgrade_file[] = "\xc9\xfd\xbc\xb6\xce\xc4\xbc\xfe:";              /* 升级文件: */
 char text_upgrade[] = "\xc9\xfd\xbc\xb6";                                    /* 升级 */
 
-/* Characters the upload file's entry takes; the name's copy holds as
- * many in UTF-8, up to four bytes each. */
+/* Characters the upload file's entry takes. */
 const int upload_name_chars = 15;
 
 /* The widest text the address column and the address combo must show. */
@@ -181,15 +181,8 @@ void upload_clicked()
     if (!choose_selected_module() || entry_file == nullptr)
         return;
     /* A copy: the entry may change while the upload waits. */
-    const char* typed = gtk_entry_get_text(GTK_ENTRY(entry_file));
-    char file[upload_name_chars * 4 + 1];
-    if (!fits_field(typed, sizeof file)) {
-        std::printf("Too long for this setting: %s\n", typed);
-        show_upload_failed();
-        return;
-    }
-    copy_chars(file, typed);
-    main_upload(file);
+    const std::string file = gtk_entry_get_text(GTK_ENTRY(entry_file));
+    main_upload(file.c_str());
 }
 
 } // namespace
