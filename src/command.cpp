@@ -9,16 +9,24 @@
  */
 #include "command.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 #include "enums.h"
+#include "link.h"
 #include "module.h"
 #include "strutil.h"
 
-STRCOMMAND strcommand_mod[CMD_ROWS], strcommand_comm[CMD_ROWS];
-STRCOMMAND strcommand_ap[CMD_ROWS], strcommand_sta[CMD_ROWS];
-int cmd_num_mod = 0, cmd_num_comm = 0, cmd_num_ap = 0, cmd_num_sta = 0;
+command_tables window_tables;
+STRCOMMAND (&strcommand_mod)[CMD_ROWS] = window_tables.rows[CMDTYPE_MOD];
+STRCOMMAND (&strcommand_comm)[CMD_ROWS] = window_tables.rows[CMDTYPE_COMM];
+STRCOMMAND (&strcommand_ap)[CMD_ROWS] = window_tables.rows[CMDTYPE_AP];
+STRCOMMAND (&strcommand_sta)[CMD_ROWS] = window_tables.rows[CMDTYPE_STA];
+int& cmd_num_mod = window_tables.count[CMDTYPE_MOD];
+int& cmd_num_comm = window_tables.count[CMDTYPE_COMM];
+int& cmd_num_ap = window_tables.count[CMDTYPE_AP];
+int& cmd_num_sta = window_tables.count[CMDTYPE_STA];
 
 namespace {
 
@@ -64,40 +72,49 @@ void wifimode_text(char* ret, int value) { write_enum(ret, wifimode_table, value
 void workmode_text(char* ret, int value) { write_enum(ret, workmode_table, value, "Agreement"); }
 void dhcp_text(char* ret, int value) { write_enum(ret, dhcp_table, value, "DHCP"); }
 
-/* One value of a command: a field of the edited record and how to write
- * it. */
+/* One value of a command: a field of the edited records (its place in
+ * module_pages, so that one table serves every module's pages) and how to
+ * write it. */
 struct value_spec {
     enum kind_t { ENUM, INT, PORT, ADDRESS, TEXT, SERVER } kind;
-    const void* field;
+    size_t field;
     void (*write_enum)(char* ret, int value);
 };
 
-constexpr value_spec enum_value(const char* field, void (*w)(char*, int)) { return {value_spec::ENUM, field, w}; }
-constexpr value_spec int_value(const int* field) { return {value_spec::INT, field, nullptr}; }
-constexpr value_spec address(const unsigned char* field) { return {value_spec::ADDRESS, field, nullptr}; }
-constexpr value_spec text(const char* field) { return {value_spec::TEXT, field, nullptr}; }
+#define FIELD(f) offsetof(module_pages, f)
 
-void write_value(const value_spec& v, char* out)
+constexpr value_spec enum_value(size_t field, void (*w)(char*, int)) { return {value_spec::ENUM, field, w}; }
+constexpr value_spec int_value(size_t field) { return {value_spec::INT, field, nullptr}; }
+constexpr value_spec address(size_t field) { return {value_spec::ADDRESS, field, nullptr}; }
+constexpr value_spec text(size_t field) { return {value_spec::TEXT, field, nullptr}; }
+
+template <typename T>
+const T* field_of(const module_pages& p, size_t at)
+{
+    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(&p) + at);
+}
+
+void write_value(const module_pages& p, const value_spec& v, char* out)
 {
     switch (v.kind) {
     case value_spec::ENUM:
-        v.write_enum(out, *static_cast<const char*>(v.field));
+        v.write_enum(out, *field_of<char>(p, v.field));
         break;
     case value_spec::INT:
-        write_decimal(out, *static_cast<const int*>(v.field));
+        write_decimal(out, *field_of<int>(p, v.field));
         break;
     case value_spec::PORT:
-        cmd_net_port_set(out, *static_cast<const unsigned short*>(v.field));
+        cmd_net_port_set(out, *field_of<unsigned short>(p, v.field));
         break;
     case value_spec::ADDRESS:
-        cmd_net_ip_set(out, static_cast<const unsigned char*>(v.field));
+        cmd_net_ip_set(out, field_of<unsigned char>(p, v.field));
         break;
     case value_spec::TEXT:
-        write_text(out, static_cast<const char*>(v.field));
+        write_text(out, field_of<char>(p, v.field));
         break;
     case value_spec::SERVER: {
         /* The server is a dotted address or a host name, as bip says. */
-        const auto* r = static_cast<const _MOD_COMM_STRUCT*>(v.field);
+        const auto* r = field_of<_MOD_COMM_STRUCT>(p, v.field);
         if (r->bip == 1)
             cmd_net_ip_set(out, r->ipadd);
         else
@@ -107,9 +124,9 @@ void write_value(const value_spec& v, char* out)
     }
 }
 
-int key_values_ap() { return strMODAP_up.enc_encry == ENC_NONE ? 2 : 3; }
-int key_values_sta() { return strMODSTA_up.enc_encry == ENC_NONE ? 2 : 3; }
-int wann_values() { return strMODSTA_up.bDHCP == DHCP_DISABLE ? 4 : 1; }
+int key_values_ap(const module_pages& p) { return p.ap_up.enc_encry == ENC_NONE ? 2 : 3; }
+int key_values_sta(const module_pages& p) { return p.sta_up.enc_encry == ENC_NONE ? 2 : 3; }
+int wann_values(const module_pages& p) { return p.sta_up.bDHCP == DHCP_DISABLE ? 4 : 1; }
 
 /* One command: its page, its values and how an item maps onto them. */
 struct command_spec {
@@ -117,51 +134,46 @@ struct command_spec {
     int type;
     value_spec values[5];
     int value_num;              /* fixed count, unless counted */
-    int (*counted)();           /* the count follows the record */
+    int (*counted)(const module_pages&); /* the count follows the record */
     const char* items[4];       /* items[i] rewrites value i; none: all */
     int other_item;             /* value any other item rewrites, or -1 */
     const char* rebuild_item;   /* this item rewrites the whole row */
 };
 
-const _MOD_COMM_STRUCT& comm = strMODComm_up;
-const _MOD_AP_STRUCT& ap = strMODAP_up;
-const _MOD_STA_STRUCT& sta = strMODSTA_up;
-const _MOD_MANA_STRUCT& mana = strMODMana_up;
-
 const command_spec commands[] = {
     {"UART", CMDTYPE_COMM,
-     {enum_value(&comm.baud, cmd_com_baud_set), enum_value(&comm.data_bits, cmd_com_data_set),
-      enum_value(&comm.stop_bits, cmd_com_stop_set), enum_value(&comm.parity, cmd_com_parity_set),
-      enum_value(&comm.fc, cmd_com_fc_set)},
+     {enum_value(FIELD(comm_up.baud), cmd_com_baud_set), enum_value(FIELD(comm_up.data_bits), cmd_com_data_set),
+      enum_value(FIELD(comm_up.stop_bits), cmd_com_stop_set), enum_value(FIELD(comm_up.parity), cmd_com_parity_set),
+      enum_value(FIELD(comm_up.fc), cmd_com_fc_set)},
      5, nullptr, {"baud", "data", "stop", "parity"}, -1, nullptr},
-    {"UARTF", CMDTYPE_COMM, {enum_value(&comm.bAF, cmd_com_uartf_set)}, 1, nullptr, {}, -1, nullptr},
-    {"UARTFT", CMDTYPE_COMM, {int_value(&comm.AFT)}, 1, nullptr, {}, -1, nullptr},
-    {"UARTFL", CMDTYPE_COMM, {int_value(&comm.AFL)}, 1, nullptr, {}, -1, nullptr},
+    {"UARTF", CMDTYPE_COMM, {enum_value(FIELD(comm_up.bAF), cmd_com_uartf_set)}, 1, nullptr, {}, -1, nullptr},
+    {"UARTFT", CMDTYPE_COMM, {int_value(FIELD(comm_up.AFT))}, 1, nullptr, {}, -1, nullptr},
+    {"UARTFL", CMDTYPE_COMM, {int_value(FIELD(comm_up.AFL))}, 1, nullptr, {}, -1, nullptr},
     {"NETP", CMDTYPE_COMM,
-     {enum_value(&comm.protocol, cmd_net_prot_set), enum_value(&comm.mode, cmd_net_mode_set),
-      {value_spec::PORT, &comm.port, nullptr}, {value_spec::SERVER, &comm, nullptr}},
+     {enum_value(FIELD(comm_up.protocol), cmd_net_prot_set), enum_value(FIELD(comm_up.mode), cmd_net_mode_set),
+      {value_spec::PORT, FIELD(comm_up.port), nullptr}, {value_spec::SERVER, FIELD(comm_up), nullptr}},
      4, nullptr, {"prot", "mode", "port", "ipadd"}, -1, nullptr},
-    {"TCPTO", CMDTYPE_COMM, {int_value(&comm.TCPto)}, 1, nullptr, {}, -1, nullptr},
-    {"MAXSK", CMDTYPE_COMM, {int_value(&comm.maxsk)}, 1, nullptr, {}, -1, nullptr},
-    {"WMODE", CMDTYPE_MOD, {enum_value(&mana.wmode, wifimode_text)}, 1, nullptr, {}, -1, nullptr},
-    {"TMODE", CMDTYPE_MOD, {enum_value(&mana.tmode, workmode_text)}, 1, nullptr, {}, -1, nullptr},
-    {"WEBU", CMDTYPE_MOD, {text(mana.user), text(mana.pswd)}, 2, nullptr, {"user"}, 1, nullptr},
+    {"TCPTO", CMDTYPE_COMM, {int_value(FIELD(comm_up.TCPto))}, 1, nullptr, {}, -1, nullptr},
+    {"MAXSK", CMDTYPE_COMM, {int_value(FIELD(comm_up.maxsk))}, 1, nullptr, {}, -1, nullptr},
+    {"WMODE", CMDTYPE_MOD, {enum_value(FIELD(mana_up.wmode), wifimode_text)}, 1, nullptr, {}, -1, nullptr},
+    {"TMODE", CMDTYPE_MOD, {enum_value(FIELD(mana_up.tmode), workmode_text)}, 1, nullptr, {}, -1, nullptr},
+    {"WEBU", CMDTYPE_MOD, {text(FIELD(mana_up.user)), text(FIELD(mana_up.pswd))}, 2, nullptr, {"user"}, 1, nullptr},
     {"WAP", CMDTYPE_AP,
-     {enum_value(&ap.mode, cmd_ap_mode_set), text(ap.SSID), enum_value(&ap.channel, cmd_ap_ch_set)},
+     {enum_value(FIELD(ap_up.mode), cmd_ap_mode_set), text(FIELD(ap_up.SSID)), enum_value(FIELD(ap_up.channel), cmd_ap_ch_set)},
      3, nullptr, {"mode", "ssid", "channel"}, -1, nullptr},
     {"WAKEY", CMDTYPE_AP,
-     {enum_value(&ap.enc_auth, cmd_auth_set), enum_value(&ap.enc_encry, cmd_encry_set), text(ap.password)},
+     {enum_value(FIELD(ap_up.enc_auth), cmd_auth_set), enum_value(FIELD(ap_up.enc_encry), cmd_encry_set), text(FIELD(ap_up.password))},
      0, key_values_ap, {"auth", "encry", "key"}, -1, nullptr},
-    {"LANN", CMDTYPE_AP, {address(ap.ipadd), address(ap.ipmask)}, 2, nullptr, {"ipadd"}, 1, nullptr},
-    {"DHCPGW", CMDTYPE_AP, {address(ap.dhcpgw)}, 1, nullptr, {}, -1, nullptr},
+    {"LANN", CMDTYPE_AP, {address(FIELD(ap_up.ipadd)), address(FIELD(ap_up.ipmask))}, 2, nullptr, {"ipadd"}, 1, nullptr},
+    {"DHCPGW", CMDTYPE_AP, {address(FIELD(ap_up.dhcpgw))}, 1, nullptr, {}, -1, nullptr},
     {"WSKEY", CMDTYPE_STA,
-     {enum_value(&sta.enc_auth, cmd_auth_set), enum_value(&sta.enc_encry, cmd_encry_set),
-      text(sta.password)},
+     {enum_value(FIELD(sta_up.enc_auth), cmd_auth_set), enum_value(FIELD(sta_up.enc_encry), cmd_encry_set),
+      text(FIELD(sta_up.password))},
      0, key_values_sta, {"auth", "encry", "key"}, -1, nullptr},
     {"WANN", CMDTYPE_STA,
-     {enum_value(&sta.bDHCP, dhcp_text), address(sta.ipadd), address(sta.ipmask), address(sta.dhcpgw)},
+     {enum_value(FIELD(sta_up.bDHCP), dhcp_text), address(FIELD(sta_up.ipadd)), address(FIELD(sta_up.ipmask)), address(FIELD(sta_up.dhcpgw))},
      0, wann_values, {nullptr, "ipadd", "ipmask", "gateway"}, -1, "dhcp"},
-    {"WSSSID", CMDTYPE_STA, {text(sta.SSID)}, 1, nullptr, {}, -1, nullptr},
+    {"WSSSID", CMDTYPE_STA, {text(FIELD(sta_up.SSID))}, 1, nullptr, {}, -1, nullptr},
 };
 
 const command_spec* spec_of(const char* name)
@@ -172,7 +184,10 @@ const command_spec* spec_of(const char* name)
     return nullptr;
 }
 
-int value_count(const command_spec& c) { return c.counted != nullptr ? c.counted() : c.value_num; }
+int value_count(const module_pages& p, const command_spec& c)
+{
+    return c.counted != nullptr ? c.counted(p) : c.value_num;
+}
 
 /* The value item names, or -1: every item rewrites the row. */
 int item_index(const command_spec& c, const char* item)
@@ -185,19 +200,19 @@ int item_index(const command_spec& c, const char* item)
     return c.other_item >= 0 ? c.other_item : CMD_VALUES;
 }
 
-void write_all(const command_spec& c, STRCOMMAND& row)
+void write_all(const module_pages& p, const command_spec& c, STRCOMMAND& row)
 {
-    row.value_num = value_count(c);
+    row.value_num = value_count(p, c);
     for (int i = 0; i < row.value_num; ++i)
-        write_value(c.values[i], row.value[i]);
+        write_value(p, c.values[i], row.value[i]);
 }
 
 /* The row of c, created at the end of its table if it is not there. */
-STRCOMMAND& row_for(const command_spec& c, bool* created)
+STRCOMMAND& row_for(command_tables& t, const command_spec& c, bool* created)
 {
     int* count = nullptr;
-    STRCOMMAND* rows = command_rows(c.type, &count);
-    int at = find_cmd(c.name, c.type);
+    STRCOMMAND* rows = command_rows(t, c.type, &count);
+    int at = find_cmd(t, c.name, c.type);
     *created = at < 0;
     if (at < 0) {
         at = (*count)++;
@@ -206,63 +221,71 @@ STRCOMMAND& row_for(const command_spec& c, bool* created)
     return rows[at];
 }
 
-void build(const command_spec& c, const char* item)
+void build(const module_pages& p, command_tables& t, const command_spec& c, const char* item)
 {
     bool created = false;
-    STRCOMMAND& row = row_for(c, &created);
+    STRCOMMAND& row = row_for(t, c, &created);
     int i = item_index(c, item);
     bool rebuild = c.rebuild_item != nullptr && item != nullptr && std::strcmp(item, c.rebuild_item) == 0;
     if (created || i < 0 || rebuild) {
-        write_all(c, row);
+        write_all(p, c, row);
         return;
     }
     if (i < CMD_VALUES)
-        write_value(c.values[i], row.value[i]);
+        write_value(p, c.values[i], row.value[i]);
     /* The key commands carry the key only while there is encryption, and
      * then always the key as it now stands. */
     if (c.counted == key_values_ap || c.counted == key_values_sta) {
-        row.value_num = value_count(c);
+        row.value_num = value_count(p, c);
         if (row.value_num == 3)
-            write_value(c.values[2], row.value[2]);
+            write_value(p, c.values[2], row.value[2]);
     }
 }
 
-void build_named(const char* name, const char* item) { build(*spec_of(name), item); }
+void build_named(const char* name, const char* item) { build(window_link.pages, window_tables, *spec_of(name), item); }
 
 } // namespace
 
-STRCOMMAND* command_rows(int type, int** count)
+bool build_command(const module_pages& from, command_tables& to, const char* name, const char* item)
 {
-    switch (type) {
-    case CMDTYPE_MOD:
-        *count = &cmd_num_mod;
-        return strcommand_mod;
-    case CMDTYPE_COMM:
-        *count = &cmd_num_comm;
-        return strcommand_comm;
-    case CMDTYPE_AP:
-        *count = &cmd_num_ap;
-        return strcommand_ap;
-    case CMDTYPE_STA:
-        *count = &cmd_num_sta;
-        return strcommand_sta;
-    default:
+    const command_spec* c = name != nullptr ? spec_of(name) : nullptr;
+    if (c == nullptr)
+        return false;
+    build(from, to, *c, item);
+    return true;
+}
+
+STRCOMMAND* command_rows(command_tables& t, int type, int** count)
+{
+    if (type < CMDTYPE_MOD || type > CMDTYPE_STA) {
         *count = nullptr;
         return nullptr;
     }
+    *count = &t.count[type];
+    return t.rows[type];
 }
 
-void drop_pending_commands() { cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0; }
+STRCOMMAND* command_rows(int type, int** count) { return command_rows(window_tables, type, count); }
 
-int find_cmd(const char* cmd, int type)
+void drop_pending_commands(command_tables& t)
+{
+    for (int& n : t.count)
+        n = 0;
+}
+
+void drop_pending_commands() { drop_pending_commands(window_tables); }
+
+int find_cmd(command_tables& t, const char* cmd, int type)
 {
     int* count = nullptr;
-    STRCOMMAND* rows = command_rows(type, &count);
+    STRCOMMAND* rows = command_rows(t, type, &count);
     for (int i = 0; rows != nullptr && cmd != nullptr && i < *count; ++i)
         if (std::strcmp(rows[i].cmd, cmd) == 0)
             return i;
     return -1;
 }
+
+int find_cmd(const char* cmd, int type) { return find_cmd(window_tables, cmd, type); }
 
 size_t render_command(const STRCOMMAND& row, char* out, size_t cap)
 {

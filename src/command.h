@@ -26,12 +26,28 @@ struct STRCOMMAND {
     int value_num;
 };
 
-extern STRCOMMAND strcommand_mod[CMD_ROWS], strcommand_comm[CMD_ROWS];
-extern STRCOMMAND strcommand_ap[CMD_ROWS], strcommand_sta[CMD_ROWS];
-extern int cmd_num_mod, cmd_num_comm, cmd_num_ap, cmd_num_sta;
+/* The four tables of one set of pages, by page type (ENCMDTYPE). */
+struct command_tables {
+    STRCOMMAND rows[4][CMD_ROWS];
+    int count[4] = {0, 0, 0, 0};
+};
+
+/* The window's pending commands, and the names the window knows them by. */
+extern command_tables window_tables;
+extern STRCOMMAND (&strcommand_mod)[CMD_ROWS], (&strcommand_comm)[CMD_ROWS];
+extern STRCOMMAND (&strcommand_ap)[CMD_ROWS], (&strcommand_sta)[CMD_ROWS];
+extern int &cmd_num_mod, &cmd_num_comm, &cmd_num_ap, &cmd_num_sta;
 
 /* Row of cmd in the table of page type (ENCMDTYPE), or -1. */
 int find_cmd(const char* cmd, int type);
+int find_cmd(command_tables& t, const char* cmd, int type);
+
+struct module_pages;
+
+/* The builder of the setting command name ("UART") run on any module's
+ * edited records into any tables, as generate_cmd does on the window's.
+ * False when name has no builder. */
+bool build_command(const module_pages& from, command_tables& to, const char* name, const char* item);
 
 /* Runs the builder of cmd with item, then prints the listing of every
  * pending command. A name without a builder changes no table. */
@@ -47,9 +63,11 @@ size_t render_command(const STRCOMMAND& row, char* out, size_t cap);
 /* Empties the four tables: the edits they came from are gone with the
  * window that showed them. */
 void drop_pending_commands();
+void drop_pending_commands(command_tables& t);
 
 /* The rows of page type and their count; nullptr for another number. */
 STRCOMMAND* command_rows(int type, int** count);
+STRCOMMAND* command_rows(command_tables& t, int type, int** count);
 
 /* The builders, one per setting command; item names the value changed. */
 void generate_cmd_uart(const char* item);

@@ -184,7 +184,9 @@ int save_command_file(const char* name)
     return 1;
 }
 
-int replay_command_lines(FILE* in, const replay_hooks& hooks)
+int replay_command_lines(FILE* in, const replay_hooks& hooks) { return replay_command_lines(window_link, in, hooks); }
+
+int replay_command_lines(module_link& l, FILE* in, const replay_hooks& hooks)
 {
     std::string line;
     bool too_long = false;
@@ -193,8 +195,8 @@ int replay_command_lines(FILE* in, const replay_hooks& hooks)
         if (result == LINE_ACCEPTED) {
             if (hooks.sending != nullptr)
                 hooks.sending(line.c_str(), hooks.context);
-            if (module_send_cmd_set(line.c_str()) != 1)
-                result = module_silent ? LINE_SILENT : LINE_REFUSED;
+            if (at_setting(l, line.c_str()) != 1)
+                result = l.module_silent ? LINE_SILENT : LINE_REFUSED;
         }
         if (hooks.done != nullptr)
             hooks.done(line.c_str(), result, hooks.context);

@@ -66,6 +66,9 @@ struct replay_hooks {
  * or unsent line does not stop it, a silent module does. Returns 1 when
  * it went to its end, 0 when it stopped. */
 int replay_command_lines(FILE* in, const replay_hooks& hooks);
+/* The same on any link. */
+struct module_link;
+int replay_command_lines(module_link& l, FILE* in, const replay_hooks& hooks);
 
 /* The bytes of line, at most 40 and ending on a character boundary, that
  * name an unsent line on the console. */

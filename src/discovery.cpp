@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link.h"
 #include "module.h"
 #include "strutil.h"
+#include "udp_hub.h"
 
 char aswd[100];
 int u_socket = 0;
@@ -130,6 +132,14 @@ int broadcast_address(const char* local_ip, sockaddr_in* out)
 
 namespace {
 
+/* The search's share of the socket: what no link owns. */
+module_link search_link;
+
+struct search_scope {
+    search_scope() { hub_search_begin(search_link); }
+    ~search_scope() { hub_search_end(); }
+};
+
 /* One pass: the keyword, then answers until a second passes in silence or
  * the pass has lasted SEARCH_PASS_MS, so that a stream of traffic to the
  * port cannot hold the search. Returns 0 when the wait was abandoned. */
@@ -142,27 +152,30 @@ int search_pass(int sock, const sockaddr_in& dest, const char* keyword, int keyw
         long long left = end - net().clock_ms();
         if (left <= 0)
             return 1;
-        int w = net().wait_readable(sock, left < SEARCH_QUIET_MS ? static_cast<int>(left) : SEARCH_QUIET_MS);
-        if (w == WAIT_ABANDONED)
+        link_datagram d;
+        int got = hub_receive(search_link, left < SEARCH_QUIET_MS ? static_cast<int>(left) : SEARCH_QUIET_MS, &d);
+        if (got == RECEIVE_ABANDONED)
             return 0;
-        if (w == WAIT_TIMEOUT)
+        if (got == RECEIVE_TIMED_OUT)
             return 1;
-        char answer[ANSWER_MAX];
-        int stored = 0;
-        int n = net().recv_from(sock, answer, sizeof answer, &stored, nullptr);
         /* Failed and oversized datagrams, like every other one, only
          * restart the quiet second. */
-        if (n >= 0)
-            put_answer(answer, n);
+        if (d.length >= 0 && d.length <= ANSWER_MAX)
+            put_answer(d.bytes.data(), d.length);
     }
 }
+
+int window_list_filled() { return strmodule_num > 0 ? 1 : 0; }
 
 } // namespace
 
 int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
-                  void (*put_answer)(const char*, int))
+                  void (*put_answer)(const char*, int), int (*found)())
 {
-    for (int pass = 0; pass < SEARCH_PASSES && strmodule_num == 0; ++pass)
+    if (found == nullptr)
+        found = window_list_filled;
+    search_scope scope;
+    for (int pass = 0; pass < SEARCH_PASSES && !found(); ++pass)
         if (!search_pass(sock, dest, keyword, keyword_len, put_answer))
             return 0;
     return 1;

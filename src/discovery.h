@@ -53,12 +53,13 @@ int init_udp_socket();
  * groups and "255", port 48899. Returns 0 when there is no address. */
 int broadcast_address(const char* local_ip, sockaddr_in* out);
 
-/* The search passes: up to five, while no module has been found; each
+/* The search passes: up to five, while no module has been found (found()
+ * says whether one was; nullptr: the window's list has one); each
  * sends the keyword and hands every answer of at most ANSWER_MAX bytes to
  * put_answer until the network has been quiet for a second, or for three
  * seconds at the most. Returns 1, or
  * 0 when a wait was abandoned (the program is closing). */
 int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
-                  void (*put_answer)(const char* text, int length));
+                  void (*put_answer)(const char* text, int length), int (*found)() = nullptr);
 
 #endif

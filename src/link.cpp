@@ -1,6 +1,6 @@
 /*
- * link.cpp - sending to the chosen module and receiving from it on the one
- * socket.
+ * link.cpp - opening, using and ending the link to one module, and the
+ * window's one link.
  */
 #include "link.h"
 
@@ -8,156 +8,86 @@
 #include <cstring>
 
 #include "discovery.h"
-#include "module.h"
+#include "strutil.h"
+#include "udp_hub.h"
 
-sockaddr_in addr_r;
+module_link window_link;
+sockaddr_in& addr_r = window_link.addr_r;
 
-namespace {
+module_link::~module_link() { hub_detach(*this); }
 
-bool ended = false;
-unsigned serial = 0;
-/* Waits and pauses of the link in progress; link_end interrupts them. */
-int active = 0;
-/* An upload has the link (lent_link); a close of the settings window
- * meanwhile ends the window's link only once the upload gives it back. */
-bool lent = false;
-bool ended_while_lent = false;
-
-struct activity {
-    activity() { ++active; }
-    ~activity() { --active; }
-};
-
-/* Milliseconds left until deadline, or WAIT_FOREVER for none. */
-int left_until(long long deadline)
+bool link_open(module_link& l, bool quiet)
 {
-    if (deadline < 0)
-        return WAIT_FOREVER;
-    long long left = deadline - net().clock_ms();
-    return left > 0 ? static_cast<int>(left) : 0;
+    bool valid = make_address(l.module_ip, KX_PORT, &l.addr_r) == 1;
+    if (!valid && !quiet)
+        std::printf("Module address not valid: %s\n", l.module_ip);
+    l.ended = false;
+    ++l.serial;
+    hub_attach(l);
+    return valid;
 }
 
-/* A datagram from the module? Foreign ones, failed receives and stale
- * readiness reports are all "nothing yet". */
-bool take_datagram(char* buf, int n, int* length, int* stored)
+int link_send(module_link& l, const char* data, int n)
 {
-    sockaddr_in from{};
-    *length = net().recv_from(udpsocket, buf, n, stored, &from);
-    bool datagram = *length >= 0 || *stored > 0;
-    return datagram && same_host(from, addr_r);
-}
-
-} // namespace
-
-void udp_add_r()
-{
-    ended = false;
-    ++serial;
-    if (!make_address(module_ip, KX_PORT, &addr_r))
-        std::printf("Module address not valid: %s\n", module_ip);
-}
-
-int udpsendn(const char* data, int n)
-{
-    if (ended || udpsocket == 0 || address_unset(addr_r))
+    if (l.ended || udpsocket == 0 || address_unset(l.addr_r))
         return -1;
-    return net().send_to(udpsocket, data, n, addr_r);
+    return net().send_to(udpsocket, data, n, l.addr_r);
 }
 
-int link_receive(char* buf, int n, int timeout_ms, int* length, int* stored)
+int link_receive(module_link& l, char* buf, int n, int timeout_ms, int* length, int* stored)
 {
     *stored = 0;
     *length = -1;
-    long long deadline = timeout_ms >= 0 ? net().clock_ms() + timeout_ms : -1;
-    while (!ended && udpsocket != 0) {
-        int w;
-        {
-            activity a;
-            w = net().wait_readable(udpsocket, left_until(deadline));
-        }
-        if (w == WAIT_ABANDONED || ended)
-            break;
-        if (w == WAIT_TIMEOUT)
-            return RECEIVE_TIMED_OUT;
-        if (take_datagram(buf, n, length, stored))
-            return RECEIVED;
-        *stored = 0;
-        *length = -1;
-        if (deadline >= 0 && left_until(deadline) == 0)
-            return RECEIVE_TIMED_OUT;
-    }
-    return RECEIVE_ABANDONED;
+    link_datagram d;
+    int end = hub_receive(l, timeout_ms, &d);
+    if (end != RECEIVED)
+        return end;
+    int keep = static_cast<int>(d.bytes.size()) < n ? static_cast<int>(d.bytes.size()) : n;
+    std::memcpy(buf, d.bytes.data(), static_cast<size_t>(keep));
+    *stored = keep;
+    *length = d.length >= 0 && d.length <= n ? d.length : -1;
+    return RECEIVED;
 }
 
-int udprecvn(char* buf, int n)
-{
-    int length = -1, stored = 0;
-    return link_receive(buf, n, WAIT_FOREVER, &length, &stored) == RECEIVED ? length : -1;
-}
+bool link_pause(module_link& l, int ms) { return hub_pause(l, ms); }
 
-bool link_pause(int ms)
-{
-    if (ended)
-        return false;
-    activity a;
-    bool whole = net().pause_ms(ms);
-    return whole && !ended;
-}
+void link_discard_pending(module_link& l) { hub_discard(l); }
 
-void link_discard_pending()
-{
-    char scrap[16];
-    int stored = 0;
-    for (int i = 0; udpsocket != 0 && i < 1000 && net().has_datagram(udpsocket); ++i)
-        if (net().recv_from(udpsocket, scrap, sizeof scrap, &stored, nullptr) == RECV_NONE)
-            break;
-}
-
-void link_end()
+void link_end(module_link& l)
 {
     /* An upload lent the link is not the settings window's to end. */
-    if (lent) {
-        ended_while_lent = true;
+    if (l.lent) {
+        l.ended_while_lent = true;
         return;
     }
-    ended = true;
-    ++serial;
-    if (active > 0)
-        net().interrupt();
+    l.ended = true;
+    ++l.serial;
+    hub_wake(l);
 }
 
-lent_link::lent_link() : saved_addr_(addr_r), saved_ended_(ended)
-{
-    lent = true;
-    ended_while_lent = false;
-    udp_add_r();
-}
+link_hold::link_hold(module_link& l) : link_(l) { ++link_.held; }
 
-lent_link::~lent_link()
-{
-    addr_r = saved_addr_;
-    ended = saved_ended_ || ended_while_lent;
-    lent = false;
-    ++serial;
-}
+link_hold::~link_hold() { --link_.held; }
 
-int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hooks)
+int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer, const handshake_hooks& hooks)
 {
-    int length = static_cast<int>(std::strlen(keyword));
+    int length = static_cast<int>(std::strlen(l.module_aswd));
     for (int n = 0; tries == 0 || n < tries; ++n) {
-        udpsendn(keyword, length);
+        link_send(l, l.module_aswd, length);
         if (hooks.sent != nullptr)
             hooks.sent();
-        char answer[ANSWER_MAX + 1];
+        char text[ANSWER_MAX + 1];
         int got = 0, stored = 0;
-        int end = link_receive(answer, ANSWER_MAX, HANDSHAKE_WAIT_MS, &got, &stored);
+        int end = link_receive(l, text, ANSWER_MAX, wait_ms, &got, &stored);
         if (end == RECEIVE_ABANDONED)
             return -1;
         if (end == RECEIVED) {
-            answer[stored] = '\0';
+            text[stored] = '\0';
+            if (answer != nullptr)
+                *answer = text;
             if (hooks.answered != nullptr)
-                hooks.answered(answer);
-            udpsendn("+ok", 3);
+                hooks.answered(text);
+            link_send(l, "+ok", 3);
             return 1;
         }
         if (hooks.silent != nullptr)
@@ -166,6 +96,44 @@ int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hoo
     return 0;
 }
 
-bool link_ended() { return ended; }
+/* ---- The window's link ---- */
 
-unsigned link_serial() { return serial; }
+void udp_add_r() { link_open(window_link); }
+
+int udpsendn(const char* data, int n) { return link_send(window_link, data, n); }
+
+int udprecvn(char* buf, int n)
+{
+    int length = -1, stored = 0;
+    return link_receive(window_link, buf, n, WAIT_FOREVER, &length, &stored) == RECEIVED ? length : -1;
+}
+
+bool link_ended() { return window_link.ended; }
+
+void link_end() { link_end(window_link); }
+
+void link_discard_pending() { link_discard_pending(window_link); }
+
+unsigned link_serial() { return window_link.serial; }
+
+lent_link::lent_link() : saved_addr_(window_link.addr_r), saved_ended_(window_link.ended)
+{
+    window_link.lent = true;
+    window_link.ended_while_lent = false;
+    udp_add_r();
+}
+
+lent_link::~lent_link()
+{
+    window_link.addr_r = saved_addr_;
+    window_link.ended = saved_ended_ || window_link.ended_while_lent;
+    window_link.lent = false;
+    ++window_link.serial;
+}
+
+int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hooks)
+{
+    if (keyword != window_link.module_aswd)
+        copy_text(window_link.module_aswd, keyword);
+    return link_handshake(window_link, tries, HANDSHAKE_WAIT_MS, nullptr, hooks);
+}

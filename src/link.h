@@ -1,67 +1,183 @@
 /*
- * link.h - the command link to the chosen module: its address and the two
- * primitives every datagram of the link goes through, without any window.
+ * link.h - the command link to one module: everything the program keeps
+ * of it (address, pages, what its exchanges remember) and the primitives
+ * every datagram of the link goes through, without any window.
  *
- * Only the module answers for the module: a receive of the link takes the
- * datagrams whose source is addr_r and drops every other one (a late search
- * answer, another module, the PC's own broadcast) without restarting its
- * time-out. A link ends when its settings window closes or another module
- * is chosen; from then on nothing is sent and every wait ends at once,
- * until udp_add_r opens the link to the next module.
+ * Only the module answers for the module: the datagrams on the one socket
+ * are handed to the link of the module that sent them (udp_hub.h), and a
+ * receive of the link waits for its own alone, with its own time-out. A
+ * link ends when its settings window closes, another module is chosen or
+ * the program is told to stop; from then on nothing is sent on it and its
+ * waits end at once, until it is opened again.
+ *
+ * The window has one link, window_link; its spec-given globals (addr_r,
+ * module_ip, strMODMana, ...) are that link's parts, and the functions
+ * without a link argument act on it.
  */
 #ifndef KX_LINK_H
 #define KX_LINK_H
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <string>
+
+#include "module.h"
 #include "netio.h"
 
-/* The chosen module, port 48899. */
-extern sockaddr_in addr_r;
+/* A datagram as a link receives it: the bytes kept, and its true length
+ * (-1 when it was longer than the hub keeps). */
+struct link_datagram {
+    std::string bytes;
+    int length;
+};
 
-/* addr_r from module_ip, and the link is open. A text that is no address
- * prints one line and leaves addr_r at 0.0.0.0, to which nothing is ever
- * sent. */
-void udp_add_r();
+/* The positive replies of the last few queries of one link. A network
+ * that delivers a datagram twice can hand the second copy of one of them
+ * in after the next query has gone out; taken for that query's reply, its
+ * value would land in another field. */
+struct recent_replies {
+    enum { KEPT = 4 };
+    std::string kept[KEPT];
+    int next = 0;
+    unsigned serial = 0; /* the link opening they belong to */
+};
 
-/* n bytes as one datagram from udpsocket to addr_r: n, or -1 (also when
- * the link has ended or has no address). */
-int udpsendn(const char* data, int n);
+struct module_link {
+    /* The module, port 48899, and what the search said of it. */
+    sockaddr_in addr_r{};
+    char module_ip[20] = "";
+    char module_mac[20] = "";
+    char module_id[30] = "";
+    char module_aswd[100] = "";
 
-/* The next datagram from the module, waiting without limit: its length,
- * or -1 when it was longer than n (its first n bytes are in buf) or the
- * link ended. buf is not terminated. */
-int udprecvn(char* buf, int n);
+    module_pages pages{};
+
+    /* The exchanges: how they resend, what the last one found. */
+    at_resend query_resend = window_query_resend;
+    at_resend setting_resend = window_setting_resend;
+    int module_silent = 0;
+    char module_last_refusal[AT_REPLY_MAX + 1] = "";
+    recent_replies recent;
+    bool read_stopped = false; /* the page being read met a silence */
+
+    /* The link's state; the hub's lock guards inbox and listening. */
+    std::atomic<bool> ended{false};
+    std::atomic<unsigned> serial{0};
+    int active = 0;              /* waits and pauses in progress */
+    bool lent = false;           /* an upload has it (lent_link) */
+    bool ended_while_lent = false;
+    bool attached = false;       /* the hub hands it its datagrams */
+    int held = 0;                /* link_hold: the action has it, waiting or not */
+    std::deque<link_datagram> inbox;
+    std::condition_variable arrived;
+
+    module_link() = default;
+    module_link(const module_link&) = delete;
+    module_link& operator=(const module_link&) = delete;
+    ~module_link();
+};
+
+/* The window's one module. */
+extern module_link window_link;
+extern sockaddr_in& addr_r;
+
+/* ---- Any link ---- */
+
+/* Opens the link to the module at ip (its address text) with the keyword:
+ * the address, and the link is open. A text that is no address prints one
+ * line and leaves the address at 0.0.0.0, to which nothing is ever sent;
+ * quiet says nothing. Returns whether the address was valid. */
+bool link_open(module_link& l, bool quiet = false);
+
+/* n bytes as one datagram to the module: n, or -1 (also when the link
+ * has ended or has no address). */
+int link_send(module_link& l, const char* data, int n);
 
 enum receive_end { RECEIVED = 0, RECEIVE_TIMED_OUT, RECEIVE_ABANDONED };
 
 /* The next datagram from the module within timeout_ms (WAIT_FOREVER: no
- * limit). Returns a receive_end; on RECEIVED, *length is as udprecvn
- * returns it and *stored the bytes in buf. */
-int link_receive(char* buf, int n, int timeout_ms, int* length, int* stored);
+ * limit). Returns a receive_end; on RECEIVED, *length is the datagram's
+ * length (-1 when it was longer than n: its first n bytes are in buf)
+ * and *stored the bytes in buf. */
+int link_receive(module_link& l, char* buf, int n, int timeout_ms, int* length, int* stored);
 
 /* Lets ms milliseconds pass. Returns false when the link ended before or
  * during the pause: the caller sends nothing more. */
-bool link_pause(int ms);
+bool link_pause(module_link& l, int ms);
 
 /* Drops the datagrams already waiting, so that a late answer to an earlier
  * command is never taken for the answer to the next one. */
-void link_discard_pending();
+void link_discard_pending(module_link& l);
 
 /* Ends the link: the wait or pause it is in ends now, and nothing more is
- * sent or awaited until udp_add_r. */
-void link_end();
+ * sent or awaited until it is opened again. Safe from any thread. */
+void link_end(module_link& l);
 
-/* True once link_end has run and no link was opened since. */
+/* For its lifetime the action has the link: its datagrams are its own
+ * even between two waits, when a search runs beside it. */
+class link_hold {
+public:
+    explicit link_hold(module_link& l);
+    ~link_hold();
+    link_hold(const link_hold&) = delete;
+    link_hold& operator=(const link_hold&) = delete;
+
+private:
+    module_link& link_;
+};
+
+enum { HANDSHAKE_WAIT_MS = 1000 };
+
+/* What the handshake tells its caller, each may be nullptr: after every
+ * keyword sent, after every silent wait, and the answer's text. */
+struct handshake_hooks {
+    void (*sent)();
+    void (*silent)();
+    void (*answered)(const char* text);
+};
+
+/* The link's keyword to the module, then wait_ms for an answer, at most
+ * tries times (0: without limit); on an answer "+ok" goes back and the
+ * result is 1, with the answer in *answer when given. 0 when the tries ran
+ * out, -1 when the link ended or the program is closing. */
+int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer,
+                   const handshake_hooks& hooks = handshake_hooks{});
+
+/* ---- The AT exchange and the page readers of any link ---- */
+
+/* As module_send_cmd_get and module_send_cmd_set, on link l. */
+int at_query(module_link& l, const char* cmd, char* ret, size_t cap);
+int at_setting(module_link& l, const char* cmd);
+
+/* Reads page type (ENCMDTYPE) from the module into l.pages; the queries
+ * it asks without a positive reply are added to *unanswered (when given),
+ * as "AT+NAME". */
+void read_page(module_link& l, int type, std::string* unanswered = nullptr);
+
+/* ---- The window's link ---- */
+
+/* window_link opened to module_ip. */
+void udp_add_r();
+int udpsendn(const char* data, int n);
+/* The next datagram from the module, waiting without limit: its length,
+ * or -1 when it was longer than n (its first n bytes are in buf) or the
+ * link ended. buf is not terminated. */
+int udprecvn(char* buf, int n);
 bool link_ended();
+/* Ends the window's link (link_end(window_link), but for a lent link). */
+void link_end();
+/* As link_discard_pending(window_link). */
+void link_discard_pending();
 
-/* Changes whenever a link is opened or ended, and when a lent link is given
- * back: what an exchange remembers of one link's replies is worthless on
- * the next, so it starts afresh once this differs. */
+/* Changes whenever the window's link is opened or ended, and when a lent
+ * link is given back. */
 unsigned link_serial();
 
-/* For its lifetime, the link goes to module_ip for an upload, whatever
- * settings window is linked: link_end does not end it, and afterwards
- * addr_r and the link's state are as they were (ended, if the settings
- * window closed meanwhile). */
+/* For its lifetime, the window's link goes to module_ip for an upload,
+ * whatever settings window is linked: link_end does not end it, and
+ * afterwards addr_r and the link's state are as they were (ended, if the
+ * settings window closed meanwhile). */
 class lent_link {
 public:
     lent_link();
@@ -74,20 +190,7 @@ private:
     bool saved_ended_;
 };
 
-enum { HANDSHAKE_WAIT_MS = 1000 };
-
-/* What the handshake tells its caller, each may be nullptr: after every
- * keyword sent, after every silent second, and the answer's text. */
-struct handshake_hooks {
-    void (*sent)();
-    void (*silent)();
-    void (*answered)(const char* text);
-};
-
-/* The keyword to addr_r, then a second's wait for the module, at most
- * tries times (0: without limit); on an answer "+ok" goes back and the
- * result is 1. 0 when the tries ran out, -1 when the link ended or the
- * program is closing. */
+/* The window's keyword handshake: tries waits of a second. */
 int keyword_handshake(const char* keyword, int tries, const handshake_hooks& hooks);
 
 #endif

@@ -6,20 +6,22 @@
 
 #include <cstring>
 
+#include "enums.h"
+#include "link.h"
 #include "strutil.h"
 
-_MOD_MANA_STRUCT strMODMana, strMODMana_up;
-_MOD_COMM_STRUCT strMODComm, strMODComm_up;
-_MOD_AP_STRUCT strMODAP, strMODAP_up;
-_MOD_STA_STRUCT strMODSTA, strMODSTA_up;
+_MOD_MANA_STRUCT &strMODMana = window_link.pages.mana, &strMODMana_up = window_link.pages.mana_up;
+_MOD_COMM_STRUCT &strMODComm = window_link.pages.comm, &strMODComm_up = window_link.pages.comm_up;
+_MOD_AP_STRUCT &strMODAP = window_link.pages.ap, &strMODAP_up = window_link.pages.ap_up;
+_MOD_STA_STRUCT &strMODSTA = window_link.pages.sta, &strMODSTA_up = window_link.pages.sta_up;
 
 STRMODULE strmodule[MODULE_TABLE_SIZE];
 int strmodule_num = 0;
 
-char module_ip[20];
-char module_mac[20];
-char module_id[30];
-char module_aswd[100];
+char (&module_ip)[20] = window_link.module_ip;
+char (&module_mac)[20] = window_link.module_mac;
+char (&module_id)[30] = window_link.module_id;
+char (&module_aswd)[100] = window_link.module_aswd;
 
 namespace {
 
@@ -78,25 +80,54 @@ void copy_ap(_MOD_AP_STRUCT& to, const _MOD_AP_STRUCT& from)
     copy_wireless(to, from);
 }
 
+/* The edits taken into the current record (take), or dropped for it. */
+template <typename RECORD>
+void one_way(RECORD& current, RECORD& edited, bool take, void (*copy)(RECORD&, const RECORD&))
+{
+    if (take)
+        copy(current, edited);
+    else
+        copy(edited, current);
+}
+
+void copy_page(module_pages& p, int type, bool take)
+{
+    switch (type) {
+    case CMDTYPE_MOD:
+        return one_way(p.mana, p.mana_up, take, copy_mana);
+    case CMDTYPE_COMM:
+        return one_way(p.comm, p.comm_up, take, copy_comm);
+    case CMDTYPE_AP:
+        return one_way(p.ap, p.ap_up, take, copy_ap);
+    case CMDTYPE_STA:
+        return one_way(p.sta, p.sta_up, take, copy_wireless<_MOD_STA_STRUCT>);
+    }
+}
+
 } // namespace
 
-void copy_module_mana_struct() { copy_mana(strMODMana, strMODMana_up); }
-void copy_module_comm_struct() { copy_comm(strMODComm, strMODComm_up); }
-void copy_module_ap_struct() { copy_ap(strMODAP, strMODAP_up); }
-void copy_module_sta_struct() { copy_wireless(strMODSTA, strMODSTA_up); }
+void take_page_edits(module_pages& p, int type) { copy_page(p, type, true); }
+void drop_page_edits(module_pages& p, int type) { copy_page(p, type, false); }
 
-void copy_module_mana_struct_up() { copy_mana(strMODMana_up, strMODMana); }
-void copy_module_comm_struct_up() { copy_comm(strMODComm_up, strMODComm); }
-void copy_module_ap_struct_up() { copy_ap(strMODAP_up, strMODAP); }
-void copy_module_sta_struct_up() { copy_wireless(strMODSTA_up, strMODSTA); }
+void copy_module_mana_struct() { take_page_edits(window_link.pages, CMDTYPE_MOD); }
+void copy_module_comm_struct() { take_page_edits(window_link.pages, CMDTYPE_COMM); }
+void copy_module_ap_struct() { take_page_edits(window_link.pages, CMDTYPE_AP); }
+void copy_module_sta_struct() { take_page_edits(window_link.pages, CMDTYPE_STA); }
 
-void clear_mod_structs()
+void copy_module_mana_struct_up() { drop_page_edits(window_link.pages, CMDTYPE_MOD); }
+void copy_module_comm_struct_up() { drop_page_edits(window_link.pages, CMDTYPE_COMM); }
+void copy_module_ap_struct_up() { drop_page_edits(window_link.pages, CMDTYPE_AP); }
+void copy_module_sta_struct_up() { drop_page_edits(window_link.pages, CMDTYPE_STA); }
+
+void clear_pages(module_pages& p)
 {
-    strMODMana.inited = strMODMana.dirty = 0;
-    strMODComm.inited = strMODComm.dirty = 0;
-    strMODAP.inited = strMODAP.dirty = 0;
-    strMODSTA.inited = strMODSTA.dirty = 0;
+    p.mana.inited = p.mana.dirty = 0;
+    p.comm.inited = p.comm.dirty = 0;
+    p.ap.inited = p.ap.dirty = 0;
+    p.sta.inited = p.sta.dirty = 0;
 }
+
+void clear_mod_structs() { clear_pages(window_link.pages); }
 
 int choose_module(int row, const char* keyword)
 {

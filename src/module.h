@@ -85,20 +85,29 @@ struct STRMODULE {
 
 enum { MODULE_TABLE_SIZE = 10 };
 
-extern _MOD_MANA_STRUCT strMODMana, strMODMana_up;
-extern _MOD_COMM_STRUCT strMODComm, strMODComm_up;
-extern _MOD_AP_STRUCT strMODAP, strMODAP_up;
-extern _MOD_STA_STRUCT strMODSTA, strMODSTA_up;
+/* The four pages of one module, each current and edited. */
+struct module_pages {
+    _MOD_MANA_STRUCT mana, mana_up;
+    _MOD_COMM_STRUCT comm, comm_up;
+    _MOD_AP_STRUCT ap, ap_up;
+    _MOD_STA_STRUCT sta, sta_up;
+};
+
+/* The window's module: the pages of the window's link (link.h). */
+extern _MOD_MANA_STRUCT &strMODMana, &strMODMana_up;
+extern _MOD_COMM_STRUCT &strMODComm, &strMODComm_up;
+extern _MOD_AP_STRUCT &strMODAP, &strMODAP_up;
+extern _MOD_STA_STRUCT &strMODSTA, &strMODSTA_up;
 
 extern STRMODULE strmodule[MODULE_TABLE_SIZE];
 extern int strmodule_num;
 
 /* The module chosen for Setting or Upload, copied at the click so that a
- * later search does not change them. */
-extern char module_ip[20];
-extern char module_mac[20];
-extern char module_id[30];
-extern char module_aswd[100];
+ * later search does not change them: the window's link's. */
+extern char (&module_ip)[20];
+extern char (&module_mac)[20];
+extern char (&module_id)[30];
+extern char (&module_aswd)[100];
 
 /* _up record -> current record (after a confirm). */
 void copy_module_mana_struct();
@@ -112,8 +121,13 @@ void copy_module_comm_struct_up();
 void copy_module_ap_struct_up();
 void copy_module_sta_struct_up();
 
+/* The same copies of any module's page type (ENCMDTYPE). */
+void take_page_edits(module_pages& p, int type);
+void drop_page_edits(module_pages& p, int type);
+
 /* Every page counts as not read and unchanged. */
 void clear_mod_structs();
+void clear_pages(module_pages& p);
 
 /* Copies entry row of strmodule into the chosen-module globals together
  * with the keyword. Returns 0 when row is not a module of the table. */
@@ -133,23 +147,40 @@ enum {
 };
 
 /* How often an exchange sends its command while nothing answers, and how
- * long it waits for an answer after each send. The window sends once and
- * waits AT_RECEIVE_MS (the default); a program on a lossy network may send
- * again after a shorter wait. A command is sent again only while the
- * module has said nothing at all, so a refusal is never repeated; a reply
- * that was lost rather than the command means the module runs it twice.
- * The exchange then lasts at most the longer of AT_EXCHANGE_MS and
- * tries * wait_ms. tries below 1 or wait_ms below 1 restore the default. */
+ * long it waits for an answer after each send. A command is sent again
+ * only while the module has said nothing at all, so a refusal is never
+ * repeated; a reply that was lost rather than the command means the module
+ * runs it twice. An exchange lasts at most the longer of AT_EXCHANGE_MS and
+ * tries * wait_ms. Once the module has answered, its next datagram is
+ * awaited heard_wait_ms. */
+struct at_resend {
+    int tries;
+    int wait_ms;
+    int heard_wait_ms;
+};
+
+/* The window's: a query goes up to four times, half a second apart, since
+ * a lost datagram is no dead module and asking twice costs nothing; a
+ * setting goes once (the module would run it twice). Either way a silent
+ * module ends an exchange within AT_RECEIVE_MS. */
+const at_resend window_query_resend = {4, AT_RECEIVE_MS / 4, AT_RECEIVE_MS};
+const at_resend window_setting_resend = {1, AT_RECEIVE_MS, AT_RECEIVE_MS};
+
+/* Both resends of the window's link at once (a program on a lossy network
+ * sends settings again too); tries below 1 or wait_ms below 1 restore the
+ * window's. */
 void set_at_resend(int tries, int wait_ms);
 
 /* The last answer of the last query that was not positive ("+ERR=-2"),
- * without its line ends; empty when there was none. */
-extern char module_last_refusal[AT_REPLY_MAX + 1];
+ * without its line ends; empty when there was none. The window's link's. */
+extern char (&module_last_refusal)[AT_REPLY_MAX + 1];
 
 /* 1 when nothing that counts as an answer came for the last command before
  * its exchange ended, or the link ended under it: the module is silent
- * (or no longer wanted) and a read stops. */
-extern int module_silent;
+ * (or no longer wanted) and a read stops. The window's link's. */
+extern int& module_silent;
+
+/* The exchanges of the window's link (link.h has them for any link). */
 
 /* Sends the query cmd ("AT+WMODE") and copies the value of the positive
  * reply into ret (cap bytes, cut to fit). 1 on a positive reply, else 0

@@ -2,10 +2,10 @@
  * module_at.cpp - one AT command and its answer.
  *
  * The only place where command text meets the link. An exchange sends the
- * command once and then takes the module's datagrams until a positive
- * reply, 40 other answers, two seconds of silence, or ten seconds in all,
- * whatever arrives; datagrams already waiting before the send are stale
- * and dropped first.
+ * command (again, as its link's resend says, while the module says
+ * nothing) and then takes the module's datagrams until a positive reply,
+ * 40 other answers, a silence, or ten seconds in all, whatever arrives;
+ * datagrams already waiting before the send are stale and dropped first.
  */
 #include <cstdio>
 #include <algorithm>
@@ -16,21 +16,18 @@
 #include "module.h"
 #include "strutil.h"
 
-int module_silent = 0;
-char module_last_refusal[AT_REPLY_MAX + 1] = "";
+int& module_silent = window_link.module_silent;
+char (&module_last_refusal)[AT_REPLY_MAX + 1] = window_link.module_last_refusal;
 
 namespace {
 
-int resend_tries = 1;
-int resend_wait_ms = AT_RECEIVE_MS;
-
 /* The command and its line feed, whole, in one datagram. */
-int send_command(const char* cmd)
+int send_command(module_link& l, const char* cmd)
 {
     char line[AT_LINE_MAX];
     size_t n = format_text(line, sizeof line, "%s\n", cmd);
-    link_discard_pending();
-    return udpsendn(line, static_cast<int>(n)) < 0 ? 0 : 1;
+    link_discard_pending(l);
+    return link_send(l, line, static_cast<int>(n)) < 0 ? 0 : 1;
 }
 
 bool begins(const char* buf, int stored, const char* prefix)
@@ -45,18 +42,19 @@ bool begins(const char* buf, int stored, const char* prefix)
  * answered otherwise has merely refused the command. */
 class exchange {
 public:
-    explicit exchange(const char* cmd) : cmd_(cmd), deadline_(net().clock_ms() + longest())
+    exchange(module_link& l, const char* cmd, const at_resend& resend)
+        : l_(l), cmd_(cmd), resend_(resend), deadline_(net().clock_ms() + longest())
     {
-        module_silent = 0;
+        l_.module_silent = 0;
     }
 
     /* The first send; false (with module_silent) when it could not go. */
     bool start()
     {
         ++sends_;
-        if (send_command(cmd_))
+        if (send_command(l_, cmd_))
             return true;
-        module_silent = link_ended() ? 1 : 0;
+        l_.module_silent = l_.ended ? 1 : 0;
         return false;
     }
 
@@ -65,17 +63,18 @@ public:
     bool receive(char* buf, int n, int* length, int* stored, int limit_ms = -1)
     {
         for (;;) {
-            int wait = left() < resend_wait_ms ? left() : resend_wait_ms;
+            int each = heard_ ? resend_.heard_wait_ms : resend_.wait_ms;
+            int wait = left() < each ? left() : each;
             if (limit_ms >= 0 && limit_ms < wait)
                 wait = limit_ms;
-            if (wait > 0 && link_receive(buf, n, wait, length, stored) == RECEIVED)
+            if (wait > 0 && link_receive(l_, buf, n, wait, length, stored) == RECEIVED)
                 return true;
-            if (heard_ || sends_ >= resend_tries || left() == 0 || link_ended())
+            if (heard_ || sends_ >= resend_.tries || left() == 0 || l_.ended)
                 break;
             ++sends_;
-            send_command(cmd_);
+            send_command(l_, cmd_);
         }
-        module_silent = heard_ && !link_ended() ? 0 : 1;
+        l_.module_silent = heard_ && !l_.ended ? 0 : 1;
         return false;
     }
     void heard() { heard_ = true; }
@@ -84,17 +83,17 @@ public:
     bool pause()
     {
         int ms = left() < AT_PAUSE_MS ? left() : AT_PAUSE_MS;
-        if (!link_pause(ms)) {
-            module_silent = 1;
+        if (!link_pause(l_, ms)) {
+            l_.module_silent = 1;
             return false;
         }
         return left() > 0;
     }
 
 private:
-    static int longest()
+    int longest() const
     {
-        long long all = static_cast<long long>(resend_tries) * resend_wait_ms;
+        long long all = static_cast<long long>(resend_.tries) * resend_.wait_ms;
         return all > AT_EXCHANGE_MS ? static_cast<int>(all) : AT_EXCHANGE_MS;
     }
     int left() const
@@ -102,67 +101,59 @@ private:
         long long l = deadline_ - net().clock_ms();
         return l > 0 ? static_cast<int>(l) : 0;
     }
+    module_link& l_;
     const char* cmd_;
+    at_resend resend_;
     long long deadline_;
     int sends_ = 0;
     bool heard_ = false;
 };
 
-/* The positive replies of the last few queries. A network that delivers a
- * datagram twice can hand the second copy of one of them in after the next
- * query has gone out; taken for that query's reply, its value would land in
- * another field. A reply equal to one of these is therefore held for a
- * moment, in case the real reply follows; when nothing follows it is taken,
- * as two settings may well have the same value. They belong to one link:
- * another module, or the same one linked anew, owes nothing to them. */
-class recent_replies {
-public:
-    bool has(const std::string& r)
-    {
-        forget_other_links();
-        for (const std::string& k : kept_)
-            if (k == r)
-                return true;
-        return false;
-    }
-    void add(const std::string& r)
-    {
-        forget_other_links();
-        kept_[next_] = r;
-        next_ = (next_ + 1) % KEPT;
-    }
+/* A reply equal to one of the link's recent positive replies is held for
+ * a moment, in case the real reply follows; when nothing follows it is
+ * taken, as two settings may well have the same value. They belong to one
+ * opening of the link: another module, or the same one linked anew, owes
+ * nothing to them. */
+void forget_other_openings(module_link& l)
+{
+    recent_replies& r = l.recent;
+    if (r.serial == l.serial)
+        return;
+    r.serial = l.serial;
+    for (std::string& k : r.kept)
+        k.clear();
+    r.next = 0;
+}
 
-private:
-    void forget_other_links()
-    {
-        if (serial_ == link_serial())
-            return;
-        serial_ = link_serial();
-        for (std::string& k : kept_)
-            k.clear();
-        next_ = 0;
-    }
-    enum { KEPT = 4 };
-    std::string kept_[KEPT];
-    int next_ = 0;
-    unsigned serial_ = 0;
-};
+bool recently_replied(module_link& l, const std::string& reply)
+{
+    forget_other_openings(l);
+    for (const std::string& k : l.recent.kept)
+        if (k == reply)
+            return true;
+    return false;
+}
 
-recent_replies recent;
+void remember_reply(module_link& l, const std::string& reply)
+{
+    forget_other_openings(l);
+    l.recent.kept[l.recent.next] = reply;
+    l.recent.next = (l.recent.next + 1) % recent_replies::KEPT;
+}
 
 } // namespace
 
 void set_at_resend(int tries, int wait_ms)
 {
     bool valid = tries >= 1 && wait_ms >= 1;
-    resend_tries = valid ? tries : 1;
-    resend_wait_ms = valid ? wait_ms : AT_RECEIVE_MS;
+    window_link.query_resend = valid ? at_resend{tries, wait_ms, wait_ms} : window_query_resend;
+    window_link.setting_resend = valid ? at_resend{tries, wait_ms, wait_ms} : window_setting_resend;
 }
 
-int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
+int at_query(module_link& l, const char* cmd, char* ret, size_t cap)
 {
-    exchange x(cmd);
-    module_last_refusal[0] = '\0';
+    exchange x(l, cmd, l.query_resend);
+    l.module_last_refusal[0] = '\0';
     if (!x.start())
         return 0;
     char buf[AT_REPLY_MAX + 1];
@@ -173,9 +164,9 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
         int length = 0, stored = 0;
         int limit = held.empty() ? -1 : static_cast<int>(std::max(0LL, held_until - net().clock_ms()));
         if (!x.receive(buf, AT_REPLY_MAX, &length, &stored, limit)) {
-            if (held.empty() || link_ended())
+            if (held.empty() || l.ended)
                 return 0;
-            module_silent = 0;
+            l.module_silent = 0;
             copy_text(ret, cap, held.size() > 4 ? held.c_str() + 4 : "");
             return 1;
         }
@@ -188,20 +179,20 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
         buf[length - 4] = '\0';
         if (begins(buf, length - 4, "+ok")) {
             std::string reply(buf, static_cast<size_t>(length - 4));
-            if (recent.has(reply)) {
+            if (recently_replied(l, reply)) {
                 if (held.empty()) {
                     held = reply;
                     held_until = net().clock_ms() + AT_DUPLICATE_GRACE_MS;
                 }
                 continue;
             }
-            recent.add(reply);
+            remember_reply(l, reply);
             /* "+ok", one separator byte, then the value; a reply too short
              * to carry a separator has an empty value. */
             copy_text(ret, cap, length - 4 > 4 ? buf + 4 : "");
             return 1;
         }
-        copy_text(module_last_refusal, buf);
+        copy_text(l.module_last_refusal, buf);
         ++tries;
         if (!x.pause())
             return 0;
@@ -209,9 +200,9 @@ int module_send_cmd_get(const char* cmd, char* ret, size_t cap)
     return 0;
 }
 
-int module_send_cmd_set(const char* cmd)
+int at_setting(module_link& l, const char* cmd)
 {
-    exchange x(cmd);
+    exchange x(l, cmd, l.setting_resend);
     if (!x.start())
         return 0;
     char buf[AT_SET_JUDGED];
@@ -230,6 +221,10 @@ int module_send_cmd_set(const char* cmd)
     }
     return 0;
 }
+
+int module_send_cmd_get(const char* cmd, char* ret, size_t cap) { return at_query(window_link, cmd, ret, cap); }
+
+int module_send_cmd_set(const char* cmd) { return at_setting(window_link, cmd); }
 
 void get_list_item(const char* cin, int len, int* p, char* cout, size_t cap)
 {

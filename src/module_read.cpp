@@ -11,15 +11,22 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <string>
+
+#include "link.h"
 #include "module.h"
 #include "netio.h"
 #include "strutil.h"
 
 namespace {
 
-/* Set when an exchange of the page being read found the module silent:
- * the remaining queries of the page are not sent. */
-bool stopped = false;
+/* One page's read on one link: the queries not answered are named in
+ * *unanswered; once an exchange found the module silent, the remaining
+ * queries of the page are not sent. */
+struct page_read {
+    module_link& link;
+    std::string* unanswered;
+};
 
 /* A query's value; a query without a positive reply reads as "". */
 struct reply {
@@ -28,14 +35,16 @@ struct reply {
     int pos = 0;
     bool ok = false;
 
-    explicit reply(const char* cmd)
+    reply(page_read& r, const char* cmd)
     {
         text[0] = '\0';
-        if (stopped)
+        if (r.link.read_stopped)
             return;
-        ok = module_send_cmd_get(cmd, text) == 1;
-        stopped = module_silent != 0;
+        ok = at_query(r.link, cmd, text, sizeof text) == 1;
+        r.link.read_stopped = r.link.module_silent != 0;
         len = static_cast<int>(std::strlen(text));
+        if (!ok && r.unanswered != nullptr)
+            *r.unanswered += (r.unanswered->empty() ? "" : " ") + std::string(cmd);
     }
     template <size_t N>
     const char* item(char (&out)[N])
@@ -58,37 +67,131 @@ int decimal_value(const char* t)
     return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
 }
 
-int decimal_query(const char* cmd)
+int decimal_query(page_read& r, const char* cmd)
 {
-    reply r(cmd);
-    return decimal_value(r.text);
+    reply q(r, cmd);
+    return decimal_value(q.text);
+}
+
+/* "AT+WAKEY" and "AT+WSKEY": authentication, encryption, key. */
+template <typename RECORD>
+void read_key(page_read& r, const char* cmd, RECORD& rec)
+{
+    char item[AT_REPLY_MAX];
+    reply key(r, cmd);
+    init_wifi_auth(key.item(item), &rec.enc_auth);
+    init_wifi_encry(key.item(item), &rec.enc_encry);
+    copy_chars(rec.password, key.item(item));
 }
 
 /* Ends a page's read: a silent module puts the record back as it was
  * (and leaves module_silent set for the caller), otherwise the page is read
  * and clean and its edited record starts equal to it. */
-/* "AT+WAKEY" and "AT+WSKEY": authentication, encryption, key. */
 template <typename RECORD>
-void read_key(const char* cmd, RECORD& r)
+void finish(page_read& r, RECORD& record, const RECORD& before, int type)
 {
-    char item[AT_REPLY_MAX];
-    reply key(cmd);
-    init_wifi_auth(key.item(item), &r.enc_auth);
-    init_wifi_encry(key.item(item), &r.enc_encry);
-    copy_chars(r.password, key.item(item));
-}
-
-template <typename RECORD>
-void finish(RECORD& record, const RECORD& before, void (*copy_up)())
-{
-    if (stopped) {
+    if (r.link.read_stopped) {
         record = before;
-        module_silent = 1;
+        r.link.module_silent = 1;
         return;
     }
     record.dirty = 0;
     record.inited = 1;
-    copy_up();
+    drop_page_edits(r.link.pages, type);
+}
+
+void read_mana(page_read& r)
+{
+    _MOD_MANA_STRUCT& m = r.link.pages.mana;
+    const _MOD_MANA_STRUCT before = m;
+    char item[AT_REPLY_MAX];
+    reply mid(r, "AT+MID");
+    if (mid.ok)
+        copy_chars(m.mid, mid.text);
+    reply wmode(r, "AT+WMODE");
+    m.wmode = std::strcmp(wmode.text, "STA") == 0 ? WIFIMODE_STA : WIFIMODE_AP;
+    reply tmode(r, "AT+TMODE");
+    m.tmode = std::strcmp(tmode.text, "Agreement") == 0 ? WORKMODE_AG : WORKMODE_TH;
+    reply webu(r, "AT+WEBU");
+    copy_chars(m.user, webu.item(item));
+    copy_chars(m.pswd, webu.item(item));
+    reply ver(r, "AT+VER");
+    if (ver.ok)
+        copy_chars(m.mver, ver.text);
+    finish(r, m, before, CMDTYPE_MOD);
+}
+
+void read_comm(page_read& r)
+{
+    _MOD_COMM_STRUCT& c = r.link.pages.comm;
+    const _MOD_COMM_STRUCT before = c;
+    char item[AT_REPLY_MAX];
+    reply uart(r, "AT+UART");
+    set_from_text(c.baud, baudrate_table, uart.item(item), BAUDRATE_57600);
+    set_from_text(c.data_bits, combits_table, uart.item(item), COMBITS_8);
+    set_from_text(c.stop_bits, stopbits_table, uart.item(item), COMSTOPBITS_1);
+    set_from_text(c.parity, parity_table, uart.item(item), COMPARITY_NONE);
+    set_from_text(c.fc, flowctrl_table, uart.item(item), COMFC_DIS);
+    reply uartf(r, "AT+UARTF");
+    c.bAF = std::strcmp(uartf.text, "disable") == 0 ? COMAF_DIS : COMAF_EN;
+    c.AFT = decimal_query(r, "AT+UARTFT");
+    c.AFL = decimal_query(r, "AT+UARTFL");
+    reply netp(r, "AT+NETP");
+    c.protocol = std::strcmp(netp.item(item), "TCP") == 0 ? NETPROT_TCP : NETPROT_UDP;
+    c.mode = std::strcmp(netp.item(item), "Server") == 0 ? NETMODE_SERVER : NETMODE_CLIENT;
+    c.port = static_cast<unsigned short>(decimal_value(netp.item(item)));
+    netp.item(item);
+    if (string_to_ip(item, c.ipadd)) {
+        c.bip = 1;
+    } else {
+        c.bip = 0;
+        copy_chars(c.hostname, item);
+    }
+    c.maxsk = decimal_query(r, "AT+MAXSK");
+    c.TCPto = decimal_query(r, "AT+TCPTO");
+    finish(r, c, before, CMDTYPE_COMM);
+}
+
+void read_ap(page_read& r)
+{
+    _MOD_AP_STRUCT& a = r.link.pages.ap;
+    const _MOD_AP_STRUCT before = a;
+    char item[AT_REPLY_MAX];
+    reply wap(r, "AT+WAP");
+    set_from_text(a.mode, apstd_table, wap.item(item), APSTD_11BGN);
+    copy_chars(a.SSID, wap.item(item));
+    set_from_text(a.channel, apch_table, wap.item(item), APCH_AUTO);
+    read_key(r, "AT+WAKEY", a);
+    reply lann(r, "AT+LANN");
+    string_to_ip(lann.item(item), a.ipadd);
+    string_to_ip(lann.item(item), a.ipmask);
+    reply gw(r, "AT+DHCPGW");
+    string_to_ip(gw.text, a.dhcpgw);
+    /* The DHCP service setting is not queried. */
+    a.bDHCP = DHCP_ENABLE;
+    finish(r, a, before, CMDTYPE_AP);
+}
+
+void read_sta(page_read& r)
+{
+    _MOD_STA_STRUCT& st = r.link.pages.sta;
+    const _MOD_STA_STRUCT before = st;
+    char item[AT_REPLY_MAX];
+    reply ssid(r, "AT+WSSSID");
+    if (ssid.ok)
+        copy_chars(st.SSID, ssid.text);
+    read_key(r, "AT+WSKEY", st);
+    reply wann(r, "AT+WANN");
+    st.bDHCP = std::strcmp(wann.item(item), "DHCP") == 0 ? DHCP_ENABLE : DHCP_DISABLE;
+    if (string_to_ip(wann.item(item), st.ipadd)) {
+        string_to_ip(wann.item(item), st.ipmask);
+        string_to_ip(wann.item(item), st.dhcpgw);
+    } else {
+        std::memset(st.ipadd, 0, 4);
+        std::memset(st.ipmask, 0, 4);
+        std::memset(st.dhcpgw, 0, 4);
+    }
+    finish(r, st, before, CMDTYPE_STA);
 }
 
 } // namespace
@@ -105,96 +208,17 @@ void init_wifi_auth(const char* item, char* ret) { set_from_text(*ret, auth_tabl
 /* An encryption text the module does not know leaves the value as it was. */
 void init_wifi_encry(const char* item, char* ret) { set_from_text(*ret, encry_table, item, *ret); }
 
-void init_module_mana_struct()
+void read_page(module_link& l, int type, std::string* unanswered)
 {
-    stopped = false;
-    const _MOD_MANA_STRUCT before = strMODMana;
-    char item[AT_REPLY_MAX];
-    reply mid("AT+MID");
-    if (mid.ok)
-        copy_chars(strMODMana.mid, mid.text);
-    reply wmode("AT+WMODE");
-    strMODMana.wmode = std::strcmp(wmode.text, "STA") == 0 ? WIFIMODE_STA : WIFIMODE_AP;
-    reply tmode("AT+TMODE");
-    strMODMana.tmode = std::strcmp(tmode.text, "Agreement") == 0 ? WORKMODE_AG : WORKMODE_TH;
-    reply webu("AT+WEBU");
-    copy_chars(strMODMana.user, webu.item(item));
-    copy_chars(strMODMana.pswd, webu.item(item));
-    reply ver("AT+VER");
-    if (ver.ok)
-        copy_chars(strMODMana.mver, ver.text);
-    finish(strMODMana, before, copy_module_mana_struct_up);
+    static void (*const readers[])(page_read&) = {read_mana, read_comm, read_ap, read_sta};
+    if (type < CMDTYPE_MOD || type > CMDTYPE_STA)
+        return;
+    l.read_stopped = false;
+    page_read r{l, unanswered};
+    readers[type](r);
 }
 
-void init_module_comm_struct()
-{
-    stopped = false;
-    const _MOD_COMM_STRUCT before = strMODComm;
-    char item[AT_REPLY_MAX];
-    reply uart("AT+UART");
-    init_modcom_baud(uart.item(item));
-    init_modcom_data(uart.item(item));
-    init_modcom_stop(uart.item(item));
-    init_modcom_parity(uart.item(item));
-    init_modcom_fc(uart.item(item));
-    reply uartf("AT+UARTF");
-    strMODComm.bAF = std::strcmp(uartf.text, "disable") == 0 ? COMAF_DIS : COMAF_EN;
-    strMODComm.AFT = decimal_query("AT+UARTFT");
-    strMODComm.AFL = decimal_query("AT+UARTFL");
-    reply netp("AT+NETP");
-    strMODComm.protocol = std::strcmp(netp.item(item), "TCP") == 0 ? NETPROT_TCP : NETPROT_UDP;
-    strMODComm.mode = std::strcmp(netp.item(item), "Server") == 0 ? NETMODE_SERVER : NETMODE_CLIENT;
-    strMODComm.port = static_cast<unsigned short>(decimal_value(netp.item(item)));
-    netp.item(item);
-    if (string_to_ip(item, strMODComm.ipadd)) {
-        strMODComm.bip = 1;
-    } else {
-        strMODComm.bip = 0;
-        copy_chars(strMODComm.hostname, item);
-    }
-    strMODComm.maxsk = decimal_query("AT+MAXSK");
-    strMODComm.TCPto = decimal_query("AT+TCPTO");
-    finish(strMODComm, before, copy_module_comm_struct_up);
-}
-
-void init_module_ap_struct()
-{
-    stopped = false;
-    const _MOD_AP_STRUCT before = strMODAP;
-    char item[AT_REPLY_MAX];
-    reply wap("AT+WAP");
-    set_from_text(strMODAP.mode, apstd_table, wap.item(item), APSTD_11BGN);
-    copy_chars(strMODAP.SSID, wap.item(item));
-    init_ap_channel(wap.item(item));
-    read_key("AT+WAKEY", strMODAP);
-    reply lann("AT+LANN");
-    string_to_ip(lann.item(item), strMODAP.ipadd);
-    string_to_ip(lann.item(item), strMODAP.ipmask);
-    reply gw("AT+DHCPGW");
-    string_to_ip(gw.text, strMODAP.dhcpgw);
-    /* The DHCP service setting is not queried. */
-    strMODAP.bDHCP = DHCP_ENABLE;
-    finish(strMODAP, before, copy_module_ap_struct_up);
-}
-
-void init_module_sta_struct()
-{
-    stopped = false;
-    const _MOD_STA_STRUCT before = strMODSTA;
-    char item[AT_REPLY_MAX];
-    reply ssid("AT+WSSSID");
-    if (ssid.ok)
-        copy_chars(strMODSTA.SSID, ssid.text);
-    read_key("AT+WSKEY", strMODSTA);
-    reply wann("AT+WANN");
-    strMODSTA.bDHCP = std::strcmp(wann.item(item), "DHCP") == 0 ? DHCP_ENABLE : DHCP_DISABLE;
-    if (string_to_ip(wann.item(item), strMODSTA.ipadd)) {
-        string_to_ip(wann.item(item), strMODSTA.ipmask);
-        string_to_ip(wann.item(item), strMODSTA.dhcpgw);
-    } else {
-        std::memset(strMODSTA.ipadd, 0, 4);
-        std::memset(strMODSTA.ipmask, 0, 4);
-        std::memset(strMODSTA.dhcpgw, 0, 4);
-    }
-    finish(strMODSTA, before, copy_module_sta_struct_up);
-}
+void init_module_mana_struct() { read_page(window_link, CMDTYPE_MOD); }
+void init_module_comm_struct() { read_page(window_link, CMDTYPE_COMM); }
+void init_module_ap_struct() { read_page(window_link, CMDTYPE_AP); }
+void init_module_sta_struct() { read_page(window_link, CMDTYPE_STA); }

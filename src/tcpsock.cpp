@@ -125,7 +125,7 @@ int system_net::recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* 
 {
     /* A datagram is at most 64 KiB; reading it whole tells its true length
      * on every platform, so an oversized one is recognised. */
-    static char whole[65536];
+    thread_local char whole[65536];
     sockaddr_in src{};
     long got = receive_now(sock, whole, sizeof whole, &src);
     *stored = 0;

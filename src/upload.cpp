@@ -23,29 +23,49 @@ long long size_of(FILE* f)
 }
 
 /* The transfer of the open image, without a console line. */
-int send_image(FILE* image, const upload_progress* progress)
+int send_image(module_link& l, FILE* image, const upload_progress* progress)
 {
     long long total = progress != nullptr ? size_of(image) : -1;
     long long done = 0;
     char chunk[UPLOAD_CHUNK];
     for (;;) {
         size_t n = std::fread(chunk, 1, sizeof chunk, image);
-        udpsendn(chunk, static_cast<int>(n));
+        link_send(l, chunk, static_cast<int>(n));
         done += static_cast<long long>(n);
         if (progress != nullptr && progress->sent != nullptr)
             progress->sent(done, total, progress->context);
         /* The pause also follows the last datagram, so that the module has
          * had its time before anything else is sent to it. */
-        if (!link_pause(UPLOAD_PACE_MS))
+        if (!link_pause(l, UPLOAD_PACE_MS))
             return UPLOAD_STOPPED;
         if (n < sizeof chunk)
             return UPLOAD_SENT;
     }
 }
 
+/* "AT+FWUPDAT" once (a module already receiving would store a second one
+ * as its image), its answer, then the image. */
+int switch_and_send(module_link& l, FILE* image, const upload_progress* progress)
+{
+    static const char fwupdat[] = "AT+FWUPDAT\n";
+    link_discard_pending(l);
+    link_send(l, fwupdat, sizeof fwupdat - 1);
+    char answer[ANSWER_MAX];
+    int length = 0, stored = 0;
+    switch (link_receive(l, answer, sizeof answer, FWUPDAT_ANSWER_MS, &length, &stored)) {
+    case RECEIVED:
+        return send_image(l, image, progress);
+    case RECEIVE_TIMED_OUT:
+        return UPLOAD_NO_FWUPDAT;
+    default:
+        return UPLOAD_STOPPED;
+    }
+}
+
 /* The whole upload of an image opened by the caller (nullptr when it
- * could not be). The image is opened before anything is sent: a module
- * switched to reception stores the next datagram, whatever it is. */
+ * could not be), on the window's link lent to module_ip. The image is
+ * opened before anything is sent: a module switched to reception stores
+ * the next datagram, whatever it is. */
 int upload_opened(FILE* opened, const upload_progress* progress)
 {
     stdio_file image(opened);
@@ -57,18 +77,7 @@ int upload_opened(FILE* opened, const upload_progress* progress)
         return UPLOAD_STOPPED;
     if (handshake == 0)
         return UPLOAD_NO_ANSWER;
-    static const char fwupdat[] = "AT+FWUPDAT\n";
-    udpsendn(fwupdat, sizeof fwupdat - 1);
-    char answer[ANSWER_MAX];
-    int length = 0, stored = 0;
-    switch (link_receive(answer, sizeof answer, FWUPDAT_ANSWER_MS, &length, &stored)) {
-    case RECEIVED:
-        return send_image(image.get(), progress);
-    case RECEIVE_TIMED_OUT:
-        return UPLOAD_NO_FWUPDAT;
-    default:
-        return UPLOAD_STOPPED;
-    }
+    return switch_and_send(window_link, image.get(), progress);
 }
 
 } // namespace
@@ -80,12 +89,20 @@ int down_firmware(const char* file)
         std::puts("Can't open file");
         return UPLOAD_NO_FILE;
     }
-    return send_image(image.get(), nullptr);
+    return send_image(window_link, image.get(), nullptr);
 }
 
 int upload_image(const char* path, const upload_progress* progress)
 {
     return upload_opened(open_regular(path), progress);
+}
+
+int upload_linked(module_link& l, const char* path, const upload_progress* progress)
+{
+    stdio_file image(open_regular(path));
+    if (!image)
+        return UPLOAD_NO_FILE;
+    return switch_and_send(l, image.get(), progress);
 }
 
 int upload_firmware(const char* file)

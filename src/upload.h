@@ -42,6 +42,11 @@ int upload_firmware(const char* file);
  * the result tells what happened. progress may be nullptr. */
 int upload_image(const char* path, const upload_progress* progress);
 
+/* On a link its caller has opened and shaken hands on: "AT+FWUPDAT", its
+ * answer, then the image at path (a regular file, opened first). */
+struct module_link;
+int upload_linked(module_link& l, const char* path, const upload_progress* progress);
+
 /* The transfer alone of data/<file>, to addr_r. Returns UPLOAD_SENT, UPLOAD_NO_FILE
  * ("Can't open file" on the console, nothing sent) or UPLOAD_STOPPED. */
 int down_firmware(const char* file);

@@ -74,6 +74,7 @@ struct SearchPassTest : DiscoveryTest {
     {
         DiscoveryTest::SetUp();
         self = this;
+        udpsocket = 1; /* the one socket, which the search reads */
         broadcast_address("192.168.7.9", &dest);
         sn.on_send = [this](const sent_datagram&) {
             size_t pass = sn.sent.size() - 1;
@@ -87,6 +88,7 @@ struct SearchPassTest : DiscoveryTest {
         if (add_module_answer(t, n))
             ++self->redraws;
     }
+    void TearDown() override { udpsocket = 0; }
     int run() { return search_passes(1, dest, kw.data(), static_cast<int>(kw.size()), put); }
 };
 SearchPassTest* SearchPassTest::self = nullptr;

@@ -84,14 +84,27 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
     EXPECT_EQ(sn.pauses.size(), 2u) << "to a setting an empty datagram is an answer";
 }
 
-TEST_F(Exchange, SilenceIsOneWaitWithoutADatagram)
+/* A query is asked again while nothing answers (a lost datagram is no
+ * dead module); a setting goes once, since the module would run it twice.
+ * Either way two seconds of silence end the exchange. */
+TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
 {
     int r = 1;
     EXPECT_EQ(get("AT+VER", &r), "unchanged");
     EXPECT_EQ(r, 0);
     EXPECT_EQ(module_silent, 1);
-    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>(4, 500));
+    ASSERT_EQ(sn.sent.size(), 4u);
+    for (const sent_datagram& d : sn.sent)
+        EXPECT_EQ(d.bytes, "AT+VER\n");
     EXPECT_EQ(sn.now, 2000);
+
+    sn.sent.clear();
+    sn.wait_timeouts.clear();
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
 
     sn.forced_waits = {WAIT_READY, WAIT_READY};
     get("AT+VER", &r);
@@ -323,11 +336,12 @@ TEST_F(Resend, ARefusalIsNotSentAgain)
     EXPECT_STREQ(module_last_refusal, "+ERR=-2");
 }
 
-TEST_F(Resend, NonsenseRestoresTheWindowsSingleSend)
+TEST_F(Resend, NonsenseRestoresTheWindowsResends)
 {
     set_at_resend(0, 500);
     int r = 1;
     get("AT+VER", &r);
-    EXPECT_EQ(sn.sent.size(), 1u);
-    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
+    EXPECT_EQ(sn.sent.size(), 4u);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(sn.sent.size(), 5u) << "a setting goes once";
 }

@@ -1,0 +1,286 @@
+/*
+ * udp_hub.cpp - handing each datagram of the one socket to its owner.
+ *
+ * One lock guards the table of links, every inbox and the search; it is
+ * never held across a wait on the network, only across a condition wait,
+ * which releases it.
+ */
+#include "udp_hub.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "discovery.h"
+
+namespace {
+
+enum {
+    KEEP_BYTES = 2048,  /* kept of one datagram; a module's are far shorter */
+    INBOX_MAX = 256,    /* datagrams one owner may have waiting */
+    RECEIVER_POLL_MS = 100
+};
+
+std::mutex lock;
+std::vector<module_link*> links;
+module_link* search = nullptr;
+unsigned long unowned = 0;
+
+std::thread receiver;
+std::atomic<bool> receiving{false};
+std::atomic<bool> stop_receiver{false};
+
+/* The link of the module at from that may have this datagram now, or
+ * nullptr. A link that is neither held nor waiting yields to a search:
+ * its module's answer to the search is the search's. */
+module_link* owner_of(const sockaddr_in& from)
+{
+    for (module_link* l : links) {
+        if (address_unset(l->addr_r) || !same_host(l->addr_r, from))
+            continue;
+        if (search == nullptr || l->held > 0 || l->active > 0)
+            return l;
+    }
+    return search;
+}
+
+void put(module_link& l, link_datagram d)
+{
+    if (l.inbox.size() >= INBOX_MAX)
+        l.inbox.pop_front();
+    l.inbox.push_back(std::move(d));
+    l.arrived.notify_all();
+}
+
+/* Takes one datagram off the socket, if there is one, and hands it on. A
+ * failed receive tells only the search something: that the network is not
+ * quiet. */
+void pump_one()
+{
+    char buf[KEEP_BYTES];
+    int stored = 0;
+    sockaddr_in from{};
+    int n = net().recv_from(udpsocket, buf, sizeof buf, &stored, &from);
+    if (n == RECV_NONE)
+        return;
+    std::lock_guard<std::mutex> g(lock);
+    module_link* to = n >= 0 || stored > 0 ? owner_of(from) : search;
+    if (to == nullptr) {
+        ++unowned;
+        return;
+    }
+    put(*to, link_datagram{std::string(buf, static_cast<size_t>(stored)), n});
+}
+
+bool pop(module_link& l, link_datagram* out)
+{
+    if (l.inbox.empty())
+        return false;
+    *out = std::move(l.inbox.front());
+    l.inbox.pop_front();
+    return true;
+}
+
+int left_until(long long deadline)
+{
+    if (deadline < 0)
+        return WAIT_FOREVER;
+    long long left = deadline - net().clock_ms();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+/* Waits on l's inbox until something is there, l ends, or the deadline. */
+void wait_inbox(module_link& l, std::unique_lock<std::mutex>& g, long long deadline)
+{
+    ++l.active;
+    auto ready = [&] { return l.ended || !l.inbox.empty(); };
+    if (deadline < 0)
+        l.arrived.wait(g, ready);
+    else
+        l.arrived.wait_for(g, std::chrono::milliseconds(left_until(deadline)), ready);
+    --l.active;
+}
+
+/* One wait on the socket itself, then what came handed on. */
+int wait_socket(module_link& l, long long deadline)
+{
+    {
+        std::lock_guard<std::mutex> g(lock);
+        ++l.active;
+    }
+    int w = net().wait_readable(udpsocket, left_until(deadline));
+    {
+        std::lock_guard<std::mutex> g(lock);
+        --l.active;
+    }
+    if (w == WAIT_READY && !l.ended)
+        pump_one();
+    return w;
+}
+
+void receive_loop()
+{
+    while (!stop_receiver) {
+        if (net().wait_readable(udpsocket, RECEIVER_POLL_MS) != WAIT_READY)
+            continue;
+        for (int i = 0; i < INBOX_MAX && net().has_datagram(udpsocket); ++i)
+            pump_one();
+    }
+}
+
+} // namespace
+
+void hub_attach(module_link& l)
+{
+    std::lock_guard<std::mutex> g(lock);
+    l.inbox.clear();
+    if (!l.attached)
+        links.push_back(&l);
+    l.attached = true;
+}
+
+void hub_detach(module_link& l)
+{
+    std::lock_guard<std::mutex> g(lock);
+    links.erase(std::remove(links.begin(), links.end(), &l), links.end());
+    l.attached = false;
+    l.inbox.clear();
+}
+
+void hub_search_begin(module_link& s)
+{
+    std::lock_guard<std::mutex> g(lock);
+    s.inbox.clear();
+    s.ended = false;
+    search = &s;
+}
+
+void hub_search_end()
+{
+    std::lock_guard<std::mutex> g(lock);
+    if (search != nullptr)
+        search->inbox.clear();
+    search = nullptr;
+}
+
+int hub_receive(module_link& l, int timeout_ms, link_datagram* out)
+{
+    long long deadline = timeout_ms >= 0 ? net().clock_ms() + timeout_ms : -1;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> g(lock);
+            if (l.ended)
+                return RECEIVE_ABANDONED;
+            if (pop(l, out))
+                return RECEIVED;
+            if (receiving) {
+                wait_inbox(l, g, deadline);
+                if (l.ended)
+                    return RECEIVE_ABANDONED;
+                if (pop(l, out))
+                    return RECEIVED;
+                if (deadline >= 0 && left_until(deadline) == 0)
+                    return RECEIVE_TIMED_OUT;
+                continue;
+            }
+        }
+        if (udpsocket == 0)
+            return RECEIVE_ABANDONED;
+        int w = wait_socket(l, deadline);
+        if (w == WAIT_ABANDONED || l.ended)
+            return RECEIVE_ABANDONED;
+        if (w == WAIT_TIMEOUT)
+            return RECEIVE_TIMED_OUT;
+        std::lock_guard<std::mutex> g(lock);
+        if (pop(l, out))
+            return RECEIVED;
+        if (deadline >= 0 && left_until(deadline) == 0)
+            return RECEIVE_TIMED_OUT;
+    }
+}
+
+bool hub_pause(module_link& l, int ms)
+{
+    if (l.ended)
+        return false;
+    if (receiving) {
+        std::unique_lock<std::mutex> g(lock);
+        ++l.active;
+        l.arrived.wait_for(g, std::chrono::milliseconds(ms), [&] { return l.ended.load(); });
+        --l.active;
+        return !l.ended;
+    }
+    {
+        std::lock_guard<std::mutex> g(lock);
+        ++l.active;
+    }
+    bool whole = net().pause_ms(ms);
+    std::lock_guard<std::mutex> g(lock);
+    --l.active;
+    return whole && !l.ended;
+}
+
+void hub_discard(module_link& l)
+{
+    if (!receiving && udpsocket != 0)
+        for (int i = 0; i < 1000 && net().has_datagram(udpsocket); ++i)
+            pump_one();
+    std::lock_guard<std::mutex> g(lock);
+    l.inbox.clear();
+}
+
+void hub_wake(module_link& l)
+{
+    bool waiting;
+    {
+        std::lock_guard<std::mutex> g(lock);
+        l.arrived.notify_all();
+        waiting = l.active > 0;
+    }
+    /* A link waiting on the socket itself waits in net(). */
+    if (waiting && !receiving)
+        net().interrupt();
+}
+
+bool hub_start_receiver()
+{
+    if (receiving || udpsocket == 0)
+        return receiving;
+    stop_receiver = false;
+    receiver = std::thread(receive_loop);
+    receiving = true;
+    return true;
+}
+
+void hub_stop_receiver()
+{
+    if (!receiving)
+        return;
+    stop_receiver = true;
+    receiver.join();
+    receiving = false;
+}
+
+bool hub_receiver_running() { return receiving; }
+
+void hub_end_all()
+{
+    std::lock_guard<std::mutex> g(lock);
+    for (module_link* l : links) {
+        l->ended = true;
+        ++l->serial;
+        l->arrived.notify_all();
+    }
+    if (search != nullptr) {
+        search->ended = true;
+        search->arrived.notify_all();
+    }
+}
+
+unsigned long hub_unowned()
+{
+    std::lock_guard<std::mutex> g(lock);
+    return unowned;
+}
