@@ -1,13 +1,12 @@
 /*
- * actions.cpp - the subcommands of kxd40ctl, each run over its modules one
- * after another; a module that fails is reported and the next one still
- * gets its turn.
+ * actions.cpp - the subcommands of kxd40ctl, each the action one module's
+ * worker runs on its link; run_fleet runs them side by side.
  *
- * Every action is the window's own: the same handshake, the same readers,
- * the same exchange, the same replay and upload of the core. What this
- * program adds is resending over a lossy network (through the exchange's
- * option) and a second handshake when a module went silent, since it may
- * have missed the "+ok" that opens its link.
+ * Every action is the window's own: the same handshake, readers,
+ * exchange, replay and upload of the core. What this program adds is
+ * resending over a lossy network (the link's resend), a second handshake
+ * when a module went silent (it may have missed the "+ok" that opens its
+ * link), and results that say only what the module did.
  */
 #include "actions.h"
 
@@ -17,48 +16,75 @@
 #include "command_file.h"
 #include "data_file.h"
 #include "discovery.h"
-#include "link.h"
+#include "fleet.h"
 #include "module.h"
+#include "report.h"
 #include "strutil.h"
 #include "upload.h"
 
 namespace kxctl {
 namespace {
 
-using page_reader = void (*)();
-const page_reader pages[] = {init_module_mana_struct, init_module_comm_struct, init_module_ap_struct,
-                             init_module_sta_struct};
-/* Second handshakes one module may need in one action. */
-const int relinks_per_module = 2;
+const char* const page_names[] = {"management", "communication", "ap", "sta"};
 
-/* Runs act for every module chosen; the exit status of the lot. */
-template <typename ACT>
-int for_each_module(const target_choice& chosen, const common_options& o, ACT act)
+/* The four pages; false (the task failed) when the module fell silent.
+ * The queries without a positive reply are named in *unanswered. */
+bool read_pages(module_task& t, std::string* unanswered)
 {
-    if (!open_socket())
-        return EXIT_FAILED;
-    set_at_resend(o.tries, o.timeout_ms);
-    std::vector<module_ref> modules;
-    if (!resolve_targets(chosen, o, &modules))
-        return EXIT_FAILED;
-    int failed = 0;
-    for (module_ref& m : modules)
-        if (!act(m))
-            ++failed;
-    if (failed > 0 && modules.size() > 1)
-        std::fprintf(stderr, "kxd40ctl: %d of %zu modules failed\n", failed, modules.size());
-    return failed == 0 ? EXIT_DONE : EXIT_FAILED;
+    clear_pages(t.link.pages);
+    for (int type = CMDTYPE_MOD; type <= CMDTYPE_STA; ++type) {
+        t.step(std::string("reading ") + page_names[type]);
+        std::string missing;
+        read_page(t.link, type, &missing);
+        while (t.link.module_silent && t.relink()) {
+            missing.clear();
+            read_page(t.link, type, &missing);
+        }
+        if (t.link.module_silent)
+            return t.fail("no answer from the module");
+        *unanswered += (unanswered->empty() || missing.empty() ? "" : " ") + missing;
+    }
+    return true;
+}
+
+/* A setting, sent again after a second handshake when the module fell
+ * silent: 1 accepted, 0 refused, -1 silent. */
+int setting(module_task& t, const std::string& line)
+{
+    if (at_setting(t.link, line.c_str()) == 1)
+        return 1;
+    while (t.link.module_silent && t.relink())
+        if (at_setting(t.link, line.c_str()) == 1)
+            return 1;
+    return t.link.module_silent ? -1 : 0;
 }
 
 struct replay_log {
-    const module_ref* m;
-    std::vector<std::string> lines; /* every line sent, in order */
+    module_task* t;
+    std::vector<std::string> sent; /* every line sent, in order */
+    std::string text;              /* the results for stdout */
     bool refused = false;
 };
 
+const char* line_result_text(int result)
+{
+    switch (result) {
+    case LINE_ACCEPTED:
+        return "ok";
+    case LINE_REFUSED:
+        return "refused";
+    case LINE_SILENT:
+        return "no answer";
+    default:
+        return "skipped";
+    }
+}
+
 void line_sending(const char* line, void* context)
 {
-    static_cast<replay_log*>(context)->lines.emplace_back(line);
+    auto* log = static_cast<replay_log*>(context);
+    log->sent.emplace_back(line);
+    log->t->step("line " + std::to_string(log->sent.size()) + ": " + shown(line));
 }
 
 void line_done(const char* line, int result, void* context)
@@ -66,16 +92,18 @@ void line_done(const char* line, int result, void* context)
     auto* log = static_cast<replay_log*>(context);
     if (result == LINE_SILENT)
         return; /* told once the second handshake has had its chance */
+    const std::string& ip = log->t->m.ip;
     log->refused = log->refused || result != LINE_ACCEPTED;
-    if (result == LINE_TOO_LONG || result == LINE_NOT_TEXT)
-        std::printf("%s skipped %.*s...\n", log->m->ip.c_str(), line_excerpt(line), line);
-    else
-        std::printf("%s %s %s\n", log->m->ip.c_str(), result == LINE_ACCEPTED ? "ok" : "refused", line);
+    std::string shown_line = result == LINE_TOO_LONG || result == LINE_NOT_TEXT
+                                 ? std::string(line, static_cast<size_t>(line_excerpt(line))) + "..."
+                                 : std::string(line);
+    log->text += ip + " " + line_result_text(result) + " " + shown_line + "\n";
+    log->t->data["lines"].push_back({{"line", shown(shown_line)}, {"result", line_result_text(result)}});
 }
 
 /* The settings the file's lines set that the module, read again, does not
  * have; the last line of a command counts. */
-bool verify_module(module_ref& m, const std::vector<std::string>& lines, const common_options& o)
+bool verify_module(module_task& t, const std::vector<std::string>& lines, std::string* text)
 {
     std::map<std::string, std::string> wanted;
     std::vector<std::string> order;
@@ -89,24 +117,25 @@ bool verify_module(module_ref& m, const std::vector<std::string>& lines, const c
         else
             wanted[name] = line;
     }
-    if (!read_module(m, o))
+    std::string unanswered;
+    if (!read_pages(t, &unanswered))
         return false;
     bool same = true;
+    t.data["differs"] = ordered_json::array();
     for (const std::string& name : order) {
-        std::string has = command_from_records(name);
+        std::string has = command_from_pages(t.link.pages, name);
         if (has.empty() || has == wanted[name])
             continue;
-        std::printf("%s differs %s (module has %s)\n", m.ip.c_str(), wanted[name].c_str(), has.c_str());
+        *text += t.m.ip + " differs " + wanted[name] + " (module has " + has + ")\n";
+        t.data["differs"].push_back({{"wanted", shown(wanted[name])}, {"has", shown(has)}});
         same = false;
     }
-    return same;
+    return same || t.fail("the module's settings differ from the file");
 }
 
 const char* upload_failure(int result)
 {
     switch (result) {
-    case UPLOAD_NO_ANSWER:
-        return "no answer to the keyword";
     case UPLOAD_NO_FWUPDAT:
         return "no answer to AT+FWUPDAT";
     case UPLOAD_NO_FILE:
@@ -116,182 +145,204 @@ const char* upload_failure(int result)
     }
 }
 
+struct upload_share {
+    module_task* t;
+    long long bytes = 0, total = -1;
+};
+
+void on_share(long long bytes, long long total, void* context)
+{
+    auto* s = static_cast<upload_share*>(context);
+    s->bytes = bytes;
+    s->total = total;
+    s->t->share(bytes, total);
+}
+
+/* The module's version, or "" when it gives none. */
+std::string version_of(module_task& t)
+{
+    char ver[AT_REPLY_MAX];
+    return at_query(t.link, "AT+VER", ver, sizeof ver) == 1 ? std::string(ver) : std::string();
+}
+
+/* After an image the module restarts: the keyword goes to it again until
+ * a module with its MAC answers, then its version is asked. */
+bool wait_for_return(module_task& t, int wait_s)
+{
+    t.step("waiting for the restart");
+    std::string mac = t.m.mac;
+    link_open(t.link, true);
+    long long deadline = monotonic_ms() + wait_s * 1000LL;
+    while (monotonic_ms() < deadline && !fleet_stopping()) {
+        std::string answer;
+        int r = link_handshake(t.link, 1, HANDSHAKE_WAIT_MS, &answer);
+        if (r < 0)
+            break;
+        size_t comma = answer.find(',');
+        if (r == 1 && comma != std::string::npos && (mac.empty() || answer.compare(comma + 1, mac.size(), mac) == 0)) {
+            std::string after = version_of(t);
+            t.data["version_after"] = shown(after);
+            t.data["back_after_ms"] = wait_s * 1000LL - (deadline - monotonic_ms());
+            return true;
+        }
+        /* Another module at its address: ask again a little later. */
+        if (r == 1)
+            link_pause(t.link, HANDSHAKE_WAIT_MS);
+    }
+    return t.fail("the module did not come back within " + std::to_string(wait_s) + " s");
+}
+
 } // namespace
 
-bool read_module(module_ref& m, const common_options& o)
+int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format)
 {
-    clear_mod_structs();
-    int relinks = 0;
-    for (page_reader read : pages) {
-        read();
-        while (module_silent && relinks < relinks_per_module && relink(m, o)) {
-            ++relinks;
-            read();
-        }
-        if (module_silent) {
-            complain(m, "no answer from the module");
+    return run_fleet("read", modules, o, [&](module_task& t) {
+        std::string unanswered;
+        if (!t.open() || !read_pages(t, &unanswered))
             return false;
-        }
-    }
-    return true;
-}
-
-int run_search(const common_options& o)
-{
-    if (!open_socket())
-        return EXIT_FAILED;
-    std::vector<module_ref> found;
-    if (!search_modules(o.from.empty() ? default_local_address() : o.from, &found))
-        return EXIT_FAILED;
-    if (o.json) {
-        ordered_json list = ordered_json::array();
-        for (const module_ref& m : found)
-            list.push_back({{"ip", m.ip}, {"mac", m.mac}, {"id", m.id}});
-        std::printf("%s\n", list.dump(2).c_str());
-    } else {
-        for (const module_ref& m : found)
-            std::printf("%-15s  %-17s  %s\n", m.ip.c_str(), m.mac.c_str(), m.id.c_str());
-    }
-    if (found.empty())
-        std::fprintf(stderr, "kxd40ctl: no module answered\n");
-    return found.empty() ? EXIT_FAILED : EXIT_DONE;
-}
-
-int run_read(const target_choice& t, const common_options& o, read_format format)
-{
-    return for_each_module(t, o, [&](module_ref& m) {
-        if (!open_link(m, o) || !read_module(m, o))
-            return false;
+        t.data["settings"] = pages_json(t.link.pages);
         if (format == read_format::commands) {
-            for (const std::string& line : clone_commands())
-                std::printf("%s\n", line.c_str());
-            std::printf("E\n");
-        } else if (format == read_format::json) {
-            std::printf("%s\n", records_json(m).dump().c_str());
-        } else {
-            std::printf("%s", records_text(records_json(m)).c_str());
+            std::string text;
+            for (const std::string& line : clone_commands(t.link.pages, unanswered))
+                text += line + "\n";
+            t.print(text + "E\n");
+        } else if (unanswered.empty()) {
+            t.print(records_text(t.m, t.data["settings"]));
         }
-        std::fflush(stdout);
-        return true;
+        if (unanswered.empty())
+            return true;
+        t.data["unanswered"] = unanswered;
+        return t.fail("no positive reply to " + unanswered);
     });
 }
 
-int run_apply(const std::string& file, const target_choice& t, const common_options& o, bool verify)
+int run_apply(const std::string& lines, const std::vector<module_ref>& modules, const common_options& o,
+              bool verify)
 {
-    return for_each_module(t, o, [&](module_ref& m) {
-        /* A FIFO would block the open and a device is no command file. */
-        stdio_file in(open_regular(file.c_str()));
-        if (!in) {
-            complain(m, "cannot open " + file);
+    return run_fleet("apply", modules, o, [&](module_task& t) {
+        if (!t.open())
             return false;
-        }
-        if (!open_link(m, o))
-            return false;
-        replay_log log{&m, {}};
+        t.data["lines"] = ordered_json::array();
+        replay_log log{&t, {}, "", false};
         replay_hooks hooks{line_sending, line_done, &log};
-        int relinks = 0;
+        /* Every module reads the same text, which was read once. */
+        stdio_file in(fmemopen(const_cast<char*>(lines.data()), lines.size(), "r"));
+        if (!in)
+            return t.fail("cannot read the command file");
         /* A silent module ends the core's replay on the line it missed; that
          * line goes again after a second handshake and the replay goes on
          * from the next one. */
-        while (!replay_command_lines(in.get(), hooks)) {
-            if (relinks++ >= relinks_per_module || !relink(m, o)) {
-                complain(m, "no answer to " + log.lines.back());
-                return false;
+        while (!replay_command_lines(t.link, in.get(), hooks)) {
+            int r = t.relink() ? setting(t, log.sent.back()) : -1;
+            if (r < 0) {
+                t.print(log.text);
+                return t.fail("no answer to " + log.sent.back());
             }
-            int result = module_send_cmd_set(log.lines.back().c_str()) == 1 ? LINE_ACCEPTED
-                         : module_silent                                  ? LINE_SILENT
-                                                                          : LINE_REFUSED;
-            line_done(log.lines.back().c_str(), result, &log);
-            if (result == LINE_SILENT) {
-                complain(m, "no answer to " + log.lines.back());
-                return false;
-            }
+            line_done(log.sent.back().c_str(), r == 1 ? LINE_ACCEPTED : LINE_REFUSED, &log);
         }
-        std::fflush(stdout);
-        bool same = !verify || verify_module(m, log.lines, o);
-        std::fflush(stdout);
-        return !log.refused && same;
+        bool same = !verify || verify_module(t, log.sent, &log.text);
+        t.print(log.text);
+        if (log.refused)
+            return t.fail("the module refused or was not sent a line");
+        return same;
     });
 }
 
-int run_send(const std::string& address, const std::vector<std::string>& commands, const common_options& o)
+int run_send(const std::vector<std::string>& commands, const std::vector<module_ref>& modules,
+             const common_options& o)
 {
-    target_choice t;
-    t.addresses.push_back(address);
-    return for_each_module(t, o, [&](module_ref& m) {
-        if (!open_link(m, o))
+    bool prefix = modules.size() > 1;
+    return run_fleet("send", modules, o, [&](module_task& t) {
+        if (!t.open())
             return false;
         bool all_ok = true;
-        int relinks = 0;
+        std::string text;
+        t.data["replies"] = ordered_json::array();
         for (const std::string& cmd : commands) {
+            t.step(shown(cmd));
             char value[AT_REPLY_MAX];
-            int ok = module_send_cmd_get(cmd.c_str(), value);
-            while (!ok && module_silent && relinks < relinks_per_module && relink(m, o)) {
-                ++relinks;
-                ok = module_send_cmd_get(cmd.c_str(), value);
+            int ok = at_query(t.link, cmd.c_str(), value, sizeof value);
+            while (!ok && t.link.module_silent && t.relink())
+                ok = at_query(t.link, cmd.c_str(), value, sizeof value);
+            std::string reply = ok ? (value[0] != '\0' ? std::string("+ok=") + value : "+ok")
+                                   : t.link.module_last_refusal[0] != '\0' ? t.link.module_last_refusal
+                                                                            : "refused";
+            if (!ok && t.link.module_silent) {
+                t.print(text);
+                return t.fail("no answer to " + cmd);
             }
-            if (ok) {
-                std::printf(value[0] != '\0' ? "+ok=%s\n" : "+ok\n", value);
-            } else if (module_silent) {
-                complain(m, "no answer to " + cmd);
-                return false;
-            } else {
-                std::printf("%s\n", module_last_refusal[0] != '\0' ? module_last_refusal : "refused");
-                all_ok = false;
-            }
-            std::fflush(stdout);
+            all_ok = all_ok && ok;
+            text += (prefix ? t.m.ip + " " : "") + reply + "\n";
+            t.data["replies"].push_back({{"command", shown(cmd)}, {"reply", shown(reply)}, {"ok", ok == 1}});
         }
-        return all_ok;
+        t.print(text);
+        return all_ok || t.fail("a command was refused");
     });
 }
 
-int run_restart(const target_choice& t, const common_options& o)
+int run_restart(const std::vector<module_ref>& modules, const common_options& o, int wait_s)
 {
-    return for_each_module(t, o, [&](module_ref& m) {
+    return run_fleet("restart", modules, o, [&](module_task& t) {
         /* As the window: the line goes once and the module answers nothing. */
-        if (!open_link(m, o) || udpsendn("AT+Z\n", 5) < 0)
+        if (!t.open())
             return false;
-        std::printf("%s restarting\n", m.ip.c_str());
+        if (link_send(t.link, "AT+Z\n", 5) < 0)
+            return t.fail("AT+Z could not be sent");
+        t.data["acknowledged"] = false;
+        if (wait_s > 0) {
+            link_pause(t.link, HANDSHAKE_WAIT_MS);
+            if (!wait_for_return(t, wait_s))
+                return false;
+            t.print(t.m.ip + " restarted\n");
+            return true;
+        }
+        t.print(t.m.ip + " restarting (the module does not acknowledge AT+Z)\n");
         return true;
     });
 }
 
-int run_reset(const target_choice& t, const common_options& o)
+int run_reset(const std::vector<module_ref>& modules, const common_options& o)
 {
-    return for_each_module(t, o, [&](module_ref& m) {
-        if (!open_link(m, o))
+    return run_fleet("reset", modules, o, [&](module_task& t) {
+        if (!t.open())
             return false;
-        int relinks = 0;
-        int ok = module_send_cmd_set("AT+RELD");
-        while (!ok && module_silent && relinks++ < relinks_per_module && relink(m, o))
-            ok = module_send_cmd_set("AT+RELD");
-        if (!ok) {
-            complain(m, module_silent ? "no answer to AT+RELD" : "AT+RELD refused");
-            return false;
-        }
-        std::printf("%s factory settings restored\n", m.ip.c_str());
+        int r = setting(t, "AT+RELD");
+        if (r != 1)
+            return t.fail(r < 0 ? "no answer to AT+RELD" : "AT+RELD refused");
+        t.print(t.m.ip + " factory settings restored\n");
         return true;
     });
 }
 
-int run_upload(const std::string& image, const target_choice& t, const common_options& o)
+int run_upload(const std::string& image, const std::vector<module_ref>& modules, const common_options& o,
+               int wait_s)
 {
-    return for_each_module(t, o, [&](module_ref& m) {
-        copy_text(module_ip, m.ip.c_str());
-        copy_text(module_aswd, aswd);
-        long long sent = 0;
-        int result;
-        {
-            progress_bar bar(m.ip);
-            upload_progress progress{progress_bar::hook, &bar};
-            result = upload_image(image.c_str(), &progress);
-            sent = bar.bytes();
-        }
-        if (result != UPLOAD_SENT) {
-            complain(m, upload_failure(result));
+    return run_fleet("upload", modules, o, [&](module_task& t) {
+        if (!t.open())
             return false;
+        if (wait_s > 0)
+            t.data["version_before"] = shown(version_of(t));
+        upload_share share{&t};
+        upload_progress progress{on_share, &share};
+        t.step("sending the image");
+        int result = upload_linked(t.link, image.c_str(), &progress);
+        t.data["bytes"] = share.bytes;
+        t.data["acknowledged"] = false;
+        if (result == UPLOAD_STOPPED && share.bytes > 0)
+            return t.fail("stopped after " + std::to_string(share.bytes) + " of " + std::to_string(share.total) +
+                          " bytes; the module waits for an image until it is restarted");
+        if (result != UPLOAD_SENT)
+            return t.fail(upload_failure(result));
+        if (wait_s > 0) {
+            if (!wait_for_return(t, wait_s))
+                return false;
+            t.print(t.m.ip + " image sent, " + std::to_string(share.bytes) + " bytes; version " +
+                    t.data["version_before"].get<std::string>() + " before, " +
+                    t.data["version_after"].get<std::string>() + " after\n");
+            return true;
         }
-        std::printf("%s image sent, %lld bytes\n", m.ip.c_str(), sent);
+        t.print(t.m.ip + " image sent, " + std::to_string(share.bytes) +
+                " bytes (the module does not acknowledge it)\n");
         return true;
     });
 }

@@ -2,9 +2,11 @@
  * ctl.h - what the parts of kxd40ctl share: the checked command line, the
  * modules to handle, and the functions each part offers the others.
  *
- * The program runs on the GTK-free core, one module at a time, through the
- * core's globals (the one socket, the chosen module, the four records), so
- * every module is handled exactly as the window would handle it.
+ * The program runs on the GTK-free core. Every module has a link of its
+ * own (module_link) on the one socket, and a worker thread runs the
+ * module's action on it as the sequence of exchanges it is; the hub's
+ * receiver hands each worker its module's datagrams, so the modules of a
+ * fleet are handled side by side and a silent one delays no other.
  */
 #ifndef KXCTL_CTL_H
 #define KXCTL_CTL_H
@@ -14,15 +16,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "link.h"
+
 namespace kxctl {
 
 using ordered_json = nlohmann::ordered_json;
 
-enum exit_code { EXIT_DONE = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
+enum exit_code { EXIT_DONE = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_INTERRUPTED = 130 };
 
 /* Which modules a subcommand acts on. */
 struct target_choice {
-    std::vector<std::string> addresses; /* given on the command line */
+    std::vector<std::string> addresses; /* checked: dotted IPv4 addresses, each once */
     bool all = false;                   /* every module a search finds */
     std::string id_pattern;             /* modules whose ID matches (fnmatch) */
     bool searching() const { return all || !id_pattern.empty(); }
@@ -30,10 +34,13 @@ struct target_choice {
 
 /* The options every subcommand understands. */
 struct common_options {
-    std::string from;   /* local address of the search; empty: the window's first */
-    int tries = 4;      /* sends of a query or setting before the module is silent */
-    int timeout_ms = 500;
-    bool json = false;
+    std::string from;     /* local address of the search; empty: the window's first */
+    int tries = 4;        /* sends of a keyword, query or setting before the module is silent */
+    int timeout_ms = 500; /* wait for an answer before sending again */
+    int jobs = 0;         /* modules handled at once; 0: all */
+    int stagger_ms = 0;   /* between two modules' starts */
+    bool json = false;    /* JSON Lines on stdout */
+    std::string failed_to; /* file for the addresses that failed */
 };
 
 /* One module found by a search, or named on the command line. */
@@ -41,62 +48,37 @@ struct module_ref {
     std::string ip, mac, id;
 };
 
-/* ---- targets.cpp: the socket, the search, the link ---- */
+/* ---- targets.cpp: the socket, the search, the targets ---- */
 
 /* Opens the program's one socket; false with a message on stderr. */
 bool open_socket();
+/* The machine's addresses a search can start from (the window's list). */
+std::vector<std::string> local_choices();
 /* The address the window offers first, or "" when there is none. */
 std::string default_local_address();
-/* The window's search from local; false with a message when it could not
- * run. */
+/* A search from local: every module that answers, in the order they
+ * answered; false with a message when it could not run. */
 bool search_modules(const std::string& local, std::vector<module_ref>* found);
-/* The modules chosen: the given addresses, then the matching modules
- * of a search. False with a message when a search was needed and failed. */
+/* The modules chosen: the given addresses, then the matching modules of a
+ * search, each once. False with a message when a search was needed and
+ * failed or found none. */
 bool resolve_targets(const target_choice& chosen, const common_options& o, std::vector<module_ref>* out);
-/* Links to the module (keyword handshake); fills its ID from the answer
- * when it had none. False with a message on stderr. */
-bool open_link(module_ref& m, const common_options& o);
-/* After a silence: the link again, for the programs that resend. */
-bool relink(module_ref& m, const common_options& o);
-/* "kxd40ctl: IP: text" on stderr. */
+/* "kxd40ctl: IP: text" on stderr, whole. */
 void complain(const module_ref& m, const std::string& text);
 
-/* ---- records.cpp: the four records as JSON, text and commands ---- */
+/* ---- records.cpp: the four pages as JSON, text and commands ---- */
 
-/* The records read last, with named fields. */
-ordered_json records_json(const module_ref& m);
-/* The same as indented "name: value" lines. */
-std::string records_text(const ordered_json& j);
-/* The setting commands that give another module these settings, one per
- * line (without the MID, which is the module's own). */
-std::vector<std::string> clone_commands();
-/* The command the tool would send for name ("UART") to give a module the
- * records read last, or "" when name has no builder. */
-std::string command_from_records(const std::string& name);
-
-/* ---- actions.cpp: the subcommands, per module ---- */
-
-/* Reads the four pages; false when the module fell silent. */
-bool read_module(module_ref& m, const common_options& o);
-
-/* ---- progress.cpp ---- */
-
-/* Draws the upload's progress on stderr when it is a terminal. */
-class progress_bar {
-public:
-    explicit progress_bar(const std::string& label);
-    ~progress_bar();
-    void update(long long bytes, long long total);
-    static void hook(long long bytes, long long total, void* self);
-    long long bytes() const { return bytes_; }
-
-private:
-    std::string label_;
-    long long bytes_ = 0;
-    bool tty_;
-    bool drawn_ = false;
-    long long started_ms_;
-};
+/* The pages with named fields. */
+ordered_json pages_json(const module_pages& p);
+/* The same as indented "name: value" lines under "module IP (ID)". */
+std::string records_text(const module_ref& m, const ordered_json& pages);
+/* The setting commands that give another module these pages, one per line
+ * (without the MID, which is the module's own), but for the commands
+ * whose query in unanswered ("AT+UART AT+NETP") got no positive reply. */
+std::vector<std::string> clone_commands(const module_pages& p, const std::string& unanswered = "");
+/* The command the tool would send for name ("UART") to give a module these
+ * pages, or "" when name has no builder. */
+std::string command_from_pages(const module_pages& p, const std::string& name);
 
 } // namespace kxctl
 

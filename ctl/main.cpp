@@ -3,13 +3,16 @@
  * the checks that all pass before the first datagram is sent.
  *
  * A usage error exits with 2 and one line on stderr; whatever a module
- * answers or fails to answer is the actions' affair (0 or 1).
+ * answers or fails to answer is the actions' affair (0, 1, or 130 when
+ * the program was stopped).
  */
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 
 #include "actions.h"
-#include "netio.h"
+#include "data_file.h"
+#include "target_list.h"
 
 #ifndef KXD40CTL_VERSION
 #define KXD40CTL_VERSION "unknown"
@@ -19,16 +22,20 @@ namespace {
 
 using namespace kxctl;
 
-bool is_address(const std::string& text)
-{
-    unsigned char bytes[4];
-    return parse_dotted_ipv4(text.c_str(), bytes) == 1;
-}
+/* Everything the command line says. */
+struct command_line {
+    common_options o;
+    target_choice t;
+    std::vector<std::string> words; /* targets as given: addresses, ranges, @FILE */
+    std::string file;
+    std::vector<std::string> commands;
+    bool as_json = false, as_commands = false, verify = false;
+    int wait_s = 0;
+};
 
 void add_link_options(CLI::App* sub, common_options& o)
 {
-    sub->add_option("--tries", o.tries,
-                    "sends of a keyword, query or setting before the module counts as silent")
+    sub->add_option("--tries", o.tries, "sends of a keyword, query or setting before the module counts as silent")
         ->check(CLI::Range(1, 100))
         ->capture_default_str();
     sub->add_option("--timeout", o.timeout_ms, "milliseconds to wait for an answer before sending again")
@@ -39,28 +46,41 @@ void add_link_options(CLI::App* sub, common_options& o)
 void add_search_options(CLI::App* sub, common_options& o)
 {
     sub->add_option("--from", o.from,
-                    "local address to search from (the /24 broadcast of it); default: the first "
-                    "address the window offers");
+                    "local address to search from (the /24 broadcast of it); default: the first address the "
+                    "window offers");
 }
 
-void add_targets(CLI::App* sub, target_choice& t, common_options& o)
+void add_fleet_options(CLI::App* sub, command_line& c)
 {
-    sub->add_option("targets", t.addresses, "module addresses");
-    sub->add_flag("--all", t.all, "every module a search finds");
-    sub->add_option("--id", t.id_pattern, "modules whose ID matches the shell pattern");
-    add_search_options(sub, o);
-    add_link_options(sub, o);
+    sub->add_option("targets", c.words, "modules: addresses, ranges such as 198.51.100.10-49, @FILE (one per line)");
+    sub->add_flag("--all", c.t.all, "every module a search finds");
+    sub->add_option("--id", c.t.id_pattern, "modules whose ID matches the shell pattern (with or without --all)");
+    sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all)")->check(CLI::Range(1, 1000));
+    sub->add_option("--stagger", c.o.stagger_ms, "milliseconds between two modules' starts")
+        ->check(CLI::Range(0, 600000));
+    sub->add_option("--failed-to", c.o.failed_to, "write the addresses that did not do what was asked to FILE");
+    sub->add_flag("--json", c.o.json, "one JSON object per module on stdout (JSON Lines)");
+    add_search_options(sub, c.o);
+    add_link_options(sub, c.o);
 }
 
 /* The checks CLI11 cannot make; "" when all pass. */
-std::string check(const target_choice& t, const common_options& o, bool needs_targets)
+std::string check(command_line& c, bool needs_targets)
 {
-    for (const std::string& a : t.addresses)
-        if (!is_address(a))
-            return "not a module address: " + a;
-    if (!o.from.empty() && !is_address(o.from))
-        return "--from is not an IPv4 address: " + o.from;
-    if (needs_targets && t.addresses.empty() && !t.searching())
+    std::string why = expand_targets(c.words, &c.t.addresses);
+    if (!why.empty())
+        return why;
+    if (!c.o.from.empty()) {
+        std::vector<std::string> mine = local_choices();
+        if (std::find(mine.begin(), mine.end(), c.o.from) == mine.end()) {
+            std::string list;
+            for (const std::string& a : mine)
+                list += (list.empty() ? "" : ", ") + a;
+            return "--from " + c.o.from + " is not an address of this machine (it has: " +
+                   (list.empty() ? "none" : list) + ")";
+        }
+    }
+    if (needs_targets && c.t.addresses.empty() && !c.t.searching())
         return "no module named: give addresses, --all or --id PATTERN";
     return "";
 }
@@ -71,57 +91,60 @@ int usage_error(const std::string& why)
     return EXIT_USAGE;
 }
 
+/* The socket, then the modules chosen; the exit status when either
+ * failed, else -1. */
+int prepare(const command_line& c, std::vector<module_ref>* modules)
+{
+    if (!open_socket() || !resolve_targets(c.t, c.o, modules))
+        return EXIT_FAILED;
+    return -1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    CLI::App app{"Configures KX-D40 serial-to-WiFi modules over UDP from a shell: search, read, "
-                 "apply command files, send AT commands, restart, reset, upload firmware.\n"
-                 "Exit status: 0 when every module did what was asked, 1 when any failed or did "
-                 "not answer, 2 for a usage error.",
+    CLI::App app{"Configures KX-D40 serial-to-WiFi modules over UDP from a shell: search, read, apply command "
+                 "files, send AT commands, restart, reset, upload firmware; on many modules at once.\n"
+                 "Exit status: 0 when every module did what was asked, 1 when any failed or did not answer, "
+                 "2 for a usage error, 130 when stopped by Ctrl-C or SIGTERM.",
                  "kxd40ctl"};
     app.set_version_flag("--version", KXD40CTL_VERSION);
     app.require_subcommand(1, 1);
+    command_line c;
 
-    common_options o;
-    target_choice t;
-    std::string file;
-    std::vector<std::string> commands;
-    bool json = false, as_commands = false, verify = false;
-
-    CLI::App* search = app.add_subcommand("search", "list the modules that answer the search keyword");
-    add_search_options(search, o);
-    search->add_flag("--json", o.json, "a JSON array of {ip, mac, id}");
+    CLI::App* search = app.add_subcommand("search", "list every module that answers the search keyword");
+    add_search_options(search, c.o);
+    search->add_flag("--json", c.o.json, "one JSON object per module (JSON Lines)");
 
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
-    add_targets(read, t, o);
-    CLI::Option* json_opt = read->add_flag("--json", json, "one JSON object per module and line");
-    read->add_flag("--commands", as_commands,
-                   "a command file that gives another module the same settings (MID aside)")
-        ->excludes(json_opt);
+    add_fleet_options(read, c);
+    read->add_flag("--commands", c.as_commands,
+                   "a command file that gives another module the same settings (MID aside)");
 
     CLI::App* apply = app.add_subcommand("apply", "send a command file's lines to each module");
-    apply->add_option("file", file, "command file: AT lines, ended by a line E")
-        ->required()
-        ->check(CLI::ExistingFile);
-    add_targets(apply, t, o);
-    apply->add_flag("--verify", verify, "read each module again and report every setting that differs");
+    apply->add_option("file", c.file, "command file: AT lines, ended by a line E; - reads standard input")
+        ->required();
+    add_fleet_options(apply, c);
+    apply->add_flag("--verify", c.verify, "read each module again and report every setting that differs");
 
-    CLI::App* send = app.add_subcommand("send", "send AT commands to one module, print the replies");
-    std::string address;
-    send->add_option("target", address, "module address")->required();
-    send->add_option("commands", commands, "AT commands, e.g. AT+WMODE or AT+WMODE=STA")->required();
-    add_link_options(send, o);
+    CLI::App* send = app.add_subcommand("send", "send AT commands to each module, print the replies");
+    add_fleet_options(send, c);
 
     CLI::App* restart = app.add_subcommand("restart", "restart each module (AT+Z)");
-    add_targets(restart, t, o);
+    add_fleet_options(restart, c);
+    restart->add_option("--wait", c.wait_s, "seconds to wait for each module to come back")->check(CLI::Range(1, 3600));
+
     CLI::App* reset = app.add_subcommand("reset", "restore each module's factory settings (AT+RELD)");
-    add_targets(reset, t, o);
+    add_fleet_options(reset, c);
 
     CLI::App* upload = app.add_subcommand("upload", "upload a firmware image to each module");
-    upload->add_option("image", file, "firmware image file")->required()->check(CLI::ExistingFile);
-    add_targets(upload, t, o);
+    upload->add_option("image", c.file, "firmware image file")->required();
+    add_fleet_options(upload, c);
+    upload->add_option("--wait", c.wait_s,
+                       "seconds to wait for each module's restart; then its version before and after")
+        ->check(CLI::Range(1, 3600));
 
     try {
         app.parse(argc, argv);
@@ -131,24 +154,40 @@ int main(int argc, char** argv)
         return usage_error(e.what());
     }
 
-    bool needs_targets = !search->parsed() && !send->parsed();
-    if (send->parsed())
-        t.addresses.push_back(address);
-    std::string why = check(t, o, needs_targets);
+    if (read->parsed() && c.as_commands && c.o.json)
+        return usage_error("--commands and --json exclude each other");
+    if (send->parsed()) {
+        split_send_words(&c.words, &c.commands);
+        if (c.commands.empty() || (c.words.empty() && !c.t.searching()))
+            return usage_error("send needs a target and a command, e.g. send 198.51.100.10 AT+VER");
+    }
+    std::string why = check(c, !search->parsed());
     if (!why.empty())
         return usage_error(why);
-
     if (search->parsed())
-        return run_search(o);
+        return run_search(c.o);
+
+    /* The file is read before anything is sent, and only a regular file
+     * (or standard input) is: a device never ends, a FIFO may never open. */
+    std::string lines;
+    if (apply->parsed() && !read_command_text(c.file, &lines))
+        return EXIT_FAILED;
+    if (upload->parsed() && !regular_file_or_complain(c.file))
+        return EXIT_FAILED;
+
+    std::vector<module_ref> modules;
+    int failed = prepare(c, &modules);
+    if (failed >= 0)
+        return failed;
     if (read->parsed())
-        return run_read(t, o, as_commands ? read_format::commands : json ? read_format::json : read_format::text);
+        return run_read(modules, c.o, c.as_commands ? read_format::commands : read_format::text);
     if (apply->parsed())
-        return run_apply(file, t, o, verify);
+        return run_apply(lines, modules, c.o, c.verify);
     if (send->parsed())
-        return run_send(address, commands, o);
+        return run_send(c.commands, modules, c.o);
     if (restart->parsed())
-        return run_restart(t, o);
+        return run_restart(modules, c.o, c.wait_s);
     if (reset->parsed())
-        return run_reset(t, o);
-    return run_upload(file, t, o);
+        return run_reset(modules, c.o);
+    return run_upload(c.file, modules, c.o, c.wait_s);
 }

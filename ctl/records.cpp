@@ -16,6 +16,7 @@
 #include "edit_rules.h"
 #include "enums.h"
 #include "module.h"
+#include "report.h"
 
 namespace kxctl {
 namespace {
@@ -39,20 +40,18 @@ std::string dotted(const unsigned char* a)
     return text;
 }
 
-ordered_json management()
+ordered_json management(const _MOD_MANA_STRUCT& r)
 {
-    const _MOD_MANA_STRUCT& r = strMODMana;
     return ordered_json{{"wifi_mode", text_of(wifimode_table, r.wmode)},
                         {"work_mode", text_of(workmode_table, r.tmode)},
-                        {"web_user", r.user},
-                        {"web_password", r.pswd},
-                        {"mid", r.mid},
-                        {"version", r.mver}};
+                        {"web_user", shown(r.user)},
+                        {"web_password", shown(r.pswd)},
+                        {"mid", shown(r.mid)},
+                        {"version", shown(r.mver)}};
 }
 
-ordered_json communication()
+ordered_json communication(const _MOD_COMM_STRUCT& r)
 {
-    const _MOD_COMM_STRUCT& r = strMODComm;
     return ordered_json{{"baud", number_of(baudrate_table, r.baud)},
                         {"data_bits", number_of(combits_table, r.data_bits)},
                         {"stop_bits", number_of(stopbits_table, r.stop_bits)},
@@ -64,124 +63,113 @@ ordered_json communication()
                         {"protocol", text_of(netprot_table, r.protocol)},
                         {"role", text_of(netmode_table, r.mode)},
                         {"port", r.port},
-                        {"server", r.bip == 1 ? dotted(r.ipadd) : std::string(r.hostname)},
+                        {"server", r.bip == 1 ? dotted(r.ipadd) : shown(r.hostname)},
                         {"max_sockets", r.maxsk},
                         {"tcp_timeout", r.TCPto}};
 }
 
-ordered_json access_point()
+ordered_json access_point(const _MOD_AP_STRUCT& r)
 {
-    const _MOD_AP_STRUCT& r = strMODAP;
     return ordered_json{{"standard", text_of(apstd_table, r.mode)},
-                        {"ssid", r.SSID},
+                        {"ssid", shown(r.SSID)},
                         {"channel", text_of(apch_table, r.channel)},
                         {"auth", text_of(auth_table, r.enc_auth)},
                         {"encryption", text_of(encry_table, r.enc_encry)},
-                        {"key", r.enc_encry == ENC_NONE ? "" : r.password},
+                        {"key", r.enc_encry == ENC_NONE ? "" : shown(r.password)},
                         {"ip", dotted(r.ipadd)},
                         {"mask", dotted(r.ipmask)},
                         {"dhcp_gateway", dotted(r.dhcpgw)}};
 }
 
-ordered_json station()
+ordered_json station(const _MOD_STA_STRUCT& r)
 {
-    const _MOD_STA_STRUCT& r = strMODSTA;
-    return ordered_json{{"ssid", r.SSID},
+    return ordered_json{{"ssid", shown(r.SSID)},
                         {"auth", text_of(auth_table, r.enc_auth)},
                         {"encryption", text_of(encry_table, r.enc_encry)},
-                        {"key", r.enc_encry == ENC_NONE ? "" : r.password},
+                        {"key", r.enc_encry == ENC_NONE ? "" : shown(r.password)},
                         {"address", text_of(dhcp_table, r.bDHCP)},
                         {"ip", dotted(r.ipadd)},
                         {"mask", dotted(r.ipmask)},
                         {"gateway", dotted(r.dhcpgw)}};
 }
 
-/* Every builder, in the order of the window's pages; MID and VER have
- * none, since they are the module's own. */
-struct builder {
-    const char* name;
-    void (*build)(const char* item);
-};
-const builder builders[] = {
-    {"WMODE", generate_cmd_wmode}, {"TMODE", generate_cmd_tmode},   {"WEBU", generate_cmd_webu},
-    {"UART", generate_cmd_uart},   {"UARTF", generate_cmd_uartf},   {"UARTFT", generate_cmd_uartft},
-    {"UARTFL", generate_cmd_uartfl}, {"NETP", generate_cmd_netp},   {"TCPTO", generate_cmd_tcpto},
-    {"MAXSK", generate_cmd_maxsk}, {"WAP", generate_cmd_wap},       {"WAKEY", generate_cmd_wakey},
-    {"LANN", generate_cmd_lann},   {"DHCPGW", generate_cmd_dhcpgw}, {"WSSSID", generate_cmd_wsssid},
-    {"WSKEY", generate_cmd_wskey}, {"WANN", generate_cmd_wann},
-};
+/* Every setting command, in the order of the window's pages; MID and VER
+ * have none, since they are the module's own. Each is read back by the
+ * query of the same name. */
+const char* const settings[] = {"WMODE", "TMODE", "WEBU",  "UART",   "UARTF", "UARTFT",
+                                "UARTFL", "NETP", "TCPTO", "MAXSK",  "WAP",   "WAKEY",
+                                "LANN",  "DHCPGW", "WSSSID", "WSKEY", "WANN"};
 
-std::vector<std::string> rendered_tables()
+bool answered(const std::string& name, const std::string& unanswered)
 {
-    std::vector<std::string> out;
+    std::string query = "AT+" + name;
+    size_t at = 0;
+    while ((at = unanswered.find(query, at)) != std::string::npos) {
+        size_t end = at + query.size();
+        bool whole = (at == 0 || unanswered[at - 1] == ' ') && (end == unanswered.size() || unanswered[end] == ' ');
+        if (whole)
+            return false;
+        at = end;
+    }
+    return true;
+}
+
+std::string rendered(command_tables& t)
+{
     char line[CMD_TEXT_MAX];
     for (int type = CMDTYPE_MOD; type <= CMDTYPE_STA; ++type) {
         int* count = nullptr;
-        STRCOMMAND* rows = command_rows(type, &count);
-        for (int i = 0; i < *count; ++i) {
-            render_command(rows[i], line, sizeof line);
-            out.emplace_back(line);
+        STRCOMMAND* rows = command_rows(t, type, &count);
+        if (*count > 0) {
+            render_command(rows[0], line, sizeof line);
+            return line;
         }
     }
-    return out;
+    return std::string();
 }
 
 } // namespace
 
-ordered_json records_json(const module_ref& m)
+ordered_json pages_json(const module_pages& p)
 {
-    ordered_json j{{"ip", m.ip}};
-    if (!m.id.empty())
-        j["id"] = m.id;
-    j["management"] = management();
-    j["communication"] = communication();
-    j["ap"] = access_point();
-    j["sta"] = station();
-    return j;
+    return ordered_json{{"management", management(p.mana)},
+                        {"communication", communication(p.comm)},
+                        {"ap", access_point(p.ap)},
+                        {"sta", station(p.sta)}};
 }
 
-std::string records_text(const ordered_json& j)
+std::string records_text(const module_ref& m, const ordered_json& pages)
 {
     std::ostringstream out;
-    out << "module " << j.value("ip", "");
-    if (j.contains("id"))
-        out << " (" << j["id"].get<std::string>() << ")";
+    out << "module " << m.ip;
+    if (!m.id.empty())
+        out << " (" << shown(m.id) << ")";
     out << "\n";
-    for (const auto& section : j.items()) {
-        if (!section.value().is_object())
-            continue;
+    for (const auto& section : pages.items()) {
         out << "  " << section.key() << ":\n";
         for (const auto& field : section.value().items()) {
             const ordered_json& v = field.value();
-            out << "    " << field.key() << ": " << (v.is_string() ? v.get<std::string>() : v.dump())
-                << "\n";
+            out << "    " << field.key() << ": " << (v.is_string() ? v.get<std::string>() : v.dump()) << "\n";
         }
     }
     return out.str();
 }
 
-std::vector<std::string> clone_commands()
+std::vector<std::string> clone_commands(const module_pages& p, const std::string& unanswered)
 {
-    drop_pending_commands();
-    for (const builder& b : builders)
-        b.build(nullptr);
-    std::vector<std::string> out = rendered_tables();
-    drop_pending_commands();
+    std::vector<std::string> out;
+    for (const char* name : settings)
+        if (answered(name, unanswered))
+            out.push_back(command_from_pages(p, name));
     return out;
 }
 
-std::string command_from_records(const std::string& name)
+std::string command_from_pages(const module_pages& p, const std::string& name)
 {
-    for (const builder& b : builders) {
-        if (name != b.name)
-            continue;
-        drop_pending_commands();
-        b.build(nullptr);
-        std::vector<std::string> out = rendered_tables();
-        drop_pending_commands();
-        return out.empty() ? std::string() : out.front();
-    }
-    return std::string();
+    command_tables t;
+    if (!build_command(p, t, name.c_str(), nullptr))
+        return std::string();
+    return rendered(t);
 }
 
 } // namespace kxctl

@@ -1,58 +1,56 @@
 /*
- * targets.cpp - the program's socket, the search and the link of
- * kxd40ctl: which modules a command reaches and how each is opened.
+ * targets.cpp - the program's socket, the search and the targets of
+ * kxd40ctl: which modules a command reaches.
  *
  * The search is the window's (the keyword of data/aswd.txt, the passes of
- * the core, the /24 broadcast of the local address); only the list it
- * fills is printed instead of drawn.
+ * the core, the /24 broadcast of the local address), but it keeps every
+ * module that answers: the window's list stops at ten, a fleet does not.
  */
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fnmatch.h>
 
+#include "actions.h"
 #include "ctl.h"
 #include "discovery.h"
-#include "link.h"
 #include "local_addr.h"
 #include "module.h"
-#include "strutil.h"
+#include "report.h"
 
 namespace kxctl {
 namespace {
 
-void take_answer(const char* text, int length) { add_module_answer(text, length); }
+/* The answers of the search in progress (it runs before any worker). */
+std::vector<module_ref> answers;
 
-/* The module's answer to the handshake keyword: "IP,MAC,ID". */
-std::string handshake_answer;
-void remember_answer(const char* text) { handshake_answer = text; }
-
-/* Fills MAC and ID from a handshake answer when they are not known. */
-void take_names(module_ref& m)
+bool same_address(const std::string& a, const std::string& b)
 {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = handshake_answer.find(',', start);
-        parts.push_back(handshake_answer.substr(start, comma - start));
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    if (parts.size() >= 3 && parts[0] == m.ip) {
-        if (m.mac.empty())
-            m.mac = parts[1];
-        if (m.id.empty())
-            m.id = parts[2];
-    }
+    unsigned char x[4], y[4];
+    return parse_dotted_ipv4(a.c_str(), x) && parse_dotted_ipv4(b.c_str(), y) && std::memcmp(x, y, 4) == 0;
 }
 
-int handshake(const common_options& o)
+/* An answer by the window's field rules; a module answering twice keeps
+ * its one place, with what it said last. */
+void take_answer(const char* text, int length)
 {
-    handshake_answer.clear();
-    handshake_hooks hooks{nullptr, nullptr, remember_answer};
-    return keyword_handshake(module_aswd, o.tries, hooks);
+    int len = 0;
+    while (len < length && text[len] != '\0')
+        ++len;
+    char ip[FIELD_MAX + 1], mac[FIELD_MAX + 1], id[FIELD_MAX + 1];
+    int at = 0;
+    if (!get_field(ip, text, len, &at) || !check_ip(ip) || !get_field(mac, text, len, &at) ||
+        !get_field(id, text, len, &at) || mac[0] == '\0')
+        return;
+    for (module_ref& m : answers)
+        if (same_address(m.ip, ip)) {
+            m = {ip, mac, id};
+            return;
+        }
+    answers.push_back({ip, mac, id});
 }
+
+int any_answer() { return answers.empty() ? 0 : 1; }
 
 } // namespace
 
@@ -74,10 +72,15 @@ bool open_socket()
     return false;
 }
 
-std::string default_local_address()
+std::vector<std::string> local_choices()
 {
     bool resolved = false;
-    std::vector<std::string> all = local_addresses(&resolved);
+    return local_addresses(&resolved);
+}
+
+std::string default_local_address()
+{
+    std::vector<std::string> all = local_choices();
     return all.empty() ? std::string() : all.front();
 }
 
@@ -87,14 +90,13 @@ bool search_modules(const std::string& local, std::vector<module_ref>* found)
         std::fprintf(stderr, "kxd40ctl: no local address to search from\n");
         return false;
     }
-    strmodule_num = 0;
+    answers.clear();
     int keyword_len = static_cast<int>(std::strlen(aswd));
-    if (!search_passes(u_socket, addr_b, aswd, keyword_len, take_answer)) {
+    if (!search_passes(u_socket, addr_b, aswd, keyword_len, take_answer, any_answer)) {
         std::fprintf(stderr, "kxd40ctl: the search was cut short\n");
         return false;
     }
-    for (int i = 0; i < strmodule_num; ++i)
-        found->push_back({strmodule[i].ip, strmodule[i].mac, strmodule[i].id});
+    *found = answers;
     return true;
 }
 
@@ -113,38 +115,40 @@ bool resolve_targets(const target_choice& chosen, const common_options& o, std::
     }
     size_t before = out->size();
     for (const module_ref& m : found) {
-        bool wanted = chosen.all || fnmatch(chosen.id_pattern.c_str(), m.id.c_str(), 0) == 0;
-        bool listed = std::any_of(out->begin(), out->end(), [&](const module_ref& t) { return t.ip == m.ip; });
-        if (wanted && !listed)
+        bool wanted = chosen.id_pattern.empty() || fnmatch(chosen.id_pattern.c_str(), m.id.c_str(), 0) == 0;
+        auto listed = std::find_if(out->begin(), out->end(), [&](const module_ref& t) { return same_address(t.ip, m.ip); });
+        if (listed != out->end())
+            *listed = m; /* named and found: the search knows its MAC and ID */
+        else if (wanted)
             out->push_back(m);
     }
-    if (out->size() == before && !chosen.all) {
+    if (out->size() == before && !chosen.id_pattern.empty()) {
         std::fprintf(stderr, "kxd40ctl: no module found has an ID matching %s\n", chosen.id_pattern.c_str());
         return false;
     }
     return true;
 }
 
-bool open_link(module_ref& m, const common_options& o)
+int run_search(const common_options& o)
 {
-    copy_text(module_ip, m.ip.c_str());
-    copy_text(module_aswd, aswd);
-    udp_add_r();
-    if (handshake(o) != 1) {
-        complain(m, "no answer to the keyword");
-        return false;
+    if (!open_socket())
+        return EXIT_FAILED;
+    std::vector<module_ref> found;
+    if (!search_modules(o.from.empty() ? default_local_address() : o.from, &found))
+        return EXIT_FAILED;
+    for (const module_ref& m : found) {
+        if (o.json) {
+            ordered_json j{{"schema", JSON_SCHEMA}, {"ip", m.ip},         {"mac", shown(m.mac)},
+                           {"id", shown(m.id)},     {"action", "search"}, {"result", "done"},
+                           {"error", nullptr},      {"data", ordered_json::object()}};
+            std::printf("%s\n", j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        } else {
+            std::printf("%-15s  %-17s  %s\n", m.ip.c_str(), shown(m.mac).c_str(), shown(m.id).c_str());
+        }
     }
-    take_names(m);
-    return true;
-}
-
-bool relink(module_ref& m, const common_options& o)
-{
-    if (o.tries <= 1)
-        return false;
-    /* The module may have missed the "+ok" that opens its link, and then
-     * takes no command; the keyword is harmless to a linked module. */
-    return handshake(o) == 1 || (complain(m, "no answer to the keyword"), false);
+    if (found.empty())
+        std::fprintf(stderr, "kxd40ctl: no module answered\n");
+    return found.empty() ? EXIT_FAILED : EXIT_DONE;
 }
 
 } // namespace kxctl

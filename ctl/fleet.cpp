@@ -1,0 +1,193 @@
+/*
+ * fleet.cpp - a worker thread per module, fed by the hub's receiver.
+ *
+ * Threads, not resumable tasks on one loop: each action stays the plain
+ * sequence of exchanges the core already knows how to run (handshake,
+ * queries, settings, the image), and the only things the workers share
+ * are the hub (its lock), the report (its lock) and the options, which
+ * nobody writes once the run has begun. Ctrl-C and SIGTERM are taken by
+ * one thread with sigwait, which ends every link: each worker's wait ends
+ * at once, nothing more is sent, and each module's state is reported.
+ */
+#include "fleet.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <pthread.h>
+#include <thread>
+
+#include "report.h"
+#include "udp_hub.h"
+#include "discovery.h"
+#include "strutil.h"
+
+namespace kxctl {
+namespace {
+
+std::atomic<bool> stopping{false};
+std::mutex start_lock;
+std::condition_variable start_gate; /* a stop wakes the staggered starts */
+
+/* The module's answer to the keyword: "IP,MAC,ID". */
+std::vector<std::string> answer_fields(const std::string& answer)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t comma = answer.find(',', start);
+        parts.push_back(answer.substr(start, comma - start));
+        if (comma == std::string::npos)
+            return parts;
+        start = comma + 1;
+    }
+}
+
+/* Takes SIGINT and SIGTERM for the whole program (every thread started
+ * after it has them blocked) until the run ends. */
+class stop_signals {
+public:
+    stop_signals()
+    {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        sigaddset(&set_, SIGUSR1); /* the run's own end */
+        pthread_sigmask(SIG_BLOCK, &set_, &old_);
+        waiter_ = std::thread([this] { wait(); });
+    }
+    ~stop_signals()
+    {
+        pthread_kill(waiter_.native_handle(), SIGUSR1);
+        waiter_.join();
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+
+private:
+    void wait()
+    {
+        int sig = 0;
+        while (sigwait(&set_, &sig) == 0 && sig != SIGUSR1) {
+            stopping = true;
+            hub_end_all();
+            std::lock_guard<std::mutex> g(start_lock);
+            start_gate.notify_all();
+        }
+    }
+    sigset_t set_, old_;
+    std::thread waiter_;
+};
+
+/* Waits until ms have passed since the run began; false when stopped. */
+bool wait_for_turn(std::chrono::steady_clock::time_point due)
+{
+    std::unique_lock<std::mutex> g(start_lock);
+    return !start_gate.wait_until(g, due, [] { return stopping.load(); });
+}
+
+} // namespace
+
+bool fleet_stopping() { return stopping; }
+
+module_task::module_task(const module_ref& ref, const common_options& opts, fleet_report& report, size_t index)
+    : m(ref), o(opts), report_(report), index_(index)
+{
+    copy_text(link.module_ip, m.ip.c_str());
+    copy_text(link.module_aswd, aswd);
+    at_resend resend{o.tries, o.timeout_ms, o.timeout_ms};
+    link.query_resend = resend;
+    link.setting_resend = resend;
+}
+
+bool module_task::open()
+{
+    step("linking");
+    link_open(link, true);
+    if (stopping)
+        link_end(link);
+    std::string answer;
+    int r = link_handshake(link, o.tries, o.timeout_ms, &answer);
+    if (r != 1)
+        return r < 0 ? fail("stopped before it was linked") : not_reached("no answer to the keyword");
+    std::vector<std::string> parts = answer_fields(answer);
+    if (parts.size() >= 3 && parts[0] == m.ip) {
+        if (m.mac.empty())
+            m.mac = parts[1];
+        if (m.id.empty())
+            m.id = parts[2];
+    }
+    report_.linked(index_, m);
+    return true;
+}
+
+bool module_task::relink()
+{
+    enum { RELINKS = 2 };
+    if (o.tries <= 1 || relinks_ >= RELINKS || stopping)
+        return false;
+    ++relinks_;
+    /* The keyword is harmless to a module that is linked already. */
+    return link_handshake(link, o.tries, o.timeout_ms, nullptr) == 1;
+}
+
+void module_task::step(const std::string& what) { report_.step(index_, what); }
+
+void module_task::share(long long bytes, long long total) { report_.share(index_, bytes, total); }
+
+void module_task::print(const std::string& text) { report_.print(index_, text); }
+
+bool module_task::fail(const std::string& error)
+{
+    result_ = stopping ? outcome::stopped : outcome::failed;
+    error_ = error;
+    return false;
+}
+
+bool module_task::not_reached(const std::string& error)
+{
+    fail(error);
+    if (result_ == outcome::failed)
+        result_ = outcome::not_reached;
+    return false;
+}
+
+int run_fleet(const std::string& action, const std::vector<module_ref>& modules, const common_options& o,
+              const std::function<bool(module_task&)>& act)
+{
+    fleet_report report(action, modules, o);
+    {
+        stop_signals signals;
+        hub_start_receiver();
+        std::atomic<size_t> next{0};
+        auto began = std::chrono::steady_clock::now();
+        auto work = [&] {
+            for (size_t i = next++; i < modules.size(); i = next++) {
+                auto due = began + std::chrono::milliseconds(static_cast<long long>(o.stagger_ms) * i);
+                if (stopping || !wait_for_turn(due)) {
+                    report.never_started(i);
+                    continue;
+                }
+                module_task t(modules[i], o, report, i);
+                link_hold hold(t.link);
+                act(t);
+                report.finish(i, t);
+            }
+        };
+        size_t workers = o.jobs > 0 && static_cast<size_t>(o.jobs) < modules.size() ? o.jobs : modules.size();
+        std::vector<std::thread> threads;
+        for (size_t w = 0; w < workers; ++w)
+            threads.emplace_back(work);
+        for (std::thread& th : threads)
+            th.join();
+        hub_stop_receiver();
+    }
+    bool written = report.close();
+    if (stopping)
+        return EXIT_INTERRUPTED;
+    bool all_done = report.count(outcome::done) == static_cast<int>(modules.size());
+    return all_done && written ? EXIT_DONE : EXIT_FAILED;
+}
+
+} // namespace kxctl

@@ -1,0 +1,77 @@
+/*
+ * fleet.h - running one action on many modules at once: a worker thread
+ * and a link per module, the limits on how many run and how fast they
+ * start, the end on Ctrl-C or SIGTERM, and each module's result.
+ */
+#ifndef KXCTL_FLEET_H
+#define KXCTL_FLEET_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ctl.h"
+
+namespace kxctl {
+
+/* What became of one module. */
+enum class outcome { done, failed, not_reached, stopped };
+
+const char* outcome_text(outcome o);
+
+class fleet_report;
+
+/* One module's action in progress: its link and what it tells. */
+class module_task {
+public:
+    module_task(const module_ref& m, const common_options& o, fleet_report& report, size_t index);
+
+    module_ref m;
+    module_link link;
+    const common_options& o;
+    /* The action's own data for its JSON object. */
+    ordered_json data = ordered_json::object();
+
+    /* The link and its keyword handshake, with the options' tries and
+     * timeout; fills the module's MAC and ID from the answer. False (the
+     * module not reached) when it does not answer. */
+    bool open();
+    /* A second handshake after a silence: the module may have missed the
+     * "+ok" that opens its link. */
+    bool relink();
+
+    /* Progress: the step the action is at, or the share of an image sent. */
+    void step(const std::string& what);
+    void share(long long bytes, long long total);
+    /* A result for stdout in the text format, printed whole. */
+    void print(const std::string& text);
+
+    /* The action failed (returns false, for "return t.fail(...)"); a
+     * failure while the program is stopping counts as stopped. */
+    bool fail(const std::string& error);
+    bool not_reached(const std::string& error);
+
+    outcome result() const { return result_; }
+    const std::string& error() const { return error_; }
+
+private:
+    fleet_report& report_;
+    size_t index_;
+    outcome result_ = outcome::done;
+    std::string error_;
+    int relinks_ = 0;
+};
+
+/* True once Ctrl-C or SIGTERM arrived. */
+bool fleet_stopping();
+
+/* Runs act on every module (true: done), at most o.jobs at a time and
+ * o.stagger_ms apart, with the progress and the summary on stderr and the
+ * results on stdout. Returns the exit status: 0 when every module is
+ * done, 130 when the program was stopped, else 1. */
+int run_fleet(const std::string& action, const std::vector<module_ref>& modules, const common_options& o,
+              const std::function<bool(module_task&)>& act);
+
+} // namespace kxctl
+
+#endif

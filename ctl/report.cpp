@@ -1,0 +1,244 @@
+/*
+ * report.cpp - the progress lines, the results and the summary of a fleet.
+ */
+#include "report.h"
+
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "data_file.h"
+#include "utf8_text.h"
+
+namespace kxctl {
+namespace {
+
+bool terminal(int fd) { return isatty(fd) == 1; }
+
+/* Lines the terminal on stderr shows, or 0 when it cannot tell. */
+int terminal_rows()
+{
+    winsize w{};
+    return ioctl(STDERR_FILENO, TIOCGWINSZ, &w) == 0 ? w.ws_row : 0;
+}
+
+bool same_terminal()
+{
+    if (!terminal(STDOUT_FILENO) || !terminal(STDERR_FILENO))
+        return false;
+    const char* out = ttyname(STDOUT_FILENO);
+    std::string first = out != nullptr ? out : "";
+    const char* err = ttyname(STDERR_FILENO);
+    return err != nullptr && first == err;
+}
+
+std::string padded(const std::string& text, size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+std::string addresses(const std::vector<std::string>& list)
+{
+    std::string out;
+    for (const std::string& a : list)
+        out += (out.empty() ? "" : " ") + a;
+    return out;
+}
+
+} // namespace
+
+std::string shown(const std::string& bytes) { return utf8_for_display(bytes.c_str()); }
+
+const char* outcome_text(outcome o)
+{
+    switch (o) {
+    case outcome::done:
+        return "done";
+    case outcome::failed:
+        return "failed";
+    case outcome::not_reached:
+        return "not reached";
+    default:
+        return "stopped";
+    }
+}
+
+fleet_report::fleet_report(const std::string& action, const std::vector<module_ref>& modules,
+                           const common_options& o)
+    : action_(action), o_(o), quiet_(modules.size() <= 1)
+{
+    for (const module_ref& m : modules)
+        rows_.push_back(row{m, "waiting", false, outcome::done, "", -1, 0});
+    int rows = terminal_rows();
+    live_ = !quiet_ && terminal(STDERR_FILENO) && rows > static_cast<int>(rows_.size()) + 2;
+    hold_out_ = live_ && same_terminal();
+    if (!live_)
+        return;
+    std::lock_guard<std::mutex> g(lock_);
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        draw_line(i);
+        std::fputc('\n', stderr);
+    }
+    std::fflush(stderr);
+}
+
+/* Row i's line where the cursor is: address, ID, state. */
+void fleet_report::draw_line(size_t i)
+{
+    const row& r = rows_[i];
+    std::string line = padded(r.m.ip, 15) + "  " + padded(shown(r.m.id), 16) + "  " + r.state;
+    std::fprintf(stderr, "\r\033[2K%s", line.c_str());
+}
+
+/* Row i redrawn in place: up to it, the line, back below the last row. */
+void fleet_report::show(size_t i)
+{
+    int up = static_cast<int>(rows_.size() - i);
+    std::fprintf(stderr, "\033[%dA", up);
+    draw_line(i);
+    std::fprintf(stderr, "\033[%dB\r", up);
+    std::fflush(stderr);
+}
+
+void fleet_report::event(size_t i, const std::string& text)
+{
+    rows_[i].state = text;
+    if (live_)
+        show(i);
+    else if (!quiet_)
+        std::fprintf(stderr, "%s %s\n", rows_[i].m.ip.c_str(), text.c_str());
+}
+
+void fleet_report::linked(size_t i, const module_ref& m)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    rows_[i].m = m;
+    event(i, m.id.empty() ? "linked" : "linked " + shown(m.id));
+}
+
+void fleet_report::step(size_t i, const std::string& what)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    event(i, what);
+}
+
+void fleet_report::share(size_t i, long long bytes, long long total)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    row& r = rows_[i];
+    int percent = total > 0 ? static_cast<int>(bytes * 100 / total) : 0;
+    /* A terminal sees every percent; a log every quarter. */
+    int every = live_ ? 1 : 25;
+    if (percent / every == r.last_share / every && bytes != total)
+        return;
+    r.last_share = percent;
+    event(i, "sent " + std::to_string(percent) + "% (" + std::to_string(bytes) + " of " +
+                 std::to_string(total) + " bytes)");
+}
+
+void fleet_report::print(size_t, const std::string& text)
+{
+    if (o_.json)
+        return;
+    std::lock_guard<std::mutex> g(lock_);
+    if (hold_out_) {
+        held_.push_back(text);
+        return;
+    }
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void fleet_report::finish(size_t i, const module_task& t)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    row& r = rows_[i];
+    r.m = t.m;
+    r.ended = true;
+    r.how = t.result();
+    r.error = t.error();
+    std::string state = outcome_text(r.how);
+    if (!r.error.empty())
+        state += ": " + r.error;
+    if (live_) {
+        r.state = state;
+        show(i);
+    } else if (r.how != outcome::done) {
+        std::fprintf(stderr, "kxd40ctl: %s: %s\n", r.m.ip.c_str(), r.error.c_str());
+    } else if (!quiet_) {
+        std::fprintf(stderr, "%s done\n", r.m.ip.c_str());
+    }
+    if (!o_.json)
+        return;
+    ordered_json j{{"schema", JSON_SCHEMA},     {"ip", t.m.ip},           {"mac", shown(t.m.mac)},
+                   {"id", shown(t.m.id)},       {"action", action_},      {"result", outcome_text(r.how)},
+                   {"error", r.error.empty() ? ordered_json() : ordered_json(r.error)}, {"data", t.data}};
+    std::string line = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::fprintf(stdout, "%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void fleet_report::never_started(size_t i)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    row& r = rows_[i];
+    r.ended = true;
+    r.how = outcome::stopped;
+    r.error = "stopped before it began";
+    if (live_) {
+        r.state = "stopped before it began";
+        show(i);
+    }
+    if (o_.json) {
+        ordered_json j{{"schema", JSON_SCHEMA}, {"ip", r.m.ip},     {"mac", shown(r.m.mac)},
+                       {"id", shown(r.m.id)},   {"action", action_}, {"result", "stopped"},
+                       {"error", r.error},       {"data", ordered_json::object()}};
+        std::fprintf(stdout, "%s\n", j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        std::fflush(stdout);
+    }
+}
+
+int fleet_report::count(outcome o) const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    int n = 0;
+    for (const row& r : rows_)
+        n += r.ended && r.how == o ? 1 : 0;
+    return n;
+}
+
+bool fleet_report::close()
+{
+    std::lock_guard<std::mutex> g(lock_);
+    for (const std::string& text : held_)
+        std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+    std::vector<std::string> by[4];
+    for (const row& r : rows_)
+        if (r.ended)
+            by[static_cast<int>(r.how)].push_back(r.m.ip);
+    if (!quiet_) {
+        std::fprintf(stderr, "kxd40ctl: %s of %zu modules: %zu done, %zu failed, %zu not reached", action_.c_str(),
+                     rows_.size(), by[0].size(), by[1].size(), by[2].size());
+        if (!by[3].empty())
+            std::fprintf(stderr, ", %zu stopped", by[3].size());
+        std::fputc('\n', stderr);
+        const outcome listed[] = {outcome::failed, outcome::not_reached, outcome::stopped};
+        for (outcome o : listed)
+            if (!by[static_cast<int>(o)].empty())
+                std::fprintf(stderr, "  %s: %s\n", outcome_text(o), addresses(by[static_cast<int>(o)]).c_str());
+    }
+    if (o_.failed_to.empty())
+        return true;
+    whole_file f(o_.failed_to);
+    if (f)
+        for (int k = 1; k < 4; ++k)
+            for (const std::string& a : by[k])
+                std::fprintf(f.get(), "%s\n", a.c_str());
+    if (f && f.commit())
+        return true;
+    std::fprintf(stderr, "kxd40ctl: cannot write %s\n", o_.failed_to.c_str());
+    return false;
+}
+
+} // namespace kxctl

@@ -1,0 +1,33 @@
+/*
+ * target_list.h - the words of kxd40ctl's command line that name modules
+ * and files, checked before anything is sent.
+ */
+#ifndef KXCTL_TARGET_LIST_H
+#define KXCTL_TARGET_LIST_H
+
+#include <string>
+#include <vector>
+
+namespace kxctl {
+
+/* Each word an address ("198.51.100.10"), a range of the last group
+ * ("198.51.100.10-49") or @FILE (one address or range per line; blank
+ * lines and lines from '#' on are ignored), appended to *out in order,
+ * each address once. "" when all were valid, else what is wrong. */
+std::string expand_targets(const std::vector<std::string>& words, std::vector<std::string>* out);
+
+/* send's words: the targets first, then from the first one that begins
+ * "AT" (in any case) the commands. */
+void split_send_words(std::vector<std::string>* words, std::vector<std::string>* commands);
+
+/* The command file's whole text: path a regular file, or "-" for standard
+ * input (read once, for every module). False with a line on stderr. */
+bool read_command_text(const std::string& path, std::string* text);
+
+/* True when path opens as a regular file; else false with a line on
+ * stderr. */
+bool regular_file_or_complain(const std::string& path);
+
+} // namespace kxctl
+
+#endif
