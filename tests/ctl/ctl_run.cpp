@@ -1,0 +1,65 @@
+/*
+ * ctl_run.cpp - kxd40ctl as a child process of a test.
+ */
+#include "ctl_run.h"
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "sim_runner.h"
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+ctl_result ctl(std::vector<std::string> args, const std::string& stop_at)
+{
+    temp_file out, err;
+    args.insert(args.begin(), KXD40CTL_PATH);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (freopen(out.path.c_str(), "w", stdout) == nullptr || freopen(err.path.c_str(), "w", stderr) == nullptr)
+            _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (!stop_at.empty()) {
+        /* Polls the child's stderr; a minute at most, however busy the machine. */
+        for (int i = 0; i < 6000 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+            if (err.text().find(stop_at) != std::string::npos) {
+                kill(pid, SIGINT);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    if (waitpid(pid, &status, 0) != pid && !WIFEXITED(status))
+        status = -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out.text(), err.text()};
+}
+
+std::vector<nlohmann::json> json_lines(const std::string& out)
+{
+    std::vector<nlohmann::json> all;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line))
+        all.push_back(nlohmann::json::parse(line));
+    return all;
+}

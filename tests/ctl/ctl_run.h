@@ -1,0 +1,27 @@
+/*
+ * ctl_run.h - runs the real kxd40ctl for a test: its exit status, stdout
+ * and stderr, and its JSON Lines.
+ */
+#ifndef KX_TESTS_CTL_RUN_H
+#define KX_TESTS_CTL_RUN_H
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+struct ctl_result {
+    int status = -1; /* the exit status, or -1 when it did not exit */
+    std::string out, err;
+};
+
+/* kxd40ctl with args, to its end. When stop_at is given, SIGINT goes to it
+ * once its stderr holds that text. */
+ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "");
+
+/* One object per line. */
+std::vector<nlohmann::json> json_lines(const std::string& out);
+
+std::string file_text(const std::string& path);
+void write_file(const std::string& path, const std::string& text);
+
+#endif

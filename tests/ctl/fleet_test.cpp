@@ -1,0 +1,208 @@
+/*
+ * fleet_test.cpp - kxd40ctl on many simulated modules at once: every
+ * module's result its own and truthful, the failures named, a stop on
+ * Ctrl-C, and JSON Lines from every subcommand.
+ */
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "ctl_run.h"
+#include "sim_runner.h"
+
+using nlohmann::json;
+
+namespace {
+
+std::vector<std::string> fleet(int n, std::vector<std::string> more = {})
+{
+    std::vector<std::string> args = {"--broadcast", "127.0.0.255", "--modules", std::to_string(n), "--first",
+                                     "127.0.0.2"};
+    args.insert(args.begin(), more.begin(), more.end());
+    return args;
+}
+
+/* ip -> the run's object for it; every line must be one module's. */
+std::map<std::string, json> by_address(const std::string& out)
+{
+    std::map<std::string, json> all;
+    for (const json& j : json_lines(out))
+        EXPECT_TRUE(all.emplace(j.at("ip").get<std::string>(), j).second) << "one object per module: " << j;
+    return all;
+}
+
+} // namespace
+
+/* Thirty modules answering after 20 ms, each reply sent twice: the search
+ * keeps them all, and each module's records are its own (its ID is its
+ * MID, its MAC ends its access point's SSID). */
+TEST(Fleet, ThirtyModulesAreFoundAndReadEachWithItsOwnRecords)
+{
+    sim_process sim(fleet(30, {"--latency", "20", "--answer-twice"}));
+    ASSERT_TRUE(sim.ready());
+    ctl_result found = ctl({"search", "--json", "--from", "127.0.0.1"});
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(by_address(found.out).size(), 30u);
+
+    ctl_result r = ctl({"read", "--all", "--json", "--from", "127.0.0.1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::map<std::string, json> read = by_address(r.out);
+    ASSERT_EQ(read.size(), 30u) << r.err;
+    for (auto& [ip, j] : read) {
+        EXPECT_EQ(j["result"], "done") << ip;
+        std::string mac = j["mac"];
+        const json& s = j["data"]["settings"];
+        EXPECT_EQ(s["management"]["mid"], j["id"]) << ip;
+        EXPECT_EQ(s["ap"]["ssid"], "KXD40_" + mac.substr(mac.size() - 4)) << ip;
+    }
+    EXPECT_NE(r.err.find("read of 30 modules: 30 done, 0 failed, 0 not reached"), std::string::npos) << r.err;
+}
+
+/* Among ten, one module is silent and one answers nonsense: the eight are
+ * done, the two named (and written for a rerun), and the exit status says
+ * so. One module at a time gives the same results. */
+TEST(Fleet, ASilentAndAGarbledModuleAreNamedAndTheOthersDone)
+{
+    std::vector<std::string> args = fleet(8);
+    for (const char* more : {"--silent", "--module", "127.0.0.10", "--reset-behaviour", "--garbage", "--module",
+                             "127.0.0.11"})
+        args.push_back(more);
+    sim_process sim(args);
+    ASSERT_TRUE(sim.ready());
+    temp_file failed;
+    const std::vector<std::string> read = {"read",    "127.0.0.2-11", "--json", "--tries",
+                                           "2",       "--timeout",    "200",    "--failed-to"};
+    std::vector<std::string> all_at_once = read, one_by_one = read;
+    all_at_once.push_back(failed.path);
+    one_by_one.insert(one_by_one.end(), {failed.path, "--jobs", "1"});
+
+    std::map<std::string, json> results[2];
+    const std::vector<std::string>* runs[] = {&all_at_once, &one_by_one};
+    for (int run = 0; run < 2; ++run) {
+        ctl_result r = ctl(*runs[run]);
+        EXPECT_EQ(r.status, 1) << r.err;
+        results[run] = by_address(r.out);
+        ASSERT_EQ(results[run].size(), 10u) << r.out;
+        for (int i = 2; i <= 9; ++i)
+            EXPECT_EQ(results[run]["127.0.0." + std::to_string(i)]["result"], "done") << i;
+        json silent = results[run]["127.0.0.10"], garbled = results[run]["127.0.0.11"];
+        EXPECT_EQ(silent["result"], "not reached");
+        EXPECT_EQ(silent["error"], "no answer to the keyword");
+        EXPECT_EQ(garbled["result"], "failed");
+        EXPECT_EQ(garbled["error"].get<std::string>().rfind("no positive reply to AT+MID AT+WMODE", 0), 0u)
+            << garbled["error"];
+        EXPECT_NE(r.err.find("10 modules: 8 done, 1 failed, 1 not reached\n  failed: 127.0.0.11\n"
+                             "  not reached: 127.0.0.10\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(file_text(failed.path), "127.0.0.11\n127.0.0.10\n");
+    }
+    for (auto& [ip, j] : results[0])
+        EXPECT_EQ(j, results[1][ip]) << "--jobs 1 gives the same result for " << ip;
+
+    /* A clone of a module that answered nothing holds no command at all. */
+    ctl_result clone = ctl({"read", "--commands", "127.0.0.11", "--timeout", "200"});
+    EXPECT_EQ(clone.status, 1);
+    EXPECT_EQ(clone.out, "E\n");
+}
+
+/* Ctrl-C in the middle of three uploads: nothing more is sent, and each
+ * module's state is told truly, down to the bytes it was sent. */
+TEST(Fleet, CtrlCDuringAFleetUploadStopsEveryLinkAndTellsWhatWasSent)
+{
+    temp_file image;
+    write_file(image.path, std::string(2 << 20, 'x'));
+    sim_process sim(fleet(3));
+    ASSERT_TRUE(sim.ready());
+    ctl_result r = ctl({"upload", image.path, "127.0.0.2-4", "--json"}, "sent 25%");
+    EXPECT_EQ(r.status, 130) << r.err;
+    std::map<std::string, long long> received;
+    for (const sim_datagram& d : sim.received())
+        if (d.bytes.size() == 4096)
+            received[d.target] += 4096;
+    std::map<std::string, json> results = by_address(r.out);
+    ASSERT_EQ(results.size(), 3u) << r.out;
+    for (auto& [ip, j] : results) {
+        EXPECT_EQ(j["result"], "stopped") << ip;
+        long long bytes = j["data"]["bytes"];
+        EXPECT_GT(bytes, 0) << ip;
+        EXPECT_LT(bytes, 2 << 20) << ip;
+        EXPECT_EQ(bytes, received[ip]) << "what the module got is what was said: " << ip;
+        EXPECT_EQ(j["error"], "stopped after " + std::to_string(bytes) + " of 2097152 bytes; the module waits "
+                              "for an image until it is restarted");
+    }
+    EXPECT_NE(r.err.find("0 done, 0 failed, 0 not reached, 3 stopped"), std::string::npos) << r.err;
+}
+
+/* Every subcommand's --json is one object per module with the same
+ * fields, failures included, and a module's invalid UTF-8 is shown as the
+ * window shows it, never fatal. */
+TEST(Fleet, EverySubcommandSpeaksJsonLinesEvenOfInvalidUtf8)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--module", "127.0.0.2,ACCF23000002,KX\xff" "ID", "--garbage",
+                     "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    temp_file commands, image;
+    write_file(commands.path, "AT+WSSSID=Lab\nE\n");
+    write_file(image.path, "image");
+    const std::vector<std::vector<std::string>> runs = {
+        {"search", "--from", "127.0.0.1"},       {"read", "127.0.0.2"},
+        {"apply", commands.path, "127.0.0.2"},   {"send", "127.0.0.2-3", "AT+MID", "AT+VER"},
+        {"reset", "127.0.0.2"},                  {"upload", image.path, "127.0.0.2"},
+        {"restart", "127.0.0.2"},
+    };
+    const std::set<std::string> fields = {"schema", "ip", "mac", "id", "action", "result", "error", "data"};
+    for (std::vector<std::string> args : runs) {
+        args.push_back("--json");
+        ctl_result r = ctl(args);
+        std::vector<json> lines;
+        ASSERT_NO_THROW(lines = json_lines(r.out)) << args[0] << ": " << r.out;
+        ASSERT_FALSE(lines.empty()) << args[0] << r.err;
+        for (const json& j : lines) {
+            std::set<std::string> keys;
+            for (auto& item : j.items())
+                keys.insert(item.key());
+            EXPECT_EQ(keys, fields) << args[0];
+            EXPECT_EQ(j["schema"], 1);
+            EXPECT_EQ(j["action"], args[0]);
+            if (j["ip"] == "127.0.0.2") {
+                EXPECT_EQ(j["id"], "KX\xef\xbf\xbd" "ID") << args[0];
+            }
+        }
+    }
+    ctl_result sent = ctl({"send", "127.0.0.3", "AT+VER", "--json", "--timeout", "200"});
+    json garbled = json::parse(sent.out);
+    EXPECT_EQ(garbled["result"], "failed");
+    EXPECT_EQ(garbled["data"]["replies"][0]["reply"], "\xef\xbf\xbd\xef\xbf\xbdgarbage");
+}
+
+/* Ranges, address files and repeats name each module once; a usage error
+ * says what is wrong and sends nothing. */
+TEST(Fleet, TargetsAreExpandedOnceAndUsageErrorsSendNothing)
+{
+    sim_process sim(fleet(3));
+    ASSERT_TRUE(sim.ready());
+    temp_file list;
+    write_file(list.path, "# the lab\n127.0.0.4\n\n127.0.0.2-3  # again\n");
+    ctl_result r = ctl({"send", "127.0.0.3-4", "127.000.000.003", "@" + list.path, "AT+VER", "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::map<std::string, json> results = by_address(r.out);
+    EXPECT_EQ(results.size(), 3u) << r.out;
+
+    size_t before = sim.received().size();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+        {{"send", "AT+VER"}, "send needs a target and a command"},
+        {{"send", "127.0.0.2"}, "send needs a target and a command"},
+        {{"read", "127.0.0.9-3"}, "not a module address or range: 127.0.0.9-3"},
+        {{"read", "@/nonexistent"}, "cannot read the address file /nonexistent"},
+        {{"read", "--from", "10.9.9.9", "127.0.0.2"}, "--from 10.9.9.9 is not an address of this machine (it has: "},
+    };
+    for (const auto& [args, why] : wrong) {
+        ctl_result u = ctl(args);
+        EXPECT_EQ(u.status, 2) << args[1];
+        EXPECT_NE(u.err.find(why), std::string::npos) << u.err;
+    }
+    EXPECT_EQ(sim.received().size(), before);
+}
