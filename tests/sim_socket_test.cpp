@@ -48,14 +48,14 @@ public:
                   static_cast<ssize_t>(data.size()));
     }
 
-    /* One datagram, and the address it came from; empty after 5 s. */
-    std::string receive(std::string* from_ip = nullptr)
+    /* One datagram, and the address it came from; empty after wait_ms. */
+    std::string receive(std::string* from_ip = nullptr, int wait_ms = 5000)
     {
         pollfd p{fd_, POLLIN, 0};
         char buf[2048];
         sockaddr_in sa{};
         socklen_t len = sizeof sa;
-        ssize_t n = poll(&p, 1, 5000) > 0
+        ssize_t n = poll(&p, 1, wait_ms) > 0
                         ? recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&sa), &len)
                         : -1;
         if (from_ip != nullptr)
@@ -126,4 +126,34 @@ TEST(SimProgram, ServesInSendingOrderAndSlowModulesHoldUpNoOne)
     EXPECT_EQ(tool.receive(&from), "+ok=V1.0.8\r\n\r\n") << "the keyword came first";
     EXPECT_EQ(tool.receive(&from), "127.0.0.3,ACCF23000003,KXD40-0003");
     EXPECT_EQ(from, "127.0.0.3") << "the slow module answers last";
+}
+
+/* The module's clock is the program's: a module booting for a millisecond
+ * is soon back, one booting for ten minutes hears nothing meanwhile, and
+ * the log says what it missed. */
+TEST(SimProgram, ARestartedModuleIsDeafWhileItBoots)
+{
+    tool_socket tool;
+    ASSERT_TRUE(tool.bound());
+    sim_process sim({"--boot-ms", "600000", "--module", "127.0.0.2", "--boot-ms", "1", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    for (const char* ip : {"127.0.0.2", "127.0.0.3"}) {
+        EXPECT_FALSE(tool.ask(ip, keyword).empty());
+        tool.send(ip, "+ok");
+        tool.send(ip, "AT+Z\n");
+    }
+    tool.send("127.0.0.2", keyword);
+    std::string from, answer;
+    for (int i = 0; i < 50 && answer.empty(); ++i) {
+        tool.send("127.0.0.3", keyword);
+        answer = tool.receive(&from, 100);
+    }
+    EXPECT_EQ(answer, "127.0.0.3,ACCF23000003,KXD40-0003");
+    EXPECT_EQ(from, "127.0.0.3");
+
+    std::vector<std::string> slow;
+    for (const sim_datagram& d : sim.received())
+        if (d.target == "127.0.0.2")
+            slow.push_back(d.bytes + " " + d.fate);
+    EXPECT_EQ(slow, (std::vector<std::string>{keyword + " ok", "+ok ok", "AT+Z\n ok", keyword + " booting"}));
 }
