@@ -12,8 +12,10 @@
  *   to     the receiving module's address, or "bcast" for the broadcast socket
  *   len    datagram length in bytes
  *   hex    the bytes in lower-case hex, two digits each, "-" when empty
- *   fate   "ok"; "dropped" when the module lost it; for bcast
- *          "dropped:IP[,IP...]" naming the modules that lost it
+ *   fate   "ok"; "dropped" when the module lost it; "ignored" by a module
+ *          that answers only the search; "booting" when it came while the
+ *          module was restarting; for bcast "dropped:IP[,IP...]" naming
+ *          the modules that lost it
  */
 #ifndef KXSIM_LOG_H
 #define KXSIM_LOG_H

@@ -57,7 +57,7 @@ private:
     void serve_round(const std::vector<pollfd>& fds);
     void serve_module(const arrival& a);
     void serve_broadcast(const arrival& a);
-    void deliver(size_t i, const std::string& datagram, const peer& from);
+    void deliver(size_t i, const std::string& datagram, const peer& from, long now);
     void send_due();
     void save_firmware(const sim_module& m, const std::string& image);
 
@@ -164,9 +164,11 @@ void simulator::serve_module(const arrival& a)
     sim_module& m = modules_[a.source];
     bool lost = m.drop_next();
     bool deaf = m.how().search_only;
-    log_.record(now_ms(), m.ip(), a.from, a.data, lost ? "dropped" : deaf ? "ignored" : "ok");
+    long now = now_ms();
+    const char* fate = lost ? "dropped" : deaf ? "ignored" : m.booting(now) ? "booting" : "ok";
+    log_.record(now, m.ip(), a.from, a.data, fate);
     if (!lost && !deaf)
-        deliver(a.source, a.data, a.from);
+        deliver(a.source, a.data, a.from, now);
 }
 
 /* Every module hears a broadcast, and each one may lose it on its own. */
@@ -179,17 +181,18 @@ void simulator::serve_broadcast(const arrival& a)
         if (lost.back())
             who += (who.empty() ? "" : ",") + m.ip();
     }
-    log_.record(now_ms(), "bcast", a.from, a.data, who.empty() ? "ok" : "dropped:" + who);
+    long now = now_ms();
+    log_.record(now, "bcast", a.from, a.data, who.empty() ? "ok" : "dropped:" + who);
     for (size_t i = 0; i < modules_.size(); ++i)
         if (!lost[i])
-            deliver(i, a.data, a.from);
+            deliver(i, a.data, a.from, now);
 }
 
-void simulator::deliver(size_t i, const std::string& datagram, const peer& from)
+void simulator::deliver(size_t i, const std::string& datagram, const peer& from, long now)
 {
     sim_module& m = modules_[i];
-    long due = now_ms() + m.how().latency_ms;
-    for (std::string& bytes : m.handle(datagram, from))
+    long due = now + m.how().latency_ms;
+    for (std::string& bytes : m.handle(datagram, from, now))
         queue_.emplace(due, pending_send{i, from, std::move(bytes)});
     std::string image;
     if (m.take_firmware(&image))

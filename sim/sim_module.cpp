@@ -49,8 +49,13 @@ sim_module::sim_module(const module_config& config, const std::string& keyword, 
     dice_.seed(seq);
 }
 
-std::vector<std::string> sim_module::handle(const std::string& datagram, const peer& from)
+std::vector<std::string> sim_module::handle(const std::string& datagram, const peer& from, long now_ms)
 {
+    // A booting module has no network yet: what comes meanwhile is lost
+    // whole, a keyword as much as a command.
+    if (booting(now_ms))
+        return {};
+    now_ms_ = now_ms;
     return shape(respond(datagram, from));
 }
 
@@ -155,12 +160,15 @@ void sim_module::take_chunk(const std::string& datagram)
         return;
     receiving_ = false;
     image_ready_ = true;
+    if (!how_.next_version.empty())
+        state_.set_version(how_.next_version);
     // The module boots the new image, so it comes back unlinked.
     restart();
 }
 
 void sim_module::restart()
 {
+    back_at_ms_ = now_ms_ + how_.boot_ms;
     greeted_ = false;
     linked_ = false;
     echo_ = how_.echo;

@@ -33,6 +33,8 @@ struct behaviour {
     bool echo = false;     // echo at start-up and after every restart
     bool search_only = false; // answers the broadcast search, ignores its own address
     double drop_rate = 0.0;
+    long boot_ms = 0;         // deaf for this long after a restart
+    std::string next_version; // AT+VER's answer once an image is in; empty: unchanged
 };
 
 struct module_config {
@@ -52,8 +54,13 @@ class sim_module {
 public:
     sim_module(const module_config& config, const std::string& keyword, uint32_t seed);
 
-    /* Everything the module sends in return for one datagram, in order. */
-    std::vector<std::string> handle(const std::string& datagram, const peer& from);
+    /* Everything the module sends in return for one datagram, in order.
+     * now_ms is the simulator's clock; only a module that boots after a
+     * restart (boot_ms) cares what it says. */
+    std::vector<std::string> handle(const std::string& datagram, const peer& from, long now_ms = 0);
+
+    /* True while the module boots after a restart: it hears nothing. */
+    bool booting(long now_ms) const { return now_ms < back_at_ms_; }
 
     /* Decides whether the next received datagram is lost on its way in.
      * The same seed gives the same sequence of decisions. */
@@ -101,6 +108,8 @@ private:
     peer loader_;          // the peer whose datagrams are firmware data
     std::string image_;
     bool image_ready_ = false;
+    long now_ms_ = 0;     // the clock when the datagram being handled came
+    long back_at_ms_ = 0; // when the last restart's boot is over
 };
 
 } // namespace kxsim

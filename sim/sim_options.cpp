@@ -105,6 +105,21 @@ bool opt_latency(parser& p, const std::string& v)
     return number_value(p, v, 0, 600000, &p.how.latency_ms);
 }
 
+bool opt_boot(parser& p, const std::string& v)
+{
+    return number_value(p, v, 0, 600000, &p.how.boot_ms);
+}
+
+/* The answer to AT+VER: one line, or the reply would not end where the
+ * tool looks for its end. */
+bool opt_next_version(parser& p, const std::string& v)
+{
+    if (v.empty() || v.find_first_of("\r\n") != std::string::npos)
+        return p.fail("--next-version wants a text on one line: " + v);
+    p.how.next_version = v;
+    return true;
+}
+
 bool opt_drop_rate(parser& p, const std::string& v)
 {
     char* end = nullptr;
@@ -214,6 +229,7 @@ const option_rule options[] = {
     {"--garbage", false, opt_garbage},    {"--oversize", false, opt_oversize},
     {"--drop-rate", true, opt_drop_rate}, {"--echo", false, opt_echo},
     {"--search-only", false, opt_search_only},
+    {"--boot-ms", true, opt_boot},        {"--next-version", true, opt_next_version},
     {"--reset-behaviour", false, opt_reset}, {"--seed", true, opt_seed},
     {"--keyword", true, opt_keyword},     {"--broadcast", true, opt_broadcast},
     {"--log", true, opt_log},             {"--firmware", true, opt_firmware},
@@ -333,6 +349,12 @@ const char* usage_text()
         "  --echo              start with echo on (and return to it after AT+Z)\n"
         "  --search-only       answer the broadcast search, ignore everything sent to\n"
         "                      the module's own address (logged with the fate \"ignored\")\n"
+        "  --boot-ms MS        after a restart (AT+Z, or the end of a firmware image) hear\n"
+        "                      nothing for MS milliseconds: no search, keyword or command\n"
+        "                      (what comes to its own address is logged with the fate\n"
+        "                      \"booting\"), then come back unlinked; default 0: at once\n"
+        "  --next-version TEXT report TEXT to AT+VER once a whole firmware image has\n"
+        "                      come (a factory reset keeps it); default: unchanged\n"
         "  --reset-behaviour   back to normal behaviour for the modules that follow\n"
         "\n"
         "Run:\n"
@@ -349,8 +371,8 @@ const char* usage_text()
         "                      seq counts from 1; t_ms is milliseconds since start;\n"
         "                      to is the module address or \"bcast\"; hex is the bytes in\n"
         "                      lower-case hex, \"-\" when empty; fate is \"ok\", \"dropped\",\n"
-        "                      or for bcast \"dropped:IP[,IP...]\" naming the modules that\n"
-        "                      lost it\n"
+        "                      \"ignored\", \"booting\", or for bcast \"dropped:IP[,IP...]\"\n"
+        "                      naming the modules that lost it\n"
         "  --help              this text\n"
         "Options also take the form --name=value.\n"
         "\n"

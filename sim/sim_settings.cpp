@@ -280,4 +280,10 @@ at_status settings::assign(const std::string& name, const std::string& value)
 
 void settings::restore_factory() { current_ = factory_; }
 
+void settings::set_version(const std::string& version)
+{
+    factory_["VER"] = version;
+    current_["VER"] = version;
+}
+
 } // namespace kxsim

@@ -36,6 +36,9 @@ public:
     /* A refused or bad setting leaves every value as it was. */
     at_status assign(const std::string& name, const std::string& value);
     void restore_factory();
+    /* The version AT+VER reports from now on, as a new firmware image
+     * brings it; a factory reset keeps it. */
+    void set_version(const std::string& version);
 
 private:
     std::map<std::string, std::string> factory_;

@@ -4,7 +4,8 @@
  * keyword and only a linked peer's exact command lines, its echo and its
  * duplicates really happen, a restart and the factory reload do what a
  * module's do, an image ends at its short datagram, and its losses follow
- * the seed.
+ * the seed; a booting module hears nothing, and an image can bring a new
+ * version.
  */
 #include <gtest/gtest.h>
 
@@ -112,6 +113,7 @@ TEST(SimModule, FirmwareIsTakenVerbatimUpToTheShortChunk)
     EXPECT_FALSE(m.linked());
 
     link(m);
+    EXPECT_EQ(m.handle("AT+VER\n", tool), datagrams{"+ok=V1.0.8\r\n\r\n"}) << "no next version: unchanged";
     m.handle("AT+FWUPDAT\n", tool);
     m.handle(chunk, tool);
     EXPECT_TRUE(m.handle("", tool).empty());
@@ -145,4 +147,48 @@ TEST(SimModule, ATwiceOneSendsEverythingTwiceAndDropsFollowTheSeed)
     long dropped = std::count(half.begin(), half.end(), true);
     EXPECT_GT(dropped, 120);
     EXPECT_LT(dropped, 280);
+}
+
+/* A tool that waits out a restart must find the module deaf, not merely
+ * mute: what it sends meanwhile, even the keyword, is not remembered. */
+TEST(SimModule, ABootingModuleHearsNothingUntilItIsBackUnlinked)
+{
+    behaviour how;
+    how.boot_ms = 3000;
+    sim_module m = make_module(how);
+    link(m);
+    EXPECT_TRUE(m.handle("AT+Z\n", tool, 1000).empty());
+    EXPECT_TRUE(m.booting(3999));
+    EXPECT_TRUE(m.handle(keyword, other, 3999).empty()) << "no search answer while booting";
+    EXPECT_TRUE(m.handle(keyword, tool, 3999).empty());
+    EXPECT_TRUE(m.handle("+ok", tool, 4000).empty());
+    EXPECT_TRUE(m.handle("AT+VER\n", tool, 4000).empty()) << "the keyword sent while booting did not count";
+    EXPECT_EQ(m.handle(keyword, tool, 4000), datagrams{answer});
+    EXPECT_TRUE(m.handle("+ok", tool, 4000).empty());
+    EXPECT_EQ(m.handle("AT+VER\n", tool, 4000), datagrams{"+ok=V1.0.8\r\n\r\n"});
+
+    EXPECT_EQ(m.handle("AT+FWUPDAT\n", tool, 5000), datagrams{ok});
+    EXPECT_TRUE(m.handle("end", tool, 6000).empty());
+    EXPECT_TRUE(m.handle(keyword, other, 8999).empty()) << "the end of an image is a restart too";
+    EXPECT_EQ(m.handle(keyword, other, 9000), datagrams{answer});
+    EXPECT_FALSE(m.linked());
+}
+
+TEST(SimModule, AWholeImageBringsTheNextVersionWhichAFactoryResetKeeps)
+{
+    behaviour how;
+    how.next_version = "V2.0.1";
+    sim_module m = make_module(how);
+    link(m);
+    EXPECT_EQ(m.handle("AT+VER\n", tool), datagrams{"+ok=V1.0.8\r\n\r\n"});
+    m.handle("AT+FWUPDAT\n", tool);
+    m.handle(std::string(kxsim::firmware_chunk, 'a'), tool);
+    m.handle(keyword, other);
+    link(m, other);
+    EXPECT_EQ(m.handle("AT+VER\n", other), datagrams{"+ok=V1.0.8\r\n\r\n"}) << "the image is not whole yet";
+    m.handle("end", tool);
+    link(m);
+    EXPECT_EQ(m.handle("AT+VER\n", tool), datagrams{"+ok=V2.0.1\r\n\r\n"});
+    EXPECT_EQ(m.handle("AT+RELD\n", tool), datagrams{ok});
+    EXPECT_EQ(m.handle("AT+VER\n", tool), datagrams{"+ok=V2.0.1\r\n\r\n"});
 }

@@ -119,11 +119,11 @@ std::vector<sim_datagram> sim_process::received() const
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream f(line);
-        std::string seq, target, from, hex;
+        std::string seq, target, from, hex, fate;
         long long t = 0;
         size_t len = 0;
-        if (f >> seq >> t >> target >> from >> len >> hex)
-            out.push_back({t, target, from, hex == "-" ? std::string() : unhex(hex)});
+        if (f >> seq >> t >> target >> from >> len >> hex >> fate)
+            out.push_back({t, target, from, hex == "-" ? std::string() : unhex(hex), fate});
     }
     return out;
 }

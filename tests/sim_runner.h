@@ -52,6 +52,7 @@ struct sim_datagram {
     std::string target;  /* module address, or "bcast" */
     std::string from;    /* "a.b.c.d:port" */
     std::string bytes;
+    std::string fate;    /* "ok", "dropped", "booting", ... */
 };
 
 /* The simulator with a log, started and ready (or not: see ready()). */
