@@ -182,7 +182,6 @@ bool wait_for_return(module_task& t, int wait_s)
         if (r == 1 && comma != std::string::npos && (mac.empty() || answer.compare(comma + 1, mac.size(), mac) == 0)) {
             std::string after = version_of(t);
             t.data["version_after"] = shown(after);
-            t.data["back_after_ms"] = wait_s * 1000LL - (deadline - monotonic_ms());
             return true;
         }
         /* Another module at its address: ask again a little later. */

@@ -129,7 +129,7 @@ void fleet_report::share(size_t i, long long bytes, long long total)
     int percent = total > 0 ? static_cast<int>(bytes * 100 / total) : 0;
     /* A terminal sees every percent; a log every quarter. */
     int every = live_ ? 1 : 25;
-    if (percent / every == r.last_share / every && bytes != total)
+    if (percent == r.last_share || (percent / every == r.last_share / every && bytes != total))
         return;
     r.last_share = percent;
     event(i, "sent " + std::to_string(percent) + "% (" + std::to_string(bytes) + " of " +

@@ -136,6 +136,29 @@ TEST(Fleet, CtrlCDuringAFleetUploadStopsEveryLinkAndTellsWhatWasSent)
     EXPECT_NE(r.err.find("0 done, 0 failed, 0 not reached, 3 stopped"), std::string::npos) << r.err;
 }
 
+/* With --wait an upload counts as done only once the module is back with
+ * its MAC; its version before and after are told. One that stays away
+ * fails. */
+TEST(Fleet, UploadWaitFindsEachModuleAgainAndTellsItsVersions)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--boot-ms", "300", "--next-version", "V2.0.0", "--modules", "2",
+                     "--first", "127.0.0.2", "--boot-ms", "600000", "--module", "127.0.0.4"});
+    ASSERT_TRUE(sim.ready());
+    temp_file image;
+    write_file(image.path, std::string(5000, 'i'));
+    ctl_result r = ctl({"upload", image.path, "127.0.0.2-4", "--wait", "3", "--json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    std::map<std::string, json> results = by_address(r.out);
+    ASSERT_EQ(results.size(), 3u) << r.out;
+    for (const char* ip : {"127.0.0.2", "127.0.0.3"}) {
+        EXPECT_EQ(results[ip]["result"], "done") << ip << r.err;
+        EXPECT_EQ(results[ip]["data"]["version_before"], "V1.0.8") << ip;
+        EXPECT_EQ(results[ip]["data"]["version_after"], "V2.0.0") << ip;
+    }
+    EXPECT_EQ(results["127.0.0.4"]["result"], "failed");
+    EXPECT_EQ(results["127.0.0.4"]["error"], "the module did not come back within 3 s");
+}
+
 /* Every subcommand's --json is one object per module with the same
  * fields, failures included, and a module's invalid UTF-8 is shown as the
  * window shows it, never fatal. */
