@@ -171,7 +171,8 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
                 }
                 module_task t(modules[i], o, report, i);
                 link_hold hold(t.link);
-                act(t);
+                if (!act(t) && t.result() == outcome::done)
+                    t.fail("failed");
                 report.finish(i, t);
             }
         };

@@ -23,9 +23,10 @@ std::string file_text(const std::string& path)
 
 void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-ctl_result ctl(std::vector<std::string> args, const std::string& stop_at)
+ctl_result ctl(std::vector<std::string> args, const std::string& stop_at, const std::string& input)
 {
-    temp_file out, err;
+    temp_file in, out, err;
+    write_file(in.path, input);
     args.insert(args.begin(), KXD40CTL_PATH);
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -33,7 +34,8 @@ ctl_result ctl(std::vector<std::string> args, const std::string& stop_at)
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        if (freopen(out.path.c_str(), "w", stdout) == nullptr || freopen(err.path.c_str(), "w", stderr) == nullptr)
+        if (freopen(in.path.c_str(), "r", stdin) == nullptr || freopen(out.path.c_str(), "w", stdout) == nullptr ||
+            freopen(err.path.c_str(), "w", stderr) == nullptr)
             _exit(127);
         execv(argv[0], argv.data());
         _exit(127);

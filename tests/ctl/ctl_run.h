@@ -14,9 +14,9 @@ struct ctl_result {
     std::string out, err;
 };
 
-/* kxd40ctl with args, to its end. When stop_at is given, SIGINT goes to it
- * once its stderr holds that text. */
-ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "");
+/* kxd40ctl with args, to its end, reading input on its stdin. When stop_at
+ * is given, SIGINT goes to it once its stderr holds that text. */
+ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "", const std::string& input = "");
 
 /* One object per line. */
 std::vector<nlohmann::json> json_lines(const std::string& out);

@@ -214,6 +214,12 @@ TEST(Fleet, TargetsAreExpandedOnceAndUsageErrorsSendNothing)
     std::map<std::string, json> results = by_address(r.out);
     EXPECT_EQ(results.size(), 3u) << r.out;
 
+    /* Standard input is read once and goes to every module. */
+    r = ctl({"apply", "-", "127.0.0.2-4"}, "", "AT+WSSSID=Lab\nE\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4"})
+        EXPECT_NE(r.out.find(std::string(ip) + " ok AT+WSSSID=Lab\n"), std::string::npos) << r.out;
+
     size_t before = sim.received().size();
     const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
         {{"send", "AT+VER"}, "send needs a target and a command"},
