@@ -59,14 +59,14 @@ public:
     }
 
     /* The next datagram, waiting at most limit_ms (-1: as long as the
-     * exchange may); false when none came in time. */
+     * exchange may); false when none came in time. A limit is waited out
+     * whole, however short the link's wait for an answer: it is the time a
+     * held reply gives the real one to come. */
     bool receive(char* buf, int n, int* length, int* stored, int limit_ms = -1)
     {
         for (;;) {
-            int each = heard_ ? resend_.heard_wait_ms : resend_.wait_ms;
+            int each = limit_ms >= 0 ? limit_ms : heard_ ? resend_.heard_wait_ms : resend_.wait_ms;
             int wait = left() < each ? left() : each;
-            if (limit_ms >= 0 && limit_ms < wait)
-                wait = limit_ms;
             if (wait > 0 && link_receive(l_, buf, n, wait, length, stored) == RECEIVED)
                 return true;
             if (heard_ || sends_ >= resend_.tries || left() == 0 || l_.ended)

@@ -232,6 +232,17 @@ TEST_F(Exchange, ALateCopyFromUpToFourQueriesBackIsNoAnswer)
         sn.arrive_at(d.at_ms + 40, "+ok=other" + crlf2);
     };
     EXPECT_EQ(get("AT+WEBU", &r), "admin") << "five queries back it is a reply like any other";
+
+    /* The real reply has its whole grace, however short the link waits
+     * for an answer otherwise. */
+    set_at_resend(4, 15);
+    sn.now += 1000; /* "other" is stale by now */
+    sn.on_send = [this](const sent_datagram& d) {
+        sn.arrive_at(d.at_ms + 1, "+ok=admin" + crlf2);
+        sn.arrive_at(d.at_ms + 40, "+ok=real" + crlf2);
+    };
+    EXPECT_EQ(get("AT+Z1", &r), "real");
+    set_at_resend(0, 0);
 }
 
 /* The memory of recent replies is the link's: the next link, even to the

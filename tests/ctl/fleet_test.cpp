@@ -37,7 +37,9 @@ std::map<std::string, json> by_address(const std::string& out)
 
 /* Thirty modules answering after 20 ms, each reply sent twice: the search
  * keeps them all, and each module's records are its own (its ID is its
- * MID, its MAC ends its access point's SSID). */
+ * MID, its MAC ends its access point's SSID, the rest the factory's), also
+ * when every query is sent again before its reply comes, so that late
+ * replies meet the next query. */
 TEST(Fleet, ThirtyModulesAreFoundAndReadEachWithItsOwnRecords)
 {
     sim_process sim(fleet(30, {"--latency", "20", "--answer-twice"}));
@@ -46,18 +48,30 @@ TEST(Fleet, ThirtyModulesAreFoundAndReadEachWithItsOwnRecords)
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(by_address(found.out).size(), 30u);
 
-    ctl_result r = ctl({"read", "--all", "--json", "--from", "127.0.0.1"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    std::map<std::string, json> read = by_address(r.out);
-    ASSERT_EQ(read.size(), 30u) << r.err;
-    for (auto& [ip, j] : read) {
-        EXPECT_EQ(j["result"], "done") << ip;
-        std::string mac = j["mac"];
-        const json& s = j["data"]["settings"];
-        EXPECT_EQ(s["management"]["mid"], j["id"]) << ip;
-        EXPECT_EQ(s["ap"]["ssid"], "KXD40_" + mac.substr(mac.size() - 4)) << ip;
+    auto own_parts_removed = [](json settings) {
+        settings["management"].erase("mid");
+        settings["ap"].erase("ssid");
+        return settings;
+    };
+    ctl_result one = ctl({"read", "127.0.0.2", "--json"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    json factory = own_parts_removed(json::parse(one.out)["data"]["settings"]);
+
+    for (const char* timeout : {"500", "15"}) {
+        ctl_result r = ctl({"read", "--all", "--json", "--from", "127.0.0.1", "--timeout", timeout});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::map<std::string, json> read = by_address(r.out);
+        ASSERT_EQ(read.size(), 30u) << r.err;
+        for (auto& [ip, j] : read) {
+            EXPECT_EQ(j["result"], "done") << ip;
+            std::string mac = j["mac"];
+            const json& s = j["data"]["settings"];
+            EXPECT_EQ(s["management"]["mid"], j["id"]) << ip;
+            EXPECT_EQ(s["ap"]["ssid"], "KXD40_" + mac.substr(mac.size() - 4)) << ip;
+            EXPECT_EQ(own_parts_removed(s), factory) << ip << " with a time-out of " << timeout;
+        }
+        EXPECT_NE(r.err.find("read of 30 modules: 30 done, 0 failed, 0 not reached"), std::string::npos) << r.err;
     }
-    EXPECT_NE(r.err.find("read of 30 modules: 30 done, 0 failed, 0 not reached"), std::string::npos) << r.err;
 }
 
 /* Among ten, one module is silent and one answers nonsense: the eight are
