@@ -11,6 +11,7 @@
  */
 #include "fleet.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +27,8 @@
 
 namespace kxctl {
 namespace {
+
+enum { DEFAULT_JOBS_MAX = 256 };
 
 std::atomic<bool> stopping{false};
 std::mutex start_lock;
@@ -176,7 +179,10 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
                 report.finish(i, t);
             }
         };
-        size_t workers = o.jobs > 0 && static_cast<size_t>(o.jobs) < modules.size() ? o.jobs : modules.size();
+        /* A thread a module, but not thousands: past that the network,
+         * not the program, sets the pace. */
+        size_t limit = o.jobs > 0 ? static_cast<size_t>(o.jobs) : DEFAULT_JOBS_MAX;
+        size_t workers = std::min(limit, modules.size());
         std::vector<std::thread> threads;
         for (size_t w = 0; w < workers; ++w)
             threads.emplace_back(work);

@@ -55,7 +55,7 @@ void add_fleet_options(CLI::App* sub, command_line& c)
     sub->add_option("targets", c.words, "modules: addresses, ranges such as 198.51.100.10-49, @FILE (one per line)");
     sub->add_flag("--all", c.t.all, "every module a search finds");
     sub->add_option("--id", c.t.id_pattern, "modules whose ID matches the shell pattern (with or without --all)");
-    sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all)")->check(CLI::Range(1, 1000));
+    sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all, at most 256)")->check(CLI::Range(1, 1000));
     sub->add_option("--stagger", c.o.stagger_ms, "milliseconds between two modules' starts")
         ->check(CLI::Range(0, 600000));
     sub->add_option("--failed-to", c.o.failed_to, "write the addresses that did not do what was asked to FILE");
