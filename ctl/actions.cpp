@@ -248,9 +248,8 @@ int run_apply(const std::string& lines, const std::vector<module_ref>& modules, 
 }
 
 int run_send(const std::vector<std::string>& commands, const std::vector<module_ref>& modules,
-             const common_options& o)
+             const common_options& o, bool prefix)
 {
-    bool prefix = modules.size() > 1;
     return run_fleet("send", modules, o, [&](module_task& t) {
         if (!t.open())
             return false;

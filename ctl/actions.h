@@ -20,8 +20,9 @@ int run_read(const std::vector<module_ref>& modules, const common_options& o, re
 /* lines: the command file's text, read once for every module. */
 int run_apply(const std::string& lines, const std::vector<module_ref>& modules, const common_options& o,
               bool verify);
+/* prefix: each reply line begins with the module's address. */
 int run_send(const std::vector<std::string>& commands, const std::vector<module_ref>& modules,
-             const common_options& o);
+             const common_options& o, bool prefix);
 /* wait_s > 0: wait that long for each module to come back. */
 int run_restart(const std::vector<module_ref>& modules, const common_options& o, int wait_s);
 int run_reset(const std::vector<module_ref>& modules, const common_options& o);

@@ -181,7 +181,7 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
         };
         /* A thread a module, but not thousands: past that the network,
          * not the program, sets the pace. */
-        size_t limit = o.jobs > 0 ? static_cast<size_t>(o.jobs) : DEFAULT_JOBS_MAX;
+        size_t limit = o.jobs > 0 ? static_cast<size_t>(o.jobs) : static_cast<size_t>(DEFAULT_JOBS_MAX);
         size_t workers = std::min(limit, modules.size());
         std::vector<std::thread> threads;
         for (size_t w = 0; w < workers; ++w)

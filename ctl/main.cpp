@@ -46,19 +46,28 @@ void add_link_options(CLI::App* sub, common_options& o)
 void add_search_options(CLI::App* sub, common_options& o)
 {
     sub->add_option("--from", o.from,
-                    "local address to search from (the /24 broadcast of it); default: the first address the "
-                    "window offers");
+                    "one of this machine's addresses, to search from (the /24 broadcast of it); default: the "
+                    "first of them that the window offers");
 }
 
 void add_fleet_options(CLI::App* sub, command_line& c)
 {
-    sub->add_option("targets", c.words, "modules: addresses, ranges such as 198.51.100.10-49, @FILE (one per line)");
+    sub->add_option("targets", c.words,
+                    "modules: addresses, ranges such as 198.51.100.10-49, @FILE (one address or range per line, "
+                    "# comments)");
     sub->add_flag("--all", c.t.all, "every module a search finds");
-    sub->add_option("--id", c.t.id_pattern, "modules whose ID matches the shell pattern (with or without --all)");
+    sub->add_option("--id", c.t.id_pattern,
+                    "the modules a search finds whose ID matches the shell pattern (with or without --all); "
+                    "addresses named are taken as they are");
     sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all, at most 256)")->check(CLI::Range(1, 1000));
-    sub->add_option("--stagger", c.o.stagger_ms, "milliseconds between two modules' starts")
-        ->check(CLI::Range(0, 600000));
-    sub->add_option("--failed-to", c.o.failed_to, "write the addresses that did not do what was asked to FILE");
+    sub->add_option("--stagger", c.o.stagger_ms, "the n-th module starts no sooner than n times MS after the first")
+        ->check(CLI::Range(0, 600000))
+        ->option_text("MS")
+        ->capture_default_str();
+    sub->add_option("--failed-to", c.o.failed_to,
+                    "write the addresses that failed, were not reached or were stopped to FILE, one per line "
+                    "(empty when all were done)")
+        ->option_text("FILE");
     sub->add_flag("--json", c.o.json, "one JSON object per module on stdout (JSON Lines)");
     add_search_options(sub, c.o);
     add_link_options(sub, c.o);
@@ -121,15 +130,20 @@ int main(int argc, char** argv)
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
     add_fleet_options(read, c);
     read->add_flag("--commands", c.as_commands,
-                   "a command file that gives another module the same settings (MID aside)");
+                   "a command file that gives another module the same settings (MID aside, and no command "
+                   "whose query got no positive reply); not with --json");
 
     CLI::App* apply = app.add_subcommand("apply", "send a command file's lines to each module");
-    apply->add_option("file", c.file, "command file: AT lines, ended by a line E; - reads standard input")
+    apply->add_option("file", c.file,
+                      "command file, a regular file or - for standard input: AT lines up to the first empty "
+                      "line or line beginning with E")
         ->required();
     add_fleet_options(apply, c);
     apply->add_flag("--verify", c.verify, "read each module again and report every setting that differs");
 
-    CLI::App* send = app.add_subcommand("send", "send AT commands to each module, print the replies");
+    CLI::App* send = app.add_subcommand("send", "send AT commands to each module, print the replies: "
+                                                "send TARGET... COMMAND... (the commands begin at the first "
+                                                "word that begins with AT)");
     add_fleet_options(send, c);
 
     CLI::App* restart = app.add_subcommand("restart", "restart each module (AT+Z)");
@@ -140,7 +154,7 @@ int main(int argc, char** argv)
     add_fleet_options(reset, c);
 
     CLI::App* upload = app.add_subcommand("upload", "upload a firmware image to each module");
-    upload->add_option("image", c.file, "firmware image file")->required();
+    upload->add_option("image", c.file, "firmware image, a regular file")->required();
     add_fleet_options(upload, c);
     upload->add_option("--wait", c.wait_s,
                        "seconds to wait for each module's restart; then its version before and after")
@@ -184,7 +198,7 @@ int main(int argc, char** argv)
     if (apply->parsed())
         return run_apply(lines, modules, c.o, c.verify);
     if (send->parsed())
-        return run_send(c.commands, modules, c.o);
+        return run_send(c.commands, modules, c.o, modules.size() > 1 || c.t.searching());
     if (restart->parsed())
         return run_restart(modules, c.o, c.wait_s);
     if (reset->parsed())
