@@ -4,13 +4,17 @@
  */
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "netio.h"
+#include "port_claim.h"
 #include "sim_runner.h"
 
 using nlohmann::json;
@@ -35,9 +39,9 @@ void write_file(const std::string& path, const std::string& text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
-ctl_result ctl(std::vector<std::string> args)
+/* Starts kxd40ctl with its stdout and stderr going to the two files. */
+pid_t start_ctl(std::vector<std::string> args, const temp_file& out, const temp_file& err)
 {
-    temp_file out, err;
     args.insert(args.begin(), KXD40CTL_PATH);
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -50,10 +54,35 @@ ctl_result ctl(std::vector<std::string> args)
         execv(argv[0], argv.data());
         _exit(127);
     }
+    return pid;
+}
+
+ctl_result ctl(std::vector<std::string> args)
+{
+    temp_file out, err;
+    pid_t pid = start_ctl(std::move(args), out, err);
     int status = 0;
     waitpid(pid, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out.text(), err.text()};
 }
+
+/* A kxd40ctl left running beside the test, ended by its PID. */
+class ctl_running {
+public:
+    explicit ctl_running(std::vector<std::string> args) : pid_(start_ctl(std::move(args), out_, err_)) {}
+    ~ctl_running()
+    {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    ctl_running(const ctl_running&) = delete;
+    ctl_running& operator=(const ctl_running&) = delete;
+    pid_t pid() const { return pid_; }
+
+private:
+    temp_file out_, err_;
+    pid_t pid_;
+};
 
 json read_json(const std::string& ip)
 {
@@ -238,4 +267,76 @@ TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)
         EXPECT_EQ(r.out, "");
     }
     EXPECT_TRUE(sim.received().empty());
+}
+
+namespace {
+
+/* The simulator has logged a datagram to ip (bounded: a run that never
+ * sends one fails the test, however slow the machine). */
+bool sim_got_datagram_to(const sim_process& sim, const std::string& ip)
+{
+    for (int i = 0; i < 1000; ++i) {
+        for (const sim_datagram& d : sim.received())
+            if (d.target == ip)
+                return true;
+        usleep(20000);
+    }
+    return false;
+}
+
+std::string held_line(const std::string& name, pid_t pid)
+{
+    return "kxd40ctl: port 48899 is held by another program: " + name + " (pid " + std::to_string(pid) + ")\n";
+}
+
+} // namespace
+
+/* A second program on the port would take the first one's replies: it
+ * says who holds the port and sends nothing. */
+TEST(Ctl, ASecondProgramOnThePortNamesTheHolderAndSendsNothing)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--silent", "--module", "127.0.0.2", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    {
+        ctl_running first({"read", "--tries", "100", "127.0.0.2"});
+        ASSERT_TRUE(sim_got_datagram_to(sim, "127.0.0.2")) << "the first run holds the port once it sends";
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"read", "127.0.0.3"}, {"search", "--from", "127.0.0.1"}}) {
+            ctl_result second = ctl(args);
+            EXPECT_EQ(second.status, 1) << args[0];
+            EXPECT_EQ(second.err, held_line("kxd40ctl", first.pid())) << args[0];
+            EXPECT_EQ(second.out, "");
+        }
+    }
+    for (const sim_datagram& d : sim.received())
+        EXPECT_EQ(d.target, "127.0.0.2") << "sent by the second run: " << d.bytes;
+
+    /* Any program of ours holds the port by its claim: here the test. */
+    {
+        port_claim held(KX_PORT);
+        ASSERT_TRUE(held.taken());
+        ctl_result r = ctl({"read", "127.0.0.3"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, held_line(program_invocation_short_name, getpid()));
+    }
+    ctl_result freed = ctl({"read", "--tries", "1", "127.0.0.3"});
+    EXPECT_EQ(freed.err, "kxd40ctl: 127.0.0.3: no answer to the keyword\n") << "the port is free again";
+    EXPECT_TRUE(sim_got_datagram_to(sim, "127.0.0.3"));
+}
+
+/* Another kind of program bound to the port without address reuse: the
+ * socket cannot be bound, and the program in the way is named. */
+TEST(Ctl, AProgramInTheWayOfTheBindIsNamed)
+{
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(KX_PORT);
+    ASSERT_EQ(bind(s, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0);
+    ctl_result r = ctl({"read", "127.0.0.2"});
+    close(s);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, held_line(program_invocation_short_name, getpid()));
+    EXPECT_EQ(r.out, "");
 }
