@@ -334,11 +334,12 @@ int run_upload(const std::string& image, const std::vector<module_ref>& modules,
         if (wait_s > 0) {
             if (!wait_for_return(t, wait_s))
                 return false;
-            t.print(t.m.ip + " image sent, " + std::to_string(share.bytes) + " bytes; version " +
-                    t.data["version_before"].get<std::string>() + " before, " +
-                    t.data["version_after"].get<std::string>() + " after\n");
+            t.note = "version " + t.data["version_before"].get<std::string>() + " before, " +
+                     t.data["version_after"].get<std::string>() + " after";
+            t.print(t.m.ip + " image sent, " + std::to_string(share.bytes) + " bytes; " + t.note + "\n");
             return true;
         }
+        t.note = std::to_string(share.bytes) + " bytes sent (the module does not acknowledge them)";
         t.print(t.m.ip + " image sent, " + std::to_string(share.bytes) +
                 " bytes (the module does not acknowledge it)\n");
         return true;

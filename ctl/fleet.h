@@ -31,6 +31,8 @@ public:
     const common_options& o;
     /* The action's own data for its JSON object. */
     ordered_json data = ordered_json::object();
+    /* What a module's line on a terminal says after "done". */
+    std::string note;
 
     /* The link and its keyword handshake, with the options' tries and
      * timeout; fills the module's MAC and ID from the answer. False (the

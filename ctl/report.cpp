@@ -160,6 +160,8 @@ void fleet_report::finish(size_t i, const module_task& t)
     std::string state = outcome_text(r.how);
     if (!r.error.empty())
         state += ": " + r.error;
+    else if (!t.note.empty())
+        state += ": " + t.note;
     if (live_) {
         r.state = state;
         show(i);

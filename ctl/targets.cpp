@@ -16,7 +16,9 @@
 #include "discovery.h"
 #include "local_addr.h"
 #include "module.h"
+#include "port_claim.h"
 #include "report.h"
+#include "strutil.h"
 
 namespace kxctl {
 namespace {
@@ -63,12 +65,23 @@ bool open_socket()
 {
     get_aswd(aswd);
     init_net();
+    /* Another of our programs on this machine would take the modules'
+     * replies: nothing is sent while one holds the port. */
+    std::string holder;
+    if (!hold_program_port(&holder)) {
+        std::fprintf(stderr, "kxd40ctl: port %d is %s\n", KX_PORT, held_by_text(holder).c_str());
+        return false;
+    }
     udp_open_error err = UDP_OPEN_OK;
     u_socket = udpsocket = net().open_udp(KX_PORT, &err);
     if (u_socket != 0)
         return true;
-    std::fprintf(stderr, "kxd40ctl: cannot %s a UDP socket on port %d\n",
-                 err == UDP_OPEN_BIND_FAILED ? "bind" : "open", KX_PORT);
+    std::string user = err == UDP_OPEN_BIND_FAILED ? udp_port_user(KX_PORT) : std::string();
+    if (!user.empty())
+        std::fprintf(stderr, "kxd40ctl: port %d is %s\n", KX_PORT, held_by_text(user).c_str());
+    else
+        std::fprintf(stderr, "kxd40ctl: cannot %s a UDP socket on port %d\n",
+                     err == UDP_OPEN_BIND_FAILED ? "bind" : "open", KX_PORT);
     return false;
 }
 

@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "link.h"
 #include "module.h"
+#include "port_claim.h"
 #include "strutil.h"
 #include "udp_hub.h"
 
@@ -103,7 +105,10 @@ int init_udp_socket()
 {
     udp_open_error err = UDP_OPEN_OK;
     int sock = net().open_udp(KX_PORT, &err);
-    if (sock == 0)
+    std::string user = sock == 0 && err == UDP_OPEN_BIND_FAILED ? udp_port_user(KX_PORT) : std::string();
+    if (!user.empty())
+        std::printf("Port %d is %s\n", KX_PORT, held_by_text(user).c_str());
+    else if (sock == 0)
         std::printf(err == UDP_OPEN_BIND_FAILED ? "udp-b bind failed\n" : "udp-b socket failed\n");
     return sock;
 }

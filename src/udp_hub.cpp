@@ -20,7 +20,9 @@ namespace {
 enum {
     KEEP_BYTES = 2048,  /* kept of one datagram; a module's are far shorter */
     INBOX_MAX = 256,    /* datagrams one owner may have waiting */
-    RECEIVER_POLL_MS = 100
+    /* How soon a stopped receiver notices: the socket layer has no way to
+     * wake a wait from outside, and a program ends only once it has. */
+    RECEIVER_POLL_MS = 10
 };
 
 std::mutex lock;

@@ -11,12 +11,14 @@
 #include <cstdio>
 #include <cstring>
 #include <gtk/gtk.h>
+#include <string>
 
 #include "discovery.h"
 #include "lang.h"
 #include "link.h"
 #include "main.h"
 #include "module.h"
+#include "port_claim.h"
 #include "ui_util.h"
 #include "wait.h"
 #include "window.h"
@@ -43,6 +45,14 @@ void u_thread()
     if (u_socket != 0) {
         net().close_udp(u_socket);
         u_socket = udpsocket = 0;
+    }
+    /* Another of our programs on this machine would take the modules'
+     * replies: nothing is sent while one holds the port. */
+    std::string holder;
+    if (!hold_program_port(&holder)) {
+        std::printf("Port %d is %s\n", KX_PORT, held_by_text(holder).c_str());
+        show_list_data(clist_main);
+        return;
     }
     u_socket = udpsocket = init_udp_socket();
     if (u_socket == 0)

@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "discovery.h"
 #include "gui_env.h"
 #include "main.h"
 #include "module.h"
+#include "port_claim.h"
 #include "sim_runner.h"
 #include "strutil.h"
 #include "wait.h"
@@ -39,6 +42,7 @@ struct SearchWindow : testing::Test {
         if (u_socket != 0)
             net().close_udp(u_socket);
         u_socket = udpsocket = 0;
+        release_program_port();
     }
     GtkWidget* button(const char* word) { return find_by_id(search_window, word); }
     std::string cell(int row, int col) { return clist_cell(clist_main, row, col); }
@@ -134,6 +138,36 @@ TEST_F(SearchWindow, NoLocalAddressSendsNothing)
     EXPECT_EQ(strmodule_num, 0);
     pump_for(200);
     EXPECT_TRUE(sim.received().empty());
+}
+
+/* Another program on the port would take the replies: the search says
+ * who holds it and sends nothing. Once it is free the window takes the
+ * port and keeps it through its next searches. */
+TEST_F(SearchWindow, APortHeldElsewhereStopsTheSearchUntilItIsFree)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    choose_loopback();
+    release_program_port();
+    const std::string holder =
+        std::string(program_invocation_short_name) + " (pid " + std::to_string(getpid()) + ")";
+    {
+        port_claim elsewhere(KX_PORT);
+        ASSERT_TRUE(elsewhere.taken());
+        strmodule_num = 1;
+        show_list_data(clist_main);
+        testing::internal::CaptureStdout();
+        gtk_button_clicked(GTK_BUTTON(button("Search")));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Port 48899 is held by another program: " + holder + "\n");
+        EXPECT_EQ(u_socket, 0);
+        EXPECT_EQ(rows(), 0);
+    }
+    gtk_button_clicked(GTK_BUTTON(button("Search")));
+    EXPECT_EQ(rows(), 1);
+    EXPECT_FALSE(port_claim(KX_PORT).taken()) << "the window keeps the port between searches";
+    gtk_button_clicked(GTK_BUTTON(button("Search")));
+    EXPECT_EQ(rows(), 1) << "a search does not refuse its own window";
+    EXPECT_EQ(sim.received().size(), 2u) << "one keyword for each free search";
 }
 
 TEST_F(SearchWindow, RememberedRowBeyondTheTableSelectsNothing)

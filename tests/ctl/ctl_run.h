@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 struct ctl_result {
@@ -17,6 +18,21 @@ struct ctl_result {
 /* kxd40ctl with args, to its end, reading input on its stdin. When stop_at
  * is given, SIGINT goes to it once its stderr holds that text. */
 ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "", const std::string& input = "");
+
+/* kxd40ctl left running beside the test (stdout and stderr kept), ended
+ * by its PID when the object goes. */
+class ctl_running {
+public:
+    explicit ctl_running(std::vector<std::string> args);
+    ~ctl_running();
+    ctl_running(const ctl_running&) = delete;
+    ctl_running& operator=(const ctl_running&) = delete;
+    pid_t pid() const { return pid_; }
+
+private:
+    std::string out_, err_; /* file names */
+    pid_t pid_;
+};
 
 /* One object per line. */
 std::vector<nlohmann::json> json_lines(const std::string& out);

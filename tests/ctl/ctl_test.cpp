@@ -4,14 +4,18 @@
  */
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "ctl_run.h"
+#include "netio.h"
+#include "port_claim.h"
 #include "sim_runner.h"
 
 using nlohmann::json;
@@ -187,4 +191,76 @@ TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)
         EXPECT_EQ(r.out, "");
     }
     EXPECT_TRUE(sim.received().empty());
+}
+
+namespace {
+
+/* The simulator has logged a datagram to ip (bounded: a run that never
+ * sends one fails the test, however slow the machine). */
+bool sim_got_datagram_to(const sim_process& sim, const std::string& ip)
+{
+    for (int i = 0; i < 1000; ++i) {
+        for (const sim_datagram& d : sim.received())
+            if (d.target == ip)
+                return true;
+        usleep(20000);
+    }
+    return false;
+}
+
+std::string held_line(const std::string& name, pid_t pid)
+{
+    return "kxd40ctl: port 48899 is held by another program: " + name + " (pid " + std::to_string(pid) + ")\n";
+}
+
+} // namespace
+
+/* A second program on the port would take the first one's replies: it
+ * says who holds the port and sends nothing. */
+TEST(Ctl, ASecondProgramOnThePortNamesTheHolderAndSendsNothing)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--silent", "--module", "127.0.0.2", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    {
+        ctl_running first({"read", "--tries", "100", "127.0.0.2"});
+        ASSERT_TRUE(sim_got_datagram_to(sim, "127.0.0.2")) << "the first run holds the port once it sends";
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"read", "127.0.0.3"}, {"search", "--from", "127.0.0.1"}}) {
+            ctl_result second = ctl(args);
+            EXPECT_EQ(second.status, 1) << args[0];
+            EXPECT_EQ(second.err, held_line("kxd40ctl", first.pid())) << args[0];
+            EXPECT_EQ(second.out, "");
+        }
+    }
+    for (const sim_datagram& d : sim.received())
+        EXPECT_EQ(d.target, "127.0.0.2") << "sent by the second run: " << d.bytes;
+
+    /* Any program of ours holds the port by its claim: here the test. */
+    {
+        port_claim held(KX_PORT);
+        ASSERT_TRUE(held.taken());
+        ctl_result r = ctl({"read", "127.0.0.3"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, held_line(program_invocation_short_name, getpid()));
+    }
+    ctl_result freed = ctl({"read", "--tries", "1", "127.0.0.3"});
+    EXPECT_EQ(freed.err, "kxd40ctl: 127.0.0.3: no answer to the keyword\n") << "the port is free again";
+    EXPECT_TRUE(sim_got_datagram_to(sim, "127.0.0.3"));
+}
+
+/* Another kind of program bound to the port without address reuse: the
+ * socket cannot be bound, and the program in the way is named. */
+TEST(Ctl, AProgramInTheWayOfTheBindIsNamed)
+{
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(KX_PORT);
+    ASSERT_EQ(bind(s, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0);
+    ctl_result r = ctl({"read", "127.0.0.2"});
+    close(s);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, held_line(program_invocation_short_name, getpid()));
+    EXPECT_EQ(r.out, "");
 }
