@@ -1,18 +1,34 @@
 /*
- * ctl_bench.cpp - what handling many modules in one run costs kxd40ctl.
+ * ctl_bench.cpp - what a fleet costs kxd40ctl against a single module.
  *
- * "read --all" over ten simulated modules against one "read" of a single
- * module, both as whole processes in a private network of their own. The
- * search that --all begins with lasts its quiet second whatever the
- * program does, so a "search" run is timed too and taken off: what is
- * left, per module, is set beside the single read (target <= 1.1).
+ * Whole kxd40ctl processes in a private network of their own, against
+ * simulated modules that answer 20 ms late, named as an address range so
+ * that no search (with its quiet second) is timed:
+ *  - a read of 30 modules against a read of one, by wall time;
+ *  - a 256 KiB upload to 30 modules against one;
+ *  - a read of 29 modules beside a silent one against the same 29 alone,
+ *    by the slowest of the 29's own times: when its JSON line arrived on
+ *    the child's stdout, which it does as each module finishes;
+ *  - the CPU time and peak memory of the 30-module read and upload.
+ * The modules run at once, so 30 should cost about what one costs; a
+ * silent module must not hold up the others while it is asked again.
+ * Every kind runs once per round and the rounds alternate, so all see the
+ * same machine; the best round of each counts.
  */
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -22,27 +38,309 @@
 
 namespace {
 
-const int modules = 10;
+const int fleet = 30;
+const int rounds = 7;
+const int latency_ms = 20;
+const long image_bytes = 256 * 1024;
+const double target_ratio = 1.2;
+const double target_silent = 1.1;
+/* The program mostly waits: some 1 ms of CPU a module reads, 2 ms an
+ * upload takes, and 7 MB for thirty modules. A receiver that spins, or a
+ * copy of the image for each module, crosses these. */
+const double target_read_cpu_ms = 150;
+const double target_upload_cpu_ms = 300;
+const double target_peak_mb = 12;
 
-/* Milliseconds one kxd40ctl run took, or -1 when it did not exit 0. */
-double timed_run(std::vector<std::string> args)
+using clock_type = std::chrono::steady_clock;
+
+/* Modules 127.0.0.2-31 answer; 127.0.0.32 is silent. */
+const int first_host = 2;
+const int silent_host = first_host + fleet;
+
+std::string host(int n) { return "127.0.0." + std::to_string(n); }
+std::string range(int from, int to) { return host(from) + "-" + std::to_string(to); }
+
+/* The modules from..to as the run should name them. */
+std::vector<std::string> hosts(int from, int to)
+{
+    std::vector<std::string> out;
+    for (int n = from; n <= to; ++n)
+        out.push_back(host(n));
+    return out;
+}
+
+/* One module's JSON line: when it came and what it said. */
+struct module_line {
+    double at_ms;
+    nlohmann::json j;
+};
+
+/* One kxd40ctl process. */
+struct run {
+    double wall_ms = 0;
+    double cpu_ms = 0;
+    double peak_mb = 0;
+    int status = -1; /* exit status, -1 when it did not exit */
+    std::map<std::string, module_line> lines;
+    std::string stray;  /* output that was no module's JSON line */
+    std::string errors; /* its stderr */
+};
+
+double since(clock_type::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(clock_type::now() - t0).count();
+}
+
+void take_line(run& r, const std::string& line, double at_ms)
+{
+    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    std::string ip = j.is_object() && j.contains("ip") && j["ip"].is_string() ? j["ip"] : "";
+    if (!ip.empty() && r.lines.count(ip) == 0)
+        r.lines[ip] = {at_ms, j};
+    else
+        r.stray += line + "\n";
+}
+
+/* Reads the child's stdout to its end, each line stamped on arrival. A
+ * child that says nothing for a minute is hung: it is ended. */
+void read_lines(int fd, pid_t pid, clock_type::time_point t0, run& r)
+{
+    std::string pending;
+    char buf[65536];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        int ready = poll(&p, 1, 60000);
+        if (ready == 0)
+            kill(pid, SIGTERM);
+        if (ready == 0 || (ready < 0 && errno == EINTR))
+            continue;
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        double at = since(t0);
+        pending.append(buf, static_cast<size_t>(n));
+        for (size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1))
+            take_line(r, pending.substr(0, nl), at);
+    }
+    if (!pending.empty())
+        r.stray += pending;
+}
+
+/* Starts kxd40ctl with stdout into the pipe and stderr into a file. */
+pid_t spawn_ctl(std::vector<std::string> args, int out, const std::string& err_path)
 {
     args.insert(args.begin(), KXD40CTL_PATH);
     std::vector<char*> argv;
     for (std::string& a : args)
-        argv.push_back(a.data());
+        argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    auto t0 = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ) == 0)
-        waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&quiet);
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1.0;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, err_path.c_str(), O_WRONLY | O_TRUNC, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+run run_ctl(const std::vector<std::string>& args)
+{
+    run r;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return r;
+    temp_file err;
+    auto t0 = clock_type::now();
+    pid_t pid = spawn_ctl(args, fds[1], err.path);
+    close(fds[1]);
+    if (pid > 0)
+        read_lines(fds[0], pid, t0, r);
+    close(fds[0]);
+    int status = 0;
+    rusage use{};
+    if (pid > 0 && wait4(pid, &status, 0, &use) == pid) {
+        r.wall_ms = since(t0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+        r.cpu_ms = ms(use.ru_utime) + ms(use.ru_stime);
+        r.peak_mb = use.ru_maxrss / 1024.0;
+    }
+    r.errors = err.text();
+    return r;
+}
+
+/* What is wrong with a run whose modules should all be done (and the
+ * silent one, if named, not reached); "" when nothing. */
+std::string fault(const run& r, const std::vector<std::string>& done, const std::string& silent)
+{
+    int want_status = silent.empty() ? 0 : 1;
+    if (r.status != want_status)
+        return "exit status " + std::to_string(r.status) + ", not " + std::to_string(want_status);
+    if (!r.stray.empty())
+        return "output that is no module's JSON line: " + r.stray;
+    if (r.lines.size() != done.size() + (silent.empty() ? 0 : 1))
+        return std::to_string(r.lines.size()) + " JSON lines for " + std::to_string(done.size()) + " modules";
+    for (const std::string& ip : done)
+        if (!r.lines.count(ip) || r.lines.at(ip).j.value("result", "") != "done")
+            return ip + " is not done";
+    if (!silent.empty()
+        && (!r.lines.count(silent) || r.lines.at(silent).j.value("result", "") != "not reached"))
+        return "the silent " + silent + " is not \"not reached\"";
+    return "";
+}
+
+/* The image must reach each module whole. */
+std::string upload_fault(const run& r, const std::vector<std::string>& done)
+{
+    std::string why = fault(r, done, "");
+    for (const auto& l : r.lines)
+        if (why.empty()
+            && l.second.j.value("data", nlohmann::json::object()).value("bytes", -1L) != image_bytes)
+            why = l.first + " did not take the whole image";
+    return why;
+}
+
+/* The latest of the given modules' JSON lines, in ms since the start. */
+double slowest(const run& r, const std::vector<std::string>& ips)
+{
+    double worst = 0;
+    for (const std::string& ip : ips)
+        worst = std::max(worst, r.lines.at(ip).at_ms);
+    return worst;
+}
+
+double last_line(const run& r)
+{
+    double last = 0;
+    for (const auto& l : r.lines)
+        last = std::max(last, l.second.at_ms);
+    return last;
+}
+
+/* The best of a figure's rounds. */
+struct figure {
+    std::vector<double> v;
+    double best() const { return *std::min_element(v.begin(), v.end()); }
+    double worst() const { return *std::max_element(v.begin(), v.end()); }
+};
+
+struct figures {
+    figure read1, read30, upload1, upload30, alone29, beside29, silent_run;
+    figure read_cpu, upload_cpu, read_mb, upload_mb;
+    figure tail; /* from the last JSON line to the exit */
+};
+
+class bench {
+public:
+    explicit bench(const std::string& image) : image_(image) { }
+    /* One round of every kind; false when a run went wrong. */
+    bool round(figures& f);
+
+private:
+    bool checked(const char* what, const run& r, const std::string& why);
+    std::string image_;
+};
+
+bool bench::checked(const char* what, const run& r, const std::string& why)
+{
+    if (why.empty())
+        return true;
+    std::fprintf(stderr, "ctl_bench: %s: %s\n%s", what, why.c_str(), r.errors.c_str());
+    return false;
+}
+
+bool bench::round(figures& f)
+{
+    const std::vector<std::string> one = hosts(first_host, first_host);
+    const std::vector<std::string> all = hosts(first_host, first_host + fleet - 1);
+    const std::vector<std::string> others = hosts(first_host + 1, silent_host - 1);
+    run r1 = run_ctl({"read", "--json", host(first_host)});
+    run r30 = run_ctl({"read", "--json", range(first_host, first_host + fleet - 1)});
+    run u1 = run_ctl({"upload", "--json", image_, host(first_host)});
+    run u30 = run_ctl({"upload", "--json", image_, range(first_host, first_host + fleet - 1)});
+    run alone = run_ctl({"read", "--json", range(first_host + 1, silent_host - 1)});
+    run beside = run_ctl({"read", "--json", range(first_host + 1, silent_host)});
+    if (!checked("read of one", r1, fault(r1, one, "")) || !checked("read of 30", r30, fault(r30, all, ""))
+        || !checked("upload to one", u1, upload_fault(u1, one))
+        || !checked("upload to 30", u30, upload_fault(u30, all))
+        || !checked("read of 29", alone, fault(alone, others, ""))
+        || !checked("read of 29 and a silent one", beside, fault(beside, others, host(silent_host))))
+        return false;
+    f.read1.v.push_back(r1.wall_ms);
+    f.read30.v.push_back(r30.wall_ms);
+    f.upload1.v.push_back(u1.wall_ms);
+    f.upload30.v.push_back(u30.wall_ms);
+    f.alone29.v.push_back(slowest(alone, others));
+    f.beside29.v.push_back(slowest(beside, others));
+    f.silent_run.v.push_back(beside.wall_ms);
+    for (const run* r : {&r1, &r30, &u1, &u30, &alone})
+        f.tail.v.push_back(r->wall_ms - last_line(*r));
+    f.read_cpu.v.push_back(r30.cpu_ms);
+    f.upload_cpu.v.push_back(u30.cpu_ms);
+    f.read_mb.v.push_back(r30.peak_mb);
+    f.upload_mb.v.push_back(u30.peak_mb);
+    return true;
+}
+
+bool summary_ratio(const char* what, const figure& many, const figure& few, double target)
+{
+    double ratio = many.best() / few.best();
+    bool ok = ratio <= target;
+    std::printf("summary: %s: %.2f s / %.2f s = %.2f (target <= %.1f) %s\n", what, many.best() / 1000,
+        few.best() / 1000, ratio, target, ok ? "ok" : "FAIL");
+    return ok;
+}
+
+/* CPU time barely moves with the machine's load, memory not at all: the
+ * least CPU and the most memory of the rounds. */
+bool summary_cost(const char* what, const figure& cpu, const figure& mb, double cpu_target)
+{
+    bool cpu_ok = cpu.best() <= cpu_target;
+    std::printf("summary: kxd40ctl %s, CPU time: %.0f ms (target <= %.0f ms) %s\n", what, cpu.best(),
+        cpu_target, cpu_ok ? "ok" : "FAIL");
+    bool mb_ok = mb.worst() <= target_peak_mb;
+    std::printf("summary: kxd40ctl %s, peak memory: %.1f MB (target <= %.0f MB) %s\n", what, mb.worst(),
+        target_peak_mb, mb_ok ? "ok" : "FAIL");
+    return cpu_ok && mb_ok;
+}
+
+bool report(const figures& f)
+{
+    std::printf("kxd40ctl against %d simulated modules answering %d ms late, best of %d rounds\n", fleet,
+        latency_ms, rounds);
+    std::printf("  read: one %.0f ms, 30 %.0f ms; 256 KiB upload: one %.0f ms, 30 %.0f ms\n", f.read1.best(),
+        f.read30.best(), f.upload1.best(), f.upload30.best());
+    std::printf("  read of 29: slowest module %.0f ms alone, %.0f ms beside a silent one"
+                " (that run ended after %.0f ms)\n",
+        f.alone29.best(), f.beside29.best(), f.silent_run.best());
+    /* Part of every wall time above, however many modules: the time the
+     * process takes to end once its last module has. */
+    std::printf(
+        "  from the last module's line to the exit: %.0f to %.0f ms\n", f.tail.best(), f.tail.worst());
+    /* A braced list runs in order: every line is printed. */
+    const bool met[] = {
+        summary_ratio("kxd40ctl read of 30 modules against one", f.read30, f.read1, target_ratio),
+        summary_ratio(
+            "kxd40ctl 256 KiB upload to 30 modules against one", f.upload30, f.upload1, target_ratio),
+        summary_ratio("kxd40ctl read of 29 modules beside a silent one against alone, the slowest of the 29",
+            f.beside29, f.alone29, target_silent),
+        summary_cost("read of 30 modules", f.read_cpu, f.read_mb, target_read_cpu_ms),
+        summary_cost("256 KiB upload to 30 modules", f.upload_cpu, f.upload_mb, target_upload_cpu_ms),
+    };
+    return std::all_of(std::begin(met), std::end(met), [](bool m) { return m; });
+}
+
+/* An image of image_bytes that is not all one byte. */
+bool write_image(const std::string& path)
+{
+    std::string bytes(static_cast<size_t>(image_bytes), '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 4096) & 0xff);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
 }
 
 } // namespace
@@ -55,35 +353,23 @@ int main()
         std::fprintf(stderr, "ctl_bench: no private network: %s\n", why.c_str());
         return 2;
     }
-    sim_process sim({"--broadcast", "127.0.0.255", "--modules", std::to_string(modules), "--first", "127.0.0.2"});
-    if (!sim.ready()) {
+    temp_file image;
+    if (!write_image(image.path)) {
+        std::fprintf(stderr, "ctl_bench: cannot write the image %s\n", image.path.c_str());
+        return 1;
+    }
+    /* Without a log: it would hold every image in hex. Its stdout gets a
+     * line per image, some 10 KB in all, which the pipe holds unread. */
+    sim_child sim({"--latency", std::to_string(latency_ms), "--modules", std::to_string(fleet), "--first",
+        host(first_host), "--silent", "--module", host(silent_host)});
+    if (!sim.wait_for("kxd40-sim: ready\n")) {
         std::fprintf(stderr, "ctl_bench: the simulator did not start\n");
         return 1;
     }
-    /* Rounds alternate so that all three see the same machine; the best
-     * round of each counts. */
-    std::vector<double> all, search, single;
-    for (int round = 0; round < 5; ++round) {
-        all.push_back(timed_run({"read", "--all", "--from", "127.0.0.1", "--json"}));
-        search.push_back(timed_run({"search", "--from", "127.0.0.1"}));
-        for (int i = 0; i < 5; ++i)
-            single.push_back(timed_run({"read", "--json", "127.0.0.2"}));
-    }
-    for (const auto* v : {&all, &search, &single})
-        if (std::count(v->begin(), v->end(), -1.0) > 0) {
-            std::fprintf(stderr, "ctl_bench: a run failed\n");
+    bench b(image.path);
+    figures f;
+    for (int r = 0; r < rounds; ++r)
+        if (!b.round(f))
             return 1;
-        }
-    double a = *std::min_element(all.begin(), all.end());
-    double s = *std::min_element(search.begin(), search.end());
-    double r = *std::min_element(single.begin(), single.end());
-    double per_module = (a - s) / modules;
-    std::printf("kxd40ctl read --all over %d modules, best of 5 rounds\n", modules);
-    std::printf("  read --all: %.1f ms   search alone: %.1f ms\n", a, s);
-    std::printf("  per module in --all: %.2f ms   single read (whole process): %.2f ms\n", per_module, r);
-    std::printf("  ratio per module/single: %.2f   (target <= 1.10)\n", per_module / r);
-    bool ok = per_module / r <= 1.1;
-    std::printf("summary: kxd40ctl read --all over %d modules, %.2f ms a module against %.2f ms for one read"
-                " (target ratio <= 1.10) %s\n", modules, per_module, r, ok ? "ok" : "FAIL");
-    return ok ? 0 : 3;
+    return report(f) ? 0 : 3;
 }
