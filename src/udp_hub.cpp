@@ -26,7 +26,16 @@ enum {
 };
 
 std::mutex lock;
-std::vector<module_link*> links;
+
+/* Never destroyed: the window's link and the search's are globals of other
+ * files whose destructors detach them at exit, in an order between files
+ * that nothing fixes; the lock's destruction does nothing. */
+std::vector<module_link*>& linked()
+{
+    static auto* table = new std::vector<module_link*>;
+    return *table;
+}
+
 module_link* search = nullptr;
 unsigned long unowned = 0;
 
@@ -39,7 +48,7 @@ std::atomic<bool> stop_receiver{false};
  * its module's answer to the search is the search's. */
 module_link* owner_of(const sockaddr_in& from)
 {
-    for (module_link* l : links) {
+    for (module_link* l : linked()) {
         if (address_unset(l->addr_r) || !same_host(l->addr_r, from))
             continue;
         if (search == nullptr || l->held > 0 || l->active > 0)
@@ -139,14 +148,15 @@ void hub_attach(module_link& l)
     std::lock_guard<std::mutex> g(lock);
     l.inbox.clear();
     if (!l.attached)
-        links.push_back(&l);
+        linked().push_back(&l);
     l.attached = true;
 }
 
 void hub_detach(module_link& l)
 {
     std::lock_guard<std::mutex> g(lock);
-    links.erase(std::remove(links.begin(), links.end(), &l), links.end());
+    std::vector<module_link*>& table = linked();
+    table.erase(std::remove(table.begin(), table.end(), &l), table.end());
     l.attached = false;
     l.inbox.clear();
 }
@@ -270,7 +280,7 @@ bool hub_receiver_running() { return receiving; }
 void hub_end_all()
 {
     std::lock_guard<std::mutex> g(lock);
-    for (module_link* l : links) {
+    for (module_link* l : linked()) {
         l->ended = true;
         ++l->serial;
         l->arrived.notify_all();
