@@ -18,12 +18,13 @@ module_link::~module_link() { hub_detach(*this); }
 
 bool link_open(module_link& l, bool quiet)
 {
-    bool valid = make_address(l.module_ip, KX_PORT, &l.addr_r) == 1;
+    sockaddr_in address{};
+    bool valid = make_address(l.module_ip, KX_PORT, &address) == 1;
     if (!valid && !quiet)
         std::printf("Module address not valid: %s\n", l.module_ip);
     l.ended = false;
     ++l.serial;
-    hub_attach(l);
+    hub_attach(l, address);
     return valid;
 }
 

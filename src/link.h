@@ -68,7 +68,7 @@ struct module_link {
     bool lent = false;           /* an upload has it (lent_link) */
     bool ended_while_lent = false;
     bool attached = false;       /* the hub hands it its datagrams */
-    int held = 0;                /* link_hold: the action has it, waiting or not */
+    std::atomic<int> held{0};    /* link_hold: the action has it, waiting or not */
     std::deque<link_datagram> inbox;
     std::condition_variable arrived;
 

@@ -143,9 +143,10 @@ void receive_loop()
 
 } // namespace
 
-void hub_attach(module_link& l)
+void hub_attach(module_link& l, const sockaddr_in& address)
 {
     std::lock_guard<std::mutex> g(lock);
+    l.addr_r = address;
     l.inbox.clear();
     if (!l.attached)
         linked().push_back(&l);

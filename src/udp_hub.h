@@ -19,8 +19,9 @@
 
 #include "link.h"
 
-/* The hub hands l its datagrams from now on (by l.addr_r), or no more. */
-void hub_attach(module_link& l);
+/* The hub hands l its datagrams from now on, by address (which it sets,
+ * under its lock, since the receiver reads it), or no more. */
+void hub_attach(module_link& l, const sockaddr_in& address);
 void hub_detach(module_link& l);
 
 /* The search: while one runs, the datagrams no open link owns are its

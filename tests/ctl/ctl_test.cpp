@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -108,16 +109,22 @@ TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
     EXPECT_EQ(r.out, "127.0.0.2 ok AT+MAXSK=6\n127.0.0.2 ok AT+MAXSK=7\n");
 }
 
-/* --id reaches the modules whose ID matches and no other; a restart is the
- * one line the window sends, as it sends it. */
+/* --id reaches the modules whose ID matches and no other, also beside
+ * --all; a restart is the one line the window sends, as it sends it. The
+ * modules go at once, so in any order. */
 TEST(Ctl, RestartByIdReachesExactlyTheMatchingModules)
 {
     sim_process sim(three);
     ASSERT_TRUE(sim.ready());
-    ctl_result r = ctl({"restart", "--from", "127.0.0.1", "--id", "KXD40-000[24]"});
+    ctl_result r = ctl({"restart", "--from", "127.0.0.1", "--all", "--id", "KXD40-000[24]"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "127.0.0.2 restarting (the module does not acknowledge AT+Z)\n"
-                     "127.0.0.4 restarting (the module does not acknowledge AT+Z)\n");
+    std::vector<std::string> lines;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"127.0.0.2 restarting (the module does not acknowledge AT+Z)",
+                                               "127.0.0.4 restarting (the module does not acknowledge AT+Z)"}));
     /* An answered command behind each restart: the simulator has logged it. */
     for (const char* ip : {"127.0.0.2", "127.0.0.4"})
         ASSERT_EQ(ctl({"send", ip, "AT+VER"}).out, "+ok=V1.0.8\n") << ip;
@@ -125,6 +132,7 @@ TEST(Ctl, RestartByIdReachesExactlyTheMatchingModules)
     for (const sim_datagram& d : sim.received())
         if (d.bytes.compare(0, 4, "AT+Z") == 0)
             restarts.push_back(d.target + " " + d.bytes);
+    std::sort(restarts.begin(), restarts.end());
     EXPECT_EQ(restarts, (std::vector<std::string>{"127.0.0.2 AT+Z\n", "127.0.0.4 AT+Z\n"}));
 
     ctl_result none = ctl({"restart", "--from", "127.0.0.1", "--id", "KXD40-01*"});
