@@ -31,7 +31,7 @@ struct state_options {
     bool check = false;        /* report what would be sent, send no setting */
     bool force = false;        /* every line as written, without comparing */
     bool verify = false;       /* read back and compare by value */
-    bool show_secrets = false; /* the STA key and web password in text output */
+    bool show_secrets = false; /* the keys and the web password in text output */
     std::set<std::string> excluded;
 };
 

@@ -49,6 +49,11 @@ bool document_value(const ordered_json& v, std::string* text)
 
 bool load_document(const ordered_json& doc, desired_state* out, std::string* why)
 {
+    /* A read that failed gave settings the module may not have. */
+    if (doc.contains("result") && doc["result"] != "done") {
+        *why = "the document holds the result of a read that was not done";
+        return false;
+    }
     const ordered_json* settings = &doc;
     if (doc.contains("data") && doc["data"].is_object() && doc["data"].contains("settings"))
         settings = &doc["data"]["settings"];
@@ -163,13 +168,16 @@ bool load_desired(const std::string& text, desired_state* out, std::string* why)
 
 bool add_exclusion(const std::string& name, std::set<std::string>* fields, std::string* why)
 {
-    std::string upper = name;
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    auto upper = [](std::string t) {
+        std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return std::toupper(c); });
+        return t;
+    };
+    std::string wanted = upper(name);
     size_t before = fields->size();
     bool known = false;
     for (const setting_field& f : setting_fields()) {
         std::string path = field_path(f);
-        if (path == name || name == f.section || upper == f.command) {
+        if (upper(path) == wanted || upper(f.section) == wanted || upper(f.command) == wanted) {
             fields->insert(path);
             known = true;
         }
@@ -264,7 +272,10 @@ ordered_json differences_json(const std::vector<setting_difference>& d)
     return out;
 }
 
-bool secret_field(const std::string& path) { return path == "sta.key" || path == "management.web_password"; }
+bool secret_field(const std::string& path)
+{
+    return path == "sta.key" || path == "ap.key" || path == "management.web_password";
+}
 
 std::string without_secrets(const std::string& line)
 {

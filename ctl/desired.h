@@ -71,7 +71,7 @@ module_plan plan_module(const module_pages& module, const std::string& own_mac, 
 /* The differences as JSON: [{"name", "module", "desired"}]. */
 ordered_json differences_json(const std::vector<setting_difference>& d);
 
-/* line with the STA key and the web password written as "********", for
+/* line with the keys and the web password written as "********", for
  * text output. */
 std::string without_secrets(const std::string& line);
 bool secret_field(const std::string& path);

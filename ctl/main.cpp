@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "desired.h"
@@ -112,7 +113,7 @@ void add_state_options(CLI::App* sub, command_line& c, bool sends)
                     "such as WSKEY (may be repeated)")
         ->option_text("NAME")
         ->allow_extra_args(false);
-    sub->add_flag("--show-secrets", c.s.show_secrets, "show the STA key and the web password in text output");
+    sub->add_flag("--show-secrets", c.s.show_secrets, "show the keys and the web password in text output");
     if (!sends)
         return;
     sub->add_flag("--check", c.s.check, "read each module and report what would be sent; send no setting");
@@ -122,26 +123,47 @@ void add_state_options(CLI::App* sub, command_line& c, bool sends)
 
 /* The desired settings, read and checked before anything is sent; the
  * exit status when they cannot be, else -1. */
-int load_checked(const std::string& path, std::string* text)
+int load_checked(const std::string& path, std::string* text, bool document)
 {
     if (!read_command_text(path, text))
         return EXIT_FAILED;
     desired_state d;
     std::string why;
-    if (!load_desired(*text, &d, &why)) {
+    bool loaded = load_desired(*text, &d, &why);
+    if (loaded && document && !d.document) {
+        loaded = false;
+        why = "a backup is a JSON settings document, not a command file";
+    }
+    if (!loaded) {
         std::fprintf(stderr, "kxd40ctl: %s: %s\n", path.c_str(), why.c_str());
         return EXIT_USAGE;
     }
     return -1;
 }
 
-/* Restarting or resetting a whole fleet at once is not done by a slip:
- * on a terminal the user says yes, elsewhere --yes does. */
-int confirmed(const char* what, size_t modules, bool yes)
+bool is_directory(const std::string& path)
 {
-    if (modules < 2 || yes)
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+/* Restarting or resetting a whole fleet at once is not done by a slip:
+ * on a terminal the user says yes, elsewhere --yes does. Without a
+ * terminal this is known before the search, which then is not sent. */
+bool can_ask() { return isatty(STDIN_FILENO) && isatty(STDERR_FILENO); }
+
+int needs_yes(const char* what, const command_line& c)
+{
+    if (c.yes || can_ask() || (!c.t.searching() && c.t.addresses.size() < 2))
         return -1;
-    if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO))
+    return usage_error(std::string(what) + " of more than one module needs --yes when there is no terminal to ask on");
+}
+
+int confirmed(const char* what, size_t modules, const command_line& c)
+{
+    if (modules < 2 || c.yes)
+        return -1;
+    if (!can_ask())
         return usage_error(std::string(what) + " of " + std::to_string(modules) +
                            " modules needs --yes when there is no terminal to ask on");
     std::fprintf(stderr, "kxd40ctl: %s %zu modules? [y/N] ", what, modules);
@@ -167,10 +189,12 @@ int prepare(const command_line& c, std::vector<module_ref>* modules)
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    CLI::App app{"Configures KX-D40 serial-to-WiFi modules over UDP from a shell: search, read, apply command "
-                 "files, send AT commands, restart, reset, upload firmware; on many modules at once.\n"
+    CLI::App app{"Configures KX-D40 serial-to-WiFi modules over UDP from a shell: search, read, make modules "
+                 "match desired settings (diff, apply, backup, restore), send AT commands, restart, reset, "
+                 "upload firmware; on many modules at once.\n"
                  "Exit status: 0 when every module did what was asked, 1 when any failed or did not answer, "
-                 "2 for a usage error, 130 when stopped by Ctrl-C or SIGTERM.",
+                 "2 for a usage error, 130 when stopped by Ctrl-C or SIGTERM; diff: 0 the same, 1 "
+                 "differences, 2 trouble.",
                  "kxd40ctl"};
     app.set_version_flag("--version", KXD40CTL_VERSION);
     app.require_subcommand(1, 1);
@@ -182,7 +206,7 @@ int main(int argc, char** argv)
 
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
     add_fleet_options(read, c);
-    read->add_flag("--show-secrets", c.s.show_secrets, "show the STA key and the web password in text output");
+    read->add_flag("--show-secrets", c.s.show_secrets, "show the keys and the web password in text output");
     read->add_flag("--commands", c.as_commands,
                    "a command file that gives another module the same settings (MID aside, and no command "
                    "whose query got no positive reply); not with --json");
@@ -258,14 +282,28 @@ int main(int argc, char** argv)
     for (const std::string& name : c.exclude)
         if (!add_exclusion(name, &c.s.excluded, &why))
             return usage_error(why);
-    if (c.s.check && c.s.force)
-        return usage_error("--check and --force exclude each other");
+    if (c.s.check && (c.s.force || c.s.verify))
+        return usage_error(std::string("--check and ") + (c.s.force ? "--force" : "--verify") + " exclude each other");
+    if (c.s.force && !c.s.excluded.empty())
+        return usage_error("--force sends every line as written: it leaves nothing alone, so not with --exclude");
+    const char* drastic = restart->parsed() ? "restart" : reset->parsed() ? "reset" : nullptr;
+    if (drastic != nullptr) {
+        int refused = needs_yes(drastic, c);
+        if (refused >= 0)
+            return refused;
+    }
 
     /* The file is read before anything is sent, and only a regular file
      * (or standard input) is: a device never ends, a FIFO may never open. */
     std::string text;
     if (apply->parsed() || diff->parsed()) {
-        int bad = load_checked(c.file, &text);
+        int bad = load_checked(c.file, &text, false);
+        if (bad >= 0)
+            return diff->parsed() ? EXIT_USAGE : bad;
+    }
+    /* One backup for many modules must be a settings document. */
+    if (restore->parsed() && !is_directory(c.file)) {
+        int bad = load_checked(c.file, &text, true);
         if (bad >= 0)
             return bad;
     }
@@ -276,9 +314,7 @@ int main(int argc, char** argv)
     int failed = prepare(c, &modules);
     if (failed >= 0)
         return diff->parsed() ? EXIT_USAGE : failed;
-    int refused = restart->parsed() ? confirmed("restart", modules.size(), c.yes)
-                  : reset->parsed() ? confirmed("reset", modules.size(), c.yes)
-                                    : -1;
+    int refused = drastic != nullptr ? confirmed(drastic, modules.size(), c) : -1;
     if (refused >= 0)
         return refused;
     if (read->parsed())

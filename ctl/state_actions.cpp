@@ -293,7 +293,7 @@ int run_restore(const std::string& path, const std::vector<module_ref>& modules,
             t.data["file"] = file;
         }
         desired_state d;
-        return load_or_fail(t, text, &d) && (d.document || t.fail("a backup is a settings document")) &&
+        return load_or_fail(t, text, &d) && (d.document || t.fail("a backup is a JSON settings document")) &&
                make_match(t, d, s);
     });
 }

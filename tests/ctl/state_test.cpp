@@ -154,12 +154,17 @@ TEST(State, BackupAndRestoreBringTheSettingsBack)
  * output hides the station key and the web password unless asked. */
 TEST(State, AFleetIsNotResetBySlipNorShownItsSecrets)
 {
-    sim_process sim(three);
+    std::vector<std::string> args = three;
+    args.insert(args.begin(), {"--broadcast", "127.0.0.255"});
+    sim_process sim(args);
     ASSERT_TRUE(sim.ready());
-    ctl_result r = ctl({"reset", "127.0.0.2", "127.0.0.3"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
-    EXPECT_EQ(sim.received().size(), 0u);
+    for (std::vector<std::string> reset : {std::vector<std::string>{"reset", "127.0.0.2", "127.0.0.3"},
+                                           {"restart", "--all", "--from", "127.0.0.1"}}) {
+        ctl_result r = ctl(reset);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(sim.received().size(), 0u) << "not even a search";
 
     ctl_result text = ctl({"read", "127.0.0.2"});
     EXPECT_NE(text.out.find("    key: ********\n"), std::string::npos) << text.out;
@@ -188,4 +193,9 @@ TEST(State, DiffTellsAModuleThatCouldNotBeCompared)
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "127.0.0.2 same\n");
     EXPECT_NE(r.err.find("127.0.0.3"), std::string::npos) << r.err;
+    EXPECT_EQ(ctl({"diff", file.path + ".missing", "127.0.0.2"}).status, 2);
+    /* One backup onto other modules is a document, checked before a link. */
+    size_t before = sim.received().size();
+    EXPECT_EQ(ctl({"restore", file.path, "127.0.0.2"}).status, 2);
+    EXPECT_EQ(sim.received().size(), before);
 }
