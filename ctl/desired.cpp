@@ -173,7 +173,6 @@ bool add_exclusion(const std::string& name, std::set<std::string>* fields, std::
         return t;
     };
     std::string wanted = upper(name);
-    size_t before = fields->size();
     bool known = false;
     for (const setting_field& f : setting_fields()) {
         std::string path = field_path(f);
@@ -184,7 +183,7 @@ bool add_exclusion(const std::string& name, std::set<std::string>* fields, std::
     }
     if (!known)
         *why = "--exclude " + name + ": no such setting, section or command";
-    return known || fields->size() != before;
+    return known;
 }
 
 module_plan plan_module(const module_pages& module, const std::string& own_mac, const desired_state& d,
@@ -254,7 +253,6 @@ module_plan plan_module(const module_pages& module, const std::string& own_mac, 
         if (differs || force) {
             plan.lines.push_back("AT+" + c + "=" + joined(sent));
             plan.too_long.push_back(false);
-            ++plan.settings;
         }
     }
     return plan;

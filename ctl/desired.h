@@ -57,7 +57,6 @@ struct module_plan {
     std::vector<bool> too_long;         /* per line */
     std::vector<setting_difference> differences;
     std::vector<std::string> uncompared; /* lines sent as written */
-    size_t settings = 0;                 /* of lines, the settings rebuilt */
     std::string error;                   /* a desired value no module takes */
 };
 
