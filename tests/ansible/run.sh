@@ -13,5 +13,6 @@ if ! unshare -n true 2>/dev/null; then
     echo "cannot make a private network namespace (needs root)"
     exit 77
 fi
+# shellcheck disable=SC2016 # expanded by the inner shell
 exec unshare -n sh -c 'ip link set lo up && exec /usr/bin/python3 "$0" "$@"' \
     "$here/collection_test.py" "$@"
