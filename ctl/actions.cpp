@@ -11,7 +11,6 @@
 #include "actions.h"
 
 #include <cstdio>
-#include <map>
 
 #include "command_file.h"
 #include "data_file.h"
@@ -27,8 +26,8 @@ namespace {
 
 const char* const page_names[] = {"management", "communication", "ap", "sta"};
 
-/* The four pages; false (the task failed) when the module fell silent.
- * The queries without a positive reply are named in *unanswered. */
+} // namespace
+
 bool read_pages(module_task& t, std::string* unanswered)
 {
     clear_pages(t.link.pages);
@@ -47,8 +46,6 @@ bool read_pages(module_task& t, std::string* unanswered)
     return true;
 }
 
-/* A setting, sent again after a second handshake when the module fell
- * silent: 1 accepted, 0 refused, -1 silent. */
 int setting(module_task& t, const std::string& line)
 {
     if (at_setting(t.link, line.c_str()) == 1)
@@ -59,79 +56,7 @@ int setting(module_task& t, const std::string& line)
     return t.link.module_silent ? -1 : 0;
 }
 
-struct replay_log {
-    module_task* t;
-    std::vector<std::string> sent; /* every line sent, in order */
-    std::string text;              /* the results for stdout */
-    bool refused = false;
-};
-
-const char* line_result_text(int result)
-{
-    switch (result) {
-    case LINE_ACCEPTED:
-        return "ok";
-    case LINE_REFUSED:
-        return "refused";
-    case LINE_SILENT:
-        return "no answer";
-    default:
-        return "skipped";
-    }
-}
-
-void line_sending(const char* line, void* context)
-{
-    auto* log = static_cast<replay_log*>(context);
-    log->sent.emplace_back(line);
-    log->t->step("line " + std::to_string(log->sent.size()) + ": " + shown(line));
-}
-
-void line_done(const char* line, int result, void* context)
-{
-    auto* log = static_cast<replay_log*>(context);
-    if (result == LINE_SILENT)
-        return; /* told once the second handshake has had its chance */
-    const std::string& ip = log->t->m.ip;
-    log->refused = log->refused || result != LINE_ACCEPTED;
-    std::string shown_line = result == LINE_TOO_LONG || result == LINE_NOT_TEXT
-                                 ? std::string(line, static_cast<size_t>(line_excerpt(line))) + "..."
-                                 : std::string(line);
-    log->text += ip + " " + line_result_text(result) + " " + shown_line + "\n";
-    log->t->data["lines"].push_back({{"line", shown(shown_line)}, {"result", line_result_text(result)}});
-}
-
-/* The settings the file's lines set that the module, read again, does not
- * have; the last line of a command counts. */
-bool verify_module(module_task& t, const std::vector<std::string>& lines, std::string* text)
-{
-    std::map<std::string, std::string> wanted;
-    std::vector<std::string> order;
-    for (const std::string& line : lines) {
-        size_t eq = line.find('=');
-        if (line.compare(0, 3, "AT+") != 0 || eq == std::string::npos)
-            continue;
-        std::string name = line.substr(3, eq - 3);
-        if (wanted.emplace(name, line).second)
-            order.push_back(name);
-        else
-            wanted[name] = line;
-    }
-    std::string unanswered;
-    if (!read_pages(t, &unanswered))
-        return false;
-    bool same = true;
-    t.data["differs"] = ordered_json::array();
-    for (const std::string& name : order) {
-        std::string has = command_from_pages(t.link.pages, name);
-        if (has.empty() || has == wanted[name])
-            continue;
-        *text += t.m.ip + " differs " + wanted[name] + " (module has " + has + ")\n";
-        t.data["differs"].push_back({{"wanted", shown(wanted[name])}, {"has", shown(has)}});
-        same = false;
-    }
-    return same || t.fail("the module's settings differ from the file");
-}
+namespace {
 
 const char* upload_failure(int result)
 {
@@ -193,7 +118,8 @@ bool wait_for_return(module_task& t, int wait_s)
 
 } // namespace
 
-int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format)
+int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format,
+             bool show_secrets)
 {
     return run_fleet("read", modules, o, [&](module_task& t) {
         std::string unanswered;
@@ -206,44 +132,12 @@ int run_read(const std::vector<module_ref>& modules, const common_options& o, re
                 text += line + "\n";
             t.print(text + "E\n");
         } else if (unanswered.empty()) {
-            t.print(records_text(t.m, t.data["settings"]));
+            t.print(records_text(t.m, t.data["settings"], show_secrets));
         }
         if (unanswered.empty())
             return true;
         t.data["unanswered"] = unanswered;
         return t.fail("no positive reply to " + unanswered);
-    });
-}
-
-int run_apply(const std::string& lines, const std::vector<module_ref>& modules, const common_options& o,
-              bool verify)
-{
-    return run_fleet("apply", modules, o, [&](module_task& t) {
-        if (!t.open())
-            return false;
-        t.data["lines"] = ordered_json::array();
-        replay_log log{&t, {}, "", false};
-        replay_hooks hooks{line_sending, line_done, &log};
-        /* Every module reads the same text, which was read once. */
-        stdio_file in(fmemopen(const_cast<char*>(lines.data()), lines.size(), "r"));
-        if (!in)
-            return t.fail("cannot read the command file");
-        /* A silent module ends the core's replay on the line it missed; that
-         * line goes again after a second handshake and the replay goes on
-         * from the next one. */
-        while (!replay_command_lines(t.link, in.get(), hooks)) {
-            int r = t.relink() ? setting(t, log.sent.back()) : -1;
-            if (r < 0) {
-                t.print(log.text);
-                return t.fail("no answer to " + log.sent.back());
-            }
-            line_done(log.sent.back().c_str(), r == 1 ? LINE_ACCEPTED : LINE_REFUSED, &log);
-        }
-        bool same = !verify || verify_module(t, log.sent, &log.text);
-        t.print(log.text);
-        if (log.refused)
-            return t.fail("the module refused or was not sent a line");
-        return same;
     });
 }
 

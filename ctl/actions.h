@@ -6,6 +6,7 @@
 #ifndef KXCTL_ACTIONS_H
 #define KXCTL_ACTIONS_H
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,42 @@ namespace kxctl {
 
 enum class read_format { text, json, commands };
 
+class module_task;
+
+/* The steps the actions share. The four pages; false (the task failed)
+ * when the module fell silent; the queries without a positive reply are
+ * named in *unanswered. */
+bool read_pages(module_task& t, std::string* unanswered);
+/* A setting, sent again after a second handshake when the module fell
+ * silent: 1 accepted, 0 refused, -1 silent. */
+int setting(module_task& t, const std::string& line);
+
+/* How apply, restore and diff treat what they are given. */
+struct state_options {
+    bool check = false;        /* report what would be sent, send no setting */
+    bool force = false;        /* every line as written, without comparing */
+    bool verify = false;       /* read back and compare by value */
+    bool show_secrets = false; /* the STA key and web password in text output */
+    std::set<std::string> excluded;
+};
+
 int run_search(const common_options& o);
-int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format);
-/* lines: the command file's text, read once for every module. */
-int run_apply(const std::string& lines, const std::vector<module_ref>& modules, const common_options& o,
-              bool verify);
+int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format,
+             bool show_secrets);
+/* text: the command file or settings document, read once for every
+ * module; it has been checked by load_desired. */
+int run_apply(const std::string& text, const std::vector<module_ref>& modules, const common_options& o,
+              const state_options& s);
+/* Exit status as diff(1): 0 all the same, 1 differences, 2 a module that
+ * could not be compared. */
+int run_diff(const std::string& text, const std::vector<module_ref>& modules, const common_options& o,
+             const state_options& s);
+/* One settings document per module, dir/<MAC>.json. */
+int run_backup(const std::string& dir, const std::vector<module_ref>& modules, const common_options& o);
+/* Each module's own backup from dir (found by its MAC), or, when path is a
+ * file, that one backup onto every module. */
+int run_restore(const std::string& path, const std::vector<module_ref>& modules, const common_options& o,
+                const state_options& s);
 /* prefix: each reply line begins with the module's address. */
 int run_send(const std::vector<std::string>& commands, const std::vector<module_ref>& modules,
              const common_options& o, bool prefix);

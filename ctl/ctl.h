@@ -70,8 +70,9 @@ void complain(const module_ref& m, const std::string& text);
 
 /* The pages with named fields. */
 ordered_json pages_json(const module_pages& p);
-/* The same as indented "name: value" lines under "module IP (ID)". */
-std::string records_text(const module_ref& m, const ordered_json& pages);
+/* The same as indented "name: value" lines under "module IP (ID)"; the
+ * STA key and the web password as "********" unless show_secrets. */
+std::string records_text(const module_ref& m, const ordered_json& pages, bool show_secrets);
 /* The setting commands that give another module these pages, one per line
  * (without the MID, which is the module's own), but for the commands
  * whose query in unanswered ("AT+UART AT+NETP") got no positive reply. */

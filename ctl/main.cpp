@@ -9,6 +9,9 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
+
+#include "desired.h"
 
 #include "actions.h"
 #include "data_file.h"
@@ -29,7 +32,9 @@ struct command_line {
     std::vector<std::string> words; /* targets as given: addresses, ranges, @FILE */
     std::string file;
     std::vector<std::string> commands;
-    bool as_json = false, as_commands = false, verify = false;
+    bool as_json = false, as_commands = false, yes = false;
+    state_options s;
+    std::vector<std::string> exclude;
     int wait_s = 0;
 };
 
@@ -100,6 +105,54 @@ int usage_error(const std::string& why)
     return EXIT_USAGE;
 }
 
+void add_state_options(CLI::App* sub, command_line& c, bool sends)
+{
+    sub->add_option("--exclude", c.exclude,
+                    "leave this setting alone: a field such as sta.key, a section such as sta, or a command "
+                    "such as WSKEY (may be repeated)")
+        ->option_text("NAME")
+        ->allow_extra_args(false);
+    sub->add_flag("--show-secrets", c.s.show_secrets, "show the STA key and the web password in text output");
+    if (!sends)
+        return;
+    sub->add_flag("--check", c.s.check, "read each module and report what would be sent; send no setting");
+    sub->add_flag("--force", c.s.force, "send every line as written, without reading the module first");
+    sub->add_flag("--verify", c.s.verify, "read each module again and report every setting that differs, by value");
+}
+
+/* The desired settings, read and checked before anything is sent; the
+ * exit status when they cannot be, else -1. */
+int load_checked(const std::string& path, std::string* text)
+{
+    if (!read_command_text(path, text))
+        return EXIT_FAILED;
+    desired_state d;
+    std::string why;
+    if (!load_desired(*text, &d, &why)) {
+        std::fprintf(stderr, "kxd40ctl: %s: %s\n", path.c_str(), why.c_str());
+        return EXIT_USAGE;
+    }
+    return -1;
+}
+
+/* Restarting or resetting a whole fleet at once is not done by a slip:
+ * on a terminal the user says yes, elsewhere --yes does. */
+int confirmed(const char* what, size_t modules, bool yes)
+{
+    if (modules < 2 || yes)
+        return -1;
+    if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO))
+        return usage_error(std::string(what) + " of " + std::to_string(modules) +
+                           " modules needs --yes when there is no terminal to ask on");
+    std::fprintf(stderr, "kxd40ctl: %s %zu modules? [y/N] ", what, modules);
+    char answer[16] = "";
+    if (std::fgets(answer, sizeof answer, stdin) == nullptr || (answer[0] != 'y' && answer[0] != 'Y')) {
+        std::fprintf(stderr, "kxd40ctl: nothing sent\n");
+        return EXIT_FAILED;
+    }
+    return -1;
+}
+
 /* The socket, then the modules chosen; the exit status when either
  * failed, else -1. */
 int prepare(const command_line& c, std::vector<module_ref>* modules)
@@ -129,17 +182,36 @@ int main(int argc, char** argv)
 
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
     add_fleet_options(read, c);
+    read->add_flag("--show-secrets", c.s.show_secrets, "show the STA key and the web password in text output");
     read->add_flag("--commands", c.as_commands,
                    "a command file that gives another module the same settings (MID aside, and no command "
                    "whose query got no positive reply); not with --json");
 
-    CLI::App* apply = app.add_subcommand("apply", "send a command file's lines to each module");
-    apply->add_option("file", c.file,
-                      "command file, a regular file or - for standard input: AT lines up to the first empty "
-                      "line or line beginning with E")
-        ->required();
+    const char* desired_help = "desired settings: a command file (AT lines up to the first empty line or line "
+                               "beginning with E) or a JSON settings document as read --json prints it (fields "
+                               "left out are left alone); a regular file, or - for standard input";
+    CLI::App* apply = app.add_subcommand("apply", "make each module's settings match: read it, send only the "
+                                                  "settings that differ (lines that are no known setting are "
+                                                  "always sent)");
+    apply->add_option("desired", c.file, desired_help)->required();
     add_fleet_options(apply, c);
-    apply->add_flag("--verify", c.verify, "read each module again and report every setting that differs");
+    add_state_options(apply, c, true);
+
+    CLI::App* diff = app.add_subcommand("diff", "show each setting in which a module differs from the desired "
+                                                "ones; exit status 0 same, 1 differences, 2 trouble");
+    diff->add_option("desired", c.file, desired_help)->required();
+    add_fleet_options(diff, c);
+    add_state_options(diff, c, false);
+
+    CLI::App* backup = app.add_subcommand("backup", "save each module's settings as DIR/<MAC>.json");
+    backup->add_option("dir", c.file, "directory for the backups")->required()->check(CLI::ExistingDirectory);
+    add_fleet_options(backup, c);
+
+    CLI::App* restore = app.add_subcommand("restore", "give each module its own backup from DIR (found by its "
+                                                      "MAC), or one backup FILE (identity left alone)");
+    restore->add_option("backup", c.file, "directory of backups, or one backup file")->required();
+    add_fleet_options(restore, c);
+    add_state_options(restore, c, true);
 
     CLI::App* send = app.add_subcommand("send", "send AT commands to each module, print the replies: "
                                                 "send TARGET... COMMAND... (the commands begin at the first "
@@ -149,9 +221,11 @@ int main(int argc, char** argv)
     CLI::App* restart = app.add_subcommand("restart", "restart each module (AT+Z)");
     add_fleet_options(restart, c);
     restart->add_option("--wait", c.wait_s, "seconds to wait for each module to come back")->check(CLI::Range(1, 3600));
+    restart->add_flag("--yes", c.yes, "do not ask before restarting more than one module");
 
     CLI::App* reset = app.add_subcommand("reset", "restore each module's factory settings (AT+RELD)");
     add_fleet_options(reset, c);
+    reset->add_flag("--yes", c.yes, "do not ask before resetting more than one module");
 
     CLI::App* upload = app.add_subcommand("upload", "upload a firmware image to each module");
     upload->add_option("image", c.file, "firmware image, a regular file")->required();
@@ -181,22 +255,42 @@ int main(int argc, char** argv)
     if (search->parsed())
         return run_search(c.o);
 
+    for (const std::string& name : c.exclude)
+        if (!add_exclusion(name, &c.s.excluded, &why))
+            return usage_error(why);
+    if (c.s.check && c.s.force)
+        return usage_error("--check and --force exclude each other");
+
     /* The file is read before anything is sent, and only a regular file
      * (or standard input) is: a device never ends, a FIFO may never open. */
-    std::string lines;
-    if (apply->parsed() && !read_command_text(c.file, &lines))
-        return EXIT_FAILED;
+    std::string text;
+    if (apply->parsed() || diff->parsed()) {
+        int bad = load_checked(c.file, &text);
+        if (bad >= 0)
+            return bad;
+    }
     if (upload->parsed() && !regular_file_or_complain(c.file))
         return EXIT_FAILED;
 
     std::vector<module_ref> modules;
     int failed = prepare(c, &modules);
     if (failed >= 0)
-        return failed;
+        return diff->parsed() ? EXIT_USAGE : failed;
+    int refused = restart->parsed() ? confirmed("restart", modules.size(), c.yes)
+                  : reset->parsed() ? confirmed("reset", modules.size(), c.yes)
+                                    : -1;
+    if (refused >= 0)
+        return refused;
     if (read->parsed())
-        return run_read(modules, c.o, c.as_commands ? read_format::commands : read_format::text);
+        return run_read(modules, c.o, c.as_commands ? read_format::commands : read_format::text, c.s.show_secrets);
     if (apply->parsed())
-        return run_apply(lines, modules, c.o, c.verify);
+        return run_apply(text, modules, c.o, c.s);
+    if (diff->parsed())
+        return run_diff(text, modules, c.o, c.s);
+    if (backup->parsed())
+        return run_backup(c.file, modules, c.o);
+    if (restore->parsed())
+        return run_restore(c.file, modules, c.o, c.s);
     if (send->parsed())
         return run_send(c.commands, modules, c.o, modules.size() > 1 || c.t.searching());
     if (restart->parsed())

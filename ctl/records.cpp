@@ -13,6 +13,7 @@
 
 #include "command.h"
 #include "ctl.h"
+#include "desired.h"
 #include "edit_rules.h"
 #include "enums.h"
 #include "module.h"
@@ -138,7 +139,7 @@ ordered_json pages_json(const module_pages& p)
                         {"sta", station(p.sta)}};
 }
 
-std::string records_text(const module_ref& m, const ordered_json& pages)
+std::string records_text(const module_ref& m, const ordered_json& pages, bool show_secrets)
 {
     std::ostringstream out;
     out << "module " << m.ip;
@@ -149,7 +150,10 @@ std::string records_text(const module_ref& m, const ordered_json& pages)
         out << "  " << section.key() << ":\n";
         for (const auto& field : section.value().items()) {
             const ordered_json& v = field.value();
-            out << "    " << field.key() << ": " << (v.is_string() ? v.get<std::string>() : v.dump()) << "\n";
+            std::string text = v.is_string() ? v.get<std::string>() : v.dump();
+            if (!show_secrets && !text.empty() && secret_field(section.key() + "." + field.key()))
+                text = "********";
+            out << "    " << field.key() << ": " << text << "\n";
         }
     }
     return out.str();

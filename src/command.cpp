@@ -255,6 +255,22 @@ bool build_command(const module_pages& from, command_tables& to, const char* nam
     return true;
 }
 
+std::vector<std::string> command_values(const module_pages& from, const char* name, bool full)
+{
+    std::vector<std::string> out;
+    const command_spec* c = name != nullptr ? spec_of(name) : nullptr;
+    if (c == nullptr)
+        return out;
+    int n = full && c->counted != nullptr ? static_cast<int>(sizeof c->values / sizeof c->values[0]) : value_count(from, *c);
+    char text[CMD_VALUE_MAX];
+    /* A value left out of the table is an enumeration without a writer. */
+    for (int i = 0; i < n && (c->values[i].kind != value_spec::ENUM || c->values[i].write_enum != nullptr); ++i) {
+        write_value(from, c->values[i], text);
+        out.emplace_back(text);
+    }
+    return out;
+}
+
 STRCOMMAND* command_rows(command_tables& t, int type, int** count)
 {
     if (type < CMDTYPE_MOD || type > CMDTYPE_STA) {

@@ -12,6 +12,8 @@
 #define KX_COMMAND_H
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 enum {
     CMD_ROWS = 10,        /* rows of one table */
@@ -48,6 +50,12 @@ struct module_pages;
  * edited records into any tables, as generate_cmd does on the window's.
  * False when name has no builder. */
 bool build_command(const module_pages& from, command_tables& to, const char* name, const char* item);
+
+/* The values of the setting command name as its builder writes them from
+ * the edited records of from: as sent, or full, with the items a command
+ * carries only sometimes (a key without encryption, the addresses with
+ * DHCP) as the records hold them. Empty when name has no builder. */
+std::vector<std::string> command_values(const module_pages& from, const char* name, bool full);
 
 /* Runs the builder of cmd with item, then prints the listing of every
  * pending command. A name without a builder changes no table. */

@@ -186,23 +186,32 @@ int save_command_file(const char* name)
 
 int replay_command_lines(FILE* in, const replay_hooks& hooks) { return replay_command_lines(window_link, in, hooks); }
 
+bool next_command_line(FILE* in, std::string* line, bool* too_long)
+{
+    return read_line(in, line, too_long) && !ends_a_command_file(*line);
+}
+
+int replay_one_line(module_link& l, const std::string& line, bool too_long, const replay_hooks& hooks)
+{
+    int result = unsendable(line, too_long);
+    if (result == LINE_ACCEPTED) {
+        if (hooks.sending != nullptr)
+            hooks.sending(line.c_str(), hooks.context);
+        if (at_setting(l, line.c_str()) != 1)
+            result = l.module_silent ? LINE_SILENT : LINE_REFUSED;
+    }
+    if (hooks.done != nullptr)
+        hooks.done(line.c_str(), result, hooks.context);
+    return result;
+}
+
 int replay_command_lines(module_link& l, FILE* in, const replay_hooks& hooks)
 {
     std::string line;
     bool too_long = false;
-    while (read_line(in, &line, &too_long) && !ends_a_command_file(line)) {
-        int result = unsendable(line, too_long);
-        if (result == LINE_ACCEPTED) {
-            if (hooks.sending != nullptr)
-                hooks.sending(line.c_str(), hooks.context);
-            if (at_setting(l, line.c_str()) != 1)
-                result = l.module_silent ? LINE_SILENT : LINE_REFUSED;
-        }
-        if (hooks.done != nullptr)
-            hooks.done(line.c_str(), result, hooks.context);
-        if (result == LINE_SILENT)
+    while (next_command_line(in, &line, &too_long))
+        if (replay_one_line(l, line, too_long, hooks) == LINE_SILENT)
             return 0;
-    }
     return 1;
 }
 

@@ -70,6 +70,15 @@ int replay_command_lines(FILE* in, const replay_hooks& hooks);
 struct module_link;
 int replay_command_lines(module_link& l, FILE* in, const replay_hooks& hooks);
 
+/* The next line of a command file, by the replay's rules (its line end
+ * taken off, at most 399 characters kept, *too_long telling there were
+ * more); false at the end: the end of the file, an empty line or one
+ * beginning "E". */
+bool next_command_line(FILE* in, std::string* line, bool* too_long);
+/* Sends one such line on the link unless it must not go (then the hooks
+ * hear why); returns its replay_line. */
+int replay_one_line(module_link& l, const std::string& line, bool too_long, const replay_hooks& hooks);
+
 /* The bytes of line, at most 40 and ending on a character boundary, that
  * name an unsent line on the console. */
 int line_excerpt(const char* line);

@@ -220,6 +220,12 @@ void init_ap_channel(const char* item);
 void init_wifi_auth(const char* item, char* ret);
 void init_wifi_encry(const char* item, char* ret);
 
+/* Reads value into p's current records as the reply to the query name
+ * ("UART") would be read; false when a read asks no such query. A
+ * setting command's value is read this way, since a module's reply to a
+ * query has the layout of the setting of the same name. */
+bool read_setting_value(module_pages& p, const char* name, const char* value);
+
 /* Dotted IPv4 text to four bytes: 1, or 0 with add untouched. */
 int string_to_ip(const char* t, unsigned char* add);
 

@@ -28,26 +28,15 @@ struct page_read {
     std::string* unanswered;
 };
 
-/* A query's value; a query without a positive reply reads as "". */
-struct reply {
-    char text[AT_REPLY_MAX];
-    int len = 0;
+/* The items of a query's value, one after the other. */
+struct items {
+    const char* text;
+    int len;
     int pos = 0;
-    bool ok = false;
 
-    reply(page_read& r, const char* cmd)
-    {
-        text[0] = '\0';
-        if (r.link.read_stopped)
-            return;
-        ok = at_query(r.link, cmd, text, sizeof text) == 1;
-        r.link.read_stopped = r.link.module_silent != 0;
-        len = static_cast<int>(std::strlen(text));
-        if (!ok && r.unanswered != nullptr)
-            *r.unanswered += (r.unanswered->empty() ? "" : " ") + std::string(cmd);
-    }
+    explicit items(const char* value) : text(value), len(static_cast<int>(std::strlen(value))) {}
     template <size_t N>
-    const char* item(char (&out)[N])
+    const char* next(char (&out)[N])
     {
         get_list_item(text, len, &pos, out);
         return out;
@@ -67,21 +56,157 @@ int decimal_value(const char* t)
     return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
 }
 
-int decimal_query(page_read& r, const char* cmd)
-{
-    reply q(r, cmd);
-    return decimal_value(q.text);
-}
-
 /* "AT+WAKEY" and "AT+WSKEY": authentication, encryption, key. */
 template <typename RECORD>
-void read_key(page_read& r, const char* cmd, RECORD& rec)
+void read_key(RECORD& rec, const char* value)
 {
     char item[AT_REPLY_MAX];
-    reply key(r, cmd);
-    init_wifi_auth(key.item(item), &rec.enc_auth);
-    init_wifi_encry(key.item(item), &rec.enc_encry);
-    copy_chars(rec.password, key.item(item));
+    items key(value);
+    init_wifi_auth(key.next(item), &rec.enc_auth);
+    init_wifi_encry(key.next(item), &rec.enc_encry);
+    copy_chars(rec.password, key.next(item));
+}
+
+/* Each reader takes one query's value into the current records; ok tells
+ * whether the reply was positive (the value is "" when it was not). A
+ * setting line is read by the reader of its name, as the module's reply
+ * to the query would be. */
+using value_reader = void (*)(module_pages& p, const char* value, bool ok);
+
+void read_mid(module_pages& p, const char* v, bool ok)
+{
+    if (ok)
+        copy_chars(p.mana.mid, v);
+}
+void read_wmode(module_pages& p, const char* v, bool) { p.mana.wmode = std::strcmp(v, "STA") == 0 ? WIFIMODE_STA : WIFIMODE_AP; }
+void read_tmode(module_pages& p, const char* v, bool) { p.mana.tmode = std::strcmp(v, "Agreement") == 0 ? WORKMODE_AG : WORKMODE_TH; }
+void read_webu(module_pages& p, const char* v, bool)
+{
+    char item[AT_REPLY_MAX];
+    items webu(v);
+    copy_chars(p.mana.user, webu.next(item));
+    copy_chars(p.mana.pswd, webu.next(item));
+}
+void read_ver(module_pages& p, const char* v, bool ok)
+{
+    if (ok)
+        copy_chars(p.mana.mver, v);
+}
+
+void read_uart(module_pages& p, const char* v, bool)
+{
+    _MOD_COMM_STRUCT& c = p.comm;
+    char item[AT_REPLY_MAX];
+    items uart(v);
+    set_from_text(c.baud, baudrate_table, uart.next(item), BAUDRATE_57600);
+    set_from_text(c.data_bits, combits_table, uart.next(item), COMBITS_8);
+    set_from_text(c.stop_bits, stopbits_table, uart.next(item), COMSTOPBITS_1);
+    set_from_text(c.parity, parity_table, uart.next(item), COMPARITY_NONE);
+    set_from_text(c.fc, flowctrl_table, uart.next(item), COMFC_DIS);
+}
+void read_uartf(module_pages& p, const char* v, bool) { p.comm.bAF = std::strcmp(v, "disable") == 0 ? COMAF_DIS : COMAF_EN; }
+void read_uartft(module_pages& p, const char* v, bool) { p.comm.AFT = decimal_value(v); }
+void read_uartfl(module_pages& p, const char* v, bool) { p.comm.AFL = decimal_value(v); }
+void read_netp(module_pages& p, const char* v, bool)
+{
+    _MOD_COMM_STRUCT& c = p.comm;
+    char item[AT_REPLY_MAX];
+    items netp(v);
+    c.protocol = std::strcmp(netp.next(item), "TCP") == 0 ? NETPROT_TCP : NETPROT_UDP;
+    c.mode = std::strcmp(netp.next(item), "Server") == 0 ? NETMODE_SERVER : NETMODE_CLIENT;
+    c.port = static_cast<unsigned short>(decimal_value(netp.next(item)));
+    netp.next(item);
+    if (string_to_ip(item, c.ipadd)) {
+        c.bip = 1;
+    } else {
+        c.bip = 0;
+        copy_chars(c.hostname, item);
+    }
+}
+void read_maxsk(module_pages& p, const char* v, bool) { p.comm.maxsk = decimal_value(v); }
+void read_tcpto(module_pages& p, const char* v, bool) { p.comm.TCPto = decimal_value(v); }
+
+void read_wap(module_pages& p, const char* v, bool)
+{
+    _MOD_AP_STRUCT& a = p.ap;
+    char item[AT_REPLY_MAX];
+    items wap(v);
+    set_from_text(a.mode, apstd_table, wap.next(item), APSTD_11BGN);
+    copy_chars(a.SSID, wap.next(item));
+    set_from_text(a.channel, apch_table, wap.next(item), APCH_AUTO);
+}
+void read_wakey(module_pages& p, const char* v, bool) { read_key(p.ap, v); }
+void read_lann(module_pages& p, const char* v, bool)
+{
+    char item[AT_REPLY_MAX];
+    items lann(v);
+    string_to_ip(lann.next(item), p.ap.ipadd);
+    string_to_ip(lann.next(item), p.ap.ipmask);
+}
+void read_dhcpgw(module_pages& p, const char* v, bool)
+{
+    string_to_ip(v, p.ap.dhcpgw);
+    /* The DHCP service setting is not queried. */
+    p.ap.bDHCP = DHCP_ENABLE;
+}
+
+void read_wsssid(module_pages& p, const char* v, bool ok)
+{
+    if (ok)
+        copy_chars(p.sta.SSID, v);
+}
+void read_wskey(module_pages& p, const char* v, bool) { read_key(p.sta, v); }
+void read_wann(module_pages& p, const char* v, bool)
+{
+    _MOD_STA_STRUCT& st = p.sta;
+    char item[AT_REPLY_MAX];
+    items wann(v);
+    st.bDHCP = std::strcmp(wann.next(item), "DHCP") == 0 ? DHCP_ENABLE : DHCP_DISABLE;
+    if (string_to_ip(wann.next(item), st.ipadd)) {
+        string_to_ip(wann.next(item), st.ipmask);
+        string_to_ip(wann.next(item), st.dhcpgw);
+    } else {
+        std::memset(st.ipadd, 0, 4);
+        std::memset(st.ipmask, 0, 4);
+        std::memset(st.dhcpgw, 0, 4);
+    }
+}
+
+/* Every query of a read, page by page in the order they are asked. */
+struct query_reader {
+    const char* name;
+    int type;
+    value_reader read;
+};
+
+const query_reader queries[] = {
+    {"MID", CMDTYPE_MOD, read_mid},        {"WMODE", CMDTYPE_MOD, read_wmode},
+    {"TMODE", CMDTYPE_MOD, read_tmode},    {"WEBU", CMDTYPE_MOD, read_webu},
+    {"VER", CMDTYPE_MOD, read_ver},        {"UART", CMDTYPE_COMM, read_uart},
+    {"UARTF", CMDTYPE_COMM, read_uartf},   {"UARTFT", CMDTYPE_COMM, read_uartft},
+    {"UARTFL", CMDTYPE_COMM, read_uartfl}, {"NETP", CMDTYPE_COMM, read_netp},
+    {"MAXSK", CMDTYPE_COMM, read_maxsk},   {"TCPTO", CMDTYPE_COMM, read_tcpto},
+    {"WAP", CMDTYPE_AP, read_wap},         {"WAKEY", CMDTYPE_AP, read_wakey},
+    {"LANN", CMDTYPE_AP, read_lann},       {"DHCPGW", CMDTYPE_AP, read_dhcpgw},
+    {"WSSSID", CMDTYPE_STA, read_wsssid},  {"WSKEY", CMDTYPE_STA, read_wskey},
+    {"WANN", CMDTYPE_STA, read_wann},
+};
+
+/* Asks one query and reads its reply; once an exchange found the module
+ * silent, the remaining queries of the page are not sent. */
+void ask(page_read& r, const query_reader& q)
+{
+    char text[AT_REPLY_MAX];
+    text[0] = '\0';
+    if (r.link.read_stopped)
+        return;
+    std::string cmd = std::string("AT+") + q.name;
+    bool ok = at_query(r.link, cmd.c_str(), text, sizeof text) == 1;
+    r.link.read_stopped = r.link.module_silent != 0;
+    if (!ok && r.unanswered != nullptr)
+        *r.unanswered += (r.unanswered->empty() ? "" : " ") + cmd;
+    if (!r.link.read_stopped)
+        q.read(r.link.pages, ok ? text : "", ok);
 }
 
 /* Ends a page's read: a silent module puts the record back as it was
@@ -100,98 +225,14 @@ void finish(page_read& r, RECORD& record, const RECORD& before, int type)
     drop_page_edits(r.link.pages, type);
 }
 
-void read_mana(page_read& r)
+template <typename RECORD>
+void read_page_of(page_read& r, RECORD& record, int type)
 {
-    _MOD_MANA_STRUCT& m = r.link.pages.mana;
-    const _MOD_MANA_STRUCT before = m;
-    char item[AT_REPLY_MAX];
-    reply mid(r, "AT+MID");
-    if (mid.ok)
-        copy_chars(m.mid, mid.text);
-    reply wmode(r, "AT+WMODE");
-    m.wmode = std::strcmp(wmode.text, "STA") == 0 ? WIFIMODE_STA : WIFIMODE_AP;
-    reply tmode(r, "AT+TMODE");
-    m.tmode = std::strcmp(tmode.text, "Agreement") == 0 ? WORKMODE_AG : WORKMODE_TH;
-    reply webu(r, "AT+WEBU");
-    copy_chars(m.user, webu.item(item));
-    copy_chars(m.pswd, webu.item(item));
-    reply ver(r, "AT+VER");
-    if (ver.ok)
-        copy_chars(m.mver, ver.text);
-    finish(r, m, before, CMDTYPE_MOD);
-}
-
-void read_comm(page_read& r)
-{
-    _MOD_COMM_STRUCT& c = r.link.pages.comm;
-    const _MOD_COMM_STRUCT before = c;
-    char item[AT_REPLY_MAX];
-    reply uart(r, "AT+UART");
-    set_from_text(c.baud, baudrate_table, uart.item(item), BAUDRATE_57600);
-    set_from_text(c.data_bits, combits_table, uart.item(item), COMBITS_8);
-    set_from_text(c.stop_bits, stopbits_table, uart.item(item), COMSTOPBITS_1);
-    set_from_text(c.parity, parity_table, uart.item(item), COMPARITY_NONE);
-    set_from_text(c.fc, flowctrl_table, uart.item(item), COMFC_DIS);
-    reply uartf(r, "AT+UARTF");
-    c.bAF = std::strcmp(uartf.text, "disable") == 0 ? COMAF_DIS : COMAF_EN;
-    c.AFT = decimal_query(r, "AT+UARTFT");
-    c.AFL = decimal_query(r, "AT+UARTFL");
-    reply netp(r, "AT+NETP");
-    c.protocol = std::strcmp(netp.item(item), "TCP") == 0 ? NETPROT_TCP : NETPROT_UDP;
-    c.mode = std::strcmp(netp.item(item), "Server") == 0 ? NETMODE_SERVER : NETMODE_CLIENT;
-    c.port = static_cast<unsigned short>(decimal_value(netp.item(item)));
-    netp.item(item);
-    if (string_to_ip(item, c.ipadd)) {
-        c.bip = 1;
-    } else {
-        c.bip = 0;
-        copy_chars(c.hostname, item);
-    }
-    c.maxsk = decimal_query(r, "AT+MAXSK");
-    c.TCPto = decimal_query(r, "AT+TCPTO");
-    finish(r, c, before, CMDTYPE_COMM);
-}
-
-void read_ap(page_read& r)
-{
-    _MOD_AP_STRUCT& a = r.link.pages.ap;
-    const _MOD_AP_STRUCT before = a;
-    char item[AT_REPLY_MAX];
-    reply wap(r, "AT+WAP");
-    set_from_text(a.mode, apstd_table, wap.item(item), APSTD_11BGN);
-    copy_chars(a.SSID, wap.item(item));
-    set_from_text(a.channel, apch_table, wap.item(item), APCH_AUTO);
-    read_key(r, "AT+WAKEY", a);
-    reply lann(r, "AT+LANN");
-    string_to_ip(lann.item(item), a.ipadd);
-    string_to_ip(lann.item(item), a.ipmask);
-    reply gw(r, "AT+DHCPGW");
-    string_to_ip(gw.text, a.dhcpgw);
-    /* The DHCP service setting is not queried. */
-    a.bDHCP = DHCP_ENABLE;
-    finish(r, a, before, CMDTYPE_AP);
-}
-
-void read_sta(page_read& r)
-{
-    _MOD_STA_STRUCT& st = r.link.pages.sta;
-    const _MOD_STA_STRUCT before = st;
-    char item[AT_REPLY_MAX];
-    reply ssid(r, "AT+WSSSID");
-    if (ssid.ok)
-        copy_chars(st.SSID, ssid.text);
-    read_key(r, "AT+WSKEY", st);
-    reply wann(r, "AT+WANN");
-    st.bDHCP = std::strcmp(wann.item(item), "DHCP") == 0 ? DHCP_ENABLE : DHCP_DISABLE;
-    if (string_to_ip(wann.item(item), st.ipadd)) {
-        string_to_ip(wann.item(item), st.ipmask);
-        string_to_ip(wann.item(item), st.dhcpgw);
-    } else {
-        std::memset(st.ipadd, 0, 4);
-        std::memset(st.ipmask, 0, 4);
-        std::memset(st.dhcpgw, 0, 4);
-    }
-    finish(r, st, before, CMDTYPE_STA);
+    const RECORD before = record;
+    for (const query_reader& q : queries)
+        if (q.type == type)
+            ask(r, q);
+    finish(r, record, before, type);
 }
 
 } // namespace
@@ -210,12 +251,31 @@ void init_wifi_encry(const char* item, char* ret) { set_from_text(*ret, encry_ta
 
 void read_page(module_link& l, int type, std::string* unanswered)
 {
-    static void (*const readers[])(page_read&) = {read_mana, read_comm, read_ap, read_sta};
-    if (type < CMDTYPE_MOD || type > CMDTYPE_STA)
-        return;
     l.read_stopped = false;
     page_read r{l, unanswered};
-    readers[type](r);
+    module_pages& p = l.pages;
+    switch (type) {
+    case CMDTYPE_MOD:
+        return read_page_of(r, p.mana, type);
+    case CMDTYPE_COMM:
+        return read_page_of(r, p.comm, type);
+    case CMDTYPE_AP:
+        return read_page_of(r, p.ap, type);
+    case CMDTYPE_STA:
+        return read_page_of(r, p.sta, type);
+    default:
+        return;
+    }
+}
+
+bool read_setting_value(module_pages& p, const char* name, const char* value)
+{
+    for (const query_reader& q : queries)
+        if (std::strcmp(q.name, name) == 0) {
+            q.read(p, value, true);
+            return true;
+        }
+    return false;
 }
 
 void init_module_mana_struct() { read_page(window_link, CMDTYPE_MOD); }

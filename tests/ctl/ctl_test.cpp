@@ -79,11 +79,24 @@ TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
         for (auto& field : page.value().items())
             EXPECT_EQ(a[page.key()][field.key()], field.value()) << page.key() << "." << field.key() << " as sent";
     EXPECT_EQ(b["management"]["wifi_mode"], "STA") << "B differs from the factory settings now";
+    /* B keeps what names it: its ID and its factory access point. */
     EXPECT_EQ(b["management"]["mid"], "KXD40-0003");
-    for (json* m : {&a, &b})
+    EXPECT_EQ(b["ap"]["ssid"], "KXD40_0003");
+    for (json* m : {&a, &b}) {
         (*m)["management"].erase("mid");
+        (*m)["ap"].erase("ssid");
+    }
     for (const char* page : {"management", "communication", "ap", "sta"})
         EXPECT_EQ(b[page], a[page]) << page;
+
+    /* Back onto A, the recipe changes nothing: only queries reach it. */
+    size_t before = sim.received().size();
+    ctl_result back = ctl({"apply", file.path, "127.0.0.2"});
+    EXPECT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(back.out, "127.0.0.2 unchanged\n");
+    std::vector<sim_datagram> log = sim.received();
+    for (size_t i = before; i < log.size(); ++i)
+        EXPECT_EQ(log[i].bytes.find('='), std::string::npos) << log[i].bytes;
 }
 
 TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
@@ -98,15 +111,19 @@ TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
                      "127.0.0.2 refused AT+FWUPDAT\n"
                      "127.0.0.2 refused AT+UARTFT=50\n"
                      "127.0.0.2 ok AT+WSSSID=Lab\n"
-                     "127.0.0.2 differs AT+UARTFT=50 (module has AT+UARTFT=100)\n");
+                     "127.0.0.2 changed: 4 line(s)\n"
+                     "127.0.0.2 communication.auto_frame_time: module 100, desired 50\n");
     for (const sim_datagram& d : sim.received())
         EXPECT_EQ(d.bytes.find("FWUPDAT"), std::string::npos) << "only an upload switches a module";
 
-    /* Of a command set twice, the module keeps the second: so does the check. */
-    write_file(file.path, "AT+MAXSK=6\nAT+MAXSK=7\nE\n");
+    /* Of a command set twice the second counts, and the file's written
+     * form does not: 0007 is what a module holding 7 has. */
+    write_file(file.path, "AT+MAXSK=6\nAT+MAXSK=0007\nE\n");
     r = ctl({"apply", "--verify", file.path, "127.0.0.2"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "127.0.0.2 ok AT+MAXSK=6\n127.0.0.2 ok AT+MAXSK=7\n");
+    EXPECT_EQ(r.out, "127.0.0.2 ok AT+MAXSK=7\n127.0.0.2 changed: 1 line(s)\n");
+    r = ctl({"apply", "--verify", file.path, "127.0.0.2"});
+    EXPECT_EQ(r.out, "127.0.0.2 unchanged\n");
 }
 
 /* --id reaches the modules whose ID matches and no other, also beside
@@ -116,7 +133,7 @@ TEST(Ctl, RestartByIdReachesExactlyTheMatchingModules)
 {
     sim_process sim(three);
     ASSERT_TRUE(sim.ready());
-    ctl_result r = ctl({"restart", "--from", "127.0.0.1", "--all", "--id", "KXD40-000[24]"});
+    ctl_result r = ctl({"restart", "--yes", "--from", "127.0.0.1", "--all", "--id", "KXD40-000[24]"});
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<std::string> lines;
     std::istringstream out(r.out);

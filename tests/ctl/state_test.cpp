@@ -1,0 +1,191 @@
+/*
+ * state_test.cpp - desired settings against simulated modules: diff and
+ * apply compare by value and send only what differs, documents set only
+ * their fields, backups come back after a factory reset, and a fleet is
+ * not reset or shown its secrets by a slip.
+ */
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ctl_run.h"
+#include "sim_runner.h"
+
+using nlohmann::json;
+
+namespace {
+
+const std::vector<std::string> three = {"--modules", "3", "--first", "127.0.0.2"};
+
+/* The settings the simulator received from some point on. */
+std::vector<std::string> settings_since(const sim_process& sim, size_t from)
+{
+    std::vector<std::string> out;
+    std::vector<sim_datagram> log = sim.received();
+    for (size_t i = from; i < log.size(); ++i)
+        if (log[i].bytes.compare(0, 3, "AT+") == 0 && log[i].bytes.find('=') != std::string::npos)
+            out.push_back(log[i].target + " " + log[i].bytes.substr(0, log[i].bytes.find_last_not_of("\r\n") + 1));
+    return out;
+}
+
+json settings_of(const std::string& ip)
+{
+    ctl_result r = ctl({"read", "--json", ip});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.status == 0 ? json::parse(r.out)["data"]["settings"] : json();
+}
+
+struct temp_dir {
+    std::string path;
+    temp_dir()
+    {
+        char name[] = "/tmp/kxstate.XXXXXX";
+        path = mkdtemp(name);
+    }
+    ~temp_dir() { std::filesystem::remove_all(path); }
+};
+
+} // namespace
+
+/* "0300" is what a module holding 300 has; the real difference is named
+ * with both values, sent once, and a second run finds nothing to do. */
+TEST(State, ApplySendsOnlyWhatDiffersAndTwiceChangesNothing)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    temp_file file;
+    write_file(file.path, "AT+TCPTO=0300\r\nAT+UART=9600,8,1,None,NFC\nE\n");
+
+    ctl_result diff = ctl({"diff", file.path, "127.0.0.2"});
+    EXPECT_EQ(diff.status, 1) << diff.err;
+    EXPECT_EQ(diff.out, "127.0.0.2 communication.baud: module 115200, desired 9600\n");
+
+    ctl_result check = ctl({"apply", "--check", "--json", file.path, "127.0.0.2"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    json data = json::parse(check.out)["data"];
+    EXPECT_EQ(data["changed"], true);
+    EXPECT_EQ(data["sent"], json::array({"AT+UART=9600,8,1,None,NFC"}));
+    EXPECT_EQ(data["differences"], json::parse(R"([{"name":"communication.baud","module":115200,"desired":9600}])"));
+    EXPECT_EQ(settings_since(sim, 0), std::vector<std::string>{}) << "a check sends no setting";
+
+    ctl_result first = ctl({"apply", file.path, "127.0.0.2"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "127.0.0.2 ok AT+UART=9600,8,1,None,NFC\n127.0.0.2 changed: 1 line(s)\n");
+    size_t before = sim.received().size();
+    ctl_result second = ctl({"apply", "--json", file.path, "127.0.0.2"});
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(json::parse(second.out)["data"]["changed"], false);
+    EXPECT_EQ(settings_since(sim, before), std::vector<std::string>{}) << "only queries the second time";
+    EXPECT_EQ(ctl({"diff", file.path, "127.0.0.2"}).status, 0);
+
+    before = sim.received().size();
+    EXPECT_EQ(ctl({"apply", "--force", file.path, "127.0.0.2"}).status, 0);
+    EXPECT_EQ(settings_since(sim, before),
+              (std::vector<std::string>{"127.0.0.2 AT+TCPTO=0300", "127.0.0.2 AT+UART=9600,8,1,None,NFC"}))
+        << "--force sends every line as written";
+}
+
+/* A document sets the fields it names and leaves the rest of each command
+ * as the module has it; a field no module has, or a value none takes, is
+ * refused before anything is sent. */
+TEST(State, ADocumentSetsOnlyItsFields)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    temp_file doc;
+    write_file(doc.path, R"({"settings": {"communication": {"port": 1234, "tcp_timeout": "0300"},
+                                          "management": {"mid": "ignored"}}})");
+    ctl_result r = ctl({"apply", doc.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(settings_since(sim, 0), std::vector<std::string>{"127.0.0.2 AT+NETP=TCP,Server,1234,10.10.100.100"});
+
+    write_file(doc.path, R"({"communication": {"prot": "UDP"}})");
+    r = ctl({"diff", doc.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no such setting: communication.prot"), std::string::npos) << r.err;
+
+    write_file(doc.path, R"({"communication": {"baud": 9601}})");
+    size_t before = sim.received().size();
+    r = ctl({"apply", doc.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("communication.baud = \"9601\""), std::string::npos) << r.err;
+    EXPECT_EQ(settings_since(sim, before), std::vector<std::string>{});
+}
+
+/* Three modules saved; one changed and reset to its factory settings
+ * gets every setting back from its own file, field by field; another's
+ * file put onto a replacement leaves the replacement's name alone, and
+ * --exclude leaves the station alone. */
+TEST(State, BackupAndRestoreBringTheSettingsBack)
+{
+    sim_process sim(three);
+    ASSERT_TRUE(sim.ready());
+    ASSERT_EQ(ctl({"send", "127.0.0.3", "AT+UART=9600,7,2,Even,FC", "AT+WSSSID=plant",
+                   "AT+WAP=11BG,Hall 3,CH11", "AT+WANN=Static,192.0.2.7,255.255.255.0,192.0.2.1"})
+                  .status,
+              0);
+    json saved = settings_of("127.0.0.3");
+    temp_dir dir;
+    ctl_result backup = ctl({"backup", "--json", dir.path, "127.0.0.2", "127.0.0.3", "127.0.0.4"});
+    ASSERT_EQ(backup.status, 0) << backup.err;
+    EXPECT_EQ(json_lines(backup.out).size(), 3u);
+    EXPECT_EQ(json::parse(file_text(dir.path + "/ACCF23000003.json"))["data"]["settings"], saved);
+
+    ASSERT_EQ(ctl({"reset", "127.0.0.3"}).status, 0);
+    EXPECT_EQ(ctl({"diff", dir.path + "/ACCF23000003.json", "127.0.0.3"}).status, 1);
+    ctl_result restore = ctl({"restore", dir.path, "127.0.0.3", "127.0.0.4"});
+    EXPECT_EQ(restore.status, 0) << restore.err;
+    EXPECT_EQ(restore.out.find("127.0.0.4 changed"), std::string::npos) << "4 was as saved: " << restore.out;
+    EXPECT_EQ(settings_of("127.0.0.3"), saved);
+
+    ctl_result onto = ctl({"restore", "--exclude", "sta", dir.path + "/ACCF23000002.json", "127.0.0.3"});
+    EXPECT_EQ(onto.status, 0) << onto.err;
+    json now = settings_of("127.0.0.3");
+    EXPECT_EQ(now["communication"]["baud"], 115200) << "2's settings are on 3 now";
+    EXPECT_EQ(now["ap"]["ssid"], "Hall 3") << "the factory name of 2 is not given to 3";
+    EXPECT_EQ(now["ap"]["channel"], "CH1");
+    EXPECT_EQ(now["sta"], saved["sta"]) << "excluded";
+
+    ctl_result missing = ctl({"restore", dir.path, "127.0.0.5"});
+    EXPECT_EQ(missing.status, 1);
+}
+
+/* More than one module is not reset or restarted without a yes, and text
+ * output hides the station key and the web password unless asked. */
+TEST(State, AFleetIsNotResetBySlipNorShownItsSecrets)
+{
+    sim_process sim(three);
+    ASSERT_TRUE(sim.ready());
+    ctl_result r = ctl({"reset", "127.0.0.2", "127.0.0.3"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+    EXPECT_EQ(sim.received().size(), 0u);
+
+    ctl_result text = ctl({"read", "127.0.0.2"});
+    EXPECT_NE(text.out.find("    key: ********\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("    web_password: ********\n"), std::string::npos);
+    EXPECT_EQ(text.out.find("12345678"), std::string::npos);
+    EXPECT_NE(ctl({"read", "--show-secrets", "127.0.0.2"}).out.find("    key: 12345678\n"), std::string::npos);
+    EXPECT_EQ(json::parse(ctl({"read", "--json", "127.0.0.2"}).out)["data"]["settings"]["sta"]["key"], "12345678");
+
+    temp_file file;
+    write_file(file.path, "AT+WSKEY=WPA2PSK,AES,other123\n");
+    ctl_result diff = ctl({"diff", file.path, "127.0.0.2"});
+    EXPECT_EQ(diff.out, "127.0.0.2 sta.key: module (hidden), desired (hidden)\n");
+    ctl_result apply = ctl({"apply", file.path, "127.0.0.2"});
+    EXPECT_EQ(apply.out, "127.0.0.2 ok AT+WSKEY=WPA2PSK,AES,********\n127.0.0.2 changed: 1 line(s)\n");
+}
+
+/* diff's exit status says which: 0 the same, 1 differences, 2 a module
+ * that could not be read, which is named. */
+TEST(State, DiffTellsAModuleThatCouldNotBeCompared)
+{
+    sim_process sim({"--module", "127.0.0.2", "--silent", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    temp_file file;
+    write_file(file.path, "AT+TCPTO=300\n");
+    ctl_result r = ctl({"diff", "--tries", "1", "--timeout", "100", file.path, "127.0.0.2", "127.0.0.3"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "127.0.0.2 same\n");
+    EXPECT_NE(r.err.find("127.0.0.3"), std::string::npos) << r.err;
+}
