@@ -172,16 +172,16 @@ def test_apply_then_again(bench):
 
 def test_options(bench):
     record = os.path.join(bench.work, 'fake.json')
-    registered, _ = bench.play('options.yml', {'ctl': os.path.join(HERE, 'fake_kxd40ctl.py'), 'record': record})
+    registered, _ = bench.play('options.yml', {'ctl': os.path.join(HERE, 'fake_kxd40ctl.py'), 'record': record},
+                               '--check', '--diff')
     with open(record) as f:
         seen = json.load(f)
     args = seen['argv']
     check(args[0] == 'apply' and args[2] == '127.0.0.9', 'options: apply FILE ADDRESS: %s' % args)
     for option in (['--json'], ['--from', '127.0.0.1'], ['--timeout', '300'], ['--tries', '3'], ['--force'],
-                   ['--exclude=ap.ssid'], ['--exclude=ap.key']):
+                   ['--exclude=ap.ssid'], ['--exclude=ap.key'], ['--check']):
         check(any(args[i:i + len(option)] == option for i in range(3, len(args))),
               'options: %s after the address in %s' % (option, args))
-    check('--check' not in args, 'options: no --check outside check mode')
     check(seen['desired'] == {'settings': {'communication': {'baud': 9600},
                                            'sta': {'ssid': 'plant', 'key': 'new-secret'}}},
           'options: the desired file holds the settings: %s' % seen['desired'])
@@ -189,6 +189,8 @@ def test_options(bench):
     check(not os.path.exists(seen['path']), 'options: the desired file is removed')
     every = json.dumps(registered['every'])
     check(registered['every'].get('changed') is True, 'options: changed as kxd40ctl says')
+    check(registered['every'].get('diff') == {'before': {'sta.key': '(hidden)'}, 'after': {'sta.key': '(hidden, new)'}},
+          'options: a new key shows as such in the diff: %s' % registered['every'].get('diff'))
     check('new-secret' not in every and 'old-secret' not in every and '********' in every,
           'options: keys are masked in the result: %s' % every)
     usage = registered['usage']

@@ -55,16 +55,17 @@ options:
     type: path
   exclude:
     description:
-      - Names of settings to leave alone even where they differ, in the
-        form C(section.field) (such as C(ap.ssid)) as kxd40ctl's
-        C(--exclude) takes them.
+      - Settings to leave alone even where they differ, as kxd40ctl's
+        C(--exclude) takes them - a field such as C(sta.key), a section
+        such as C(ap), or a command such as C(WSKEY).
     type: list
     elements: str
     default: []
   force:
     description:
-      - Send every desired setting even when the module already has it
-        (kxd40ctl's C(--force)). The task then always reports a change.
+      - Send every desired setting as given, whether or not the module
+        already has it (kxd40ctl's C(--force)). The task then reports a
+        change whenever there is anything to send.
     type: bool
     default: false
 seealso:
@@ -192,8 +193,14 @@ def desired_file(module):
 
 
 def diff_of(differences):
-    before = dict((d['name'], d.get('module')) for d in differences)
-    after = dict((d['name'], d.get('desired')) for d in differences)
+    """Masked alike, an old and a new key would look unchanged in the
+    diff; they get placeholders that show that one replaces the other."""
+    before, after = {}, {}
+    for d in differences:
+        name = d['name']
+        secret = is_secret(name)
+        before[name] = '(hidden)' if secret else d.get('module')
+        after[name] = '(hidden, new)' if secret else d.get('desired')
     return {'before': before, 'after': after}
 
 
