@@ -1,0 +1,26 @@
+#!/usr/bin/python3
+# Stands in for kxd40ctl apply: records its command line and the desired
+# settings file it was given (content and permissions) in $FAKE_RECORD,
+# then answers as kxd40ctl does, with a secret in what it reports, or, for
+# 127.0.0.99, with a usage error and no JSON at all.
+import json
+import os
+import stat
+import sys
+
+args = sys.argv[1:]
+if args[2] == '127.0.0.99':
+    sys.stderr.write('kxd40ctl: /nonexistent/site.txt: no such file\n')
+    sys.exit(2)
+desired = args[1]
+with open(desired) as f:
+    content = json.load(f)
+with open(os.environ['FAKE_RECORD'], 'w') as f:
+    json.dump({'argv': args, 'path': desired, 'mode': stat.S_IMODE(os.stat(desired).st_mode),
+               'desired': content}, f)
+print(json.dumps({
+    'schema': 1, 'ip': args[2], 'mac': 'ACCF23000009', 'id': 'KXD40-0009', 'action': 'apply',
+    'result': 'done', 'error': None,
+    'data': {'changed': True, 'check': '--check' in args, 'sent': ['AT+WSKEY=WPA2PSK,AES,new-secret'],
+             'differences': [{'name': 'sta.key', 'module': 'old-secret', 'desired': 'new-secret'}],
+             'lines': [{'line': 'AT+WSKEY=WPA2PSK,AES,new-secret', 'result': 'ok'}]}}))
