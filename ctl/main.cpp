@@ -9,7 +9,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "desired.h"
@@ -139,12 +138,6 @@ int load_checked(const std::string& path, std::string* text, bool document)
         return EXIT_USAGE;
     }
     return -1;
-}
-
-bool is_directory(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 /* Restarting or resetting a whole fleet at once is not done by a slip:

@@ -10,7 +10,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "actions.h"
 #include "command_file.h"
@@ -186,12 +185,6 @@ std::string mac_file_name(const std::string& mac)
             return "";
     }
     return out.size() == 12 ? out + ".json" : "";
-}
-
-bool is_directory(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
 
 #include "data_file.h"
 #include "netio.h"
@@ -147,6 +148,12 @@ bool regular_file_or_complain(const std::string& path)
         return true;
     std::fprintf(stderr, "kxd40ctl: cannot open %s: not a readable regular file\n", path.c_str());
     return false;
+}
+
+bool is_directory(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace kxctl

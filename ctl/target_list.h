@@ -28,6 +28,9 @@ bool read_command_text(const std::string& path, std::string* text);
  * stderr. */
 bool regular_file_or_complain(const std::string& path);
 
+/* True when path is a directory (symbolic links followed). */
+bool is_directory(const std::string& path);
+
 } // namespace kxctl
 
 #endif
