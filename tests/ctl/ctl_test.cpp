@@ -152,7 +152,7 @@ TEST(Ctl, RestartByIdReachesExactlyTheMatchingModules)
     std::sort(restarts.begin(), restarts.end());
     EXPECT_EQ(restarts, (std::vector<std::string>{"127.0.0.2 AT+Z\n", "127.0.0.4 AT+Z\n"}));
 
-    ctl_result none = ctl({"restart", "--from", "127.0.0.1", "--id", "KXD40-01*"});
+    ctl_result none = ctl({"restart", "--yes", "--from", "127.0.0.1", "--id", "KXD40-01*"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err, "kxd40ctl: no module found has an ID matching KXD40-01*\n");
