@@ -108,6 +108,14 @@ TEST_F(CommandFiles, ARefusedOrUnansweredCommandLeavesTheFileAlone)
     EXPECT_EQ(sent().size(), 3u) << "nothing after the silent command";
     EXPECT_NE(console.find("No answer from the module\n"), std::string::npos) << console;
     EXPECT_EQ(read("cmd_ap_tmp.txt"), "AT+WAP=11BGN,old,Auto\nE");
+
+    /* A replay stops at the silent command too. */
+    sn.sent.clear();
+    write("data/set_file.txt", "AT+WAP=11BGN,new,CH99\nAT+MAXSK=8\nE\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(replay_command_file("set_file.txt"), 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("No answer from the module\n"), std::string::npos);
+    EXPECT_EQ(sent(), std::vector<std::string>{"AT+WAP=11BGN,new,CH99\n"});
 }
 
 TEST_F(CommandFiles, SaveJoinsThePageFilesInPageOrder)

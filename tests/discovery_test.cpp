@@ -50,17 +50,6 @@ TEST_F(DiscoveryTest, MalformedAnswersAddNothing)
     EXPECT_EQ(strmodule_num, 0);
 }
 
-TEST_F(DiscoveryTest, BroadcastAddressIsTheSlash24OfTheLocalAddress)
-{
-    sockaddr_in a;
-    char text[32];
-    ASSERT_EQ(broadcast_address("192.168.1.23", &a), 1);
-    address_text(a, text, sizeof text);
-    EXPECT_STREQ(text, "192.168.1.255");
-    EXPECT_EQ(ntohs(a.sin_port), KX_PORT);
-    EXPECT_EQ(broadcast_address("no.address", &a), 0);
-}
-
 /* The passes, with answers scripted per keyword sent. */
 struct SearchPassTest : DiscoveryTest {
     scripted_net sn;

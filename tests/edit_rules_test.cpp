@@ -45,14 +45,4 @@ TEST(EditRules, UnknownItemTextsGiveTheDefaultsOrKeepTheCode)
     EXPECT_EQ(encryption_code("CCMP", ENC_AES), ENC_AES) << "an unknown encryption keeps the code";
 }
 
-TEST(EditRules, OnlyATcpServerHasNoServerAddress)
-{
-    EXPECT_FALSE(server_address_wanted(NETMODE_SERVER, NETPROT_TCP));
-    EXPECT_TRUE(server_address_wanted(NETMODE_CLIENT, NETPROT_TCP));
-    EXPECT_TRUE(server_address_wanted(NETMODE_SERVER, NETPROT_UDP));
-    EXPECT_EQ(encryption_list_of(WIFIAUTH_SHARED), ENCLIST_SHARED);
-    EXPECT_EQ(encryption_list_of(WIFIAUTH_WPAPSK), ENCLIST_WPAPSK);
-    EXPECT_EQ(encryption_list_of(WIFIAUTH_WPA2PSK), ENCLIST_WPAPSK);
-}
-
 } // namespace

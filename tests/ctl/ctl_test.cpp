@@ -201,23 +201,6 @@ TEST(Ctl, AFileThatIsNoRegularFileSendsNothing)
     EXPECT_TRUE(sim.received().empty()) << "not even the keyword";
 }
 
-TEST(Ctl, AUsageErrorSendsNothingAndExitsTwo)
-{
-    sim_process sim(three);
-    ASSERT_TRUE(sim.ready());
-    const std::vector<std::vector<std::string>> wrong = {
-        {"read", "127.0.0.300"}, {"read", "--tries", "0", "127.0.0.2"}, {"send", "127.0.0.2"},
-        {"read", "--json", "--commands", "127.0.0.2"}, {"frobnicate"},
-    };
-    for (const auto& args : wrong) {
-        ctl_result r = ctl(args);
-        EXPECT_EQ(r.status, 2) << args[0];
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_EQ(r.out, "");
-    }
-    EXPECT_TRUE(sim.received().empty());
-}
-
 namespace {
 
 /* The simulator has logged a datagram to ip (bounded: a run that never

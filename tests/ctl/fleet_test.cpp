@@ -240,12 +240,18 @@ TEST(Fleet, TargetsAreExpandedOnceAndUsageErrorsSendNothing)
         {{"send", "127.0.0.2"}, "send needs a target and a command"},
         {{"read", "127.0.0.9-3"}, "not a module address or range: 127.0.0.9-3"},
         {{"read", "@/nonexistent"}, "cannot read the address file /nonexistent"},
+        {{"read", "127.0.0.300"}, "not a module address or range: 127.0.0.300"},
         {{"read", "--from", "10.9.9.9", "127.0.0.2"}, "--from 10.9.9.9 is not an address of this machine (it has: "},
+        {{"read", "--tries", "0", "127.0.0.2"}, "--tries: Value 0 not in range 1 to 100"},
+        {{"read", "--json", "--commands", "127.0.0.2"}, "--commands and --json exclude each other"},
+        {{"frobnicate"}, "A subcommand is required"},
     };
     for (const auto& [args, why] : wrong) {
         ctl_result u = ctl(args);
-        EXPECT_EQ(u.status, 2) << args[1];
-        EXPECT_NE(u.err.find(why), std::string::npos) << u.err;
+        EXPECT_EQ(u.status, 2) << why;
+        EXPECT_EQ(u.err.rfind("kxd40ctl: " + why, 0), 0u) << u.err;
+        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
+        EXPECT_EQ(u.out, "");
     }
     EXPECT_EQ(sim.received().size(), before);
 }
