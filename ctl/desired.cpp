@@ -18,8 +18,6 @@
 namespace kxctl {
 namespace {
 
-const char* const sections[] = {"management", "communication", "ap", "sta"};
-
 size_t full_count(const std::string& command)
 {
     static const module_pages none{};

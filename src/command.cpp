@@ -261,7 +261,8 @@ std::vector<std::string> command_values(const module_pages& from, const char* na
     const command_spec* c = name != nullptr ? spec_of(name) : nullptr;
     if (c == nullptr)
         return out;
-    int n = full && c->counted != nullptr ? static_cast<int>(sizeof c->values / sizeof c->values[0]) : value_count(from, *c);
+    const int declared = static_cast<int>(sizeof c->values / sizeof c->values[0]);
+    int n = full && c->counted != nullptr ? declared : value_count(from, *c);
     char text[CMD_VALUE_MAX];
     /* A value left out of the table is an enumeration without a writer. */
     for (int i = 0; i < n && (c->values[i].kind != value_spec::ENUM || c->values[i].write_enum != nullptr); ++i) {

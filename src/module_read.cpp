@@ -78,8 +78,14 @@ void read_mid(module_pages& p, const char* v, bool ok)
     if (ok)
         copy_chars(p.mana.mid, v);
 }
-void read_wmode(module_pages& p, const char* v, bool) { p.mana.wmode = std::strcmp(v, "STA") == 0 ? WIFIMODE_STA : WIFIMODE_AP; }
-void read_tmode(module_pages& p, const char* v, bool) { p.mana.tmode = std::strcmp(v, "Agreement") == 0 ? WORKMODE_AG : WORKMODE_TH; }
+void read_wmode(module_pages& p, const char* v, bool)
+{
+    p.mana.wmode = std::strcmp(v, "STA") == 0 ? WIFIMODE_STA : WIFIMODE_AP;
+}
+void read_tmode(module_pages& p, const char* v, bool)
+{
+    p.mana.tmode = std::strcmp(v, "Agreement") == 0 ? WORKMODE_AG : WORKMODE_TH;
+}
 void read_webu(module_pages& p, const char* v, bool)
 {
     char item[AT_REPLY_MAX];
@@ -104,7 +110,10 @@ void read_uart(module_pages& p, const char* v, bool)
     set_from_text(c.parity, parity_table, uart.next(item), COMPARITY_NONE);
     set_from_text(c.fc, flowctrl_table, uart.next(item), COMFC_DIS);
 }
-void read_uartf(module_pages& p, const char* v, bool) { p.comm.bAF = std::strcmp(v, "disable") == 0 ? COMAF_DIS : COMAF_EN; }
+void read_uartf(module_pages& p, const char* v, bool)
+{
+    p.comm.bAF = std::strcmp(v, "disable") == 0 ? COMAF_DIS : COMAF_EN;
+}
 void read_uartft(module_pages& p, const char* v, bool) { p.comm.AFT = decimal_value(v); }
 void read_uartfl(module_pages& p, const char* v, bool) { p.comm.AFL = decimal_value(v); }
 void read_netp(module_pages& p, const char* v, bool)
