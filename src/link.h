@@ -10,7 +10,7 @@
  * the program is told to stop; from then on nothing is sent on it and its
  * waits end at once, until it is opened again.
  *
- * The window has one link, window_link; its spec-given globals (addr_r,
+ * The window has one link, window_link; the globals it has always used (addr_r,
  * module_ip, strMODMana, ...) are that link's parts, and the functions
  * without a link argument act on it.
  */

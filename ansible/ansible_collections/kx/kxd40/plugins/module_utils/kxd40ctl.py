@@ -21,9 +21,9 @@ COMMON_ARGS = dict(
 
 
 def common_args(**extra):
-    spec = dict((name, dict(value)) for name, value in COMMON_ARGS.items())
-    spec.update(extra)
-    return spec
+    args = dict((name, dict(value)) for name, value in COMMON_ARGS.items())
+    args.update(extra)
+    return args
 
 
 def executable(module):
