@@ -17,6 +17,7 @@ namespace kxctl {
 enum class read_format { text, json, commands };
 
 class module_task;
+struct desired_state;
 
 /* The steps the actions share. The four pages; false (the task failed)
  * when the module fell silent; the queries without a positive reply are
@@ -38,20 +39,19 @@ struct state_options {
 int run_search(const common_options& o);
 int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format,
              bool show_secrets);
-/* text: the command file or settings document, read once for every
- * module; it has been checked by load_desired. */
-int run_apply(const std::string& text, const std::vector<module_ref>& modules, const common_options& o,
+/* d: the command file or settings document, read once for every module. */
+int run_apply(const desired_state& d, const std::vector<module_ref>& modules, const common_options& o,
               const state_options& s);
 /* Exit status as diff(1): 0 all the same, 1 differences, 2 a module that
  * could not be compared. */
-int run_diff(const std::string& text, const std::vector<module_ref>& modules, const common_options& o,
+int run_diff(const desired_state& d, const std::vector<module_ref>& modules, const common_options& o,
              const state_options& s);
 /* One settings document per module, dir/<MAC>.json. */
 int run_backup(const std::string& dir, const std::vector<module_ref>& modules, const common_options& o);
-/* Each module's own backup from dir (found by its MAC), or, when path is a
- * file, that one backup onto every module. */
-int run_restore(const std::string& path, const std::vector<module_ref>& modules, const common_options& o,
-                const state_options& s);
+/* Each module's own backup from dir (found by its MAC), or, when dir is
+ * empty, the one backup given onto every module. */
+int run_restore(const std::string& dir, const desired_state& one, const std::vector<module_ref>& modules,
+                const common_options& o, const state_options& s);
 /* prefix: each reply line begins with the module's address. */
 int run_send(const std::vector<std::string>& commands, const std::vector<module_ref>& modules,
              const common_options& o, bool prefix);

@@ -24,14 +24,6 @@ size_t full_count(const std::string& command)
     return setting_values(none, command, true).size();
 }
 
-std::string joined(const std::vector<std::string>& items)
-{
-    std::string out;
-    for (size_t i = 0; i < items.size(); ++i)
-        out += (i > 0 ? "," : "") + items[i];
-    return out;
-}
-
 bool document_value(const ordered_json& v, std::string* text)
 {
     if (v.is_number_integer() || v.is_number_unsigned()) {
@@ -136,7 +128,7 @@ std::string refused_field(const module_pages& module, const std::string& command
             return (f != nullptr ? field_path(*f) : command) + " = \"" + e.items[i] + "\"";
         }
     }
-    return command + "=" + joined(e.items);
+    return setting_line(command, e.items);
 }
 
 bool excluded_item(const setting_field* f, const std::string& value, const std::string& own_mac,
@@ -249,7 +241,7 @@ module_plan plan_module(const module_pages& module, const std::string& own_mac, 
             plan.differences.push_back({f != nullptr ? field_path(*f) : c, has, sent[i], f != nullptr && f->number});
         }
         if (differs || force) {
-            plan.lines.push_back("AT+" + c + "=" + joined(sent));
+            plan.lines.push_back(setting_line(c, sent));
             plan.too_long.push_back(false);
         }
     }
@@ -287,7 +279,7 @@ std::string without_secrets(const std::string& line)
             hidden = true;
         }
     }
-    return hidden ? "AT+" + command + "=" + joined(items) : line;
+    return hidden ? setting_line(command, items) : line;
 }
 
 } // namespace kxctl

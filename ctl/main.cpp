@@ -122,14 +122,13 @@ void add_state_options(CLI::App* sub, command_line& c, bool sends)
 
 /* The desired settings, read and checked before anything is sent; the
  * exit status when they cannot be, else -1. */
-int load_checked(const std::string& path, std::string* text, bool document)
+int load_checked(const std::string& path, desired_state* d, bool document)
 {
-    if (!read_command_text(path, text))
+    std::string text, why;
+    if (!read_command_text(path, &text))
         return EXIT_FAILED;
-    desired_state d;
-    std::string why;
-    bool loaded = load_desired(*text, &d, &why);
-    if (loaded && document && !d.document) {
+    bool loaded = load_desired(text, d, &why);
+    if (loaded && document && !d->document) {
         loaded = false;
         why = "a backup is a JSON settings document, not a command file";
     }
@@ -288,15 +287,15 @@ int main(int argc, char** argv)
 
     /* The file is read before anything is sent, and only a regular file
      * (or standard input) is: a device never ends, a FIFO may never open. */
-    std::string text;
+    desired_state desired;
     if (apply->parsed() || diff->parsed()) {
-        int bad = load_checked(c.file, &text, false);
+        int bad = load_checked(c.file, &desired, false);
         if (bad >= 0)
             return diff->parsed() ? EXIT_USAGE : bad;
     }
     /* One backup for many modules must be a settings document. */
     if (restore->parsed() && !is_directory(c.file)) {
-        int bad = load_checked(c.file, &text, true);
+        int bad = load_checked(c.file, &desired, true);
         if (bad >= 0)
             return bad;
     }
@@ -313,13 +312,13 @@ int main(int argc, char** argv)
     if (read->parsed())
         return run_read(modules, c.o, c.as_commands ? read_format::commands : read_format::text, c.s.show_secrets);
     if (apply->parsed())
-        return run_apply(text, modules, c.o, c.s);
+        return run_apply(desired, modules, c.o, c.s);
     if (diff->parsed())
-        return run_diff(text, modules, c.o, c.s);
+        return run_diff(desired, modules, c.o, c.s);
     if (backup->parsed())
         return run_backup(c.file, modules, c.o);
     if (restore->parsed())
-        return run_restore(c.file, modules, c.o, c.s);
+        return run_restore(is_directory(c.file) ? c.file : "", desired, modules, c.o, c.s);
     if (send->parsed())
         return run_send(c.commands, modules, c.o, modules.size() > 1 || c.t.searching());
     if (restart->parsed())

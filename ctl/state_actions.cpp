@@ -18,7 +18,6 @@
 #include "fleet.h"
 #include "report.h"
 #include "setting_values.h"
-#include "strutil.h"
 #include "target_list.h"
 
 namespace kxctl {
@@ -189,21 +188,15 @@ std::string mac_file_name(const std::string& mac)
 
 } // namespace
 
-int run_apply(const std::string& text, const std::vector<module_ref>& modules, const common_options& o,
+int run_apply(const desired_state& d, const std::vector<module_ref>& modules, const common_options& o,
               const state_options& s)
 {
-    desired_state d;
-    std::string why;
-    load_desired(text, &d, &why);
     return run_fleet("apply", modules, o, [&](module_task& t) { return t.open() && make_match(t, d, s); });
 }
 
-int run_diff(const std::string& text, const std::vector<module_ref>& modules, const common_options& o,
+int run_diff(const desired_state& d, const std::vector<module_ref>& modules, const common_options& o,
              const state_options& s)
 {
-    desired_state d;
-    std::string why;
-    load_desired(text, &d, &why);
     std::atomic<int> differing{0};
     int status = run_fleet("diff", modules, o, [&](module_task& t) {
         if (!t.open() || !read_whole(t))
@@ -261,30 +254,19 @@ int run_backup(const std::string& dir, const std::vector<module_ref>& modules, c
     });
 }
 
-int run_restore(const std::string& path, const std::vector<module_ref>& modules, const common_options& o,
-                const state_options& s)
+int run_restore(const std::string& dir, const desired_state& one, const std::vector<module_ref>& modules,
+                const common_options& o, const state_options& s)
 {
-    bool from_dir = is_directory(path);
-    std::string one;
-    if (!from_dir && !read_command_text(path, &one))
-        return EXIT_FAILED;
     return run_fleet("restore", modules, o, [&](module_task& t) {
         if (!t.open())
             return false;
-        std::string text = one;
-        if (from_dir) {
-            std::string name = mac_file_name(t.m.mac);
-            std::string file = path + "/" + name;
-            stdio_file in(name.empty() ? nullptr : open_regular(file.c_str()));
-            if (!in)
-                return t.fail("no backup of this module (MAC " + shown(t.m.mac) + ") in " + path);
-            text.clear();
-            char buf[4096];
-            size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, in.get())) > 0)
-                text.append(buf, n);
-            t.data["file"] = file;
-        }
+        if (dir.empty())
+            return make_match(t, one, s);
+        std::string name = mac_file_name(t.m.mac);
+        std::string file = dir + "/" + name, text;
+        if (name.empty() || read_regular_text(file, &text) != TEXT_READ)
+            return t.fail("no backup of this module (MAC " + shown(t.m.mac) + ") in " + dir);
+        t.data["file"] = file;
         desired_state d;
         return load_or_fail(t, text, &d) && (d.document || t.fail("a backup is a JSON settings document")) &&
                make_match(t, d, s);

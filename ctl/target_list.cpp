@@ -122,13 +122,11 @@ void split_send_words(std::vector<std::string>* words, std::vector<std::string>*
     }
 }
 
-bool read_command_text(const std::string& path, std::string* text)
+int read_regular_text(const std::string& path, std::string* text)
 {
     FILE* opened = path == "-" ? stdin : open_regular(path.c_str());
-    if (opened == nullptr) {
-        std::fprintf(stderr, "kxd40ctl: cannot open %s: not a readable regular file\n", path.c_str());
-        return false;
-    }
+    if (opened == nullptr)
+        return TEXT_NOT_OPENED;
     char buf[4096];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, opened)) > 0)
@@ -136,9 +134,17 @@ bool read_command_text(const std::string& path, std::string* text)
     bool ok = !std::ferror(opened);
     if (opened != stdin)
         std::fclose(opened);
-    if (!ok)
+    return ok ? TEXT_READ : TEXT_NOT_READ;
+}
+
+bool read_command_text(const std::string& path, std::string* text)
+{
+    int r = read_regular_text(path, text);
+    if (r == TEXT_NOT_OPENED)
+        std::fprintf(stderr, "kxd40ctl: cannot open %s: not a readable regular file\n", path.c_str());
+    else if (r == TEXT_NOT_READ)
         std::fprintf(stderr, "kxd40ctl: cannot read %s\n", path.c_str());
-    return ok;
+    return r == TEXT_READ;
 }
 
 bool regular_file_or_complain(const std::string& path)

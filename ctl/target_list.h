@@ -20,8 +20,12 @@ std::string expand_targets(const std::vector<std::string>& words, std::vector<st
  * "AT" (in any case) the commands. */
 void split_send_words(std::vector<std::string>* words, std::vector<std::string>* commands);
 
-/* The command file's whole text: path a regular file, or "-" for standard
- * input (read once, for every module). False with a line on stderr. */
+/* A file's whole text: path a regular file, or "-" for standard input. */
+enum { TEXT_READ, TEXT_NOT_OPENED, TEXT_NOT_READ };
+int read_regular_text(const std::string& path, std::string* text);
+
+/* The same for the command file (read once, for every module); false with
+ * a line on stderr. */
 bool read_command_text(const std::string& path, std::string* text);
 
 /* True when path opens as a regular file; else false with a line on

@@ -114,6 +114,11 @@ const std::vector<std::string>& setting_commands()
     return names;
 }
 
+std::string setting_line(const std::string& name, const std::vector<std::string>& items)
+{
+    return "AT+" + name + "=" + joined(items);
+}
+
 std::vector<std::string> setting_values(const module_pages& p, const std::string& name, bool full)
 {
     /* The builders write from the edited records. */

@@ -44,6 +44,9 @@ const std::vector<std::string>& setting_commands();
  * full (a key without encryption, the addresses with DHCP as held). */
 std::vector<std::string> setting_values(const module_pages& p, const std::string& name, bool full);
 
+/* "AT+NAME=" and the items joined by commas. */
+std::string setting_line(const std::string& name, const std::vector<std::string>& items);
+
 /* "AT+NAME=value" into NAME and the value's items (the value whole for a
  * command of one value, which may hold commas). False when line is not
  * that form or NAME is no setting command. */

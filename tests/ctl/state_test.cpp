@@ -146,6 +146,11 @@ TEST(State, BackupAndRestoreBringTheSettingsBack)
     EXPECT_EQ(now["ap"]["channel"], "CH1");
     EXPECT_EQ(now["sta"], saved["sta"]) << "excluded";
 
+    /* A backup from standard input is read once, before the module. */
+    ctl_result piped = ctl({"restore", "-", "127.0.0.4"}, "", file_text(dir.path + "/ACCF23000003.json"));
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(settings_of("127.0.0.4")["communication"]["baud"], 9600);
+
     ctl_result missing = ctl({"restore", dir.path, "127.0.0.5"});
     EXPECT_EQ(missing.status, 1);
 }
