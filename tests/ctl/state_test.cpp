@@ -194,7 +194,7 @@ TEST(State, DiffTellsAModuleThatCouldNotBeCompared)
     ASSERT_TRUE(sim.ready());
     temp_file file;
     write_file(file.path, "AT+TCPTO=300\n");
-    ctl_result r = ctl({"diff", "--tries", "1", "--timeout", "100", file.path, "127.0.0.2", "127.0.0.3"});
+    ctl_result r = ctl({"diff", "--tries", "2", "--timeout", "250", file.path, "127.0.0.2", "127.0.0.3"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "127.0.0.2 same\n");
     EXPECT_NE(r.err.find("127.0.0.3"), std::string::npos) << r.err;
