@@ -88,6 +88,9 @@ bool simulator::start(std::string* why)
     }
     if (config_.broadcast_set && !broadcast_.open(config_.broadcast, config_.port, true, why))
         return false;
+    if (!modules_.empty() && !await_arrival_stamps(modules_.front().addr(), 3000))
+        std::fprintf(stderr, "kxd40-sim: datagrams are not stamped on arrival; "
+                             "those sent to different modules may be served out of order\n");
     return wake_.open(why);
 }
 

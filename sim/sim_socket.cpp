@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/uio.h>
@@ -57,6 +58,28 @@ int64_t arrival_time(msghdr& msg)
     if (!stamped)
         gettimeofday(&tv, nullptr);
     return static_cast<int64_t>(tv.tv_sec) * 1000000 + tv.tv_usec;
+}
+
+int64_t now_us()
+{
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    return static_cast<int64_t>(tv.tv_sec) * 1000000 + tv.tv_usec;
+}
+
+/* One datagram to ourselves: true when the kernel stamped it on arrival,
+ * i.e. no later than sendto() returned, rather than when it was read. */
+bool stamped_on_arrival(udp_socket& s, const peer& self)
+{
+    if (!s.send("stamp?", self))
+        return false;
+    int64_t sent = now_us();
+    usleep(1000);
+    pollfd p{s.fd(), POLLIN, 0};
+    std::string data;
+    peer from;
+    int64_t stamp = 0;
+    return poll(&p, 1, 200) == 1 && s.receive(&data, &from, &stamp) && stamp <= sent;
 }
 
 int wake_fds[2] = {-1, -1};
@@ -179,6 +202,23 @@ bool udp_socket::send(const std::string& data, const peer& to)
     ssize_t n = sendto(fd_, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&sa),
                        sizeof sa);
     return n == static_cast<ssize_t>(data.size());
+}
+
+bool await_arrival_stamps(uint32_t addr, int limit_ms)
+{
+    udp_socket probe;
+    std::string why;
+    if (!probe.open(addr, 0, false, &why))
+        return false;
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (getsockname(probe.fd(), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+        return false;
+    peer self{addr, ntohs(sa.sin_port)};
+    for (int64_t end = now_us() + int64_t{limit_ms} * 1000; now_us() < end; usleep(10000))
+        if (stamped_on_arrival(probe, self))
+            return true;
+    return false;
 }
 
 } // namespace kxsim

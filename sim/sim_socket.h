@@ -43,6 +43,14 @@ private:
     int fd_ = -1;
 };
 
+/* The kernel turns arrival stamps on for the whole machine a moment after
+ * the first socket asks for them (from a work queue, so later still on a
+ * busy machine); until then it stamps a datagram when it is read, and a
+ * batch read socket by socket would be served in that order instead of the
+ * order sent. Waits, up to limit_ms, until a datagram sent to addr is
+ * stamped on arrival; false if that never happened. */
+bool await_arrival_stamps(uint32_t addr, int limit_ms);
+
 /* SIGTERM and SIGINT write to this pipe, so the poll() loop that watches
  * it wakes at once and ends; only one may be open. The signals stay caught
  * after close, so keep it open until the loop is done. */
