@@ -16,10 +16,8 @@
 #include "actions.h"
 #include "data_file.h"
 #include "target_list.h"
+#include "version.h"
 
-#ifndef KXD40CTL_VERSION
-#define KXD40CTL_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -188,7 +186,7 @@ int main(int argc, char** argv)
                  "2 for a usage error, 130 when stopped by Ctrl-C or SIGTERM; diff: 0 the same, 1 "
                  "differences, 2 trouble.",
                  "kxd40ctl"};
-    app.set_version_flag("--version", KXD40CTL_VERSION);
+    app.set_version_flag("--version", "kxd40ctl " KXD40_VERSION);
     app.require_subcommand(1, 1);
     command_line c;
 
