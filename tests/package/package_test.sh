@@ -1,0 +1,120 @@
+#!/bin/sh
+# package_test.sh - builds the Debian packages as a user of the repository
+# would (dpkg-buildpackage from the committed tree, in a temporary copy),
+# lets lintian judge them, checks what each package holds and depends on,
+# then unpacks them into a temporary root and starts kxd40ctl, the
+# simulator and the window from there (the window in a private network,
+# under Xvfb). Only committed files count, as on a fresh clone.
+#
+# usage: tests/package/package_test.sh
+# Exit 0: all good; 77: this machine cannot make a private network; else 1.
+set -u
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+start=$(date +%s)
+fail() { echo "package_test: FAIL: $*"; exit 1; }
+say() { echo "package_test: $*"; }
+
+if [ "$(id -u)" -eq 0 ]; then UNSHARE="unshare -n"; else UNSHARE="unshare -rn"; fi
+$UNSHARE true 2>/dev/null || { say "no private network can be had; skipped"; exit 77; }
+for t in git dpkg-buildpackage dpkg-parsechangelog lintian xvfb-run xdotool; do
+    command -v "$t" >/dev/null || fail "$t is missing (script/bootstrap installs it)"
+done
+
+# The package's upstream version is the project's version: one place.
+version=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+debversion=$(dpkg-parsechangelog -l "$ROOT/debian/changelog" -S Version)
+[ -n "$version" ] || fail "no VERSION in the project() line of CMakeLists.txt"
+[ "${debversion%-*}" = "$version" ] ||
+    fail "debian/changelog says $debversion, CMakeLists.txt says $version"
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+git -C "$ROOT" status --porcelain --untracked-files=no | grep -q . &&
+    say "note: uncommitted changes are not in the package; HEAD is built"
+src="$tmp/kxd40-$version"
+git -C "$ROOT" archive --prefix="kxd40-$version/" HEAD | tar -x -C "$tmp" || fail "git archive failed"
+
+say "building the packages (dpkg-buildpackage -us -uc -b) ..."
+b0=$(date +%s)
+(cd "$src" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -us -uc -b) > "$tmp/build.log" 2>&1 ||
+    { tail -40 "$tmp/build.log"; fail "dpkg-buildpackage failed"; }
+say "package build took $(( $(date +%s) - b0 )) s"
+
+changes="$tmp/kxd40_${debversion}_$(dpkg-architecture -qDEB_HOST_ARCH).changes"
+[ -f "$changes" ] || fail "no $changes"
+say "lintian --info --display-info --pedantic:"
+lintian --info --display-info --pedantic "$changes" > "$tmp/lintian.txt" 2>&1
+lrc=$?
+grep -v '^running with root privileges' "$tmp/lintian.txt"
+[ $lrc -le 1 ] || fail "lintian did not run (status $lrc)"
+grep -q '^[EW]: ' "$tmp/lintian.txt" && fail "lintian reports errors or warnings (above)"
+
+deb() { ls "$tmp/$1"_"$debversion"_*.deb 2>/dev/null | head -1; }
+# expect PACKAGE PATH...: each path is in the package.
+expect() {
+    p=$1; shift
+    for f in "$@"; do
+        grep -qxF "./$f" "$tmp/$p.list" || fail "$p lacks /$f"
+    done
+}
+for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do
+    d=$(deb $p)
+    [ -n "$d" ] || fail "no package $p was built"
+    dpkg-deb -c "$d" | awk '{ print $NF }' | sed 's,/$,,' > "$tmp/$p.list"
+    echo "== $p: Depends: $(dpkg-deb -f "$d" Depends)"
+    cat "$tmp/$p.list"
+    # Installed under /usr only, and no path of the build's own.
+    grep -v -e '^\.$' -e '^\./usr$' -e '^\./usr/' "$tmp/$p.list" && fail "$p installs outside /usr"
+    grep -e '^\./usr/local' -e 'obj-' "$tmp/$p.list" && fail "$p holds build or /usr/local paths"
+done
+
+expect kxd40-tool usr/bin/kxd40-tool usr/libexec/kxd40-tool/kxd40-tool \
+    usr/share/kxd40-tool/pic usr/share/kxd40-tool/aswd.txt \
+    usr/share/applications/kxd40-tool.desktop \
+    usr/share/icons/hicolor/48x48/apps/kxd40-tool.png usr/share/icons/hicolor/scalable/apps/kxd40-tool.svg
+expect kxd40ctl usr/bin/kxd40ctl usr/share/man/man1/kxd40ctl.1.gz
+expect kxd40-sim usr/bin/kxd40-sim
+coll=usr/share/ansible/collections/ansible_collections/kx/kxd40
+expect kxd40-ansible $coll/galaxy.yml $coll/meta/runtime.yml \
+    $coll/plugins/modules/settings.py $coll/plugins/modules/facts.py $coll/plugins/module_utils/kxd40ctl.py
+
+depends() { dpkg-deb -f "$(deb "$1")" Depends; }
+depends kxd40-tool | grep -q 'libgtk2\.0-0' || fail "kxd40-tool does not depend on libgtk2.0-0"
+depends kxd40ctl | grep -q 'libc6' || fail "kxd40ctl has no shared-library dependencies"
+for p in kxd40ctl kxd40-sim; do
+    depends $p | grep -Eq 'gtk|gdk|pango|cairo' && fail "$p depends on GTK: $(depends $p)"
+done
+depends kxd40-ansible | grep -Eq '(^|, )kxd40ctl($|[ ,])' || fail "kxd40-ansible does not depend on kxd40ctl"
+depends kxd40-ansible | grep -q 'ansible-core' || fail "kxd40-ansible does not depend on ansible-core"
+
+# Installed: every package unpacked into one root, started from there.
+inst="$tmp/root"
+for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do dpkg -x "$(deb $p)" "$inst" || fail "dpkg -x $p"; done
+leak=$(grep -rlF "$src" "$inst") && fail "installed files name the build directory: $leak"
+out=$($UNSHARE "$inst/usr/bin/kxd40ctl" --version 2>&1)
+[ "$out" = "kxd40ctl $version" ] || fail "kxd40ctl --version printed '$out', not 'kxd40ctl $version'"
+$UNSHARE "$inst/usr/bin/kxd40-sim" --help 2>&1 | grep -q '^usage: kxd40-sim' || fail "kxd40-sim --help"
+
+if command -v ansible-doc >/dev/null; then
+    HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \
+        ansible-doc -t module kx.kxd40.settings > "$tmp/doc.txt" 2>&1 ||
+        fail "ansible-doc does not find kx.kxd40.settings: $(cat "$tmp/doc.txt")"
+fi
+
+mkdir -p "$tmp/home"
+# The window is looked for by its title; the tool is ended by its PID.
+$UNSHARE env HOME="$tmp/home" XDG_DATA_HOME= sh -c '
+    ip link set lo up
+    exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
+        \"\$0\" > \"\$HOME/tool.out\" 2>&1 &
+        pid=\$!
+        timeout 20 xdotool search --sync --onlyvisible --name \"KX-D40 搜索工具V1.0\" > /dev/null
+        found=\$?
+        kill \$pid; wait \$pid
+        exit \$found" "$0"' "$inst/usr/bin/kxd40-tool" ||
+    fail "the installed window did not appear: $(cat "$tmp/home/tool.out" 2>/dev/null)"
+work="$tmp/home/.local/share/kxd40-tool"
+cmp -s "$work/pic" "$inst/usr/share/kxd40-tool/pic" || fail "the launcher did not copy the logo to $work"
+[ -e "$work/data/aswd.txt" ] || fail "the launcher did not copy the keyword file to $work/data"
+
+say "built, lintian-clean, contents and dependencies as expected, kxd40ctl $version and the window start from the packages ($(( $(date +%s) - start )) s)"
