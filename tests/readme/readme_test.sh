@@ -18,9 +18,10 @@ block() {
         found && /^```/ { if (inside) exit; inside = 1; next }
         inside { print }' "$readme"
 }
-# Should a command fail, the simulator the block started is ended by its
-# PID all the same.
-echo 'trap '\''[ -z "${sim:-}" ] || kill "$sim" 2>/dev/null'\'' EXIT; trap "exit 143" TERM' > "$tmp/walk.sh"
+# Should a command fail before the block's own kill, the simulator it
+# started is ended by its PID all the same (and only then: after a whole
+# run the PID is no longer the simulator's).
+echo 'trap '\''s=$?; [ "$s" -eq 0 ] || [ -z "${sim:-}" ] || kill "$sim" 2>/dev/null || :'\'' EXIT; trap "exit 143" TERM' > "$tmp/walk.sh"
 block "walk-through:" >> "$tmp/walk.sh"
 block "walk-through output:" > "$tmp/expected"
 [ "$(wc -l < "$tmp/walk.sh")" -gt 1 ] && [ -s "$tmp/expected" ] || fail "no walk-through or no output in $readme"
