@@ -41,6 +41,7 @@ struct common_options {
     int stagger_ms = 0;   /* between two modules' starts */
     bool json = false;    /* JSON Lines on stdout */
     std::string failed_to; /* file for the addresses that failed */
+    std::string keyword_file; /* given; empty: ./data/aswd.txt, else the installed window's */
 };
 
 /* One module found by a search, or named on the command line. */

@@ -15,6 +15,7 @@
 
 #include "actions.h"
 #include "data_file.h"
+#include "defaults.h"
 #include "target_list.h"
 #include "version.h"
 
@@ -51,6 +52,10 @@ void add_search_options(CLI::App* sub, common_options& o)
     sub->add_option("--from", o.from,
                     "one of this machine's addresses, to search from (the /24 broadcast of it); default: the "
                     "first of them that the window offers");
+    sub->add_option("--keyword-file", o.keyword_file,
+                    "the search keyword's file (default: data/aswd.txt here, else the installed window's "
+                    "$XDG_DATA_HOME/kxd40-tool/data/aswd.txt, else KX-D40LOCATORPING)")
+        ->option_text("FILE");
 }
 
 void add_fleet_options(CLI::App* sub, command_line& c)
@@ -88,7 +93,7 @@ std::string check(command_line& c, bool needs_targets)
             std::string list;
             for (const std::string& a : mine)
                 list += (list.empty() ? "" : ", ") + a;
-            return "--from " + c.o.from + " is not an address of this machine (it has: " +
+            return given_as("--from", c.o.from) + " is not an address of this machine (it has: " +
                    (list.empty() ? "none" : list) + ")";
         }
     }
@@ -187,6 +192,10 @@ int main(int argc, char** argv)
                  "differences, 2 trouble.",
                  "kxd40ctl"};
     app.set_version_flag("--version", "kxd40ctl " KXD40_VERSION);
+    app.footer("Environment: KXD40CTL_FROM, KXD40CTL_TRIES, KXD40CTL_TIMEOUT and KXD40CTL_KEYWORD_FILE give the "
+               "defaults of --from, --tries, --timeout and --keyword-file; an option given wins.\n"
+               "Keyword file: --keyword-file, else data/aswd.txt here, else the installed window's "
+               "$XDG_DATA_HOME/kxd40-tool/data/aswd.txt (~/.local/share when unset).");
     app.require_subcommand(1, 1);
     command_line c;
 
@@ -255,6 +264,15 @@ int main(int argc, char** argv)
             return app.exit(e);
         return usage_error(e.what());
     }
+    /* Before any check, so a variable's value is checked as the option's. */
+    for (CLI::App* sub : app.get_subcommands()) {
+        std::string bad = apply_environment(sub);
+        if (!bad.empty())
+            return usage_error(bad);
+    }
+    std::string unreadable;
+    if (!load_keyword(c.o.keyword_file, &unreadable))
+        return usage_error(unreadable);
 
     if (read->parsed() && c.as_commands && c.o.json)
         return usage_error("--commands and --json exclude each other");

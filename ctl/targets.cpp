@@ -2,17 +2,19 @@
  * targets.cpp - the program's socket, the search and the targets of
  * kxd40ctl: which modules a command reaches.
  *
- * The search is the window's (the keyword of data/aswd.txt, the passes of
- * the core, the /24 broadcast of the local address), but it keeps every
+ * The search is the window's (the keyword of its keyword file, the passes
+ * of the core, the /24 broadcast of the local address), but it keeps every
  * module that answers: the window's list stops at ten, a fleet does not.
  */
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <arpa/inet.h>
 #include <fnmatch.h>
 
 #include "actions.h"
 #include "ctl.h"
+#include "defaults.h"
 #include "discovery.h"
 #include "local_addr.h"
 #include "module.h"
@@ -54,6 +56,15 @@ void take_answer(const char* text, int length)
 
 int any_answer() { return answers.empty() ? 0 : 1; }
 
+/* A search nobody answered is most often a keyword or a network other
+ * than the modules': say which were used. */
+std::string searched(const std::string& local)
+{
+    char broadcast[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &addr_b.sin_addr, broadcast, sizeof broadcast);
+    return " (" + keyword_origin() + "; broadcast to " + broadcast + " from " + local + ")";
+}
+
 } // namespace
 
 void complain(const module_ref& m, const std::string& text)
@@ -63,7 +74,6 @@ void complain(const module_ref& m, const std::string& text)
 
 bool open_socket()
 {
-    get_aswd(aswd);
     init_net();
     /* Another of our programs on this machine would take the modules'
      * replies: nothing is sent while one holds the port. */
@@ -120,10 +130,11 @@ bool resolve_targets(const target_choice& chosen, const common_options& o, std::
     if (!chosen.searching())
         return true;
     std::vector<module_ref> found;
-    if (!search_modules(o.from.empty() ? default_local_address() : o.from, &found))
+    std::string local = o.from.empty() ? default_local_address() : o.from;
+    if (!search_modules(local, &found))
         return false;
     if (found.empty()) {
-        std::fprintf(stderr, "kxd40ctl: the search found no module\n");
+        std::fprintf(stderr, "kxd40ctl: the search found no module%s\n", searched(local).c_str());
         return false;
     }
     size_t before = out->size();
@@ -147,7 +158,8 @@ int run_search(const common_options& o)
     if (!open_socket())
         return EXIT_FAILED;
     std::vector<module_ref> found;
-    if (!search_modules(o.from.empty() ? default_local_address() : o.from, &found))
+    std::string local = o.from.empty() ? default_local_address() : o.from;
+    if (!search_modules(local, &found))
         return EXIT_FAILED;
     for (const module_ref& m : found) {
         if (o.json) {
@@ -160,7 +172,7 @@ int run_search(const common_options& o)
         }
     }
     if (found.empty())
-        std::fprintf(stderr, "kxd40ctl: no module answered\n");
+        std::fprintf(stderr, "kxd40ctl: no module answered%s\n", searched(local).c_str());
     return found.empty() ? EXIT_FAILED : EXIT_DONE;
 }
 

@@ -20,6 +20,7 @@
 #include "sim_options.h"
 #include "sim_socket.h"
 #include "strutil.h"
+#include "version.h"
 
 namespace kxsim {
 namespace {
@@ -238,6 +239,9 @@ int main(int argc, char** argv)
     switch (kxsim::parse_options(argc, argv, &config, &why)) {
     case kxsim::parse_result::help:
         std::fputs(kxsim::usage_text(), stdout);
+        return 0;
+    case kxsim::parse_result::version:
+        std::puts("kxd40-sim " KXD40_VERSION);
         return 0;
     case kxsim::parse_result::fail:
         std::fprintf(stderr, "kxd40-sim: %s (try --help)\n", why.c_str());

@@ -24,6 +24,7 @@ struct parser {
     bool first_set = false;
     uint32_t first = 0;
     bool help = false;
+    bool version = false;
     std::string error;
 
     bool fail(const std::string& why)
@@ -221,6 +222,12 @@ bool opt_help(parser& p, const std::string&)
     return true;
 }
 
+bool opt_version(parser& p, const std::string&)
+{
+    p.version = true;
+    return true;
+}
+
 
 const option_rule options[] = {
     {"--module", true, opt_module},       {"--modules", true, opt_modules},
@@ -234,6 +241,7 @@ const option_rule options[] = {
     {"--keyword", true, opt_keyword},     {"--broadcast", true, opt_broadcast},
     {"--log", true, opt_log},             {"--firmware", true, opt_firmware},
     {"--port", true, opt_port},           {"--help", false, opt_help},
+    {"--version", false, opt_version},
 };
 
 const option_rule* find_option(const std::string& name)
@@ -286,7 +294,7 @@ parse_result parse_options(int argc, const char* const* argv, sim_config* config
     *config = sim_config{};
     parser p;
     p.config = config;
-    for (int i = 1; i < argc && !p.help; ++i) {
+    for (int i = 1; i < argc && !p.help && !p.version; ++i) {
         if (!apply_one(p, argc, argv, &i)) {
             *error = p.error;
             return parse_result::fail;
@@ -294,6 +302,8 @@ parse_result parse_options(int argc, const char* const* argv, sim_config* config
     }
     if (p.help)
         return parse_result::help;
+    if (p.version)
+        return parse_result::version;
     if (!finish(p)) {
         *error = p.error;
         return parse_result::fail;
@@ -374,6 +384,7 @@ const char* usage_text()
         "                      \"ignored\", \"booting\", or for bcast \"dropped:IP[,IP...]\"\n"
         "                      naming the modules that lost it\n"
         "  --help              this text\n"
+        "  --version           the program's name and version\n"
         "Options also take the form --name=value.\n"
         "\n"
         "Prints \"kxd40-sim: ready\" once every socket is bound, and\n"

@@ -30,7 +30,7 @@ struct sim_config {
     uint32_t seed = 1;
 };
 
-enum class parse_result { run, help, fail };
+enum class parse_result { run, help, version, fail };
 
 /* Fills config from argv; on fail, error says what was wrong. */
 parse_result parse_options(int argc, const char* const* argv, sim_config* config,

@@ -15,10 +15,19 @@ if [ "$(id -u)" -eq 0 ]; then UNSHARE="unshare -n"; else UNSHARE="unshare -rn"; 
 $UNSHARE true 2>/dev/null || { echo "install_test: no private network can be had; skipped"; exit 77; }
 
 cmake --install "$BUILD" --prefix "$tmp/prefix" >/dev/null || fail "cmake --install failed"
-for f in bin/kxd40-tool bin/kxd40-sim share/kxd40-tool/pic share/applications/kxd40-tool.desktop \
-         share/icons/hicolor/48x48/apps/kxd40-tool.png share/icons/hicolor/scalable/apps/kxd40-tool.svg; do
+for f in bin/kxd40-tool bin/kxd40-sim bin/kxd40ctl share/kxd40-tool/pic share/applications/kxd40-tool.desktop \
+         share/icons/hicolor/48x48/apps/kxd40-tool.png share/icons/hicolor/scalable/apps/kxd40-tool.svg \
+         share/man/man1/kxd40-tool.1 share/man/man1/kxd40ctl.1 share/man/man1/kxd40-sim.1 \
+         share/bash-completion/completions/kxd40ctl share/zsh/vendor-completions/_kxd40ctl; do
     [ -e "$tmp/prefix/$f" ] || fail "not installed: $f"
 done
+version=$(sed -n 's/^#define KXD40_VERSION "\(.*\)"$/\1/p' "$BUILD/generated/version.h")
+said=$("$tmp/prefix/bin/kxd40ctl" --version)
+[ "$said" = "kxd40ctl $version" ] || fail "the installed kxd40ctl --version says '$said', not 'kxd40ctl $version'"
+# bash-completion loads the file by the command's name: it must define
+# the completion of kxd40ctl.
+bash -c '. "$1" && complete -p kxd40ctl' sh "$tmp/prefix/share/bash-completion/completions/kxd40ctl" >/dev/null ||
+    fail "the installed completion does not complete kxd40ctl"
 desktop-file-validate "$tmp/prefix/share/applications/kxd40-tool.desktop" || fail "desktop entry not valid"
 
 mkdir -p "$tmp/home"
