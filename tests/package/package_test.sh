@@ -71,9 +71,11 @@ done
 expect kxd40-tool usr/bin/kxd40-tool usr/libexec/kxd40-tool/kxd40-tool \
     usr/share/kxd40-tool/pic usr/share/kxd40-tool/aswd.txt \
     usr/share/applications/kxd40-tool.desktop \
-    usr/share/icons/hicolor/48x48/apps/kxd40-tool.png usr/share/icons/hicolor/scalable/apps/kxd40-tool.svg
-expect kxd40ctl usr/bin/kxd40ctl usr/share/man/man1/kxd40ctl.1.gz
-expect kxd40-sim usr/bin/kxd40-sim
+    usr/share/icons/hicolor/48x48/apps/kxd40-tool.png usr/share/icons/hicolor/scalable/apps/kxd40-tool.svg \
+    usr/share/man/man1/kxd40-tool.1.gz
+expect kxd40ctl usr/bin/kxd40ctl usr/share/man/man1/kxd40ctl.1.gz \
+    usr/share/bash-completion/completions/kxd40ctl usr/share/zsh/vendor-completions/_kxd40ctl
+expect kxd40-sim usr/bin/kxd40-sim usr/share/man/man1/kxd40-sim.1.gz
 coll=usr/share/ansible/collections/ansible_collections/kx/kxd40
 expect kxd40-ansible $coll/galaxy.yml $coll/meta/runtime.yml \
     $coll/plugins/modules/settings.py $coll/plugins/modules/facts.py $coll/plugins/module_utils/kxd40ctl.py
@@ -91,9 +93,11 @@ depends kxd40-ansible | grep -q 'ansible-core' || fail "kxd40-ansible does not d
 inst="$tmp/root"
 for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do dpkg -x "$(deb $p)" "$inst" || fail "dpkg -x $p"; done
 leak=$(grep -rlF "$src" "$inst") && fail "installed files name the build directory: $leak"
-out=$($UNSHARE "$inst/usr/bin/kxd40ctl" --version 2>&1)
-[ "$out" = "kxd40ctl $version" ] || fail "kxd40ctl --version printed '$out', not 'kxd40ctl $version'"
-$UNSHARE "$inst/usr/bin/kxd40-sim" --help 2>&1 | grep -q '^usage: kxd40-sim' || fail "kxd40-sim --help"
+mkdir -p "$tmp/vhome" "$tmp/home"
+for prog in kxd40ctl kxd40-sim kxd40-tool; do
+    out=$($UNSHARE env HOME="$tmp/vhome" XDG_DATA_HOME= "$inst/usr/bin/$prog" --version 2>&1)
+    [ "$out" = "$prog $version" ] || fail "$prog --version printed '$out', not '$prog $version'"
+done
 
 if command -v ansible-doc >/dev/null; then
     HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \
@@ -101,7 +105,6 @@ if command -v ansible-doc >/dev/null; then
         fail "ansible-doc does not find kx.kxd40.settings: $(cat "$tmp/doc.txt")"
 fi
 
-mkdir -p "$tmp/home"
 # The window is looked for by its title; the tool is ended by its PID.
 $UNSHARE env HOME="$tmp/home" XDG_DATA_HOME= sh -c '
     ip link set lo up
