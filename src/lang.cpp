@@ -135,7 +135,10 @@ void use_catalogues(const std::string& dir)
     /* The msgids are UTF-8 and so are GTK's texts, whatever the locale's
      * own character set. */
     bind_textdomain_codeset(text_domain, "UTF-8");
-    textdomain(text_domain);
+    /* Not made the default domain (textdomain): GLib stops translating
+     * GTK's own texts (an entry's menu) where the default domain has no
+     * catalogue for the user's language, as ours has none for Chinese.
+     * _() names its domain. */
 }
 
 std::string label_text(const char* gb_fixed, const char* value)
