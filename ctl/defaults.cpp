@@ -56,17 +56,10 @@ std::string installed_keyword_file()
     return base + "/kxd40-tool/data/aswd.txt";
 }
 
-/* The core's rule for the keyword file: its first line as read, line
- * feed included; an empty file leaves the default. */
 bool read_keyword(const std::string& path)
 {
-    errno = 0;
-    stdio_file f(open_regular(path.c_str()));
-    if (!f)
+    if (!read_keyword_file(path.c_str(), aswd))
         return false;
-    char line[100];
-    if (std::fgets(line, sizeof line, f.get()) != nullptr && line[0] != '\0')
-        copy_text(aswd, sizeof aswd, line);
     origin = "the keyword of " + path;
     return true;
 }

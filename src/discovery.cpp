@@ -4,10 +4,12 @@
  */
 #include "discovery.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "data_file.h"
 #include "link.h"
 #include "module.h"
 #include "port_claim.h"
@@ -24,12 +26,19 @@ const char default_keyword[] = "KX-D40LOCATORPING";
 void get_aswd(char* buf)
 {
     copy_text(buf, 100, default_keyword);
-    stdio_file f("data/aswd.txt", "r");
+    read_keyword_file("data/aswd.txt", buf);
+}
+
+bool read_keyword_file(const char* path, char* buf)
+{
+    errno = 0;
+    stdio_file f(open_regular(path));
     if (!f)
-        return;
+        return false;
     char line[100];
     if (std::fgets(line, sizeof line, f.get()) != nullptr && line[0] != '\0')
         copy_text(buf, 100, line);
+    return true;
 }
 
 int get_field(char* dest, const char* text, int length, int* position)

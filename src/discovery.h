@@ -32,6 +32,12 @@ extern const char default_keyword[];   /* "KX-D40LOCATORPING" */
  * feed included, or the default keyword. */
 void get_aswd(char* buf);
 
+/* The keyword file's rule: its first line as read, line feed included,
+ * replaces buf (100 bytes); an empty file leaves buf alone. False, with
+ * errno set (0 for a file that is not a regular one), when path cannot be
+ * read; buf is then untouched. */
+bool read_keyword_file(const char* path, char* buf);
+
 /* Takes the next comma-separated field of text[0..length) from *position
  * into dest (at least FIELD_MAX + 1 bytes). Returns 0, changing nothing,
  * when the field is longer than FIELD_MAX. */

@@ -1,11 +1,15 @@
 /*
- * lang.cpp - the settings window's texts and fonts.
+ * lang.cpp - the settings window's texts and fonts, and the catalogues
+ * that show the windows' texts in the user's language.
  *
  * The texts are kept as GB18030 bytes, the form in which they have always
  * been stored; each line carries its UTF-8 reading in a comment. They are
- * converted at the moment a widget takes them, never cached.
+ * converted at the moment a widget takes them, never cached, and the
+ * UTF-8 form is the msgid of po/<lang>.po.
  */
 #include "lang.h"
+
+#include <libintl.h>
 
 #include "ui_util.h"
 #include "utf8_text.h"
@@ -89,9 +93,52 @@ char text_wan_mask[] = "\xd7\xd3\xcd\xf8\xd1\xda\xc2\xeb"; /* 子网掩码 */
 char text_wan_gateway[] = "\xcd\xf8\xb9\xd8IP"; /* 网关IP */
 /* clang-format on */
 
+namespace {
+
+const char text_domain[] = "kxd40-tool";
+
+} // namespace
+
+char* source_text(const char* c) { return g_convert(c, -1, "UTF-8", "GB18030", nullptr, nullptr, nullptr); }
+
 char* _(const char* c)
 {
-    return g_convert(c, -1, "UTF-8", "GB18030", nullptr, nullptr, nullptr);
+    gchar* utf8 = source_text(c);
+    /* The empty msgid is the catalogue's header, never a text. */
+    if (utf8 == nullptr || utf8[0] == '\0')
+        return utf8;
+    const char* shown = dgettext(text_domain, utf8);
+    if (shown == utf8)
+        return utf8;
+    gchar* translated = g_strdup(shown);
+    g_free(utf8);
+    return translated;
+}
+
+std::string catalogue_dir()
+{
+    gchar_ptr program(g_file_read_link("/proc/self/exe", nullptr));
+    if (program.get() != nullptr) {
+        gchar_ptr here(g_path_get_dirname(program.get()));
+        for (const char* relative : {"locale", KX_LOCALE_FROM_PROGRAM}) {
+            gchar_ptr dir(g_build_filename(here.get(), relative, nullptr));
+            if (g_file_test(dir.get(), G_FILE_TEST_IS_DIR))
+                return dir.text();
+        }
+    }
+    return KX_LOCALEDIR;
+}
+
+void use_catalogues(const std::string& dir)
+{
+    bindtextdomain(text_domain, dir.c_str());
+    /* The msgids are UTF-8 and so are GTK's texts, whatever the locale's
+     * own character set. */
+    bind_textdomain_codeset(text_domain, "UTF-8");
+    /* Not made the default domain (textdomain): GLib stops translating
+     * GTK's own texts (an entry's menu) where the default domain has no
+     * catalogue for the user's language, as ours has none for Chinese.
+     * _() names its domain. */
 }
 
 std::string label_text(const char* gb_fixed, const char* value)

@@ -1,6 +1,7 @@
 /*
  * lang.h - the texts of the settings window, in GB18030, the conversion
- * that hands them to widgets, and the three label fonts.
+ * that hands them to widgets in the user's language, and the three label
+ * fonts.
  */
 #ifndef KX_LANG_H
 #define KX_LANG_H
@@ -86,8 +87,27 @@ extern char text_wan_mask[];
 extern char text_wan_gateway[];
 
 /* GB18030 text to a new UTF-8 string (the caller g_frees it), or NULL
- * when the text is not valid GB18030. */
+ * when the text is not valid GB18030. Where the catalogue of the user's
+ * language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, as gettext reads them)
+ * has the UTF-8 form as a msgid, its translation instead. Only texts for
+ * widgets go through here: console lines are the program's interface to
+ * scripts and stay the same in every language. */
 char* _(const char* c);
+
+/* GB18030 text to a new UTF-8 string as written, in no other language
+ * (g_free it), or NULL. */
+char* source_text(const char* c);
+
+/* Where the catalogues are: locale/ beside the program in the build tree,
+ * the installed locale directory reached from the program's own place
+ * (so that an installed tree works wherever it was moved), else the one
+ * the build was configured with. */
+std::string catalogue_dir();
+
+/* Binds the text domain "kxd40-tool" to dir, which holds
+ * <lang>/LC_MESSAGES/kxd40-tool.mo; call it before the first text is
+ * made. */
+void use_catalogues(const std::string& dir);
 
 /* A label's fixed GB18030 text in UTF-8 followed by a value received from
  * the network, made valid UTF-8 on its own: its bytes are never read as

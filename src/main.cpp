@@ -20,7 +20,6 @@
 #include "module.h"
 #include "netio.h"
 #include "setting_file.h"
-#include "strutil.h"
 #include "text_fit.h"
 #include "upload.h"
 #include "ui_util.h"
@@ -61,6 +60,7 @@ GtkWidget* new_button(const char* gb_text, const char* command_word, int w, int 
     gchar_ptr utf8(_lang(gb_text));
     GtkWidget* b = gtk_button_new_with_label(utf8.text());
     gtk_widget_set_size_request(b, w, h);
+    fit_caption(b);
     g_signal_connect(b, "clicked", G_CALLBACK(main_button_clicked),
                      const_cast<char*>(command_word));
     set_widget_id(b, command_word);
@@ -189,15 +189,20 @@ void upload_clicked()
 
 char* _lang(const char* c) { return _(c); }
 
+gchar* upload_count_text(int n)
+{
+    /* The number stays out of the text that is translated. */
+    gchar_ptr counting(_lang(text_upgrading));
+    return g_strdup_printf("%s%d", counting.text(), n);
+}
+
 int upload_count_step_ms = 1000;
 
 void upload_label(unsigned owner)
 {
     const int step_ms = upload_count_step_ms;
     for (int n = 0; n < 20; ++n) {
-        char text[64];
-        format_text(text, sizeof text, "%s%d", text_upgrading, n);
-        show_on_label(owner, _lang(text));
+        show_on_label(owner, upload_count_text(n));
         g_usleep(static_cast<gulong>(step_ms) * 1000);
     }
     show_on_label(owner, g_strdup(""));
@@ -381,6 +386,8 @@ int run_tool(int argc, char** argv)
     bfirst_show = 0;
     u_socket = 0;
     gtk_init(&argc, &argv);
+    /* After gtk_init has set the locale, before the first text. */
+    use_catalogues(catalogue_dir());
     if (!init_net()) {
         std::printf("WSAStarup failed\n");
         std::exit(1);

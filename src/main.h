@@ -15,7 +15,8 @@ extern GtkWidget* label_up;
 extern int row_selected;
 extern int bfirst_show;
 
-/* GB18030 text to a new UTF-8 string (g_free it), or NULL. */
+/* GB18030 text to a new UTF-8 string in the user's language (g_free it),
+ * or NULL: _() of lang.h. */
 char* _lang(const char* c);
 
 void set_list_frame(GtkWidget* frame);
@@ -34,6 +35,8 @@ void main_upload(const char* file);
 /* The progress count, on a thread of its own: "升级中... 0" to 19, one
  * step apart, then the empty label. owner: see main.cpp. */
 void upload_label(unsigned owner);
+/* The count's text for n, "升级中... n" in the user's language (g_free it). */
+gchar* upload_count_text(int n);
 /* One step of the count; tests shorten it. */
 extern int upload_count_step_ms;
 

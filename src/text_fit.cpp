@@ -54,15 +54,26 @@ void set_font_size(GtkWidget* w, int size)
 const char sample_key[] = "kx-fit-sample";
 const char base_key[] = "kx-fit-base-size";
 
+/* The size the theme gave w, kept from before its first fitting, so that
+ * a wider allocation can have a larger font again. */
+int base_size(GtkWidget* w)
+{
+    int base = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(w), base_key));
+    if (base == 0) {
+        base = present_size(w);
+        g_object_set_data(G_OBJECT(w), base_key, GINT_TO_POINTER(base));
+    }
+    return base;
+}
+
+void refit(GtkWidget* w, const char* sample, int room)
+{
+    int size = fitting_size(w, sample, room, base_size(w));
+    set_font_size(w, size != 0 ? size : smallest_text_size);
+}
+
 void refit_combo_text(GtkWidget* view, GtkAllocation*, gpointer combo)
 {
-    /* Measured against the size the theme gave, so that a wider
-     * allocation can have a larger font again. */
-    int base = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(view), base_key));
-    if (base == 0) {
-        base = present_size(view);
-        g_object_set_data(G_OBJECT(view), base_key, GINT_TO_POINTER(base));
-    }
     gint xpad = 0;
     GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(combo));
     if (cells != nullptr)
@@ -71,8 +82,12 @@ void refit_combo_text(GtkWidget* view, GtkAllocation*, gpointer combo)
     GtkAllocation a;
     gtk_widget_get_allocation(view, &a);
     const char* sample = static_cast<const char*>(g_object_get_data(G_OBJECT(view), sample_key));
-    int size = fitting_size(view, sample, a.width - 2 * xpad, base);
-    set_font_size(view, size != 0 ? size : smallest_text_size);
+    refit(view, sample, a.width - 2 * xpad);
+}
+
+void refit_caption(GtkWidget* label, GtkAllocation* a, gpointer)
+{
+    refit(label, gtk_label_get_text(GTK_LABEL(label)), a->width);
 }
 
 } // namespace
@@ -105,4 +120,11 @@ void fit_combo_text(GtkWidget* combo, const char* sample)
         return;
     g_object_set_data(G_OBJECT(view), sample_key, const_cast<char*>(sample));
     g_signal_connect_after(view, "size-allocate", G_CALLBACK(refit_combo_text), combo);
+}
+
+void fit_caption(GtkWidget* button)
+{
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(button));
+    if (GTK_IS_LABEL(label))
+        g_signal_connect_after(label, "size-allocate", G_CALLBACK(refit_caption), nullptr);
 }

@@ -31,4 +31,10 @@ void fit_label(GtkWidget* label, int room);
  * the combo. */
 void fit_combo_text(GtkWidget* combo, const char* sample);
 
+/* Keeps the caption of a button whose size the layout fixes in a font in
+ * which it fits the room inside the button: a translation may be longer
+ * than the text the size was chosen for. Measured at every allocation,
+ * like a combo's text. */
+void fit_caption(GtkWidget* button);
+
 #endif

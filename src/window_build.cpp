@@ -3,10 +3,13 @@
  */
 #include "window_build.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "callback.h"
 #include "lang.h"
+#include "text_fit.h"
 #include "ui_util.h"
 #include "window.h"
 
@@ -60,6 +63,9 @@ GtkWidget* create(const widget_spec& s, GtkWidget** last_radio)
     case widget_kind::check:
     case widget_kind::button:
         w = caption_button(s.kind, s.text, nullptr);
+        /* A check button grows with its caption; a button has its size. */
+        if (s.kind == widget_kind::button)
+            fit_caption(w);
         break;
     }
     /* Radio captions take the font on their label, not on the button. */
@@ -92,6 +98,35 @@ void connect(GtkWidget* w, const widget_spec& s)
     case widget_kind::label:
         break;
     }
+}
+
+/* The room of a label up to the field that follows it in its table on
+ * the same row, or 0 when no field does. The layout was made for the
+ * texts as written, which all fit there; a translation may need a
+ * smaller font. */
+int room_before_field(const widget_spec* specs, size_t n, size_t i)
+{
+    const int same_row = 6;
+    if (specs[i].kind != widget_kind::label || i + 1 >= n)
+        return 0;
+    const widget_spec& field = specs[i + 1];
+    if (field.kind == widget_kind::label || field.x <= specs[i].x || std::abs(field.y - specs[i].y) > same_row)
+        return 0;
+    return field.x - specs[i].x;
+}
+
+const char source_key[] = "kx-source-text";
+
+void keep_source_height(GtkWidget* label, GtkRequisition* r, gpointer)
+{
+    const char* source = static_cast<const char*>(g_object_get_data(G_OBJECT(label), source_key));
+    PangoLayout* layout = gtk_widget_create_pango_layout(label, source);
+    int height = 0;
+    pango_layout_get_pixel_size(layout, nullptr, &height);
+    g_object_unref(layout);
+    gint ypad = 0;
+    gtk_misc_get_padding(GTK_MISC(label), nullptr, &ypad);
+    r->height = std::max(r->height, height + 2 * ypad);
 }
 
 } // namespace
@@ -146,6 +181,8 @@ void place_widgets(GtkWidget* fixed, const widget_spec* specs, size_t n)
         if (s.w >= 0 || s.h >= 0)
             gtk_widget_set_size_request(w, s.w, s.h);
         gtk_fixed_put(GTK_FIXED(fixed), w, s.x, s.y);
+        if (int room = room_before_field(specs, n, i))
+            fit_label(w, room);
         const char* id = s.id != nullptr ? s.id : s.name;
         if (id != nullptr)
             set_widget_id(w, id);
@@ -166,8 +203,9 @@ void place_widgets(GtkWidget* fixed, const widget_spec* specs, size_t n)
 
 GtkWidget* new_etched_frame(const char* gb_title, int w, int h)
 {
-    gchar_ptr title(gb_title != nullptr ? _(gb_title) : nullptr);
-    GtkWidget* f = gtk_frame_new(gb_title != nullptr ? title.text() : nullptr);
+    GtkWidget* f = gtk_frame_new(nullptr);
+    if (gb_title != nullptr)
+        gtk_frame_set_label_widget(GTK_FRAME(f), new_caption(gb_title));
     gtk_frame_set_shadow_type(GTK_FRAME(f), GTK_SHADOW_ETCHED_OUT);
     gtk_widget_set_size_request(f, w, h);
     return f;
@@ -211,5 +249,15 @@ GtkWidget* new_text_label(const char* gb_text, font_kind font)
     gchar_ptr text(_(gb_text));
     GtkWidget* l = gtk_label_new(text.text());
     apply_font(l, font);
+    return l;
+}
+
+GtkWidget* new_caption(const char* gb_text)
+{
+    gchar_ptr text(_(gb_text));
+    GtkWidget* l = gtk_label_new(text.text());
+    gtk_widget_show(l);
+    g_object_set_data_full(G_OBJECT(l), source_key, source_text(gb_text), g_free);
+    g_signal_connect_after(l, "size-request", G_CALLBACK(keep_source_height), nullptr);
     return l;
 }

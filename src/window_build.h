@@ -82,6 +82,12 @@ void place_subframes(GtkWidget* fixed, const subframe_spec (&specs)[N])
     place_subframes(fixed, specs, N);
 }
 
+/* The label of a frame's title or a notebook tab, from a GB18030 text. It
+ * is as tall as the text as written would be in its font, in whatever
+ * language it shows: that height places what the frame or the notebook
+ * holds, and a translation must not move it. */
+GtkWidget* new_caption(const char* gb_text);
+
 /* A label from a GB18030 text, in the given font. */
 GtkWidget* new_text_label(const char* gb_text, font_kind font);
 void apply_font(GtkWidget* w, font_kind font);

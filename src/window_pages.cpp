@@ -308,8 +308,7 @@ void set_MOD_frame(GtkWidget* table)
     for (const settings_page& p : settings_pages) {
         GtkWidget* page = gtk_frame_new(nullptr);
         gtk_container_set_border_width(GTK_CONTAINER(page), 10);
-        gchar_ptr tab(_(p.tab));
-        gtk_notebook_append_page(GTK_NOTEBOOK(notebook), page, gtk_label_new(tab.text()));
+        gtk_notebook_append_page(GTK_NOTEBOOK(notebook), page, new_caption(p.tab));
         p.build(page);
     }
 }

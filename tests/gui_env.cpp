@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "enums.h"
+#include "module.h"
 #include "netio.h"
+#include "pages.h"
+#include "window.h"
 
 namespace {
 
@@ -241,4 +245,22 @@ std::vector<std::string> layout_faults(GtkWidget* root)
             label_faults(w, &faults);
     }
     return faults;
+}
+
+void show_every_page(const std::function<void(const std::string& what)>& look)
+{
+    for (int auth : {WIFIAUTH_OPEN, WIFIAUTH_WPA2PSK}) {
+        strMODMana_up = {};
+        strMODComm_up = {};
+        strMODAP_up = {};
+        strMODSTA_up = {};
+        strMODAP_up.enc_auth = strMODSTA_up.enc_auth = static_cast<char>(auth);
+        strMODAP_up.enc_encry = strMODSTA_up.enc_encry = static_cast<char>(auth == WIFIAUTH_OPEN ? ENC_NONE : ENC_AES);
+        for (const settings_page& p : settings_pages) {
+            p.refresh();
+            gtk_notebook_set_current_page(GTK_NOTEBOOK(find_by_id(window, "notebook")), p.type);
+            pump_events();
+            look("page " + std::to_string(p.type) + ", auth " + std::to_string(auth));
+        }
+    }
 }

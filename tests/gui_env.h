@@ -4,6 +4,7 @@
 #ifndef KX_TESTS_GUI_ENV_H
 #define KX_TESTS_GUI_ENV_H
 
+#include <functional>
 #include <gtk/gtk.h>
 #include <string>
 #include <vector>
@@ -44,5 +45,11 @@ struct complaint_counter {
  * (unless ellipsized with the whole text in its tooltip) or too small to
  * read. One line a fault. */
 std::vector<std::string> layout_faults(GtkWidget* root);
+
+/* Brings each page of the open settings window to front, refreshed from
+ * empty edited records, once with the open authentication and once with
+ * a key (the three encryption lists share one place, and a key shows its
+ * entry), and calls look with "page P, auth A" for each. */
+void show_every_page(const std::function<void(const std::string& what)>& look);
 
 #endif

@@ -114,8 +114,9 @@ def move_settings_aside():
     time.sleep(0.3)
 
 
-def open_module(app, row, work):
-    """Select a row of the list and press "模块设置"; wait for the link."""
+def open_module(app, row, work, connected="模块已连接"):
+    """Select a row of the list and press "模块设置"; wait for the link and
+    the lamp's text for it."""
     move_settings_aside()
     links = console(work).count("Accept OK!")
     clist = find_by_id(app, "clist_main")
@@ -124,7 +125,7 @@ def open_module(app, row, work):
     assert wait_for(lambda: console(work).count("Accept OK!") == links + 1, 8), "no link"
     ip = table_rows(clist)[row][1]
     ident = wait_for(lambda: find_by_id(app, "label_net_conn"), 3)
-    assert ident is not None and text_of(ident) == "模块已连接"
+    assert ident is not None and text_of(ident) == connected, text_of(ident)
     return ip
 
 
@@ -153,18 +154,28 @@ def screenshot(path):
     subprocess.run(["import", "-window", "root", path], check=False)
 
 
-def run_scenario(scenario):
-    """Runs scenario(tool, work, app) against a freshly started tool and
-    records the outcome in WORK/result for lan.sh (0 passed, 1 failed)."""
+def window_shot(title, path):
+    """A screenshot of one window, found by its title."""
+    found = subprocess.run(["xdotool", "search", "--name", title], capture_output=True, text=True)
+    assert found.stdout.split(), "no window titled %r" % title
+    subprocess.run(["import", "-window", found.stdout.split()[0], path], check=True)
+
+
+def run_scenario(scenario, start=True):
+    """Runs scenario(tool, work, app) against a freshly started tool (or
+    with app None, to start its own) and records the outcome in
+    WORK/result for lan.sh (0 passed, 1 failed)."""
     import sys
     tool, work = sys.argv[1], sys.argv[2]
     result = 1
     proc = None
     try:
         assert wait_for_registry(), "the accessibility registry did not start"
-        proc = start_tool(tool, work)
-        app = wait_for(application, 30)
-        assert app is not None, "the tool did not appear on the accessibility bus"
+        app = None
+        if start:
+            proc = start_tool(tool, work)
+            app = wait_for(application, 30)
+            assert app is not None, "the tool did not appear on the accessibility bus"
         scenario(tool, work, app)
         result = 0
     finally:

@@ -10,7 +10,7 @@ import subprocess
 import time
 
 from atspi_util import (click, console, find_by_id, open_module, read_settings, run_scenario, screenshot,
-                        search_three, sensitive, text_of, wait_for)
+                        search_three, sensitive, text_of, wait_for, window_shot)
 
 
 
@@ -35,13 +35,6 @@ def show_page(app, n):
 
 
 
-
-
-def window_shot(title, path):
-    """A screenshot of one window, found by its title."""
-    found = subprocess.run(["xdotool", "search", "--name", title], capture_output=True, text=True)
-    wid = found.stdout.split()[0]
-    subprocess.run(["import", "-window", wid, path], check=True)
 
 
 def sim_log(work):
