@@ -72,7 +72,7 @@ expect kxd40-tool usr/bin/kxd40-tool usr/libexec/kxd40-tool/kxd40-tool \
     usr/share/kxd40-tool/pic usr/share/kxd40-tool/aswd.txt \
     usr/share/applications/kxd40-tool.desktop \
     usr/share/icons/hicolor/48x48/apps/kxd40-tool.png usr/share/icons/hicolor/scalable/apps/kxd40-tool.svg \
-    usr/share/man/man1/kxd40-tool.1.gz
+    usr/share/man/man1/kxd40-tool.1.gz usr/share/locale/en/LC_MESSAGES/kxd40-tool.mo
 expect kxd40ctl usr/bin/kxd40ctl usr/share/man/man1/kxd40ctl.1.gz \
     usr/share/bash-completion/completions/kxd40ctl usr/share/zsh/vendor-completions/_kxd40ctl
 expect kxd40-sim usr/bin/kxd40-sim usr/share/man/man1/kxd40-sim.1.gz
@@ -105,17 +105,20 @@ if command -v ansible-doc >/dev/null; then
         fail "ansible-doc does not find kx.kxd40.settings: $(cat "$tmp/doc.txt")"
 fi
 
-# The window is looked for by its title; the tool is ended by its PID.
-$UNSHARE env HOME="$tmp/home" XDG_DATA_HOME= sh -c '
+# The window is looked for by its English title, which it has only when it
+# finds the packaged catalogue from where the package put it; the tool is
+# ended by its PID.
+locale -a 2>/dev/null | grep -qx 'en_US.utf8' || fail "no en_US.UTF-8 locale (script/bootstrap makes it)"
+$UNSHARE env HOME="$tmp/home" XDG_DATA_HOME= LC_ALL=en_US.UTF-8 LANGUAGE= sh -c '
     ip link set lo up
     exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
         \"\$0\" > \"\$HOME/tool.out\" 2>&1 &
         pid=\$!
-        timeout 20 xdotool search --sync --onlyvisible --name \"KX-D40 搜索工具V1.0\" > /dev/null
+        timeout 20 xdotool search --sync --onlyvisible --name \"^KX-D40 Search Tool V1.0\$\" > /dev/null
         found=\$?
-        kill \$pid; wait \$pid
+        kill \$pid; wait \$pid 2>/dev/null
         exit \$found" "$0"' "$inst/usr/bin/kxd40-tool" ||
-    fail "the installed window did not appear: $(cat "$tmp/home/tool.out" 2>/dev/null)"
+    fail "the installed window did not appear in English: $(cat "$tmp/home/tool.out" 2>/dev/null)"
 work="$tmp/home/.local/share/kxd40-tool"
 cmp -s "$work/pic" "$inst/usr/share/kxd40-tool/pic" || fail "the launcher did not copy the logo to $work"
 [ -e "$work/data/aswd.txt" ] || fail "the launcher did not copy the keyword file to $work/data"
