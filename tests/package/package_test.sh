@@ -3,8 +3,8 @@
 # would (dpkg-buildpackage from the committed tree, in a temporary copy),
 # lets lintian judge them, checks what each package holds and depends on,
 # then unpacks them into a temporary root and starts kxd40ctl, the
-# simulator and the window from there (the window in a private network,
-# under Xvfb). Only committed files count, as on a fresh clone.
+# simulator and the window from there (the window in English, in a private
+# network, under Xvfb). Only committed files count, as on a fresh clone.
 #
 # usage: tests/package/package_test.sh
 # Exit 0: all good; 77: this machine cannot make a private network; else 1.
@@ -16,7 +16,7 @@ say() { echo "package_test: $*"; }
 
 if [ "$(id -u)" -eq 0 ]; then UNSHARE="unshare -n"; else UNSHARE="unshare -rn"; fi
 $UNSHARE true 2>/dev/null || { say "no private network can be had; skipped"; exit 77; }
-for t in git dpkg-buildpackage dpkg-parsechangelog lintian xvfb-run xdotool; do
+for t in git dpkg-buildpackage dpkg-parsechangelog lintian xvfb-run xdotool ansible-doc; do
     command -v "$t" >/dev/null || fail "$t is missing (script/bootstrap installs it)"
 done
 
@@ -99,11 +99,10 @@ for prog in kxd40ctl kxd40-sim kxd40-tool; do
     [ "$out" = "$prog $version" ] || fail "$prog --version printed '$out', not '$prog $version'"
 done
 
-if command -v ansible-doc >/dev/null; then
-    HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \
-        ansible-doc -t module kx.kxd40.settings > "$tmp/doc.txt" 2>&1 ||
-        fail "ansible-doc does not find kx.kxd40.settings: $(cat "$tmp/doc.txt")"
-fi
+# ansible-core finds the collection where the package put it.
+HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \
+    ansible-doc -t module kx.kxd40.settings > "$tmp/doc.txt" 2>&1 ||
+    fail "ansible-doc does not find kx.kxd40.settings: $(cat "$tmp/doc.txt")"
 
 # The window is looked for by its English title, which it has only when it
 # finds the packaged catalogue from where the package put it; the tool is
