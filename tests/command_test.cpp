@@ -10,6 +10,7 @@
 #include "command.h"
 #include "rendered_rows.h"
 #include "enums.h"
+#include "link.h"
 #include "module.h"
 #include "strutil.h"
 
@@ -19,10 +20,7 @@ struct Commands : testing::Test {
     void SetUp() override
     {
         cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
-        strMODMana_up = {};
-        strMODComm_up = {};
-        strMODAP_up = {};
-        strMODSTA_up = {};
+        window_link.pages = {};
     }
     static std::vector<std::string> rows(int type) { return rendered_rows(type); }
     static void quietly(const char* cmd, const char* item)
