@@ -1,11 +1,11 @@
 """road_lan.py - the whole road of a change, as a person takes it: search
 from the preselected LAN address and find the three modules listed, open
-the first, read it, edit one field on each page, confirm the
-communication page, see the module take the new baud rate, save the
-commands, open the second module, replay the command file into it and see
-it take the baud rate too; cancel an edit and see nothing sent; switch the
-automatic replay on and see the third module get the file right after its
-link; reset it to its factory settings and restart it."""
+the first, read it, edit one field on each page, confirm the communication
+page, see the module take the new baud rate, save the commands, open the
+second module, replay the command file into it and see it take the baud
+rate too; cancel an edit and see nothing sent; switch the automatic replay
+on and see the third module get the file right after its link; reset it to
+its factory settings and restart it."""
 import os
 import subprocess
 import time
