@@ -4,13 +4,13 @@
  */
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "rendered_rows.h"
 #include "enums.h"
+#include "link.h"
 #include "module.h"
 #include "strutil.h"
 
@@ -20,10 +20,7 @@ struct Commands : testing::Test {
     void SetUp() override
     {
         cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
-        strMODMana_up = {};
-        strMODComm_up = {};
-        strMODAP_up = {};
-        strMODSTA_up = {};
+        window_link.pages = {};
     }
     static std::vector<std::string> rows(int type) { return rendered_rows(type); }
     static void quietly(const char* cmd, const char* item)
@@ -34,8 +31,13 @@ struct Commands : testing::Test {
     }
 };
 
+/* A row is updated where it stands, only in the value its item names; a
+ * command whose name begins another's ("UART", "UARTFT") has a row of its
+ * own. */
 TEST_F(Commands, EditsOfOneCommandUpdateItsRowInPlace)
 {
+    strMODComm_up.AFT = 250;
+    quietly("UARTFT", "aft");
     strMODComm_up.fc = COMFC_EN;
     strMODComm_up.data_bits = COMBITS_8;
     strMODComm_up.baud = BAUDRATE_9600;
@@ -46,24 +48,8 @@ TEST_F(Commands, EditsOfOneCommandUpdateItsRowInPlace)
     strMODComm_up.parity = COMPARITY_SPACE;
     strMODComm_up.data_bits = COMBITS_5;  /* changed, but not named */
     quietly("UART", "parity");
-    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+UART=115200,8,1,Space,FC"});
-    EXPECT_EQ(cmd_num_comm, 1);
-}
-
-TEST_F(Commands, RowsKeepTheOrderInWhichTheyWereFirstTouched)
-{
-    strMODMana_up.wmode = WIFIMODE_STA;
-    quietly("WMODE", "sta");
-    copy_text(strMODMana_up.user, "admin");
-    copy_text(strMODMana_up.pswd, "secret");
-    quietly("WEBU", "user");
-    strMODMana_up.wmode = WIFIMODE_AP;
-    quietly("WMODE", "ap");
-    EXPECT_EQ(rows(CMDTYPE_MOD), (std::vector<std::string>{"AT+WMODE=AP", "AT+WEBU=admin,secret"}));
-    EXPECT_EQ(find_cmd("WEBU", CMDTYPE_MOD), 1);
-    EXPECT_EQ(find_cmd("WEBU", CMDTYPE_COMM), -1) << "another page's table";
-    EXPECT_EQ(find_cmd("WMODE", 4), -1);
-    EXPECT_EQ(find_cmd("WMOD", CMDTYPE_MOD), -1) << "exact names only";
+    EXPECT_EQ(rows(CMDTYPE_COMM), (std::vector<std::string>{"AT+UARTFT=250", "AT+UART=115200,8,1,Space,FC"}));
+    EXPECT_EQ(find_cmd("UART", 4), -1) << "no table beyond the four pages";
 }
 
 TEST_F(Commands, KeyRowsCarryTheKeyOnlyWithEncryption)
@@ -82,41 +68,6 @@ TEST_F(Commands, KeyRowsCarryTheKeyOnlyWithEncryption)
     strMODAP_up.enc_encry = ENC_NONE;
     quietly("WAKEY", "encry");
     EXPECT_EQ(rows(CMDTYPE_AP), std::vector<std::string>{"AT+WAKEY=WPA2PSK,NONE"});
-}
-
-TEST_F(Commands, WanRowIsRebuiltWhenDhcpIsSwitched)
-{
-    const unsigned char ip[4] = {192, 168, 1, 50}, mask[4] = {255, 255, 255, 0}, gw[4] = {192, 168, 1, 1};
-    std::memcpy(strMODSTA_up.ipadd, ip, 4);
-    std::memcpy(strMODSTA_up.ipmask, mask, 4);
-    std::memcpy(strMODSTA_up.dhcpgw, gw, 4);
-    strMODSTA_up.bDHCP = DHCP_ENABLE;
-    quietly("WANN", "dhcp");
-    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WANN=DHCP"});
-    strMODSTA_up.bDHCP = DHCP_DISABLE;
-    quietly("WANN", "dhcp");
-    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WANN=Static,192.168.1.50,255.255.255.0,192.168.1.1"});
-    strMODSTA_up.bDHCP = DHCP_ENABLE;
-    quietly("WANN", "dhcp");
-    EXPECT_EQ(rows(CMDTYPE_STA), std::vector<std::string>{"AT+WANN=DHCP"});
-}
-
-TEST_F(Commands, ServerIsTheHostNameOrTheAddressAsBipSays)
-{
-    strMODComm_up.protocol = NETPROT_TCP;
-    strMODComm_up.mode = NETMODE_CLIENT;
-    strMODComm_up.port = 8899;
-    strMODComm_up.bip = 0;
-    copy_text(strMODComm_up.hostname, "server.lan");
-    quietly("NETP", "ipadd");
-    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Client,8899,server.lan"});
-    strMODComm_up.bip = 1;
-    const unsigned char a[4] = {10, 0, 0, 7};
-    std::memcpy(strMODComm_up.ipadd, a, 4);
-    quietly("NETP", "ipadd");
-    strMODComm_up.port = 65535;
-    quietly("NETP", "port");
-    EXPECT_EQ(rows(CMDTYPE_COMM), std::vector<std::string>{"AT+NETP=TCP,Client,65535,10.0.0.7"});
 }
 
 TEST_F(Commands, ListingShowsEveryPageAndUnknownNamesChangeNothing)

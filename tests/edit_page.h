@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "rendered_rows.h"
 #include "gui_env.h"
+#include "link.h"
 #include "module.h"
 #include "pages.h"
 #include "strutil.h"
@@ -40,36 +40,20 @@ struct EditedPages : testing::Test {
             gtk_widget_destroy(window);
         pump_events();
     }
-    /* What a module's defaults read as. */
+    /* What a module's defaults read as, through the page readers. */
     static void set_read_records()
     {
-        const unsigned char lan[4] = {10, 10, 100, 254}, mask[4] = {255, 255, 255, 0};
         strMODMana = {};
-        copy_text(strMODMana.user, "admin");
-        copy_text(strMODMana.pswd, "admin");
         strMODComm = {};
-        strMODComm.baud = BAUDRATE_115200;
-        strMODComm.data_bits = COMBITS_8;
-        strMODComm.fc = COMFC_DIS;
-        strMODComm.AFT = 200;
-        strMODComm.AFL = 1024;
-        strMODComm.port = 8899;
-        strMODComm.bip = 1;
-        const unsigned char server[4] = {10, 10, 100, 100};
-        std::memcpy(strMODComm.ipadd, server, 4);
-        strMODComm.maxsk = 32;
-        strMODComm.TCPto = 300;
         strMODAP = {};
-        strMODAP.mode = APSTD_11BGN;
-        copy_text(strMODAP.SSID, "KXD40_0002");
-        std::memcpy(strMODAP.ipadd, lan, 4);
-        std::memcpy(strMODAP.ipmask, mask, 4);
-        std::memcpy(strMODAP.dhcpgw, lan, 4);
         strMODSTA = {};
-        copy_text(strMODSTA.SSID, "KX-AP");
-        strMODSTA.enc_auth = WIFIAUTH_WPA2PSK;
-        strMODSTA.enc_encry = ENC_AES;
-        copy_text(strMODSTA.password, "12345678");
+        const char* replies[][2] = {
+            {"WEBU", "admin,admin"}, {"UART", "115200,8,1,None,NFC"}, {"UARTFT", "200"}, {"UARTFL", "1024"},
+            {"NETP", "TCP,Server,8899,10.10.100.100"}, {"MAXSK", "32"}, {"TCPTO", "300"},
+            {"WAP", "11BGN,KXD40_0002,Auto"}, {"LANN", "10.10.100.254,255.255.255.0"}, {"DHCPGW", "10.10.100.254"},
+            {"WSSSID", "KX-AP"}, {"WSKEY", "WPA2PSK,AES,12345678"}};
+        for (auto& r : replies)
+            ASSERT_TRUE(read_setting_value(window_link.pages, r[0], r[1])) << r[0];
         for (const settings_page& p : settings_pages)
             *p.inited = 1;
     }

@@ -34,10 +34,7 @@ struct Read : testing::Test {
             auto v = values.find(d.bytes.substr(0, d.bytes.size() - 1));
             sn.arrive(v != values.end() ? "+ok=" + v->second + "\r\n\r\n" : "+ERR=-1\r\n\r\n");
         };
-        strMODMana = strMODMana_up = {};
-        strMODComm = strMODComm_up = {};
-        strMODAP = strMODAP_up = {};
-        strMODSTA = strMODSTA_up = {};
+        window_link.pages = {};
     }
     void TearDown() override { udpsocket = 0; }
 };

@@ -164,7 +164,8 @@ def window_shot(title, path):
 def run_scenario(scenario, start=True):
     """Runs scenario(tool, work, app) against a freshly started tool (or
     with app None, to start its own) and records the outcome in
-    WORK/result for lan.sh (0 passed, 1 failed)."""
+    WORK/result for lan.sh (0 passed, 1 failed); a failure leaves the
+    screen as it was in WORK/failure.png."""
     import sys
     tool, work = sys.argv[1], sys.argv[2]
     result = 1
@@ -178,6 +179,9 @@ def run_scenario(scenario, start=True):
             assert app is not None, "the tool did not appear on the accessibility bus"
         scenario(tool, work, app)
         result = 0
+    except BaseException:
+        screenshot(os.path.join(work, "failure.png"))
+        raise
     finally:
         if proc is not None:
             proc.terminate()

@@ -7,13 +7,7 @@ import subprocess
 import time
 
 from atspi_util import (click, console, find_by_id, move_settings_aside, open_module, read_settings, run_scenario,
-                        screenshot, search_three, sensitive, table_rows, text_of, wait_for)
-
-
-
-
-
-
+                        search_three, sensitive, table_rows, text_of, wait_for)
 
 
 def modules_silent(silent):
@@ -32,7 +26,6 @@ def scenario(tool, work, app):
     click(read)
     assert wait_for(lambda: "No answer from the module" in console(work), 5), console(work)[-300:]
     modules_silent(False)
-    screenshot(os.path.join(work, "silent_read.png"))
 
     # Silent during a confirm: the page stays pending, no file is written.
     find_by_id(app, "notebook").querySelection().selectChild(1)
@@ -47,7 +40,6 @@ def scenario(tool, work, app):
     modules_silent(False)
     assert sensitive(confirm), "the user can confirm again"
     assert not os.path.exists(os.path.join(work, "cmd_comm_tmp.txt"))
-    screenshot(os.path.join(work, "silent_confirm.png"))
     click(confirm)
     assert wait_for(lambda: not sensitive(confirm), 5), "confirmed once the module answers"
     with open(os.path.join(work, "cmd_comm_tmp.txt")) as f:
@@ -65,7 +57,6 @@ def scenario(tool, work, app):
     assert console(work).rstrip().endswith("Can't open file"), console(work)[-200:]
     with open(os.path.join(work, "sim.log")) as log:
         assert b"FWUPDAT".hex() not in log.read(), "nothing switched the module"
-    screenshot(os.path.join(work, "upload_folder.png"))
 
     # An upload from the search window, compared with what the module stored.
     image = bytes((i * 31 + (i >> 9)) & 0xFF for i in range(10000))
@@ -76,7 +67,6 @@ def scenario(tool, work, app):
     subprocess.run(["xdotool", "type", "--delay", "20", "fw.bin"], check=True)
     click(find_by_id(app, "Upload"))
     assert wait_for(lambda: text_of(label).startswith("升级中..."), 5), text_of(label)
-    screenshot(os.path.join(work, "upload.png"))
     ip = table_rows(clist)[0][1]
     stored = os.path.join(work, "fw.stored." + ip)
     assert wait_for(lambda: os.path.exists(stored) and os.path.getsize(stored) == len(image), 5)

@@ -1,20 +1,17 @@
-"""road_lan.py - the whole road of a change, as a person takes it: search,
-open the first module, read, edit one field on each page, confirm the
-communication page, see the module take the new baud rate, save the
-commands, open the second module, replay the command file into it and see
-it take the baud rate too; cancel an edit and see nothing sent; switch the
-automatic replay on and see the third module get the file right after its
-link; reset it to its factory settings and restart it."""
+"""road_lan.py - the whole road of a change, as a person takes it: search
+from the preselected LAN address and find the three modules listed, open
+the first, read it, edit one field on each page, confirm the communication
+page, see the module take the new baud rate, save the commands, open the
+second module, replay the command file into it and see it take the baud
+rate too; cancel an edit and see nothing sent; switch the automatic replay
+on and see the third module get the file right after its link; reset it to
+its factory settings and restart it."""
 import os
 import subprocess
 import time
 
-from atspi_util import (click, console, find_by_id, open_module, read_settings, run_scenario, screenshot,
-                        search_three, sensitive, text_of, wait_for, window_shot)
-
-
-
-
+from atspi_util import (click, console, find_by_id, open_module, read_settings, run_scenario, search_three,
+                        sensitive, table_rows, text_of, wait_for, window_shot)
 
 
 def type_into(acc, text):
@@ -33,10 +30,6 @@ def show_page(app, n):
 
 
 
-
-
-
-
 def sim_log(work):
     """The simulator's log: (module, bytes) of each datagram received."""
     with open(os.path.join(work, "sim.log")) as log:
@@ -44,15 +37,26 @@ def sim_log(work):
 
 
 def scenario(tool, work, app):
+    assert find_by_id(app, "combo_ip").name == "198.51.100.1", "the PC's LAN address is preselected"
     clist = search_three(app)
+    rows = table_rows(clist)
+    assert [r[0] for r in rows] == ["", "", ""], rows
+    assert sorted(r[1] for r in rows) == ["198.51.100.10", "198.51.100.11", "198.51.100.12"], rows
+    assert all(r[2].startswith("KXD40-") for r in rows), "the IDs, never the MACs: %r" % rows
     click(clist.queryTable().getAccessibleAt(0, 1))
-    assert wait_for(lambda: sensitive(find_by_id(app, "Setting")), 3)
+    assert wait_for(lambda: sensitive(find_by_id(app, "Setting")), 3), "selecting a row enables the operations"
     window_shot("KX-D40 搜索工具V1.0", os.path.join(work, "search_window.png"))
     first = open_module(app, 0, work)
+    assert [m for m, _ in sim_log(work)].count("bcast") == 1, "one keyword broadcast found all three"
+    assert not sensitive(find_by_id(app, "frame_module")), "the pages wait for a read"
     read_settings(app)
     window_shot("KX-D40设置工具", os.path.join(work, "settings_window.png"))
+    assert "Read the Module Setting............OK!" in console(work)
+    queries = [b for m, b in sim_log(work) if m == first][2:]
+    assert len(queries) == 19 and all(q.startswith(b"AT+") and q.endswith(b"\n") for q in queries), queries
     # The read shows the module's values on all four pages.
     assert text_of(find_by_id(app, "entry_mod_usr")) == "admin"
+    assert text_of(find_by_id(app, "entry_mod_mid")).startswith("KXD40-")
     show_page(app, 1)
     assert find_by_id(app, "combo_modcom_baud").name == "115200"
     assert text_of(find_by_id(app, "entry_modnet_port")) == "8899"
@@ -65,19 +69,15 @@ def scenario(tool, work, app):
 
     # One field on each page.
     type_into(find_by_id(app, "entry_mod_usr"), "engineer")
-    screenshot(os.path.join(work, "edit_mana.png"))
     show_page(app, 1)
     find_by_id(app, "combo_modcom_baud").querySelection().selectChild(12)  # 9600
     confirm = find_by_id(app, "button_comm_confirm")
     assert wait_for(lambda: sensitive(confirm), 3), "the change makes confirm usable"
-    screenshot(os.path.join(work, "edit_comm.png"))
     show_page(app, 2)
     type_into(find_by_id(app, "entry_ap_ssid"), "workshop")
-    screenshot(os.path.join(work, "edit_ap.png"))
     show_page(app, 3)
     click(find_by_id(app, "radio_wan_static"))
     assert wait_for(lambda: sensitive(find_by_id(app, "entry_wan_ip")), 3), "static addresses are typed in"
-    screenshot(os.path.join(work, "edit_sta.png"))
     def listing():
         return console(work).rsplit("------------Commands----------------\n", 1)[-1]
     for row in ("AT+WEBU=engineer,admin", "AT+UART=9600,8,1,None,NFC", "AT+WAP=11BGN,workshop,",
@@ -89,14 +89,12 @@ def scenario(tool, work, app):
     assert wait_for(lambda: not sensitive(confirm), 5), "confirm is done with"
     save = find_by_id(app, "button_setting_save")
     assert sensitive(save), "there is something to save"
-    screenshot(os.path.join(work, "confirmed.png"))
     read_settings(app)
     assert find_by_id(app, "combo_modcom_baud").name == "9600", "the module took the baud rate"
     # The read shows the module's values: the edits made before it are dropped.
     show_page(app, 2)
     assert text_of(find_by_id(app, "entry_ap_ssid")).startswith("KXD40_"), "the module's SSID again"
     assert not sensitive(find_by_id(app, "button_ap_confirm")), "nothing is pending after a read"
-    window_shot("KX-D40设置工具", os.path.join(work, "read_after_edit.png"))
 
     click(save)
     saved = os.path.join(work, "data", "set_file.txt")
@@ -112,12 +110,10 @@ def scenario(tool, work, app):
     read_settings(app)
     show_page(app, 1)
     assert find_by_id(app, "combo_modcom_baud").name == "9600", "the second module took it too"
-    screenshot(os.path.join(work, "replayed.png"))
     out = console(work)
     assert "Command refused" not in out and "No answer" not in out, out
     assert "AT+WEBU=engineer" not in out[before:], "module 1's pending edits stayed with its window"
-    with open(os.path.join(work, "sim.log")) as log:
-        took = [l.split()[2] for l in log if bytes.fromhex(l.split()[5]).startswith(b"AT+UART=")]
+    took = [m for m, b in sim_log(work) if b.startswith(b"AT+UART=")]
     assert took == [first, second], took
 
     # An edit cancelled sends nothing and shows the module's value again.
@@ -129,7 +125,6 @@ def scenario(tool, work, app):
     assert wait_for(lambda: text_of(ssid) == read_ssid, 3), text_of(ssid)
     assert not sensitive(find_by_id(app, "button_ap_confirm"))
     assert not any(b.startswith(b"AT+WAP=") for _, b in sim_log(work)), "nothing was sent"
-    screenshot(os.path.join(work, "cancelled.png"))
 
     # Automatic replay: the third module gets the file right after its link.
     click(find_by_id(app, "check_setting_auto"))
@@ -140,7 +135,6 @@ def scenario(tool, work, app):
     after_link = [b for m, b in sim_log(work) if m == third][-2:]
     assert after_link == [b"+ok", b"AT+UART=9600,8,1,None,NFC\n"], after_link
     assert not sensitive(find_by_id(app, "button_setting_read")), "automatic replay keeps reading off"
-    screenshot(os.path.join(work, "auto_replayed.png"))
     click(find_by_id(app, "check_setting_auto"))
     read_settings(app)
 
@@ -150,7 +144,6 @@ def scenario(tool, work, app):
     conn = find_by_id(app, "label_net_conn")
     assert wait_for(lambda: text_of(conn) == "正在等待连接.", 5), text_of(conn)
     assert not sensitive(find_by_id(app, "frame_module"))
-    screenshot(os.path.join(work, "reset.png"))
     open_module(app, 2, work)
     read_settings(app)
     show_page(app, 1)
