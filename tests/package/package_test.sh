@@ -108,16 +108,9 @@ HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \
 # finds the packaged catalogue from where the package put it; the tool is
 # ended by its PID.
 locale -a 2>/dev/null | grep -qx 'en_US.utf8' || fail "no en_US.UTF-8 locale (script/bootstrap makes it)"
-$UNSHARE env HOME="$tmp/home" XDG_DATA_HOME= LC_ALL=en_US.UTF-8 LANGUAGE= sh -c '
-    ip link set lo up
-    exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
-        \"\$0\" > \"\$HOME/tool.out\" 2>&1 &
-        pid=\$!
-        timeout 20 xdotool search --sync --onlyvisible --name \"^KX-D40 Search Tool V1.0\$\" > /dev/null
-        found=\$?
-        kill \$pid; wait \$pid 2>/dev/null
-        exit \$found" "$0"' "$inst/usr/bin/kxd40-tool" ||
-    fail "the installed window did not appear in English: $(cat "$tmp/home/tool.out" 2>/dev/null)"
+HOME="$tmp/home" XDG_DATA_HOME= LC_ALL=en_US.UTF-8 LANGUAGE= "$ROOT/tests/show_window.sh" \
+    "$inst/usr/bin/kxd40-tool" "^KX-D40 Search Tool V1.0$" "$tmp/tool.out" ||
+    fail "the installed window did not appear in English: $(cat "$tmp/tool.out" 2>/dev/null)"
 work="$tmp/home/.local/share/kxd40-tool"
 cmp -s "$work/pic" "$inst/usr/share/kxd40-tool/pic" || fail "the launcher did not copy the logo to $work"
 [ -e "$work/data/aswd.txt" ] || fail "the launcher did not copy the keyword file to $work/data"
