@@ -20,10 +20,9 @@ struct ctl_result {
 ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "", const std::string& input = "");
 
 /* The same with these "NAME=VALUE" in its environment ("NAME" alone
- * unsets NAME). Every kxd40ctl of
- * a test starts without the KXD40CTL_ variables and with XDG_DATA_HOME
- * naming no directory, so that the user's own defaults and installed
- * keyword never reach a test. */
+ * unsets NAME). Every kxd40ctl of a test starts without the KXD40CTL_
+ * variables and with XDG_DATA_HOME naming no directory, so that the
+ * user's own defaults and installed keyword never reach a test. */
 ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args);
 
 /* kxd40ctl left running beside the test (stdout and stderr kept), ended
