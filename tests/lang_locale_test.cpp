@@ -1,15 +1,17 @@
 /*
- * lang_locale_test.cpp - both windows in the user's language. ctest runs
- * English.* in English locales and Source.* in the C and the Chinese
- * locale (tests/CMakeLists.txt). Each case builds the windows twice with
- * the build tree's catalogues bound: once with the messages of the C
- * locale, as the source writes the texts, and once in the locale it runs
- * in; then compares what a person sees, widget by widget.
+ * lang_locale_test.cpp - both windows in the user's language. Each case
+ * sets the locale variables as a user's session would (LC_ALL,
+ * LC_MESSAGES, LANG, LANGUAGE), takes its locale from them and builds the
+ * windows twice with the build tree's catalogues bound: once with the
+ * messages of the C locale, as the source writes the texts, and once in
+ * its own locale; then compares what a person sees, widget by widget. The
+ * variables and the locale are put back after each case.
  */
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -132,14 +134,45 @@ std::string box(const GtkAllocation& a)
         + std::to_string(a.height);
 }
 
-/* The windows seen as the source writes them and in the test's locale,
+/* A user's locale variables; an empty value leaves the variable unset. */
+struct locale_case {
+    const char* name;
+    const char* lc_all;
+    const char* lang;
+    const char* language;
+};
+
+const char* const locale_variables[] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
+
+void set_or_unset(const char* name, const char* value)
+{
+    if (value != nullptr && value[0] != '\0')
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+/* The windows seen as the source writes them and in the case's locale,
  * with what the program printed meanwhile: the console is the program's
  * interface to scripts, the same in every language. */
-struct Language : testing::Test {
+struct Language : testing::TestWithParam<locale_case> {
     complaint_counter complaints;
     std::vector<look> source, here;
+    std::vector<std::pair<std::string, const char*>> saved;
+    std::string saved_locale = std::setlocale(LC_ALL, nullptr);
+
     void SetUp() override
     {
+        for (const char* name : locale_variables) {
+            const char* value = std::getenv(name);
+            saved.emplace_back(value != nullptr ? value : "", name);
+        }
+        const locale_case& c = GetParam();
+        set_or_unset("LC_ALL", c.lc_all);
+        set_or_unset("LC_MESSAGES", nullptr);
+        set_or_unset("LANG", c.lang);
+        set_or_unset("LANGUAGE", c.language);
+        ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr) << c.name << ": no such locale (script/bootstrap makes it)";
         use_catalogues(KX_BUILD_LOCALEDIR);
         std::string source_console, console;
         source = source_windows_seen(&source_console);
@@ -153,12 +186,21 @@ struct Language : testing::Test {
                 ASSERT_EQ(here[i].widgets[j].type, source[i].widgets[j].type) << here[i].what;
         }
     }
+
+    void TearDown() override
+    {
+        for (const auto& [value, name] : saved)
+            set_or_unset(name, value.c_str());
+        std::setlocale(LC_ALL, saved_locale.c_str());
+    }
 };
+
+std::string case_name(const testing::TestParamInfo<locale_case>& info) { return info.param.name; }
 
 struct English : Language {
 };
 
-TEST_F(English, EveryTextIsEnglishAndFitsWhereTheSourceTextWas)
+TEST_P(English, EveryTextIsEnglishAndFitsWhereTheSourceTextWas)
 {
     int translated = 0;
     for (size_t i = 0; i < here.size(); ++i) {
@@ -189,10 +231,15 @@ TEST_F(English, EveryTextIsEnglishAndFitsWhereTheSourceTextWas)
     EXPECT_GT(translated, 100) << "the catalogue was not found";
 }
 
+INSTANTIATE_TEST_SUITE_P(Locales, English,
+                         testing::Values(locale_case{"lc_all", "en_US.UTF-8", "", ""},
+                                         locale_case{"language", "", "en_US.UTF-8", "en"}),
+                         case_name);
+
 struct Source : Language {
 };
 
-TEST_F(Source, EveryTextIsTheSourceText)
+TEST_P(Source, EveryTextIsTheSourceText)
 {
     for (size_t i = 0; i < here.size(); ++i)
         for (size_t j = 0; j < here[i].widgets.size(); ++j)
@@ -203,5 +250,12 @@ TEST_F(Source, EveryTextIsTheSourceText)
               connected.end());
     EXPECT_EQ(here[0].widgets[0].text, "KX-D40 搜索工具V1.0");
 }
+
+/* LANGUAGE names English, but gettext heeds it only beside a locale of
+ * its own, which C is not. */
+INSTANTIATE_TEST_SUITE_P(Locales, Source,
+                         testing::Values(locale_case{"c", "C", "", "en"}, locale_case{"c_utf8", "C.UTF-8", "", ""},
+                                         locale_case{"zh_cn", "zh_CN.UTF-8", "", ""}),
+                         case_name);
 
 } // namespace
