@@ -13,7 +13,7 @@ options:
   address:
     description:
       - IPv4 address of the KX-D40 module on the managed host's LAN, in
-        dotted form. One module per task (a loop for several): a range,
+        dotted form. One module per task (a loop for several); a range,
         a list, C(@FILE) or C(--all) is refused before anything runs.
     type: str
     required: true
