@@ -382,7 +382,6 @@ GtkWidget* build_search_window()
 
 int run_tool(int argc, char** argv)
 {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     bfirst_show = 0;
     u_socket = 0;
     gtk_init(&argc, &argv);

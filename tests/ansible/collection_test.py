@@ -7,6 +7,7 @@
 #
 # usage: collection_test.py KXD40CTL KXD40_SIM COLLECTIONS_DIR WORK_DIR
 
+import importlib
 import json
 import os
 import shutil
@@ -16,12 +17,14 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 GOOD = ['127.0.0.2', '127.0.0.3']
 SILENT = '127.0.0.4'
+KEYED = '127.0.0.5'  # the failures' own module, so the others keep their factory key
 DESIRED = {'communication': {'baud': 9600}, 'sta': {'ssid': 'plant'}}
 # Commands that act rather than read or set; a read-only run sends none.
 ACTIONS = {b'Z', b'RELD', b'FWUPDAT', b'E'}
 
 failures = []
 passed = 0
+kxd40ctl_utils = None  # the collection's module_utils, imported by main()
 
 
 def check(ok, what):
@@ -50,7 +53,7 @@ class Bench:
                         ANSIBLE_NOCOLOR='1', ANSIBLE_RETRY_FILES_ENABLED='0')
         self.log = os.path.join(work, 'sim.log')
         self.sim = subprocess.Popen([sim, '--log', self.log, '--module', GOOD[0], '--module', GOOD[1],
-                                     '--silent', '--module', SILENT],
+                                     '--module', KEYED, '--silent', '--module', SILENT],
                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         ready = self.sim.stdout.readline()
         if 'ready' not in ready:
@@ -81,6 +84,7 @@ class Bench:
                            text=True, timeout=300)
         with open(os.path.join(self.work, 'run%d.out' % self.runs), 'w') as f:
             f.write(p.stdout)
+        self.printed = p.stdout
         if p.returncode != 0 or not os.path.exists(results):
             raise SystemExit('ansible-playbook %s exited %d:\n%s' % (playbook, p.returncode, p.stdout))
         with open(results) as f:
@@ -196,15 +200,61 @@ def test_options(bench):
     usage = registered['usage']
     check(usage.get('failed') and usage.get('msg') == 'kxd40ctl: /nonexistent/site.txt: no such file',
           'options: no JSON from kxd40ctl fails with its error: %s' % usage.get('msg'))
+    quoted = registered['quoted']
+    check(quoted.get('failed') and quoted.get('msg') == 'not a value the module takes: sta.key = ********'
+          and 'module-secret' not in json.dumps(quoted), 'options: kxd40ctl\'s words are masked: %s' % quoted)
+
+
+def test_secrets(bench):
+    registered, received = bench.play('secrets.yml', {'ctl': bench.ctl, 'keyed': KEYED, 'silent': SILENT}, '-vvv')
+    check((KEYED, b'AT+WSKEY=WPA2PSK,AES,87654321\n') in received,
+          'secrets: the key given as a number reached the module as its digits')
+    refused, silent = registered['refused'], registered['silent']
+    check(refused.get('failed') and refused.get('msg') == 'the module refused or was not sent a line',
+          'secrets: the refused setting fails with kxd40ctl\'s message: %s' % refused.get('msg'))
+    check(silent.get('failed') and silent.get('msg') == 'no answer to the keyword',
+          'secrets: the silent module fails: %s' % silent.get('msg'))
+    settings = registered['read'].get('ansible_facts', {}).get('kxd40', {}).get('settings', {})
+    key = settings.get('sta', {}).get('key')
+    # The collection declares the fields to hide the secret ones; it must
+    # take every field kxd40ctl reads, so that facts can be handed back.
+    declared = dict((section, set(names)) for section, names in kxd40ctl_utils.SETTING_FIELDS)
+    check(declared == dict((section, set(fields)) for section, fields in settings.items()),
+          'secrets: the collection declares the fields kxd40ctl reads: %s' % settings)
+    check(key == 'VALUE_SPECIFIED_IN_NO_LOG_PARAMETER', 'secrets: the key read back is masked in the fact: %s' % key)
+    # 12345678 is the module's key before the task, 87654321 the new one.
+    for name, text in [(task, json.dumps(registered[task])) for task in registered] + [('printed', bench.printed)]:
+        check('12345678' not in text and '87654321' not in text, 'secrets: no key in clear in %s: %s' % (name, text))
+
+
+def test_one_address(bench):
+    listed = os.path.join(bench.work, 'two.txt')
+    with open(listed, 'w') as f:
+        f.write('\n'.join(GOOD) + '\n')
+    addresses = ['127.0.0.2-9', '127.0.0.2,127.0.0.3', '@' + listed, '--all', '127.0.0.02', '127.0.0.2 ']
+    registered, received = bench.play('addresses.yml', {'ctl': bench.ctl, 'addresses': addresses})
+    for task in ('applied', 'read'):
+        items = by_item(registered[task])
+        for address in addresses:
+            msg = items[address].get('msg')
+            check(items[address].get('failed') and msg == "address must be one module's IPv4 address (such as "
+                  "198.51.100.20), not a range, a list, @FILE or --all: %r" % address,
+                  'address: %s refuses %r: %s' % (task, address, msg))
+    check(received == [], 'address: nothing reached a module: %s' % received)
 
 
 def main():
+    global kxd40ctl_utils
     ctl, sim, collections, work = sys.argv[1:5]
+    sys.path.append(collections)
+    kxd40ctl_utils = importlib.import_module('ansible_collections.kx.kxd40.plugins.module_utils.kxd40ctl')
     bench = Bench(ctl, sim, collections, work)
     try:
         test_check_mode(bench)
         test_apply_then_again(bench)
         test_options(bench)
+        test_secrets(bench)
+        test_one_address(bench)
     finally:
         bench.close()
     print('%d passed, %d failed' % (passed, len(failures)))

@@ -12,7 +12,9 @@ class ModuleDocFragment(object):
 options:
   address:
     description:
-      - IPv4 address of the KX-D40 module on the managed host's LAN.
+      - IPv4 address of the KX-D40 module on the managed host's LAN, in
+        dotted form. One module per task (a loop for several); a range,
+        a list, C(@FILE) or C(--all) is refused before anything runs.
     type: str
     required: true
   kxd40ctl:

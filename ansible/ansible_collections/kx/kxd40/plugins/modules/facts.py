@@ -33,6 +33,8 @@ attributes:
   platform:
     platforms: posix
 notes:
+  - The module's keys and web password are masked in the fact, as in
+    everything the task returns.
   - In a loop over several modules each iteration replaces the fact
     C(kxd40); register the loop's results to keep every module's
     (C(results[].ansible_facts.kxd40)).
@@ -95,12 +97,11 @@ ansible_facts:
             sta: {ssid: KX-AP, auth: WPA2PSK}
 '''
 
-from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.kx.kxd40.plugins.module_utils.kxd40ctl import common_args, run_one
+from ansible_collections.kx.kxd40.plugins.module_utils.kxd40ctl import common_args, new_module, run_one
 
 
 def main():
-    module = AnsibleModule(argument_spec=common_args(), supports_check_mode=True)
+    module = new_module(argument_spec=common_args(), supports_check_mode=True)
     record = run_one(module, 'read')
     data = record.get('data') or {}
     module.exit_json(changed=False, ansible_facts=dict(kxd40=dict(

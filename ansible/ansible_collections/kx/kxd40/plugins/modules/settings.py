@@ -44,6 +44,9 @@ options:
         C({communication: {baud: 9600}, sta: {ssid: plant}})."
       - Written to a private temporary file on the managed host for
         kxd40ctl and removed afterwards.
+      - A field kxd40ctl does not know is refused before anything runs.
+        C(key) and C(web_password) are never logged nor shown, also when
+        given as numbers.
       - Mutually exclusive with I(command_file); one of them is required.
     type: dict
   command_file:
@@ -72,7 +75,8 @@ seealso:
   - module: kx.kxd40.facts
 notes:
   - Secret fields (C(key), C(web_password)) of the desired settings and
-    of the module are masked in the task's output and diff.
+    of the module are masked in the task's output, diff and failure
+    messages.
 '''
 
 EXAMPLES = r'''
@@ -158,29 +162,8 @@ import json
 import os
 import tempfile
 
-from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.kx.kxd40.plugins.module_utils.kxd40ctl import common_args, run_one
-
-SECRET_FIELDS = ('key', 'web_password')
-
-
-def is_secret(name):
-    return name.rsplit('.', 1)[-1] in SECRET_FIELDS
-
-
-def hide_secrets(module, differences):
-    """Keys and passwords are as sensitive in a module's answer as in the
-    playbook's vault; the task's output must not show either."""
-    for d in differences:
-        if is_secret(d.get('name', '')):
-            for value in (d.get('module'), d.get('desired')):
-                if isinstance(value, str) and value:
-                    module.no_log_values.add(value)
-    for section in (module.params['settings'] or {}).values():
-        if isinstance(section, dict):
-            for field, value in section.items():
-                if field in SECRET_FIELDS and isinstance(value, str) and value:
-                    module.no_log_values.add(value)
+from ansible_collections.kx.kxd40.plugins.module_utils.kxd40ctl import (
+    common_args, given_settings, is_secret, new_module, run_one, settings_spec)
 
 
 def desired_file(module):
@@ -188,7 +171,7 @@ def desired_file(module):
     (mkstemp creates it 0600), in the module's own temporary directory."""
     fd, path = tempfile.mkstemp(prefix='kxd40-', suffix='.json', dir=module.tmpdir)
     with os.fdopen(fd, 'w') as f:
-        json.dump({'settings': module.params['settings']}, f)
+        json.dump({'settings': given_settings(module.params['settings'])}, f)
     return path
 
 
@@ -205,9 +188,9 @@ def diff_of(differences):
 
 
 def main():
-    module = AnsibleModule(
+    module = new_module(
         argument_spec=common_args(
-            settings=dict(type='dict'),
+            settings=settings_spec(),
             command_file=dict(type='path'),
             exclude=dict(type='list', elements='str', default=[]),
             force=dict(type='bool', default=False),
@@ -216,7 +199,6 @@ def main():
         required_one_of=[('settings', 'command_file')],
         supports_check_mode=True,
     )
-    hide_secrets(module, [])
 
     options = []
     if module.check_mode:
@@ -238,7 +220,6 @@ def main():
 
     data = record.get('data') or {}
     differences = data.get('differences') or []
-    hide_secrets(module, differences)
     result = dict(
         changed=bool(data.get('changed')),
         sent=data.get('sent') or [],
