@@ -310,6 +310,7 @@ TEST(Ctl, SendRestartsAndResetsAsTheirSubcommandsAndNeverSwitchesToFirmware)
         {{"AT+VER", "\tAT+FWUPDAT=1"}, 2, "", ""},
         {{"AT+FWUPDAT\n"}, 2, "", ""},
         {{"AT+Z", "AT+VER"}, 2, "", ""},
+        {{"AT+FWUPDAT"}, 2, "", ""},
     };
     for (const auto& c : cases) {
         size_t first = sim.received().size();
