@@ -432,6 +432,10 @@ TEST(Ctl, InputIsReadUpToItsBound)
     ASSERT_TRUE(sim.ready());
     temp_file big, repeated, with_nul;
     write_file(big.path, std::string((4 << 20) + 1, '\n'));
+    char dir[] = "/tmp/kxd40-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string backup = std::string(dir) + "/ACCF23000002.json";
+    ASSERT_EQ(symlink(big.path.c_str(), backup.c_str()), 0);
     std::string ranges;
     for (int i = 0; i < 40000; ++i)
         ranges += "127.0.0.2-3\n";
@@ -449,6 +453,8 @@ TEST(Ctl, InputIsReadUpToItsBound)
          "kxd40ctl: the address file " + big.path + " is larger than 4 MiB (try --help)\n"},
         {{"read", "--json", "@" + with_nul.path}, "", 2,
          "kxd40ctl: line 2 of the address file " + with_nul.path + " holds a NUL byte (try --help)\n"},
+        {{"restore", dir, "127.0.0.2"}, "", 1,
+         "kxd40ctl: 127.0.0.2: " + backup + " is larger than 4 MiB: not read\n"},
         {{"read", "--json", "@" + repeated.path, "127.0.0.3"}, "", 0,
          "kxd40ctl: read of 2 modules: 2 done, 0 failed, 0 not reached\n"},
     };
@@ -460,9 +466,11 @@ TEST(Ctl, InputIsReadUpToItsBound)
             EXPECT_EQ(json_lines(r.out).size(), 2u) << r.out;
         } else {
             EXPECT_EQ(r.err, c.err) << c.args[2];
-            EXPECT_TRUE(sim.received().empty()) << c.args[2] << ": not even the keyword";
+            EXPECT_EQ(sim.received().size(), c.args[0] == "restore" ? 2u : 0u) << c.args[2] << ": the link alone";
         }
     }
+    unlink(backup.c_str());
+    rmdir(dir);
 }
 
 /* A keyword file written by echo ends in a line break, and the keyword
