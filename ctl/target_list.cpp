@@ -1,6 +1,10 @@
 /*
  * target_list.cpp - addresses, ranges and address files; the command file
  * and the image, opened only when they are regular files.
+ *
+ * Whatever comes from outside is bounded while it is read: a file by its
+ * bytes, the addresses by how many different ones are named, so that a
+ * mistaken file ends in a line rather than in all the machine's memory.
  */
 #include "target_list.h"
 
@@ -22,6 +26,8 @@ namespace kxctl {
 namespace {
 
 enum { ADDRESSES_MAX = 65536 };
+/* What address_set::add says of a word that is no address or range. */
+const char* const not_an_address = "not a module address";
 
 std::string trimmed(const std::string& s)
 {
@@ -96,10 +102,10 @@ public:
         size_t dash = word.find('-');
         std::string first = word.substr(0, dash), last = dash == std::string::npos ? "" : word.substr(dash + 1);
         if (!parse_dotted_ipv4(first.c_str(), b) || (dash != std::string::npos && !all_digits(last)))
-            return "not a module address";
+            return not_an_address;
         int to = dash == std::string::npos ? b[3] : std::stoi(last);
         if (to > 255 || to < b[3])
-            return "not a module address";
+            return not_an_address;
         uint32_t group = host_order(b) >> 8;
         if (dash == std::string::npos) {
             std::string role = machine_role(group << 8 | b[3], nets_);
@@ -153,7 +159,7 @@ std::string add_file(const std::string& path, address_set* set)
             return "line " + std::to_string(number) + " of the address file " + path + " holds a NUL byte";
         std::string word = trimmed(line.substr(0, line.find('#')));
         std::string why = word.empty() ? "" : set->add(word);
-        if (why == "not a module address")
+        if (why == not_an_address)
             return "not a module address in " + path + ": " + word;
         if (!why.empty())
             return why;
@@ -172,7 +178,7 @@ std::string expand_targets(const std::vector<std::string>& words, std::vector<st
     address_set set(*out);
     for (const std::string& word : words) {
         std::string why = !word.empty() && word[0] == '@' ? add_file(word.substr(1), &set) : set.add(word);
-        if (why == "not a module address")
+        if (why == not_an_address)
             return "not a module address or range: " + word;
         if (!why.empty())
             return why;
