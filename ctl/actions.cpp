@@ -11,6 +11,7 @@
 #include "actions.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "command_file.h"
 #include "data_file.h"
@@ -25,6 +26,8 @@ namespace kxctl {
 namespace {
 
 const char* const page_names[] = {"management", "communication", "ap", "sta"};
+const char* const restarting = " restarting (the module does not acknowledge AT+Z)\n";
+const char* const restored = " factory settings restored\n";
 
 } // namespace
 
@@ -65,6 +68,8 @@ const char* upload_failure(int result)
         return "no answer to AT+FWUPDAT";
     case UPLOAD_NO_FILE:
         return "cannot open the image";
+    case UPLOAD_EMPTY:
+        return "the image is empty";
     default:
         return "upload stopped";
     }
@@ -87,7 +92,10 @@ void on_share(long long bytes, long long total, void* context)
 std::string version_of(module_task& t)
 {
     char ver[AT_REPLY_MAX];
-    return at_query(t.link, "AT+VER", ver, sizeof ver) == 1 ? std::string(ver) : std::string();
+    int ok = at_query(t.link, "AT+VER", ver, sizeof ver);
+    while (!ok && t.link.module_silent && t.relink())
+        ok = at_query(t.link, "AT+VER", ver, sizeof ver);
+    return ok == 1 ? std::string(ver) : std::string();
 }
 
 /* After an image the module restarts: the keyword goes to it again until
@@ -116,6 +124,37 @@ bool wait_for_return(module_task& t, int wait_s)
     return t.fail("the module did not come back within " + std::to_string(wait_s) + " s");
 }
 
+/* Whether the module still answers a harmless query on its link, asked at
+ * least PROBE_SENDS times while it says nothing: a module that took AT+Z
+ * answers no command, restarting or back and unlinked, while one that
+ * never got it does, through a lossy network too. */
+bool answers_on_link(module_task& t)
+{
+    enum { PROBE_SENDS = 8 };
+    for (int sends = 0; sends < PROBE_SENDS && !fleet_stopping(); sends += t.o.tries) {
+        char value[AT_REPLY_MAX];
+        if (at_query(t.link, "AT+VER", value, sizeof value) == 1)
+            return true;
+        if (!t.link.module_silent && std::strncmp(t.link.module_last_refusal, "+ERR", 4) == 0)
+            return true;
+    }
+    return false;
+}
+
+/* AT+Z, and again while the module still answers on its link (the line was
+ * lost on its way): false, failed, when it never stopped. */
+bool restart_seen(module_task& t)
+{
+    for (int sent = 1; sent <= t.o.tries; ++sent) {
+        if (link_send(t.link, "AT+Z\n", 5) < 0)
+            return t.fail("AT+Z could not be sent");
+        if (!answers_on_link(t))
+            return !fleet_stopping() || t.fail("stopped while waiting for the restart");
+    }
+    return t.fail("the module still answers on its link after AT+Z sent " + std::to_string(t.o.tries) +
+                  " time(s): it did not restart");
+}
+
 } // namespace
 
 int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format,
@@ -141,6 +180,42 @@ int run_read(const std::vector<module_ref>& modules, const common_options& o, re
     });
 }
 
+namespace {
+
+/* AT+Z and AT+RELD as restart and reset send them, however they were
+ * spelled: a restart goes once (the module answers nothing, and a query's
+ * resends would meet it restarting), a reset as a setting. The reply as
+ * those report it, "" when the module fell silent. */
+std::string send_drastic(module_task& t, const std::string& cmd, bool* ok)
+{
+    *ok = true;
+    if (names_command(cmd, "AT+Z", false)) {
+        t.data["acknowledged"] = false;
+        return link_send(t.link, "AT+Z\n", 5) < 0 ? "" : t.m.ip + restarting;
+    }
+    int r = setting(t, "AT+RELD");
+    *ok = r == 1;
+    return r < 0 ? "" : t.m.ip + (r == 1 ? restored : " AT+RELD refused\n");
+}
+
+/* Any other command as a query: the module's reply, "" when it fell
+ * silent. */
+std::string send_query(module_task& t, const std::string& cmd, bool prefix, bool* ok)
+{
+    char value[AT_REPLY_MAX];
+    int r = at_query(t.link, cmd.c_str(), value, sizeof value);
+    while (!r && t.link.module_silent && t.relink())
+        r = at_query(t.link, cmd.c_str(), value, sizeof value);
+    *ok = r == 1;
+    if (!r && t.link.module_silent)
+        return "";
+    std::string reply = r ? (value[0] != '\0' ? std::string("+ok=") + value : "+ok")
+                          : t.link.module_last_refusal[0] != '\0' ? t.link.module_last_refusal : "refused";
+    return (prefix ? t.m.ip + " " : "") + reply + "\n";
+}
+
+} // namespace
+
 int run_send(const std::vector<std::string>& commands, const std::vector<module_ref>& modules,
              const common_options& o, bool prefix)
 {
@@ -152,20 +227,18 @@ int run_send(const std::vector<std::string>& commands, const std::vector<module_
         t.data["replies"] = ordered_json::array();
         for (const std::string& cmd : commands) {
             t.step(shown(cmd));
-            char value[AT_REPLY_MAX];
-            int ok = at_query(t.link, cmd.c_str(), value, sizeof value);
-            while (!ok && t.link.module_silent && t.relink())
-                ok = at_query(t.link, cmd.c_str(), value, sizeof value);
-            std::string reply = ok ? (value[0] != '\0' ? std::string("+ok=") + value : "+ok")
-                                   : t.link.module_last_refusal[0] != '\0' ? t.link.module_last_refusal
-                                                                            : "refused";
-            if (!ok && t.link.module_silent) {
+            bool ok = false;
+            bool drastic = names_command(cmd, "AT+Z", false) || names_command(cmd, "AT+RELD", false);
+            std::string line = drastic ? send_drastic(t, cmd, &ok) : send_query(t, cmd, prefix, &ok);
+            if (line.empty()) {
                 t.print(text);
                 return t.fail("no answer to " + cmd);
             }
             all_ok = all_ok && ok;
-            text += (prefix ? t.m.ip + " " : "") + reply + "\n";
-            t.data["replies"].push_back({{"command", shown(cmd)}, {"reply", shown(reply)}, {"ok", ok == 1}});
+            text += line;
+            std::string reply = line.substr(prefix || drastic ? t.m.ip.size() + 1 : 0);
+            reply.pop_back();
+            t.data["replies"].push_back({{"command", shown(cmd)}, {"reply", shown(reply)}, {"ok", ok}});
         }
         t.print(text);
         return all_ok || t.fail("a command was refused");
@@ -178,17 +251,16 @@ int run_restart(const std::vector<module_ref>& modules, const common_options& o,
         /* As the window: the line goes once and the module answers nothing. */
         if (!t.open())
             return false;
-        if (link_send(t.link, "AT+Z\n", 5) < 0)
-            return t.fail("AT+Z could not be sent");
         t.data["acknowledged"] = false;
         if (wait_s > 0) {
-            link_pause(t.link, HANDSHAKE_WAIT_MS);
-            if (!wait_for_return(t, wait_s))
+            if (!restart_seen(t) || !wait_for_return(t, wait_s))
                 return false;
             t.print(t.m.ip + " restarted\n");
             return true;
         }
-        t.print(t.m.ip + " restarting (the module does not acknowledge AT+Z)\n");
+        if (link_send(t.link, "AT+Z\n", 5) < 0)
+            return t.fail("AT+Z could not be sent");
+        t.print(t.m.ip + restarting);
         return true;
     });
 }
@@ -201,7 +273,7 @@ int run_reset(const std::vector<module_ref>& modules, const common_options& o)
         int r = setting(t, "AT+RELD");
         if (r != 1)
             return t.fail(r < 0 ? "no answer to AT+RELD" : "AT+RELD refused");
-        t.print(t.m.ip + " factory settings restored\n");
+        t.print(t.m.ip + restored);
         return true;
     });
 }
@@ -212,8 +284,12 @@ int run_upload(const std::string& image, const std::vector<module_ref>& modules,
     return run_fleet("upload", modules, o, [&](module_task& t) {
         if (!t.open())
             return false;
-        if (wait_s > 0)
+        /* Only a new version tells that the image was taken. */
+        if (wait_s > 0) {
             t.data["version_before"] = shown(version_of(t));
+            if (t.data["version_before"] == "")
+                return t.fail("no answer to AT+VER, so the upload could not be told from none; nothing sent");
+        }
         upload_share share{&t};
         upload_progress progress{on_share, &share};
         t.step("sending the image");
@@ -228,6 +304,11 @@ int run_upload(const std::string& image, const std::vector<module_ref>& modules,
         if (wait_s > 0) {
             if (!wait_for_return(t, wait_s))
                 return false;
+            if (t.data["version_after"] == "")
+                return t.fail("no answer to AT+VER after the restart: the image may not have been taken");
+            if (t.data["version_after"] == t.data["version_before"])
+                return t.fail("back on version " + t.data["version_after"].get<std::string>() +
+                              ", the one it had before: the image was not taken");
             t.note = "version " + t.data["version_before"].get<std::string>() + " before, " +
                      t.data["version_after"].get<std::string>() + " after";
             t.print(t.m.ip + " image sent, " + std::to_string(share.bytes) + " bytes; " + t.note + "\n");

@@ -280,6 +280,9 @@ int main(int argc, char** argv)
         split_send_words(&c.words, &c.commands);
         if (c.commands.empty() || (c.words.empty() && !c.t.searching()))
             return usage_error("send needs a target and a command, e.g. send 198.51.100.10 AT+VER");
+        std::string refused = check_send_commands(c.commands);
+        if (!refused.empty())
+            return usage_error(refused);
     }
     std::string why = check(c, !search->parsed());
     if (!why.empty())
@@ -315,7 +318,7 @@ int main(int argc, char** argv)
         if (bad >= 0)
             return bad;
     }
-    if (upload->parsed() && !regular_file_or_complain(c.file))
+    if (upload->parsed() && !image_or_complain(c.file))
         return EXIT_FAILED;
 
     std::vector<module_ref> modules;

@@ -264,7 +264,10 @@ int run_restore(const std::string& dir, const desired_state& one, const std::vec
             return make_match(t, one, s);
         std::string name = mac_file_name(t.m.mac);
         std::string file = dir + "/" + name, text;
-        if (name.empty() || read_regular_text(file, &text) != TEXT_READ)
+        int got = name.empty() ? TEXT_NOT_OPENED : read_regular_text(file, &text);
+        if (got == TEXT_TOO_LARGE)
+            return t.fail(file + " is larger than " + text_limit() + ": not read");
+        if (got != TEXT_READ)
             return t.fail("no backup of this module (MAC " + shown(t.m.mac) + ") in " + dir);
         t.data["file"] = file;
         desired_state d;

@@ -1,16 +1,24 @@
 /*
  * target_list.cpp - addresses, ranges and address files; the command file
  * and the image, opened only when they are regular files.
+ *
+ * Whatever comes from outside is bounded while it is read: a file by its
+ * bytes, the addresses by how many different ones are named, so that a
+ * mistaken file ends in a line rather than in all the machine's memory.
  */
 #include "target_list.h"
 
 #include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <set>
+#include <bitset>
+#include <cstdint>
+#include <unordered_map>
 #include <sys/stat.h>
 
+#include "command_file.h"
 #include "data_file.h"
+#include "local_addr.h"
 #include "netio.h"
 #include "strutil.h"
 
@@ -18,6 +26,8 @@ namespace kxctl {
 namespace {
 
 enum { ADDRESSES_MAX = 65536 };
+/* What address_set::add says of a word that is no address or range. */
+const char* const not_an_address = "not a module address";
 
 std::string trimmed(const std::string& s)
 {
@@ -36,76 +46,145 @@ bool all_digits(const std::string& s)
     return true;
 }
 
-/* One address or last-group range into *out; false when it is neither. */
-bool expand_one(const std::string& word, std::vector<std::string>* out)
+uint32_t host_order(const unsigned char b[4])
 {
-    unsigned char b[4];
-    size_t dash = word.find('-');
-    if (dash == std::string::npos) {
-        if (!parse_dotted_ipv4(word.c_str(), b))
-            return false;
-        out->push_back(std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
-                       std::to_string(b[3]));
-        return true;
-    }
-    std::string first = word.substr(0, dash), last = word.substr(dash + 1);
-    if (!parse_dotted_ipv4(first.c_str(), b) || !all_digits(last))
-        return false;
-    int to = std::stoi(last);
-    if (to > 255 || to < b[3])
-        return false;
-    std::string prefix = std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + ".";
-    for (int i = b[3]; i <= to; ++i)
-        out->push_back(prefix + std::to_string(i));
-    return true;
+    return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 | static_cast<uint32_t>(b[2]) << 8 |
+           b[3];
 }
 
-/* The words of an address file, without blanks and comments. */
-bool file_words(const std::string& path, std::vector<std::string>* words)
+std::string dotted(uint32_t a)
+{
+    return std::to_string(a >> 24) + "." + std::to_string(a >> 16 & 255) + "." + std::to_string(a >> 8 & 255) + "." +
+           std::to_string(a & 255);
+}
+
+/* What address a is to this machine ("" when nothing): the PC answers its
+ * own port, and a subnet's network or broadcast address reaches no module
+ * alone. */
+std::string machine_role(uint32_t a, const std::vector<local_network>& nets)
+{
+    for (const local_network& n : nets) {
+        unsigned char b[4];
+        if (!parse_dotted_ipv4(n.address.c_str(), b))
+            continue;
+        uint32_t mine = host_order(b);
+        if (a == mine)
+            return "this machine's own address";
+        if (n.prefix < 1 || n.prefix > 30)
+            continue;
+        uint32_t host = 0xffffffffu >> n.prefix;
+        if ((a & ~host) != (mine & ~host) || ((a & host) != 0 && (a & host) != host))
+            continue;
+        return std::string((a & host) == 0 ? "the network" : "the broadcast") + " address of this machine's " +
+               n.address + "/" + std::to_string(n.prefix);
+    }
+    return "";
+}
+
+/* The addresses named so far, each once, in the order first named. A
+ * range marks its /24 in one mask, so that a range or an address given
+ * again and again costs no memory and is counted once. */
+class address_set {
+public:
+    explicit address_set(const std::vector<std::string>& given) : nets_(local_networks())
+    {
+        unsigned char b[4];
+        for (const std::string& a : given)
+            if (parse_dotted_ipv4(a.c_str(), b))
+                groups_[host_order(b) >> 8].set(b[3]);
+    }
+    /* One address or last-group range; "" when taken, else what is wrong
+     * with it. An address of this machine named alone is refused; within
+     * a range it is skipped with a line on stderr. */
+    std::string add(const std::string& word)
+    {
+        unsigned char b[4];
+        size_t dash = word.find('-');
+        std::string first = word.substr(0, dash), last = dash == std::string::npos ? "" : word.substr(dash + 1);
+        if (!parse_dotted_ipv4(first.c_str(), b) || (dash != std::string::npos && !all_digits(last)))
+            return not_an_address;
+        int to = dash == std::string::npos ? b[3] : std::stoi(last);
+        if (to > 255 || to < b[3])
+            return not_an_address;
+        uint32_t group = host_order(b) >> 8;
+        if (dash == std::string::npos) {
+            std::string role = machine_role(group << 8 | b[3], nets_);
+            if (!role.empty())
+                return dotted(group << 8 | b[3]) + " is " + role + ", not a module";
+        }
+        std::bitset<256>& seen = groups_[group];
+        for (int i = b[3]; i <= to; ++i) {
+            if (seen.test(static_cast<size_t>(i)))
+                continue;
+            seen.set(static_cast<size_t>(i));
+            std::string role = machine_role(group << 8 | static_cast<uint32_t>(i), nets_);
+            if (!role.empty()) {
+                std::fprintf(stderr, "kxd40ctl: %s skipped: %s, not a module\n",
+                             dotted(group << 8 | static_cast<uint32_t>(i)).c_str(), role.c_str());
+                continue;
+            }
+            order_.push_back(group << 8 | static_cast<uint32_t>(i));
+            if (order_.size() > ADDRESSES_MAX)
+                return "more than " + std::to_string(ADDRESSES_MAX) + " modules named";
+        }
+        return "";
+    }
+    const std::vector<uint32_t>& order() const { return order_; }
+
+private:
+    std::vector<local_network> nets_;
+    std::unordered_map<uint32_t, std::bitset<256>> groups_;
+    std::vector<uint32_t> order_;
+};
+
+/* Each word of an address file (blanks and comments left out) to the
+ * set, read up to TEXT_BYTES_MAX; "" when all were taken. */
+std::string add_file(const std::string& path, address_set* set)
 {
     stdio_file f(open_regular(path.c_str()));
     if (!f)
-        return false;
+        return "cannot read the address file " + path;
     std::string line;
-    int c;
-    while ((c = std::fgetc(f.get())) != EOF || !line.empty()) {
-        if (c != EOF && c != '\n') {
+    long long bytes = 0, number = 1;
+    const std::string too_large = "the address file " + path + " is larger than " + text_limit();
+    for (int c; (c = std::fgetc(f.get())) != EOF; line.clear(), ++number) {
+        for (; c != EOF && c != '\n'; c = std::fgetc(f.get())) {
+            if (++bytes > TEXT_BYTES_MAX)
+                return too_large;
             line.push_back(static_cast<char>(c));
-            continue;
         }
+        if (c == '\n' && ++bytes > TEXT_BYTES_MAX)
+            return too_large;
+        if (line.find('\0') != std::string::npos)
+            return "line " + std::to_string(number) + " of the address file " + path + " holds a NUL byte";
         std::string word = trimmed(line.substr(0, line.find('#')));
-        if (!word.empty())
-            words->push_back(word);
-        line.clear();
+        std::string why = word.empty() ? "" : set->add(word);
+        if (why == not_an_address)
+            return "not a module address in " + path + ": " + word;
+        if (!why.empty())
+            return why;
         if (c == EOF)
             break;
     }
-    return true;
+    return std::ferror(f.get()) ? "cannot read the address file " + path : "";
 }
 
 } // namespace
 
+std::string text_limit() { return std::to_string(TEXT_BYTES_MAX >> 20) + " MiB"; }
+
 std::string expand_targets(const std::vector<std::string>& words, std::vector<std::string>* out)
 {
-    std::vector<std::string> all;
+    address_set set(*out);
     for (const std::string& word : words) {
-        if (!word.empty() && word[0] == '@') {
-            std::vector<std::string> listed;
-            if (!file_words(word.substr(1), &listed))
-                return "cannot read the address file " + word.substr(1);
-            for (const std::string& w : listed)
-                if (!expand_one(w, &all))
-                    return "not a module address in " + word.substr(1) + ": " + w;
-        } else if (!expand_one(word, &all)) {
+        std::string why = !word.empty() && word[0] == '@' ? add_file(word.substr(1), &set) : set.add(word);
+        if (why == not_an_address)
             return "not a module address or range: " + word;
-        }
-        if (all.size() > ADDRESSES_MAX)
-            return "more than " + std::to_string(ADDRESSES_MAX) + " modules named";
+        if (!why.empty())
+            return why;
     }
-    std::set<std::string> seen(out->begin(), out->end());
-    for (const std::string& a : all)
-        if (seen.insert(a).second)
-            out->push_back(a);
+    for (uint32_t a : set.order())
+        out->push_back(dotted(a));
     return "";
 }
 
@@ -122,6 +201,17 @@ void split_send_words(std::vector<std::string>* words, std::vector<std::string>*
     }
 }
 
+std::string check_send_commands(const std::vector<std::string>& commands)
+{
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (switches_to_firmware(commands[i]))
+            return "AT+FWUPDAT is sent only by upload: the module would store what follows as its firmware";
+        if (names_command(commands[i], "AT+Z", false) && i + 1 < commands.size())
+            return "AT+Z restarts the module: it goes last, as nothing after it would be answered";
+    }
+    return "";
+}
+
 int read_regular_text(const std::string& path, std::string* text)
 {
     FILE* opened = path == "-" ? stdin : open_regular(path.c_str());
@@ -129,12 +219,15 @@ int read_regular_text(const std::string& path, std::string* text)
         return TEXT_NOT_OPENED;
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, opened)) > 0)
-        text->append(buf, n);
+    bool whole = true;
+    while (whole && (n = std::fread(buf, 1, sizeof buf, opened)) > 0) {
+        whole = text->size() + n <= TEXT_BYTES_MAX;
+        text->append(buf, whole ? n : 0);
+    }
     bool ok = !std::ferror(opened);
     if (opened != stdin)
         std::fclose(opened);
-    return ok ? TEXT_READ : TEXT_NOT_READ;
+    return !whole ? TEXT_TOO_LARGE : ok ? TEXT_READ : TEXT_NOT_READ;
 }
 
 bool read_command_text(const std::string& path, std::string* text)
@@ -144,6 +237,9 @@ bool read_command_text(const std::string& path, std::string* text)
         std::fprintf(stderr, "kxd40ctl: cannot open %s: not a readable regular file\n", path.c_str());
     else if (r == TEXT_NOT_READ)
         std::fprintf(stderr, "kxd40ctl: cannot read %s\n", path.c_str());
+    else if (r == TEXT_TOO_LARGE)
+        std::fprintf(stderr, "kxd40ctl: %s is larger than %s: not read\n", path == "-" ? "standard input" : path.c_str(),
+                     text_limit().c_str());
     return r == TEXT_READ;
 }
 
@@ -153,6 +249,17 @@ bool regular_file_or_complain(const std::string& path)
     if (f)
         return true;
     std::fprintf(stderr, "kxd40ctl: cannot open %s: not a readable regular file\n", path.c_str());
+    return false;
+}
+
+bool image_or_complain(const std::string& path)
+{
+    stdio_file f(open_regular(path.c_str()));
+    if (!f)
+        return regular_file_or_complain(path);
+    if (std::fgetc(f.get()) != EOF)
+        return true;
+    std::fprintf(stderr, "kxd40ctl: %s is empty: no firmware image\n", path.c_str());
     return false;
 }
 

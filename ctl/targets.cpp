@@ -62,7 +62,11 @@ std::string searched(const std::string& local)
 {
     char broadcast[INET_ADDRSTRLEN] = "";
     inet_ntop(AF_INET, &addr_b.sin_addr, broadcast, sizeof broadcast);
-    return " (" + keyword_origin() + "; broadcast to " + broadcast + " from " + local + ")";
+    /* The keyword goes as its file holds it, a final line break too. */
+    size_t length = std::strlen(aswd);
+    bool line_break = length > 0 && (aswd[length - 1] == '\n' || aswd[length - 1] == '\r');
+    return " (" + keyword_origin() + (line_break ? ", ending in a line break that is sent with it" : "") +
+           "; broadcast to " + broadcast + " from " + local + ")";
 }
 
 } // namespace

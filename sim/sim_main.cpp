@@ -167,6 +167,8 @@ void simulator::serve_module(const arrival& a)
 {
     sim_module& m = modules_[a.source];
     bool lost = m.drop_next();
+    const std::string& lose = m.how().lose;
+    lost = lost || (!lose.empty() && a.data.compare(0, lose.size(), lose) == 0);
     bool deaf = m.how().search_only;
     long now = now_ms();
     const char* fate = lost ? "dropped" : deaf ? "ignored" : m.booting(now) ? "booting" : "ok";

@@ -35,6 +35,7 @@ struct behaviour {
     double drop_rate = 0.0;
     long boot_ms = 0;         // deaf for this long after a restart
     std::string next_version; // AT+VER's answer once an image is in; empty: unchanged
+    std::string lose;         // datagrams to its address that begin so are lost; empty: none
 };
 
 struct module_config {

@@ -121,6 +121,12 @@ bool opt_next_version(parser& p, const std::string& v)
     return true;
 }
 
+bool opt_lose(parser& p, const std::string& v)
+{
+    p.how.lose = v;
+    return !v.empty() || p.fail("--lose wants a text");
+}
+
 bool opt_drop_rate(parser& p, const std::string& v)
 {
     char* end = nullptr;
@@ -234,7 +240,8 @@ const option_rule options[] = {
     {"--first", true, opt_first},         {"--latency", true, opt_latency},
     {"--silent", false, opt_silent},      {"--answer-twice", false, opt_twice},
     {"--garbage", false, opt_garbage},    {"--oversize", false, opt_oversize},
-    {"--drop-rate", true, opt_drop_rate}, {"--echo", false, opt_echo},
+    {"--drop-rate", true, opt_drop_rate}, {"--lose", true, opt_lose},
+    {"--echo", false, opt_echo},
     {"--search-only", false, opt_search_only},
     {"--boot-ms", true, opt_boot},        {"--next-version", true, opt_next_version},
     {"--reset-behaviour", false, opt_reset}, {"--seed", true, opt_seed},
@@ -356,6 +363,8 @@ const char* usage_text()
         "  --oversize          pad each discovery answer and AT reply to 200 bytes with\n"
         "                      'X' (a query reply stays \"+ok=\" value \"\\r\\n\\r\\n\")\n"
         "  --drop-rate P       lose each received datagram with probability P (0..1)\n"
+        "  --lose TEXT         lose every datagram to the module's own address that\n"
+        "                      begins with TEXT, e.g. AT+Z (logged \"dropped\")\n"
         "  --echo              start with echo on (and return to it after AT+Z)\n"
         "  --search-only       answer the broadcast search, ignore everything sent to\n"
         "                      the module's own address (logged with the fate \"ignored\")\n"

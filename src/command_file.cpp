@@ -24,6 +24,28 @@
 #include <unistd.h>
 #endif
 
+/* A module reads a command in any case and after blanks; what it makes of
+ * the rest is its own, so a line that may be the command is taken for it. */
+bool names_command(const std::string& line, const char* name, bool with_value)
+{
+    const size_t n = std::strlen(name);
+    size_t at = line.find_first_not_of(" \t\r\n");
+    if (at == std::string::npos || line.size() - at < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::toupper(static_cast<unsigned char>(line[at + i])) != name[i])
+            return false;
+    size_t rest = at + n;
+    if (rest == line.size())
+        return true;
+    /* The seventh byte is the NUL that ends the line for the module. */
+    if (with_value)
+        return std::memchr("=? \t\r\n", line[rest], 7) != nullptr;
+    return line.find_first_not_of(" \t\r\n", rest) == std::string::npos;
+}
+
+bool switches_to_firmware(const std::string& line) { return names_command(line, "AT+FWUPDAT", true); }
+
 namespace {
 
 const char* const page_files[] = {"cmd_mana_tmp.txt", "cmd_comm_tmp.txt", "cmd_ap_tmp.txt",
@@ -50,22 +72,6 @@ bool read_line(FILE* f, std::string* line, bool* too_long)
     *too_long = length > LINE_MAX_CHARS;
     line->resize(std::min(line->size(), static_cast<size_t>(LINE_MAX_CHARS)));
     return c != EOF || last != EOF;
-}
-
-/* Whether line switches the module to firmware reception ("AT+FWUPDAT" in
- * any case, alone or with a value or blanks after it): the module would
- * store the next datagram as its firmware. */
-bool switches_to_firmware(const std::string& line)
-{
-    static const char word[] = "AT+FWUPDAT";
-    const size_t n = sizeof word - 1;
-    size_t at = line.find_first_not_of(" \t");
-    if (at == std::string::npos || line.size() - at < n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::toupper(static_cast<unsigned char>(line[at + i])) != word[i])
-            return false;
-    return at + n == line.size() || std::strchr("=? \t\r", line[at + n]) != nullptr;
 }
 
 /* Why line is not sent, or LINE_ACCEPTED when it may be. */

@@ -52,6 +52,16 @@ int replay_command_file(const char* name);
  * firmware reception, which only the upload may do (LINE_REFUSED). */
 enum replay_line { LINE_ACCEPTED, LINE_REFUSED, LINE_SILENT, LINE_TOO_LONG, LINE_NOT_TEXT };
 
+/* Whether line is the command name ("AT+Z", in capitals), however it is
+ * spelled where a module would take it: in any case, after blanks, with
+ * blanks and line ends after it, and, when with_value, with a value
+ * ("=...", "?") after it. */
+bool names_command(const std::string& line, const char* name, bool with_value);
+/* Whether line switches a module to firmware reception ("AT+FWUPDAT"),
+ * which only an upload may send: the module would store the next datagram
+ * as its firmware. */
+bool switches_to_firmware(const std::string& line);
+
 /* What a replay tells its caller; each function may be nullptr. sending
  * is told only of the lines that go to the module. */
 struct replay_hooks {

@@ -8,6 +8,7 @@
 #include "local_addr.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #ifdef _WIN32
@@ -89,6 +90,29 @@ std::vector<std::string> interface_addresses()
     for (ifaddrs* a = list; a != nullptr; a = a->ifa_next)
         if (a->ifa_addr != nullptr && a->ifa_addr->sa_family == AF_INET && (a->ifa_flags & IFF_UP))
             add_unique(out, dotted(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr));
+    freeifaddrs(list);
+#endif
+    return out;
+}
+
+std::vector<local_network> local_networks()
+{
+    std::vector<local_network> out;
+#ifndef _WIN32
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return out;
+    for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+        if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET)
+            continue;
+        uint32_t mask = a->ifa_netmask != nullptr
+                            ? ntohl(reinterpret_cast<sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr)
+                            : 0xffffffffu;
+        int prefix = 0;
+        while (prefix < 32 && (mask & (0x80000000u >> prefix)) != 0)
+            ++prefix;
+        out.push_back({dotted(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr), prefix});
+    }
     freeifaddrs(list);
 #endif
     return out;

@@ -20,6 +20,16 @@ bool resolve_host_addresses(std::vector<std::string>* out);
 /* IPv4 addresses of the interfaces that are up. */
 std::vector<std::string> interface_addresses();
 
+/* One of the machine's IPv4 addresses and the length of its prefix. */
+struct local_network {
+    std::string address;
+    int prefix;
+};
+
+/* Every IPv4 address of the machine's interfaces, up or down, with its
+ * prefix: what a module can never be. */
+std::vector<local_network> local_networks();
+
 /* The addresses the search window offers, in its order; *resolved tells
  * whether the host name could be resolved. */
 std::vector<std::string> local_addresses(bool* resolved);

@@ -22,6 +22,15 @@ long long size_of(FILE* f)
     return size;
 }
 
+/* Whether an opened image may go: a module switched to reception takes
+ * whatever comes first for its firmware, an empty datagram too. */
+int image_check(FILE* image)
+{
+    if (image == nullptr)
+        return UPLOAD_NO_FILE;
+    return size_of(image) == 0 ? UPLOAD_EMPTY : UPLOAD_SENT;
+}
+
 /* The transfer of the open image, without a console line. */
 int send_image(module_link& l, FILE* image, const upload_progress* progress)
 {
@@ -69,8 +78,9 @@ int switch_and_send(module_link& l, FILE* image, const upload_progress* progress
 int upload_opened(FILE* opened, const upload_progress* progress)
 {
     stdio_file image(opened);
-    if (!image)
-        return UPLOAD_NO_FILE;
+    int check = image_check(image.get());
+    if (check != UPLOAD_SENT)
+        return check;
     lent_link link;
     int handshake = keyword_handshake(module_aswd, UPLOAD_TRIES, handshake_hooks{});
     if (handshake < 0)
@@ -100,8 +110,9 @@ int upload_image(const char* path, const upload_progress* progress)
 int upload_linked(module_link& l, const char* path, const upload_progress* progress)
 {
     stdio_file image(open_regular(path));
-    if (!image)
-        return UPLOAD_NO_FILE;
+    int check = image_check(image.get());
+    if (check != UPLOAD_SENT)
+        return check;
     return switch_and_send(l, image.get(), progress);
 }
 
@@ -114,5 +125,7 @@ int upload_firmware(const char* file)
         std::puts("Upload: no answer to AT+FWUPDAT");
     else if (result == UPLOAD_NO_FILE)
         std::puts("Can't open file");
+    else if (result == UPLOAD_EMPTY)
+        std::puts("Upload: the image is empty");
     return result;
 }

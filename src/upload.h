@@ -22,6 +22,7 @@ enum upload_result {
     UPLOAD_NO_ANSWER,     /* the module answered no keyword */
     UPLOAD_NO_FWUPDAT,    /* nor "AT+FWUPDAT" */
     UPLOAD_NO_FILE,       /* the image could not be opened */
+    UPLOAD_EMPTY,         /* the image is empty: the module would take nothing for its firmware */
     UPLOAD_STOPPED        /* the program is closing */
 };
 
@@ -34,7 +35,8 @@ struct upload_progress {
 
 /* The whole upload of data/<file> to module_ip with module_aswd, with its
  * console lines. Nothing is sent when file is no plain file name or
- * data/<file> no regular file (UPLOAD_NO_FILE). The settings window's
+ * data/<file> no regular file (UPLOAD_NO_FILE), nor when it is empty
+ * (UPLOAD_EMPTY, "Upload: the image is empty"). The settings window's
  * link is as it was afterwards. */
 int upload_firmware(const char* file);
 
@@ -43,7 +45,8 @@ int upload_firmware(const char* file);
 int upload_image(const char* path, const upload_progress* progress);
 
 /* On a link its caller has opened and shaken hands on: "AT+FWUPDAT", its
- * answer, then the image at path (a regular file, opened first). */
+ * answer, then the image at path (a regular file, opened first, and not
+ * empty). */
 struct module_link;
 int upload_linked(module_link& l, const char* path, const upload_progress* progress);
 

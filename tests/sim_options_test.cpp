@@ -37,7 +37,7 @@ sim_config parsed(std::vector<std::string> args)
 TEST(SimOptions, NamesComeFromTheAddressAndBehaviourReachesOnlyTheModulesAfterIt)
 {
     sim_config c = parsed({"--module", "198.51.100.20", "--latency", "250", "--module", "10.1.2.3,AABBCCDDEEFF",
-                           "--silent", "--boot-ms=4000", "--next-version", "V2 beta", "--module", "127.0.0.4",
+                           "--silent", "--boot-ms=4000", "--next-version", "V2 beta", "--lose", "AT+Z", "--module", "127.0.0.4",
                            "--reset-behaviour", "--module", "127.0.0.5"});
     ASSERT_EQ(c.modules.size(), 4u);
     EXPECT_EQ(kxsim::ipv4_text(c.modules[0].addr) + "," + c.modules[0].mac + "," + c.modules[0].id,
@@ -51,10 +51,12 @@ TEST(SimOptions, NamesComeFromTheAddressAndBehaviourReachesOnlyTheModulesAfterIt
     EXPECT_EQ(c.modules[2].how.boot_ms, 4000);
     EXPECT_EQ(c.modules[1].how.next_version, "");
     EXPECT_EQ(c.modules[2].how.next_version, "V2 beta");
+    EXPECT_EQ(c.modules[1].how.lose + "|" + c.modules[2].how.lose, "|AT+Z");
     EXPECT_EQ(c.modules[3].how.latency_ms, 0);
     EXPECT_FALSE(c.modules[3].how.silent);
     EXPECT_EQ(c.modules[3].how.boot_ms, 0);
     EXPECT_EQ(c.modules[3].how.next_version, "");
+    EXPECT_EQ(c.modules[3].how.lose, "");
     c = parsed({"--latency", "5", "--firmware", "/tmp/fw", "--modules", "2", "--first", "127.0.0.2"});
     EXPECT_EQ(c.modules[1].how.latency_ms, 5) << "the counted modules take the last behaviour";
     EXPECT_EQ(kxsim::firmware_file(c, "127.0.0.3"), "/tmp/fw.127.0.0.3");
@@ -67,6 +69,7 @@ TEST(SimOptions, BadLinesAreRefusedWithAReason)
         {"--drop-rate", "1.5"},      {"--latency"},
         {"--bogus"},                 {"127.0.0.2"},
         {"--boot-ms", "-1"},         {"--next-version", "V2\r\n"},
+        {"--lose", ""},
     };
     for (const auto& args : bad) {
         sim_config c;

@@ -108,6 +108,14 @@ TEST_F(Upload, FailuresSendNoImageAndSayWhy)
     EXPECT_EQ(upload("fw.bin"), UPLOAD_NO_FWUPDAT);
     EXPECT_EQ(console, "Upload: no answer to AT+FWUPDAT\n");
     EXPECT_TRUE(image_sizes().empty());
+
+    /* A module switched to reception would take an empty datagram for
+     * its firmware. */
+    write("data/empty.bin", "");
+    sn.sent.clear();
+    EXPECT_EQ(upload("empty.bin"), UPLOAD_EMPTY);
+    EXPECT_EQ(console, "Upload: the image is empty\n");
+    EXPECT_TRUE(sn.sent.empty()) << "not even the keyword";
 }
 
 TEST_F(Upload, AnImageThatIsNoRegularFileInDataSendsNothingAtAll)

@@ -272,3 +272,219 @@ TEST(Ctl, AProgramInTheWayOfTheBindIsNamed)
     EXPECT_EQ(r.err, held_line(program_invocation_short_name, getpid()));
     EXPECT_EQ(r.out, "");
 }
+
+namespace {
+
+/* What went to the modules since the log's entry first: the keyword as
+ * "keyword", the "+ok" that opens a link left out, the rest as sent, each
+ * as "IP bytes". */
+std::string sent_since(const sim_process& sim, size_t first)
+{
+    std::vector<sim_datagram> log = sim.received();
+    std::string sent;
+    for (size_t i = first; i < log.size(); ++i)
+        if (log[i].bytes != "+ok")
+            sent += log[i].target + " " + (log[i].bytes == "KX-D40LOCATORPING" ? "keyword\n" : log[i].bytes);
+    return sent;
+}
+
+} // namespace
+
+/* send takes AT+Z and AT+RELD however they are spelled as restart and
+ * reset send and report them, and never sends AT+FWUPDAT: nothing at all
+ * goes when it is among the commands, nor when a restart is not last. An
+ * answered AT+VER after each run puts what it sent in the log. */
+TEST(Ctl, SendRestartsAndResetsAsTheirSubcommandsAndNeverSwitchesToFirmware)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    const struct {
+        std::vector<std::string> commands;
+        int status;
+        std::string out, sent;
+    } cases[] = {
+        {{"at+z \r\n"}, 0, "127.0.0.2 restarting (the module does not acknowledge AT+Z)\n", "keyword\nAT+Z\n"},
+        {{"AT+VER", " At+ReLd\n"}, 0, "+ok=V1.0.8\n127.0.0.2 factory settings restored\n",
+         "keyword\nAT+VER\nAT+RELD\n"},
+        {{"AT+VER", "at+fwupdat "}, 2, "", ""},
+        {{"AT+VER", "\tAT+FWUPDAT=1"}, 2, "", ""},
+        {{"AT+FWUPDAT\n"}, 2, "", ""},
+        {{"AT+Z", "AT+VER"}, 2, "", ""},
+        {{"AT+FWUPDAT"}, 2, "", ""},
+    };
+    for (const auto& c : cases) {
+        size_t first = sim.received().size();
+        std::vector<std::string> args = {"send", "127.0.0.2"};
+        args.insert(args.end(), c.commands.begin(), c.commands.end());
+        ctl_result r = ctl(args);
+        EXPECT_EQ(r.status, c.status) << c.commands[0] << r.err;
+        EXPECT_EQ(r.out, c.out) << c.commands[0];
+        EXPECT_EQ(r.err.find("kxd40ctl: AT+"), c.status == 2 ? 0u : std::string::npos) << r.err;
+        ASSERT_EQ(ctl({"send", "127.0.0.2", "AT+VER"}).out, "+ok=V1.0.8\n");
+        std::string expected;
+        for (const std::string& line : {c.sent, std::string("keyword\nAT+VER\n")})
+            for (size_t at = 0, end; (end = line.find('\n', at)) != std::string::npos; at = end + 1)
+                expected += "127.0.0.2 " + line.substr(at, end + 1 - at);
+        EXPECT_EQ(sent_since(sim, first), expected) << c.commands[0];
+    }
+}
+
+/* The PC is no module: its own address, and its subnets' network and
+ * broadcast addresses, are a usage error when named and left out of a
+ * range with a line; nothing goes to them. The test's network has
+ * 127.0.0.1/8, and here 198.51.100.1/24 beside it. */
+TEST(Ctl, TheMachinesOwnAddressesAreNoModules)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    ASSERT_EQ(std::system("ip addr add 198.51.100.1/24 dev lo"), 0);
+    const std::string own = "this machine's own address, not a module";
+    const std::string net8 = " address of this machine's 127.0.0.1/8, not a module";
+    const std::string net24 = " address of this machine's 198.51.100.1/24, not a module";
+    const struct {
+        std::vector<std::string> targets;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {{"127.0.0.1"}, 2, "", "kxd40ctl: 127.0.0.1 is " + own + " (try --help)\n"},
+        {{"127.0.0.2", "127.255.255.255"}, 2, "", "kxd40ctl: 127.255.255.255 is the broadcast" + net8 + " (try --help)\n"},
+        {{"198.51.100.1"}, 2, "", "kxd40ctl: 198.51.100.1 is " + own + " (try --help)\n"},
+        {{"198.51.100.0"}, 2, "", "kxd40ctl: 198.51.100.0 is the network" + net24 + " (try --help)\n"},
+        {{"127.0.0.0-2"}, 0, "127.0.0.2 factory settings restored\n",
+         "kxd40ctl: 127.0.0.0 skipped: the network" + net8 + "\nkxd40ctl: 127.0.0.1 skipped: " + own + "\n"},
+        {{"198.51.100.255-255"}, 2, "",
+         "kxd40ctl: 198.51.100.255 skipped: the broadcast" + net24 +
+             "\nkxd40ctl: no module named: give addresses, --all or --id PATTERN (try --help)\n"},
+    };
+    for (const auto& c : cases) {
+        size_t first = sim.received().size();
+        std::vector<std::string> args = {"reset", "--yes"};
+        args.insert(args.end(), c.targets.begin(), c.targets.end());
+        ctl_result r = ctl(args);
+        EXPECT_EQ(r.status, c.status) << c.targets[0];
+        EXPECT_EQ(r.out, c.out) << c.targets[0];
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(sent_since(sim, first), c.status == 0 ? "127.0.0.2 keyword\n127.0.0.2 AT+RELD\n" : "");
+    }
+    EXPECT_EQ(std::system("ip addr del 198.51.100.1/24 dev lo"), 0);
+}
+
+/* restart --wait is done only when the module was seen to restart: one
+ * whose every AT+Z is lost still answers on its link and fails, after
+ * --tries of them; one that restarts gets AT+Z once. */
+TEST(Ctl, RestartWaitIsDoneOnlyWhenTheModuleRestarted)
+{
+    sim_process sim({"--boot-ms", "200", "--module", "127.0.0.2", "--lose", "AT+Z", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    const struct {
+        std::string ip;
+        int status;
+        std::string out, err;
+        int restarts;
+    } cases[] = {
+        {"127.0.0.2", 0, "127.0.0.2 restarted\n", "", 1},
+        {"127.0.0.3", 1, "",
+         "kxd40ctl: 127.0.0.3: the module still answers on its link after AT+Z sent 2 time(s): it did not restart\n", 2},
+    };
+    for (const auto& c : cases) {
+        ctl_result r = ctl({"restart", "--wait", "5", "--tries", "2", "--timeout", "200", c.ip});
+        EXPECT_EQ(r.status, c.status) << c.ip << r.err;
+        EXPECT_EQ(r.out, c.out) << c.ip;
+        EXPECT_EQ(r.err, c.err) << c.ip;
+        int restarts = 0;
+        for (const sim_datagram& d : sim.received())
+            restarts += d.target == c.ip && d.bytes == "AT+Z\n";
+        EXPECT_EQ(restarts, c.restarts) << c.ip;
+    }
+}
+
+/* upload --wait is done only when the module came back on another
+ * version; one back on its old version failed and is listed for a rerun.
+ * An empty image is refused before anything is sent. */
+TEST(Ctl, UploadWaitIsDoneOnlyOnANewVersion)
+{
+    sim_process sim({"--boot-ms", "200", "--module", "127.0.0.2", "--next-version", "V2.0.0", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    temp_file image, failed;
+    write_file(image.path, std::string(5000, 'i'));
+    ctl_result r = ctl({"upload", image.path, "127.0.0.2-3", "--wait", "5", "--failed-to", failed.path});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.3 image sent, 5000 bytes; version V1.0.8 before, V2.0.0 after\n");
+    EXPECT_NE(r.err.find("kxd40ctl: 127.0.0.2: back on version V1.0.8, the one it had before: the image was not "
+                         "taken\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(file_text(failed.path), "127.0.0.2\n");
+
+    size_t first = sim.received().size();
+    write_file(image.path, "");
+    r = ctl({"upload", image.path, "127.0.0.3"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kxd40ctl: " + image.path + " is empty: no firmware image\n");
+    EXPECT_EQ(sim.received().size(), first) << "not even the keyword";
+}
+
+/* What is read is bounded as it is read: standard input, an address file
+ * and its lines; an address named again counts once. */
+TEST(Ctl, InputIsReadUpToItsBound)
+{
+    sim_process sim({"--module", "127.0.0.2", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    temp_file big, repeated, with_nul;
+    write_file(big.path, std::string((4 << 20) + 1, '\n'));
+    char dir[] = "/tmp/kxd40-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string backup = std::string(dir) + "/ACCF23000002.json";
+    ASSERT_EQ(symlink(big.path.c_str(), backup.c_str()), 0);
+    std::string ranges;
+    for (int i = 0; i < 40000; ++i)
+        ranges += "127.0.0.2-3\n";
+    write_file(repeated.path, ranges);
+    write_file(with_nul.path, std::string("127.0.0.2\n127.0.\0.3\n", 20));
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"apply", "-", "127.0.0.2"}, std::string(5 << 20, '\0'), 1,
+         "kxd40ctl: standard input is larger than 4 MiB: not read\n"},
+        {{"read", "--json", "@" + big.path}, "", 2,
+         "kxd40ctl: the address file " + big.path + " is larger than 4 MiB (try --help)\n"},
+        {{"read", "--json", "@" + with_nul.path}, "", 2,
+         "kxd40ctl: line 2 of the address file " + with_nul.path + " holds a NUL byte (try --help)\n"},
+        {{"restore", dir, "127.0.0.2"}, "", 1,
+         "kxd40ctl: 127.0.0.2: " + backup + " is larger than 4 MiB: not read\n"},
+        {{"read", "--json", "@" + repeated.path, "127.0.0.3"}, "", 0,
+         "kxd40ctl: read of 2 modules: 2 done, 0 failed, 0 not reached\n"},
+    };
+    for (const auto& c : cases) {
+        ctl_result r = ctl(c.args, "", c.input);
+        EXPECT_EQ(r.status, c.status) << c.args[2];
+        if (c.status == 0) {
+            EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), c.err.size())), c.err) << "the summary";
+            EXPECT_EQ(json_lines(r.out).size(), 2u) << r.out;
+        } else {
+            EXPECT_EQ(r.err, c.err) << c.args[2];
+            EXPECT_EQ(sim.received().size(), c.args[0] == "restore" ? 2u : 0u) << c.args[2] << ": the link alone";
+        }
+    }
+    unlink(backup.c_str());
+    rmdir(dir);
+}
+
+/* A keyword file written by echo ends in a line break, and the keyword
+ * goes with it, as the window sends it: a search nobody answered says so. */
+TEST(Ctl, ASearchNobodyAnsweredNamesTheKeywordsLineBreak)
+{
+    sim_process sim({"--keyword", "SITEKEY", "--broadcast", "127.0.0.255", "--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    temp_file keyword;
+    write_file(keyword.path, "SITEKEY\n");
+    ctl_result r = ctl({"search", "--from", "127.0.0.1", "--keyword-file", keyword.path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kxd40ctl: no module answered (the keyword of " + keyword.path +
+                         ", ending in a line break that is sent with it; broadcast to 127.0.0.255 from 127.0.0.1)\n");
+    write_file(keyword.path, "SITEKEY");
+    EXPECT_EQ(ctl({"search", "--from", "127.0.0.1", "--keyword-file", keyword.path}).out.find("127.0.0.2"), 0u);
+}
