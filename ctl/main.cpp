@@ -224,8 +224,9 @@ std::vector<std::string> subcommand_first(CLI::App& app, int argc, char** argv)
     for (size_t i = 1; i < args.size();) {
         if (args[i].size() < 2 || args[i][0] != '-') {
             auto named = [&](CLI::App* sub) { return sub->check_name(args[i]); };
+            auto sub = args.begin() + static_cast<long>(i);
             if (i > 1 && !app.get_subcommands(named).empty())
-                std::rotate(args.begin() + 1, args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 1);
+                std::rotate(args.begin() + 1, sub, sub + 1);
             break;
         }
         int values = value_words(app, args[i]);

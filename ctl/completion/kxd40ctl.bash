@@ -10,7 +10,8 @@
 _kxd40ctl_subcommands="search read apply diff backup restore send restart reset upload"
 
 # The options of every subcommand that takes targets.
-_kxd40ctl_fleet_options="--help --all --id --jobs --stagger --failed-to --json --quiet --from --keyword-file --tries --timeout"
+_kxd40ctl_fleet_options="--help --all --id --jobs --stagger --failed-to --json --quiet --from --keyword-file
+  --tries --timeout"
 
 _kxd40ctl_options()
 {
