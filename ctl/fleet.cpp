@@ -7,7 +7,9 @@
  * are the hub (its lock), the report (its lock) and the options, which
  * nobody writes once the run has begun. Ctrl-C and SIGTERM are taken by
  * one thread with sigwait, which ends every link: each worker's wait ends
- * at once, nothing more is sent, and each module's state is reported.
+ * at once, nothing more is sent, and each module's state is reported. A
+ * stdout whose reader went away ends the run the same way (fleet_stop,
+ * from the report).
  */
 #include "fleet.h"
 
