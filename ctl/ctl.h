@@ -40,6 +40,7 @@ struct common_options {
     int jobs = 0;         /* modules handled at once; 0: all (at most 256) */
     int stagger_ms = 0;   /* between two modules' starts */
     bool json = false;    /* JSON Lines on stdout */
+    bool quiet = false;   /* -q: on stderr only the failures and the summary */
     std::string failed_to; /* file for the addresses that failed */
     std::string keyword_file; /* given; empty: ./data/aswd.txt, else the installed window's */
 };

@@ -7,7 +7,9 @@
  * are the hub (its lock), the report (its lock) and the options, which
  * nobody writes once the run has begun. Ctrl-C and SIGTERM are taken by
  * one thread with sigwait, which ends every link: each worker's wait ends
- * at once, nothing more is sent, and each module's state is reported.
+ * at once, nothing more is sent, and each module's state is reported. A
+ * stdout whose reader went away ends the run the same way (fleet_stop,
+ * from the report).
  */
 #include "fleet.h"
 
@@ -31,6 +33,7 @@ namespace {
 enum { DEFAULT_JOBS_MAX = 256 };
 
 std::atomic<bool> stopping{false};
+std::atomic<stop_cause> cause{stop_cause::none};
 std::mutex start_lock;
 std::condition_variable start_gate; /* a stop wakes the staggered starts */
 
@@ -72,12 +75,8 @@ private:
     void wait()
     {
         int sig = 0;
-        while (sigwait(&set_, &sig) == 0 && sig != SIGUSR1) {
-            stopping = true;
-            hub_end_all();
-            std::lock_guard<std::mutex> g(start_lock);
-            start_gate.notify_all();
-        }
+        while (sigwait(&set_, &sig) == 0 && sig != SIGUSR1)
+            fleet_stop(stop_cause::signal);
     }
     sigset_t set_, old_;
     std::thread waiter_;
@@ -93,6 +92,16 @@ bool wait_for_turn(std::chrono::steady_clock::time_point due)
 } // namespace
 
 bool fleet_stopping() { return stopping; }
+
+void fleet_stop(stop_cause why)
+{
+    stop_cause none = stop_cause::none;
+    cause.compare_exchange_strong(none, why);
+    stopping = true;
+    hub_end_all();
+    std::lock_guard<std::mutex> g(start_lock);
+    start_gate.notify_all();
+}
 
 module_task::module_task(const module_ref& ref, const common_options& opts, fleet_report& report, size_t index)
     : m(ref), o(opts), report_(report), index_(index)
@@ -192,7 +201,7 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
     }
     bool written = report.close();
     if (stopping)
-        return EXIT_INTERRUPTED;
+        return cause == stop_cause::output_closed ? EXIT_OUTPUT_CLOSED : EXIT_INTERRUPTED;
     bool all_done = report.count(outcome::done) == static_cast<int>(modules.size());
     return all_done && written ? EXIT_DONE : EXIT_FAILED;
 }

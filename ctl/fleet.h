@@ -64,13 +64,24 @@ private:
     int relinks_ = 0;
 };
 
-/* True once Ctrl-C or SIGTERM arrived. */
+/* Why a run stopped early. */
+enum class stop_cause { none, signal, output_closed };
+
+/* The exit status of a run stopped because its stdout was closed: that of
+ * a program killed by SIGPIPE, as every other writer of a pipeline gives. */
+constexpr int EXIT_OUTPUT_CLOSED = 141;
+
+/* True once Ctrl-C, SIGTERM or a closed stdout stopped the run. */
 bool fleet_stopping();
+/* Stops the run as Ctrl-C does: every link ends after its current
+ * exchange and no module starts. The first cause is kept. */
+void fleet_stop(stop_cause why);
 
 /* Runs act on every module (true: done), at most o.jobs at a time and
  * o.stagger_ms apart, with the progress and the summary on stderr and the
  * results on stdout. Returns the exit status: 0 when every module is
- * done, 130 when the program was stopped, else 1. */
+ * done and every result written, 130 when the program was stopped by a
+ * signal, 141 when by a closed stdout, else 1. */
 int run_fleet(const std::string& action, const std::vector<module_ref>& modules, const common_options& o,
               const std::function<bool(module_task&)>& act);
 

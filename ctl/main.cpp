@@ -8,6 +8,8 @@
  */
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <arpa/inet.h>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include "actions.h"
 #include "data_file.h"
 #include "defaults.h"
+#include "report.h"
 #include "target_list.h"
 #include "version.h"
 
@@ -77,6 +80,9 @@ void add_fleet_options(CLI::App* sub, command_line& c)
                     "(empty when all were done)")
         ->option_text("FILE");
     sub->add_flag("--json", c.o.json, "one JSON object per module on stdout (JSON Lines)");
+    sub->add_flag("-q,--quiet", c.o.quiet,
+                  "on stderr only the failures and the summary: no progress, no line for a module done "
+                  "(the results on stdout stay)");
     add_search_options(sub, c.o);
     add_link_options(sub, c.o);
 }
@@ -170,26 +176,77 @@ int confirmed(const char* what, size_t modules, const command_line& c)
     return -1;
 }
 
+uint32_t address_value(const std::string& ip)
+{
+    in_addr a{};
+    inet_pton(AF_INET, ip.c_str(), &a);
+    return ntohl(a.s_addr);
+}
+
 /* The socket, then the modules chosen; the exit status when either
- * failed, else -1. */
+ * failed, else -1. The modules named come first as named, then those a
+ * search found, in address order: they answer in any order, and the
+ * results of two runs must compare line by line. */
 int prepare(const command_line& c, std::vector<module_ref>* modules)
 {
     if (!open_socket() || !resolve_targets(c.t, c.o, modules))
         return EXIT_FAILED;
+    auto found = modules->begin() + static_cast<long>(std::min(c.t.addresses.size(), modules->size()));
+    std::stable_sort(found, modules->end(), [](const module_ref& a, const module_ref& b) {
+        return address_value(a.ip) < address_value(b.ip);
+    });
     return -1;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+/* How many words follow option name as its value: 0 or 1, or -1 when no
+ * subcommand has that option, or the program has it itself (--help). */
+int value_words(CLI::App& app, const std::string& word)
 {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    size_t equals = word.find('=');
+    std::string name = word.substr(0, equals);
+    if (app.get_option_no_throw(name) != nullptr)
+        return -1;
+    for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
+        const CLI::Option* opt = sub->get_option_no_throw(name);
+        if (opt != nullptr)
+            return opt->get_expected_max() == 0 || equals != std::string::npos ? 0 : 1;
+    }
+    return -1;
+}
+
+/* The options given before the subcommand ("kxd40ctl --id 'L*' read")
+ * moved right behind it, where it takes them as its own, so each option
+ * is defined and checked once. Anything else stays as given, for the
+ * parser to take or refuse. */
+std::vector<std::string> subcommand_first(CLI::App& app, int argc, char** argv)
+{
+    std::vector<std::string> args(argv, argv + argc);
+    for (size_t i = 1; i < args.size();) {
+        if (args[i].size() < 2 || args[i][0] != '-') {
+            auto named = [&](CLI::App* sub) { return sub->check_name(args[i]); };
+            auto sub = args.begin() + static_cast<long>(i);
+            if (i > 1 && !app.get_subcommands(named).empty())
+                std::rotate(args.begin() + 1, sub, sub + 1);
+            break;
+        }
+        int values = value_words(app, args[i]);
+        if (values < 0)
+            break;
+        i += 1 + static_cast<size_t>(values);
+    }
+    return args;
+}
+
+/* The program but for the end of stdout. */
+int run(int argc, char** argv)
+{
     CLI::App app{"Configures KX-D40 serial-to-WiFi modules over UDP from a shell: search, read, make modules "
                  "match desired settings (diff, apply, backup, restore), send AT commands, restart, reset, "
                  "upload firmware; on many modules at once.\n"
                  "Exit status: 0 when every module did what was asked, 1 when any failed or did not answer, "
-                 "2 for a usage error, 130 when stopped by Ctrl-C or SIGTERM; diff: 0 the same, 1 "
-                 "differences, 2 trouble.",
+                 "2 for a usage error, 130 when stopped by Ctrl-C or SIGTERM, 141 when stopped because "
+                 "standard output was closed; diff: 0 the same, 1 differences, 2 trouble.\n"
+                 "A subcommand's options may also come before it.",
                  "kxd40ctl"};
     app.set_version_flag("--version", "kxd40ctl " KXD40_VERSION);
     app.footer("Environment: KXD40CTL_FROM, KXD40CTL_TRIES, KXD40CTL_TIMEOUT and KXD40CTL_KEYWORD_FILE give the "
@@ -258,7 +315,11 @@ int main(int argc, char** argv)
         ->check(CLI::Range(1, 3600));
 
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> args = subcommand_first(app, argc, argv);
+        std::vector<char*> words;
+        for (std::string& w : args)
+            words.push_back(&w[0]);
+        app.parse(argc, words.data());
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0)
             return app.exit(e);
@@ -345,4 +406,14 @@ int main(int argc, char** argv)
     if (reset->parsed())
         return run_reset(modules, c.o);
     return run_upload(c.file, modules, c.o, c.wait_s);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    /* A reader that went away is a failed write (EPIPE), told and ended as
+     * Ctrl-C ends a run, not a death in the middle of a line. */
+    std::signal(SIGPIPE, SIG_IGN);
+    return close_standard_output(run(argc, argv));
 }

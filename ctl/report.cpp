@@ -3,7 +3,9 @@
  */
 #include "report.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -45,7 +47,48 @@ std::string addresses(const std::vector<std::string>& list)
     return out;
 }
 
+/* The first failure of stdout (its errno), or 0; written under the
+ * report's lock, or after the workers have ended. */
+int output_error = 0;
+
+void output_failed(int error)
+{
+    output_error = error != 0 ? error : EIO;
+    std::fprintf(stderr, "kxd40ctl: cannot write standard output: %s\n", std::strerror(output_error));
+    /* Nobody reads what follows: the run ends as on Ctrl-C. */
+    if (output_error == EPIPE)
+        fleet_stop(stop_cause::output_closed);
+}
+
 } // namespace
+
+bool write_standard_output(const std::string& text)
+{
+    if (output_error != 0)
+        return false;
+    errno = 0;
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        output_failed(errno);
+        return false;
+    }
+    return true;
+}
+
+int close_standard_output(int status)
+{
+    errno = 0;
+    bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    int error = errno;
+    if (std::fclose(stdout) != 0 && flushed) {
+        flushed = false;
+        error = errno;
+    }
+    if (!flushed && output_error == 0)
+        output_failed(error);
+    if (output_error == 0 || status != EXIT_DONE)
+        return status;
+    return output_error == EPIPE ? EXIT_OUTPUT_CLOSED : EXIT_FAILED;
+}
 
 std::string shown(const std::string& bytes) { return utf8_for_display(bytes.c_str()); }
 
@@ -65,10 +108,12 @@ const char* outcome_text(outcome o)
 
 fleet_report::fleet_report(const std::string& action, const std::vector<module_ref>& modules,
                            const common_options& o)
-    : action_(action), o_(o), quiet_(modules.size() <= 1)
+    : action_(action), o_(o), quiet_(modules.size() <= 1 || o.quiet)
 {
-    for (const module_ref& m : modules)
-        rows_.push_back(row{m, "waiting", false, outcome::done, "", -1, 0});
+    for (const module_ref& m : modules) {
+        rows_.emplace_back();
+        rows_.back().m = m;
+    }
     int rows = terminal_rows();
     live_ = !quiet_ && terminal(STDERR_FILENO) && rows > static_cast<int>(rows_.size()) + 2;
     hold_out_ = live_ && same_terminal();
@@ -136,17 +181,38 @@ void fleet_report::share(size_t i, long long bytes, long long total)
                  std::to_string(total) + " bytes)");
 }
 
-void fleet_report::print(size_t, const std::string& text)
+void fleet_report::print(size_t i, const std::string& text)
 {
     if (o_.json)
         return;
     std::lock_guard<std::mutex> g(lock_);
-    if (hold_out_) {
-        held_.push_back(text);
-        return;
+    rows_[i].out += text;
+}
+
+/* Results go out in the modules' order, each as soon as every module
+ * before it has ended; on the terminal that shows the progress, only at
+ * the end, below it. */
+void fleet_report::release()
+{
+    for (; released_ < rows_.size() && rows_[released_].ended && !hold_out_; ++released_) {
+        row& r = rows_[released_];
+        if (!r.out.empty())
+            write_standard_output(r.out);
+        r.out.clear();
     }
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+}
+
+void fleet_report::ended(size_t i)
+{
+    row& r = rows_[i];
+    r.ended = true;
+    if (o_.json) {
+        ordered_json j{{"schema", JSON_SCHEMA},  {"ip", r.m.ip},          {"mac", shown(r.m.mac)},
+                       {"id", shown(r.m.id)},    {"action", action_},     {"result", outcome_text(r.how)},
+                       {"error", r.error.empty() ? ordered_json() : ordered_json(r.error)}, {"data", r.data}};
+        r.out = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    }
+    release();
 }
 
 void fleet_report::finish(size_t i, const module_task& t)
@@ -154,9 +220,9 @@ void fleet_report::finish(size_t i, const module_task& t)
     std::lock_guard<std::mutex> g(lock_);
     row& r = rows_[i];
     r.m = t.m;
-    r.ended = true;
     r.how = t.result();
     r.error = t.error();
+    r.data = t.data;
     std::string state = outcome_text(r.how);
     if (!r.error.empty())
         state += ": " + r.error;
@@ -170,34 +236,20 @@ void fleet_report::finish(size_t i, const module_task& t)
     } else if (!quiet_) {
         std::fprintf(stderr, "%s done\n", r.m.ip.c_str());
     }
-    if (!o_.json)
-        return;
-    ordered_json j{{"schema", JSON_SCHEMA},     {"ip", t.m.ip},           {"mac", shown(t.m.mac)},
-                   {"id", shown(t.m.id)},       {"action", action_},      {"result", outcome_text(r.how)},
-                   {"error", r.error.empty() ? ordered_json() : ordered_json(r.error)}, {"data", t.data}};
-    std::string line = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::fprintf(stdout, "%s\n", line.c_str());
-    std::fflush(stdout);
+    ended(i);
 }
 
 void fleet_report::never_started(size_t i)
 {
     std::lock_guard<std::mutex> g(lock_);
     row& r = rows_[i];
-    r.ended = true;
     r.how = outcome::stopped;
     r.error = "stopped before it began";
     if (live_) {
         r.state = "stopped before it began";
         show(i);
     }
-    if (o_.json) {
-        ordered_json j{{"schema", JSON_SCHEMA}, {"ip", r.m.ip},     {"mac", shown(r.m.mac)},
-                       {"id", shown(r.m.id)},   {"action", action_}, {"result", "stopped"},
-                       {"error", r.error},       {"data", ordered_json::object()}};
-        std::fprintf(stdout, "%s\n", j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-        std::fflush(stdout);
-    }
+    ended(i);
 }
 
 int fleet_report::count(outcome o) const
@@ -212,14 +264,14 @@ int fleet_report::count(outcome o) const
 bool fleet_report::close()
 {
     std::lock_guard<std::mutex> g(lock_);
-    for (const std::string& text : held_)
-        std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    hold_out_ = false;
+    release();
+    bool written = write_standard_output("");
     std::vector<std::string> by[4];
     for (const row& r : rows_)
         if (r.ended)
             by[static_cast<int>(r.how)].push_back(r.m.ip);
-    if (!quiet_) {
+    if (rows_.size() > 1) {
         std::fprintf(stderr, "kxd40ctl: %s of %zu modules: %zu done, %zu failed, %zu not reached", action_.c_str(),
                      rows_.size(), by[0].size(), by[1].size(), by[2].size());
         if (!by[3].empty())
@@ -231,15 +283,16 @@ bool fleet_report::close()
                 std::fprintf(stderr, "  %s: %s\n", outcome_text(o), addresses(by[static_cast<int>(o)]).c_str());
     }
     if (o_.failed_to.empty())
-        return true;
+        return written;
+    errno = 0;
     whole_file f(o_.failed_to);
-    if (f)
-        for (int k = 1; k < 4; ++k)
-            for (const std::string& a : by[k])
-                std::fprintf(f.get(), "%s\n", a.c_str());
+    for (int k = 1; k < 4 && f; ++k)
+        for (const std::string& a : by[k])
+            std::fprintf(f.get(), "%s\n", a.c_str());
     if (f && f.commit())
-        return true;
-    std::fprintf(stderr, "kxd40ctl: cannot write %s\n", o_.failed_to.c_str());
+        return written;
+    std::fprintf(stderr, "kxd40ctl: cannot write %s: %s\n", o_.failed_to.c_str(),
+                 std::strerror(errno != 0 ? errno : EIO));
     return false;
 }
 

@@ -5,8 +5,11 @@
  * place (address, ID, step or share sent, result); elsewhere one plain
  * line per module event; then a summary. On stdout, the results: the
  * action's text, or one JSON object per module with --json and nothing
- * else. Every line is written whole under one lock, so no two modules'
- * output ever meets in a line.
+ * else, in the order of the modules: a module's results are held until
+ * every module before it has finished, so two runs compare line by line.
+ * Every line is written whole under one lock, so no two modules' output
+ * ever meets in a line. A write to stdout that fails is told once on
+ * stderr; a reader that went away (EPIPE) stops the run.
  */
 #ifndef KXCTL_REPORT_H
 #define KXCTL_REPORT_H
@@ -33,8 +36,9 @@ public:
     /* Modules that never started because the program was stopped. */
     void never_started(size_t i);
 
-    /* The summary on stderr (for more than one module), and the failed
-     * addresses into o.failed_to. False when that file cannot be written. */
+    /* What is still held for stdout, the summary on stderr (for more than
+     * one module), and the failed addresses into o.failed_to. False when
+     * stdout or that file could not be written. */
     bool close();
 
     /* The counts so far. */
@@ -43,26 +47,41 @@ public:
 private:
     struct row {
         module_ref m;
-        std::string state;
+        std::string state = "waiting";
         bool ended = false;
         outcome how = outcome::done;
         std::string error;
         int last_share = -1;
         long long drawn_ms = 0;
+        ordered_json data = ordered_json::object(); /* the action's, for JSON */
+        std::string out; /* results held for stdout */
     };
     void show(size_t i);
     void draw_line(size_t i);
     void event(size_t i, const std::string& text);
+    void ended(size_t i);
+    void release();
 
     std::string action_;
     const common_options& o_;
     std::vector<row> rows_;
     bool live_;      /* stderr is a terminal: lines redrawn in place */
-    bool quiet_;     /* one module: no progress lines, only its errors */
+    bool quiet_;     /* one module, or -q: no progress lines, only errors (and the summary) */
     bool hold_out_;  /* stdout is the same terminal: results wait for the end */
-    std::vector<std::string> held_;
+    size_t released_ = 0; /* rows whose results went to stdout */
     mutable std::mutex lock_;
 };
+
+/* Writes text to stdout whole and flushed. A failure is told once on
+ * stderr ("kxd40ctl: cannot write standard output: ..."), and nothing
+ * more is written; a closed pipe also stops the fleet. False when stdout
+ * has failed, now or before. */
+bool write_standard_output(const std::string& text);
+
+/* The end of stdout at the program's end: flushed and closed, checked.
+ * Returns status, or when stdout failed and status was 0, 1 (141 for a
+ * closed pipe). */
+int close_standard_output(int status);
 
 /* A module's text made valid UTF-8, as the window shows it. */
 std::string shown(const std::string& bytes);

@@ -10,7 +10,8 @@
 _kxd40ctl_subcommands="search read apply diff backup restore send restart reset upload"
 
 # The options of every subcommand that takes targets.
-_kxd40ctl_fleet_options="--help --all --id --jobs --stagger --failed-to --json --from --keyword-file --tries --timeout"
+_kxd40ctl_fleet_options="--help --all --id --jobs --stagger --failed-to --json --quiet --from --keyword-file
+  --tries --timeout"
 
 _kxd40ctl_options()
 {
@@ -43,6 +44,7 @@ _kxd40ctl()
     local cur prev words cword split
     _init_completion -s || return
 
+    # Options may come before the subcommand, their values with them.
     local i sub="" first=0
     for ((i = 1; i < cword; i++)); do
         if [[ ${words[i]} != -* ]]; then
@@ -50,6 +52,7 @@ _kxd40ctl()
             first=$((i + 1))
             break
         fi
+        [[ ${words[i]} != *=* ]] && _kxd40ctl_takes_value "${words[i]}" && ((i++))
     done
     if [[ -z $sub ]]; then
         if [[ $cur == -* ]]; then

@@ -123,6 +123,20 @@ ctl_result ctl(std::vector<std::string> args, const std::string& stop_at, const 
     return run_ctl(std::move(args), stop_at, input, {});
 }
 
+ctl_result ctl_out_to(std::vector<std::string> args, const std::string& out_path,
+                      const std::function<void()>& meanwhile)
+{
+    temp_file in, err;
+    write_file(in.path, "");
+    pid_t pid = start_ctl(std::move(args), in.path, out_path, err.path);
+    if (meanwhile)
+        meanwhile();
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        status = -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err.text()};
+}
+
 ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args)
 {
     return run_ctl(std::move(args), "", "", env);

@@ -5,6 +5,7 @@
 #ifndef KX_TESTS_CTL_RUN_H
 #define KX_TESTS_CTL_RUN_H
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <sys/types.h>
@@ -24,6 +25,11 @@ ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "", c
  * variables and with XDG_DATA_HOME naming no directory, so that the
  * user's own defaults and installed keyword never reach a test. */
 ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args);
+
+/* kxd40ctl writing its stdout to out_path (a device, a FIFO) while
+ * meanwhile runs in the test (reading the FIFO, say); out stays empty. */
+ctl_result ctl_out_to(std::vector<std::string> args, const std::string& out_path,
+                      const std::function<void()>& meanwhile = {});
 
 /* kxd40ctl left running beside the test (stdout and stderr kept), ended
  * by its PID when the object goes. */

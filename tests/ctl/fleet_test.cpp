@@ -1,13 +1,17 @@
 /*
  * fleet_test.cpp - kxd40ctl on many simulated modules at once: every
  * module's result its own and truthful, the failures named, a stop on
- * Ctrl-C, and JSON Lines from every subcommand.
+ * Ctrl-C or a closed pipe, output that cannot be written, results in the
+ * modules' order, and JSON Lines from every subcommand.
  */
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ctl_run.h"
 #include "sim_runner.h"
@@ -257,4 +261,98 @@ TEST(Fleet, TargetsAreExpandedOnceAndUsageErrorsSendNothing)
         EXPECT_EQ(u.out, "");
     }
     EXPECT_EQ(sim.received().size(), before);
+}
+
+/* Output that cannot be written is a failure, told on stderr: a result,
+ * a search's list, the help, and the rerun list of --failed-to. */
+TEST(Fleet, OutputThatCannotBeWrittenFailsTheRun)
+{
+    sim_process sim(fleet(2));
+    ASSERT_TRUE(sim.ready());
+    const std::string full = "kxd40ctl: cannot write standard output: No space left on device\n";
+    const std::vector<std::vector<std::string>> runs = {
+        {"read", "--commands", "127.0.0.2"},
+        {"read", "127.0.0.2-3", "--json"},
+        {"search", "--from", "127.0.0.1"},
+        {"--help"},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        ctl_result r = ctl_out_to(args, "/dev/full");
+        EXPECT_EQ(r.status, 1) << args[0] << ": " << r.err;
+        size_t at = r.err.find(full);
+        EXPECT_NE(at, std::string::npos) << args[0] << ": " << r.err;
+        EXPECT_EQ(r.err.find(full, at + 1), std::string::npos) << "told once: " << r.err;
+    }
+    ctl_result r = ctl({"read", "127.0.0.2", "127.0.0.4", "--tries", "1", "--timeout", "100", "--failed-to",
+                        "/nonexistent/failed.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("kxd40ctl: cannot write /nonexistent/failed.txt: No such file or directory\n"),
+              std::string::npos)
+        << r.err;
+}
+
+/* The reader of a pipe goes away after the first line: the run ends as
+ * on Ctrl-C (the module at work finishes its exchange, no other starts),
+ * each module's state and the summary go to stderr, the rerun list is
+ * written, and the exit status is that of a pipeline's writer cut off. */
+TEST(Fleet, AClosedPipeStopsTheRunAsCtrlCDoes)
+{
+    sim_process first({"--module", "127.0.0.2"}), rest({"--modules", "4", "--first", "127.0.0.3"});
+    ASSERT_TRUE(first.ready() && rest.ready());
+    rest.child().pause();
+    temp_file fifo, failed;
+    unlink(fifo.path.c_str());
+    ASSERT_EQ(mkfifo(fifo.path.c_str(), 0600), 0);
+    std::string line;
+    ctl_result r = ctl_out_to({"read", "127.0.0.2-6", "--json", "--jobs", "1", "--tries", "100", "--failed-to",
+                               failed.path},
+                              fifo.path, [&] {
+                                  FILE* reader = std::fopen(fifo.path.c_str(), "r");
+                                  for (int c; reader != nullptr && (c = std::fgetc(reader)) != EOF && c != '\n';)
+                                      line += static_cast<char>(c);
+                                  if (reader != nullptr)
+                                      std::fclose(reader);
+                                  rest.child().resume();
+                              });
+    EXPECT_EQ(r.status, 141) << r.err;
+    EXPECT_EQ(json::parse(line)["ip"], "127.0.0.2");
+    EXPECT_NE(r.err.find("kxd40ctl: cannot write standard output: Broken pipe\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("kxd40ctl: read of 5 modules: 2 done, 0 failed, 0 not reached, 3 stopped\n"
+                         "  stopped: 127.0.0.4 127.0.0.5 127.0.0.6\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(file_text(failed.path), "127.0.0.4\n127.0.0.5\n127.0.0.6\n");
+    for (const sim_datagram& d : rest.received())
+        EXPECT_EQ(d.target, "127.0.0.3") << "nothing is sent once the run stopped";
+}
+
+/* Results come in the order the modules were named, and a search's in
+ * address order, however late a module answers; options are taken before
+ * the subcommand too. -q leaves on stderr only the failures and the
+ * summary, and the results on stdout as they were. */
+TEST(Fleet, ResultsComeInTheModulesOrderAndQuietTellsOnlyFailures)
+{
+    sim_process sim({"--broadcast", "127.0.0.255", "--latency", "150", "--module", "127.0.0.2", "--reset-behaviour",
+                     "--module", "127.0.0.3", "--module", "127.0.0.4", "--silent", "--module", "127.0.0.5"});
+    ASSERT_TRUE(sim.ready());
+    auto mids = [](const std::vector<int>& order) {
+        std::string out;
+        for (int i : order)
+            out += "127.0.0." + std::to_string(i) + " +ok=KXD40-000" + std::to_string(i) + "\n";
+        return out;
+    };
+    ctl_result named = ctl({"send", "127.0.0.4", "127.0.0.2", "127.0.0.3", "AT+MID"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, mids({4, 2, 3}));
+    ctl_result found = ctl({"--all", "--from", "127.0.0.1", "send", "AT+MID"});
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(found.out, mids({2, 3, 4}));
+
+    ctl_result quiet = ctl({"-q", "send", "127.0.0.5", "127.0.0.3", "127.0.0.2", "AT+MID", "--tries", "1",
+                            "--timeout", "1000"});
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.out, mids({3, 2}));
+    EXPECT_EQ(quiet.err, "kxd40ctl: 127.0.0.5: no answer to the keyword\n"
+                         "kxd40ctl: send of 3 modules: 2 done, 0 failed, 1 not reached\n"
+                         "  not reached: 127.0.0.5\n");
 }
