@@ -65,6 +65,8 @@ bool search_modules(const std::string& local, std::vector<module_ref>* found);
  * search, each once. False with a message when a search was needed and
  * failed or found none. */
 bool resolve_targets(const target_choice& chosen, const common_options& o, std::vector<module_ref>* out);
+/* Sorts modules by address, so that two runs' outputs compare line by line. */
+void in_address_order(std::vector<module_ref>::iterator first, std::vector<module_ref>::iterator last);
 /* "kxd40ctl: IP: text" on stderr, whole. */
 void complain(const module_ref& m, const std::string& text);
 

@@ -8,7 +8,6 @@
  */
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -176,13 +175,6 @@ int confirmed(const char* what, size_t modules, const command_line& c)
     return -1;
 }
 
-uint32_t address_value(const std::string& ip)
-{
-    in_addr a{};
-    inet_pton(AF_INET, ip.c_str(), &a);
-    return ntohl(a.s_addr);
-}
-
 /* The socket, then the modules chosen; the exit status when either
  * failed, else -1. The modules named come first as named, then those a
  * search found, in address order: they answer in any order, and the
@@ -192,9 +184,7 @@ int prepare(const command_line& c, std::vector<module_ref>* modules)
     if (!open_socket() || !resolve_targets(c.t, c.o, modules))
         return EXIT_FAILED;
     auto found = modules->begin() + static_cast<long>(std::min(c.t.addresses.size(), modules->size()));
-    std::stable_sort(found, modules->end(), [](const module_ref& a, const module_ref& b) {
-        return address_value(a.ip) < address_value(b.ip);
-    });
+    in_address_order(found, modules->end());
     return -1;
 }
 

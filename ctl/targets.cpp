@@ -157,6 +157,16 @@ bool resolve_targets(const target_choice& chosen, const common_options& o, std::
     return true;
 }
 
+void in_address_order(std::vector<module_ref>::iterator first, std::vector<module_ref>::iterator last)
+{
+    auto value = [](const module_ref& m) {
+        in_addr a{};
+        inet_pton(AF_INET, m.ip.c_str(), &a);
+        return ntohl(a.s_addr);
+    };
+    std::stable_sort(first, last, [&](const module_ref& a, const module_ref& b) { return value(a) < value(b); });
+}
+
 int run_search(const common_options& o)
 {
     if (!open_socket())
@@ -165,6 +175,7 @@ int run_search(const common_options& o)
     std::string local = o.from.empty() ? default_local_address() : o.from;
     if (!search_modules(local, &found))
         return EXIT_FAILED;
+    in_address_order(found.begin(), found.end());
     for (const module_ref& m : found) {
         if (o.json) {
             ordered_json j{{"schema", JSON_SCHEMA}, {"ip", m.ip},         {"mac", shown(m.mac)},

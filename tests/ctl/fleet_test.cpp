@@ -347,6 +347,12 @@ TEST(Fleet, ResultsComeInTheModulesOrderAndQuietTellsOnlyFailures)
     ctl_result found = ctl({"--all", "--from", "127.0.0.1", "send", "AT+MID"});
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(found.out, mids({2, 3, 4}));
+    ctl_result listed = ctl({"search", "--from", "127.0.0.1"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    std::string first_column;
+    for (size_t at = 0; at < listed.out.size(); at = listed.out.find('\n', at) + 1)
+        first_column += listed.out.substr(at, listed.out.find(' ', at) - at) + " ";
+    EXPECT_EQ(first_column, "127.0.0.2 127.0.0.3 127.0.0.4 ") << "a search lists by address";
 
     ctl_result quiet = ctl({"-q", "send", "127.0.0.5", "127.0.0.3", "127.0.0.2", "AT+MID", "--tries", "1",
                             "--timeout", "1000"});
