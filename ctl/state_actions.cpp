@@ -4,12 +4,14 @@
  *
  * Each reads the module first and compares by value (desired.h), so a
  * module that already matches is sent no setting at all, and what is
- * reported as changed is exactly what was sent.
+ * reported as changed is exactly what the module took.
  */
 #include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "actions.h"
 #include "command_file.h"
@@ -18,6 +20,7 @@
 #include "fleet.h"
 #include "report.h"
 #include "setting_values.h"
+#include "strutil.h"
 #include "target_list.h"
 
 namespace kxctl {
@@ -43,6 +46,7 @@ struct replay_log {
     std::vector<std::string> sent; /* every line sent, in order */
     std::string text;              /* the results for stdout */
     bool refused = false;
+    size_t accepted = 0; /* lines the module took */
 };
 
 std::string for_text(const std::string& line, const state_options& s)
@@ -63,6 +67,7 @@ void line_done(const char* line, int result, void* context)
     if (result == LINE_SILENT)
         return; /* told once the second handshake has had its chance */
     log->refused = log->refused || result != LINE_ACCEPTED;
+    log->accepted += result == LINE_ACCEPTED ? 1 : 0;
     std::string shown_line = result == LINE_TOO_LONG || result == LINE_NOT_TEXT
                                  ? std::string(line, static_cast<size_t>(line_excerpt(line))) + "..."
                                  : std::string(line);
@@ -120,7 +125,7 @@ bool verify_module(module_task& t, const desired_state& d, const state_options& 
     t.step("verifying");
     if (!read_whole(t))
         return false;
-    module_plan again = plan_module(t.link.pages, t.m.mac, d, s.excluded, false);
+    module_plan again = plan_module(t.link.pages, t.m.mac, d, s.excluded, false, s.show_secrets);
     t.data["differs"] = differences_json(again.differences);
     for (const setting_difference& x : again.differences)
         *text += difference_text(t, x, s);
@@ -137,7 +142,7 @@ bool make_match(module_task& t, const desired_state& d, const state_options& s)
         if (!read_whole(t))
             return false;
     }
-    module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, s.force);
+    module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, s.force, s.show_secrets);
     if (!plan.error.empty())
         return t.fail(plan.error);
     t.data["check"] = s.check;
@@ -154,9 +159,12 @@ bool make_match(module_task& t, const desired_state& d, const state_options& s)
     } else if (!send_plan(t, plan, log)) {
         return false;
     }
+    /* What changed is what the module took, not what was sent. */
+    size_t changed = s.check ? plan.lines.size() : log.accepted;
+    t.data["changed"] = changed > 0;
     std::string what = plan.lines.empty() ? "unchanged"
                                           : std::string(s.check ? "would change: " : "changed: ") +
-                                                std::to_string(plan.lines.size()) + " line(s)";
+                                                std::to_string(changed) + " line(s)";
     t.note = what;
     log.text += t.m.ip + " " + what + "\n";
     bool same = s.check || !s.verify || verify_module(t, d, s, &log.text);
@@ -201,7 +209,7 @@ int run_diff(const desired_state& d, const std::vector<module_ref>& modules, con
     int status = run_fleet("diff", modules, o, [&](module_task& t) {
         if (!t.open() || !read_whole(t))
             return false;
-        module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, false);
+        module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, false, s.show_secrets);
         if (!plan.error.empty())
             return t.fail(plan.error);
         t.data["differences"] = differences_json(plan.differences);
