@@ -278,7 +278,8 @@ module_plan plan_module(const module_pages& module, const std::string& own_mac, 
                 continue;
             differs = true;
             const setting_field* f = field_of_item(c, static_cast<int>(i));
-            plan.differences.push_back({f != nullptr ? field_path(*f) : c, has, sent[i], f != nullptr && f->kind == field_kind::number});
+            bool number = f != nullptr && f->kind == field_kind::number;
+            plan.differences.push_back({f != nullptr ? field_path(*f) : c, has, sent[i], number});
         }
         if (differs || force) {
             plan.lines.push_back(setting_line(c, sent));

@@ -194,6 +194,44 @@ std::string mac_file_name(const std::string& mac)
     return out.size() == 12 ? out + ".json" : "";
 }
 
+/* A backup is a page of text; a file far larger is no backup, and is not
+ * read whole into memory. */
+const size_t backup_limit = 4u << 20;
+enum { TEXT_TOO_LONG = TEXT_NOT_READ + 1 };
+
+/* A backup's text, read up to backup_limit: a read_regular_text result or
+ * TEXT_TOO_LONG. */
+int read_backup(const std::string& path, std::string* text)
+{
+    stdio_file in(open_regular(path.c_str()));
+    if (!in)
+        return TEXT_NOT_OPENED;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in.get())) > 0) {
+        if (text->size() + n > backup_limit)
+            return TEXT_TOO_LONG;
+        text->append(buf, n);
+    }
+    return std::ferror(in.get()) ? TEXT_NOT_READ : TEXT_READ;
+}
+
+/* Writes a backup whole, readable by its owner alone since it holds the
+ * keys; any failed write fails the module and leaves an older file. */
+bool save_backup(module_task& t, const std::string& path, const std::string& text)
+{
+    whole_file f(path, 0600);
+    if (!f)
+        return t.fail("cannot write " + path + ": " + std::strerror(errno));
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() || !f.commit())
+        return t.fail("cannot write " + path + ": " + std::strerror(errno ? errno : EIO));
+    t.data["file"] = path;
+    t.note = "saved " + path;
+    t.print(t.m.ip + " saved " + path + "\n");
+    return true;
+}
+
 } // namespace
 
 int run_apply(const desired_state& d, const std::vector<module_ref>& modules, const common_options& o,
@@ -234,12 +272,23 @@ int run_diff(const desired_state& d, const std::vector<module_ref>& modules, con
 
 int run_backup(const std::string& dir, const std::vector<module_ref>& modules, const common_options& o)
 {
+    /* Which module each file name went to in this run: two modules
+     * answering with one MAC would otherwise write one file in turn. */
+    std::mutex claims_lock;
+    std::map<std::string, std::string> claimed;
     return run_fleet("backup", modules, o, [&](module_task& t) {
         if (!t.open())
             return false;
         std::string name = mac_file_name(t.m.mac);
         if (name.empty())
             return t.fail("the module's MAC \"" + shown(t.m.mac) + "\" cannot name a file");
+        {
+            std::lock_guard<std::mutex> hold(claims_lock);
+            auto first = claimed.emplace(name, t.m.ip).first;
+            if (first->second != t.m.ip)
+                return t.fail("conflict: " + first->second + " answered with the same MAC " + shown(t.m.mac) +
+                              "; " + dir + "/" + name + " is its backup, not this module's");
+        }
         if (!read_whole(t))
             return false;
         /* The file is what read --json prints for the module, so either
@@ -248,17 +297,7 @@ int run_backup(const std::string& dir, const std::vector<module_ref>& modules, c
                          {"id", shown(t.m.id)},   {"action", "read"}, {"result", "done"},
                          {"error", nullptr},      {"data", {{"settings", pages_json(t.link.pages)}}}};
         std::string path = dir + "/" + name;
-        whole_file f(path);
-        if (!f)
-            return t.fail("cannot write " + path + ": " + std::strerror(errno));
-        std::string text = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-        std::fputs(text.c_str(), f.get());
-        if (!f.commit())
-            return t.fail("cannot write " + path);
-        t.data["file"] = path;
-        t.note = "saved " + path;
-        t.print(t.m.ip + " saved " + path + "\n");
-        return true;
+        return save_backup(t, path, doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     });
 }
 
@@ -272,12 +311,23 @@ int run_restore(const std::string& dir, const desired_state& one, const std::vec
             return make_match(t, one, s);
         std::string name = mac_file_name(t.m.mac);
         std::string file = dir + "/" + name, text;
-        if (name.empty() || read_regular_text(file, &text) != TEXT_READ)
+        int r = name.empty() ? TEXT_NOT_OPENED : read_backup(file, &text);
+        if (r == TEXT_NOT_OPENED)
             return t.fail("no backup of this module (MAC " + shown(t.m.mac) + ") in " + dir);
+        if (r == TEXT_TOO_LONG)
+            return t.fail(file + " is larger than a backup can be (" + std::to_string(backup_limit) + " bytes)");
+        if (r != TEXT_READ)
+            return t.fail("cannot read " + file);
         t.data["file"] = file;
         desired_state d;
-        return load_or_fail(t, text, &d) && (d.document || t.fail("a backup is a JSON settings document")) &&
-               make_match(t, d, s);
+        if (!load_or_fail(t, text, &d) || !(d.document || t.fail("a backup is a JSON settings document")))
+            return false;
+        /* A file copied or renamed by hand may hold another module's
+         * settings, and with them its identity. */
+        if (mac_file_name(d.mac) != name)
+            return t.fail(file + " is the backup of MAC " + (d.mac.empty() ? "(none)" : shown(d.mac)) +
+                          ", not of this module (MAC " + shown(t.m.mac) + ")");
+        return make_match(t, d, s);
     });
 }
 

@@ -5,6 +5,7 @@
 #include "data_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -127,23 +128,92 @@ void remove_leftovers(const std::string& path)
 
 } // namespace
 
-whole_file::whole_file(const std::string& path) : path_(path), f_(nullptr)
+#ifndef _WIN32
+namespace {
+
+enum class target_way { replace, through, refuse };
+
+/* Where a whole write of path goes, and how: a link is followed to the
+ * file it names, so the link stays; what is neither a regular file nor
+ * missing is written through when it is a character device, else
+ * refused, since a rename would put a plain file in its place. */
+target_way writing_target(const std::string& path, std::string* target)
+{
+    *target = path;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? target_way::replace : target_way::refuse;
+    if (S_ISLNK(st.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+        if (!real || stat(real.get(), &st) != 0)
+            return target_way::refuse;
+        *target = real.get();
+    }
+    if (S_ISREG(st.st_mode))
+        return target_way::replace;
+    if (S_ISCHR(st.st_mode))
+        return target_way::through;
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return target_way::refuse;
+}
+
+/* A character device opened for writing as it is. Opened without
+ * blocking, should a FIFO have taken its place meanwhile. */
+FILE* open_through(const std::string& path)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    FILE* f = nullptr;
+    if (fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        f = fdopen(fd, "wb");
+    else
+        errno = EINVAL;
+    if (f == nullptr)
+        close(fd);
+    return f;
+}
+
+} // namespace
+#endif
+
+whole_file::whole_file(const std::string& path, unsigned mode) : path_(path), f_(nullptr)
+{
+#ifndef _WIN32
+    switch (writing_target(path, &path_)) {
+    case target_way::refuse:
+        return;
+    case target_way::through:
+        f_ = open_through(path_);
+        return;
+    case target_way::replace:
+        break;
+    }
+#endif
+    open_fresh(mode);
+}
+
+void whole_file::open_fresh(unsigned mode)
 {
     /* A few names at most: a name taken, or one whose file a clean-up
      * removed before this writer held it, is passed over. */
     for (int attempt = 0; attempt < 8 && f_ == nullptr; ++attempt) {
-        fresh_ = path + fresh_pattern;
+        fresh_ = path_ + fresh_pattern;
         fill_unique(&fresh_);
 #ifdef _WIN32
+        (void)mode;
         /* "x": created here, never an existing file. */
         f_ = std::fopen(fresh_.c_str(), "wbx");
 #else
-        /* Created like any other new file (the umask applies), and held
-         * locked until the rename, so a clean-up leaves it alone. */
-        int fd = open(fresh_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        /* Created with the caller's mode (the umask applies), so a file
+         * of keys is never readable by others, not even for a moment; and
+         * held locked until the rename, so a clean-up leaves it alone. */
+        int fd = open(fresh_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
+            fresh_.clear();
             return;
         }
         struct stat held, named;
@@ -156,6 +226,7 @@ whole_file::whole_file(const std::string& path) : path_(path), f_(nullptr)
         if (f_ == nullptr) {
             close(fd);
             unlink(fresh_.c_str());
+            fresh_.clear();
             return;
         }
 #endif
@@ -166,7 +237,8 @@ whole_file::~whole_file()
 {
     if (f_ != nullptr) {
         std::fclose(f_);
-        std::remove(fresh_.c_str());
+        if (!fresh_.empty())
+            std::remove(fresh_.c_str());
     }
 }
 
@@ -175,6 +247,12 @@ bool whole_file::commit()
     if (f_ == nullptr)
         return false;
     bool written = std::fflush(f_) == 0 && !std::ferror(f_);
+    if (fresh_.empty()) {
+        /* Written through: nothing to rename, the close says the rest. */
+        bool closed = std::fclose(f_) == 0;
+        f_ = nullptr;
+        return written && closed;
+    }
 #ifdef _WIN32
     written = std::fclose(f_) == 0 && written;
     f_ = nullptr;
@@ -186,7 +264,7 @@ bool whole_file::commit()
      * renamed while still open, so its lock keeps any clean-up off it. */
     written = written && fsync(fileno(f_)) == 0;
     bool renamed = written && std::rename(fresh_.c_str(), path_.c_str()) == 0;
-    std::fclose(f_);
+    renamed = std::fclose(f_) == 0 && renamed;
     f_ = nullptr;
 #endif
     if (!renamed) {

@@ -1,12 +1,14 @@
 /*
  * state_test.cpp - desired settings against simulated modules: diff and
  * apply compare by value and send only what differs, documents set only
- * their fields, backups come back after a factory reset, and a fleet is
- * not reset or shown its secrets by a slip.
+ * their fields, backups come back after a factory reset and belong to
+ * their own module, and a fleet is not reset or shown its secrets by a
+ * slip.
  */
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "ctl_run.h"
 #include "sim_runner.h"
@@ -303,4 +305,63 @@ TEST(State, ASettingLineIsKnownHoweverItIsSpelled)
     EXPECT_NE(r.err.find("not a value the module takes: sta.key = (hidden)"), std::string::npos) << r.err;
     EXPECT_EQ((r.out + r.err).find(long_key), std::string::npos);
     EXPECT_EQ((r.out + r.err).find("newkey99"), std::string::npos);
+}
+
+/* A backup is its own module's: a second module with the same MAC fails
+ * by name and overwrites nothing; a backup holds keys, so it is its
+ * owner's alone, also over an older file; a write that fails fails the
+ * module. restore takes a file only as large as a backup can be, and only
+ * when the MAC inside it is the module's. */
+TEST(State, ABackupIsItsOwnModulesAndNoOneElses)
+{
+    sim_process sim({"--module", "127.0.0.2,ACCF23000002", "--module", "127.0.0.3,ACCF23000002", "--module",
+                     "127.0.0.4"});
+    ASSERT_TRUE(sim.ready());
+    ASSERT_EQ(ctl({"send", "127.0.0.3", "AT+WSSSID=three"}).status, 0);
+    temp_dir dir;
+    const std::string twin = dir.path + "/ACCF23000002.json", four = dir.path + "/ACCF23000004.json";
+    write_file(four, "old\n");
+    chmod(four.c_str(), 0644);
+    mode_t mask = umask(022);
+    ctl_result r = ctl({"backup", dir.path, "127.0.0.2", "127.0.0.3", "127.0.0.4"});
+    umask(mask);
+    EXPECT_EQ(r.status, 1);
+    size_t at = r.out.find(" saved " + twin + "\n");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    size_t start = r.out.rfind('\n', at) == std::string::npos ? 0 : r.out.rfind('\n', at) + 1;
+    std::string saver = r.out.substr(start, at - start);
+    std::string other = saver == "127.0.0.2" ? "127.0.0.3" : "127.0.0.2";
+    EXPECT_EQ(r.out.find(other), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(other + ": conflict: " + saver + " answered with the same MAC ACCF23000002"),
+              std::string::npos)
+        << r.err;
+    json saved = json::parse(file_text(twin));
+    EXPECT_EQ(saved["ip"], saver);
+    EXPECT_EQ(saved["data"]["settings"], settings_of(saver));
+    for (const std::string& file : {twin, four}) {
+        struct stat st {};
+        EXPECT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+    }
+
+    const std::string own = file_text(four);
+    const std::pair<std::string, std::string> refused[] = {
+        {file_text(twin), four + " is the backup of MAC ACCF23000002, not of this module (MAC ACCF23000004)"},
+        {own + std::string(16 << 20, ' '), four + " is larger than a backup can be"},
+    };
+    size_t before = sim.received().size();
+    for (const auto& [text, why] : refused) {
+        write_file(four, text);
+        r = ctl({"restore", dir.path, "127.0.0.4"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(settings_since(sim, before), std::vector<std::string>{});
+
+    std::filesystem::remove(four);
+    ASSERT_EQ(symlink("/dev/full", four.c_str()), 0);
+    r = ctl({"backup", dir.path, "127.0.0.4"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write " + four + ": No space left on device"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(four));
 }
