@@ -131,7 +131,28 @@ void remove_leftovers(const std::string& path)
 #ifndef _WIN32
 namespace {
 
-enum class target_way { replace, through, refuse };
+enum class target_way { replace, through, appended, refuse };
+
+/* Whether following the link at path passes a link of /proc, such as
+ * /dev/stdout: it names a file this program already has open (standard
+ * output redirected to a file), which a rename would take from under it. */
+bool through_open_file(std::string at)
+{
+    for (int hop = 0; hop < 40; ++hop) {
+        size_t slash = at.rfind('/');
+        std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : at.substr(0, slash);
+        std::unique_ptr<char, decltype(&std::free)> real(realpath(dir.c_str(), nullptr), &std::free);
+        if (real && std::strncmp(real.get(), "/proc/", 6) == 0)
+            return true;
+        char link[4096];
+        ssize_t n = readlink(at.c_str(), link, sizeof link - 1);
+        if (n <= 0)
+            return false;
+        std::string next(link, static_cast<size_t>(n));
+        at = next[0] == '/' ? next : dir + "/" + next;
+    }
+    return false;
+}
 
 /* Where a whole write of path goes, and how: a link is followed to the
  * file it names, so the link stays; what is neither a regular file nor
@@ -143,6 +164,8 @@ target_way writing_target(const std::string& path, std::string* target)
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return errno == ENOENT ? target_way::replace : target_way::refuse;
+    if (S_ISLNK(st.st_mode) && through_open_file(path))
+        return target_way::appended;
     if (S_ISLNK(st.st_mode)) {
         std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
         if (!real || stat(real.get(), &st) != 0)
@@ -155,6 +178,17 @@ target_way writing_target(const std::string& path, std::string* target)
         return target_way::through;
     errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return target_way::refuse;
+}
+
+/* A file already open, named through /proc: added to, as a shell's
+ * ">>" would, so what was written to it stays. */
+FILE* open_appended(const std::string& path)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+    FILE* f = fd < 0 ? nullptr : fdopen(fd, "ab");
+    if (f == nullptr && fd >= 0)
+        close(fd);
+    return f;
 }
 
 /* A character device opened for writing as it is. Opened without
@@ -186,6 +220,9 @@ whole_file::whole_file(const std::string& path, unsigned mode) : path_(path), f_
         return;
     case target_way::through:
         f_ = open_through(path_);
+        return;
+    case target_way::appended:
+        f_ = open_appended(path_);
         return;
     case target_way::replace:
         break;

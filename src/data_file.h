@@ -44,7 +44,8 @@ bool regular_or_missing(const char* path);
  * What is at path decides what is replaced: a symbolic link stays a link
  * and the regular file it names is replaced, in its own directory; a
  * character device (/dev/null, a terminal) is written through, opened as
- * it is and never replaced; a directory, a FIFO, a socket, a block device
+ * it is and never replaced, and so is a file named by a link of /proc
+ * (/dev/stdout), added to; a directory, a FIFO, a socket, a block device
  * or a link that names nothing is refused (no file; errno tells why). */
 class whole_file {
 public:

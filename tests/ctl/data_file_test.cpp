@@ -85,6 +85,15 @@ TEST(DataFile, FailedToIsWrittenThroughFollowedOrRefusedButNeverReplaced)
         EXPECT_EQ(kind_of("/dev/null"), S_IFCHR) << "still the device";
         auto entries = std::filesystem::directory_iterator("/dev");
         EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "nothing left beside it";
+
+        /* Standard output redirected to a file is added to, not replaced
+         * under the program's feet. */
+        ASSERT_EQ(symlink("/proc/self/fd/1", "/dev/stdout"), 0);
+        r = failed_to("/dev/stdout");
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.out.find("module 127.0.0.2 (KXD40-0002)\n"), 0u) << r.out;
+        EXPECT_EQ(r.out.substr(r.out.size() - 10), "127.0.0.9\n") << r.out;
+        EXPECT_EQ(kind_of("/dev/stdout"), S_IFLNK);
     }
     std::filesystem::remove_all(dir);
 }
