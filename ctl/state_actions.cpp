@@ -287,7 +287,7 @@ int run_backup(const std::string& dir, const std::vector<module_ref>& modules, c
             auto first = claimed.emplace(name, t.m.ip).first;
             if (first->second != t.m.ip)
                 return t.fail("conflict: " + first->second + " answered with the same MAC " + shown(t.m.mac) +
-                              "; " + dir + "/" + name + " is its backup, not this module's");
+                              "; " + dir + "/" + name + " is left to it");
         }
         if (!read_whole(t))
             return false;
