@@ -215,9 +215,13 @@ FILE* open_through(const std::string& path)
 whole_file::whole_file(const std::string& path, unsigned mode) : path_(path), f_(nullptr)
 {
 #ifndef _WIN32
+    errno = 0;
     switch (writing_target(path, &path_)) {
     case target_way::refuse:
-        return;
+        /* Written as ever, and refused at the commit: a caller tells a
+         * file it could not start from one it could not finish. */
+        refused_ = errno != 0 ? errno : EINVAL;
+        break;
     case target_way::through:
         f_ = open_through(path_);
         return;
@@ -290,6 +294,21 @@ bool whole_file::commit()
         f_ = nullptr;
         return written && closed;
     }
+#ifndef _WIN32
+    /* What took the place of a regular file meanwhile is not replaced
+     * either. */
+    std::string now;
+    errno = 0;
+    if (refused_ == 0 && (writing_target(path_, &now) != target_way::replace || now != path_))
+        refused_ = errno != 0 ? errno : EINVAL;
+    if (refused_ != 0) {
+        std::fclose(f_);
+        f_ = nullptr;
+        std::remove(fresh_.c_str());
+        errno = refused_;
+        return false;
+    }
+#endif
 #ifdef _WIN32
     written = std::fclose(f_) == 0 && written;
     f_ = nullptr;

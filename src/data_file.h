@@ -46,7 +46,8 @@ bool regular_or_missing(const char* path);
  * character device (/dev/null, a terminal) is written through, opened as
  * it is and never replaced, and so is a file named by a link of /proc
  * (/dev/stdout), added to; a directory, a FIFO, a socket, a block device
- * or a link that names nothing is refused (no file; errno tells why). */
+ * or a link that names nothing is refused: the text is written as ever,
+ * and commit() fails (errno tells why) and leaves it as it was. */
 class whole_file {
 public:
     explicit whole_file(const std::string& path, unsigned mode = 0666);
@@ -64,6 +65,7 @@ private:
 
     std::string path_, fresh_; /* path_: the file replaced; fresh_: "" when written through */
     FILE* f_;
+    int refused_ = 0; /* why path_ is not replaced, an errno */
 };
 
 #endif
