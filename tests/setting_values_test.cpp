@@ -80,13 +80,6 @@ TEST(SettingValues, ALineIsTakenByValueAndOnlyWhenTheRecordsCanHoldIt)
 
     EXPECT_FALSE(split_setting_line("AT+MID=other", &name, &items));
     EXPECT_FALSE(split_setting_line("AT+Z", &name, &items));
-
-    /* However a person spells it, a setting line sets what it sets. */
-    for (const char* line : {"at+wskey=WPA2PSK,AES,abc", "AT+WSKEY = WPA2PSK,AES,abc", "At+WsKey  =WPA2PSK,AES,abc"}) {
-        ASSERT_TRUE(split_setting_line(line, &name, &items)) << line;
-        EXPECT_EQ(name, "WSKEY");
-        EXPECT_EQ(items, (values{"WPA2PSK", "AES", "abc"})) << line;
-    }
 }
 
 /* By the field's kind: numbers in number fields, addresses in address
