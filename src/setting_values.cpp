@@ -146,7 +146,9 @@ bool split_setting_line(const std::string& line, std::string* name, std::vector<
     const std::vector<std::string>& known = setting_commands();
     if (std::find(known.begin(), known.end(), *name) == known.end())
         return false;
-    size_t value_start = line.find_first_not_of(' ', eq + 1);
+    /* Blanks after "=" belong to the value (an SSID may begin with one)
+     * unless a blank stands before it too, as in "NAME = value". */
+    size_t value_start = name_end < eq ? line.find_first_not_of(' ', eq + 1) : eq + 1;
     std::string value = value_start == std::string::npos ? "" : line.substr(value_start);
     module_pages any{};
     if (setting_values(any, *name, true).size() == 1)

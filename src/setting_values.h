@@ -55,8 +55,9 @@ std::string setting_line(const std::string& name, const std::vector<std::string>
 
 /* "AT+NAME=value" into NAME and the value's items (the value whole for a
  * command of one value, which may hold commas). "AT+" and NAME are taken
- * in any case and blanks around "=" are no part of either side, as a
- * person may write them: such a line sets what the builder's form sets.
+ * in any case, and "NAME = value" as "NAME=value", as a person may write
+ * them: such a line sets what the builder's form sets. Blanks after a
+ * bare "=" are the value's own ("AT+WSSSID= x" names " x").
  * False when line is not that form or NAME is no setting command. */
 bool split_setting_line(const std::string& line, std::string* name, std::vector<std::string>* items);
 

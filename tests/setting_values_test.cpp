@@ -74,6 +74,8 @@ TEST(SettingValues, ALineIsTakenByValueAndOnlyWhenTheRecordsCanHoldIt)
      * is not sent. */
     ASSERT_TRUE(split_setting_line("AT+WSSSID=a,b", &name, &items));
     EXPECT_EQ(items, values{"a,b"});
+    ASSERT_TRUE(split_setting_line("AT+WSSSID= a", &name, &items));
+    EXPECT_EQ(items, values{" a"}) << "as the builder writes an SSID that begins with a blank";
     ASSERT_TRUE(split_setting_line("AT+WAKEY=OPEN,NONE,ignored", &name, &items));
     EXPECT_TRUE(take_setting(m, name, items));
     EXPECT_EQ(setting_values(m, "WAKEY", false), (values{"OPEN", "NONE"}));
