@@ -83,24 +83,40 @@ bool load_document(const ordered_json& doc, desired_state* out, std::string* why
         }
     }
     out->document = true;
+    if (doc.contains("mac") && doc["mac"].is_string())
+        out->mac = doc["mac"].get<std::string>();
     for (const std::string& c : setting_commands())
         if (by_command.count(c) != 0)
             out->entries.push_back(by_command[c]);
     return true;
 }
 
+/* "AT", alone or with "+" and more, in any case: what a module reads as
+ * a command. */
+bool at_command(const std::string& line)
+{
+    return line.size() >= 2 && std::toupper(static_cast<unsigned char>(line[0])) == 'A' &&
+           std::toupper(static_cast<unsigned char>(line[1])) == 'T' && (line.size() == 2 || line[2] == '+');
+}
+
+/* Every line up to the closing "E" (or the first empty line) must be a
+ * command: a list of addresses, prose or a JSON array given by mistake
+ * would otherwise go to every module line by line. */
 bool load_command_file(const std::string& text, desired_state* out, std::string* why)
 {
-    stdio_file in(fmemopen(const_cast<char*>(text.data()), text.size(), "r"));
-    if (text.empty())
-        return true;
-    if (!in) {
+    stdio_file in(text.empty() ? nullptr : fmemopen(const_cast<char*>(text.data()), text.size(), "r"));
+    if (!in && !text.empty()) {
         *why = "cannot read the command file";
         return false;
     }
     std::string line;
     bool too_long = false;
-    while (next_command_line(in.get(), &line, &too_long)) {
+    while (in && next_command_line(in.get(), &line, &too_long)) {
+        if (!at_command(line)) {
+            *why = "line " + std::to_string(out->entries.size() + 1) +
+                   " is neither an AT command nor the closing \"E\"";
+            return false;
+        }
         desired_entry e;
         e.line = line;
         e.too_long = too_long;
@@ -110,11 +126,17 @@ bool load_command_file(const std::string& text, desired_state* out, std::string*
             e.command.clear();
         out->entries.push_back(e);
     }
+    if (out->entries.empty()) {
+        *why = "no command to send (an empty file, or an empty or \"E\" first line)";
+        return false;
+    }
     return true;
 }
 
-/* The first of the given items the module does not take, for the message. */
-std::string refused_field(const module_pages& module, const std::string& command, const desired_entry& e)
+/* The first of the given items the module does not take, for the message;
+ * a key or the web password as "(hidden)" unless shown. */
+std::string refused_field(const module_pages& module, const std::string& command, const desired_entry& e,
+                          bool show_secrets)
 {
     std::vector<std::string> base = setting_values(module, command, true);
     for (size_t i = 0; i < e.items.size() && i < base.size(); ++i) {
@@ -125,10 +147,24 @@ std::string refused_field(const module_pages& module, const std::string& command
         module_pages trial = module;
         if (!take_setting(trial, command, one)) {
             const setting_field* f = field_of_item(command, static_cast<int>(i));
-            return (f != nullptr ? field_path(*f) : command) + " = \"" + e.items[i] + "\"";
+            std::string path = f != nullptr ? field_path(*f) : command;
+            bool hide = !show_secrets && secret_field(path);
+            return path + " = " + (hide ? "(hidden)" : "\"" + e.items[i] + "\"");
         }
     }
-    return setting_line(command, e.items);
+    std::string line = setting_line(command, e.items);
+    return show_secrets ? line : without_secrets(line);
+}
+
+/* Whether a line that is sent as written would set an excluded field. */
+bool sets_excluded(const desired_entry& e, const std::set<std::string>& excluded)
+{
+    for (size_t i = 0; i < e.items.size(); ++i) {
+        const setting_field* f = field_of_item(e.command, static_cast<int>(i));
+        if (f != nullptr && excluded.count(field_path(*f)) != 0)
+            return true;
+    }
+    return false;
 }
 
 bool excluded_item(const setting_field* f, const std::string& value, const std::string& own_mac,
@@ -145,10 +181,13 @@ bool excluded_item(const setting_field* f, const std::string& value, const std::
 bool load_desired(const std::string& text, desired_state* out, std::string* why)
 {
     *out = desired_state();
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos || text[first] != '{')
-        return load_command_file(text, out, why);
-    ordered_json doc = ordered_json::parse(text, nullptr, false);
+    /* An editor on Windows may begin a file with a byte-order mark. */
+    static const std::string bom = "\xEF\xBB\xBF";
+    std::string body = text.compare(0, bom.size(), bom) == 0 ? text.substr(bom.size()) : text;
+    size_t first = body.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos || body[first] != '{')
+        return load_command_file(body, out, why);
+    ordered_json doc = ordered_json::parse(body, nullptr, false);
     if (doc.is_discarded() || !doc.is_object()) {
         *why = "the settings document is not a JSON object";
         return false;
@@ -177,7 +216,7 @@ bool add_exclusion(const std::string& name, std::set<std::string>* fields, std::
 }
 
 module_plan plan_module(const module_pages& module, const std::string& own_mac, const desired_state& d,
-                        const std::set<std::string>& excluded, bool force)
+                        const std::set<std::string>& excluded, bool force, bool show_secrets)
 {
     module_plan plan;
     module_pages want = module;
@@ -197,7 +236,8 @@ module_plan plan_module(const module_pages& module, const std::string& own_mac, 
             compared = take_setting(alone, e.command, e.items);
         }
         if (!compared) {
-            order.emplace_back("", &e);
+            if (e.command.empty() || force || !sets_excluded(e, excluded))
+                order.emplace_back("", &e);
             continue;
         }
         auto found = commands.find(e.command);
@@ -227,18 +267,19 @@ module_plan plan_module(const module_pages& module, const std::string& own_mac, 
                 items[i] = module_full[i];
         if (!take_setting(want, c, items)) {
             desired_entry given{"", false, c, slot->second.items, slot->second.given};
-            plan.error = "not a value the module takes: " + refused_field(module, c, given);
+            plan.error = "not a value the module takes: " + refused_field(module, c, given, show_secrets);
             return plan;
         }
         std::vector<std::string> sent = setting_values(want, c, false);
         bool differs = false;
         for (size_t i = 0; i < sent.size(); ++i) {
             std::string has = i < module_full.size() ? module_full[i] : "";
-            if (same_setting_value(has, sent[i]))
+            if (same_setting_value(c, i, has, sent[i]))
                 continue;
             differs = true;
             const setting_field* f = field_of_item(c, static_cast<int>(i));
-            plan.differences.push_back({f != nullptr ? field_path(*f) : c, has, sent[i], f != nullptr && f->number});
+            bool number = f != nullptr && f->kind == field_kind::number;
+            plan.differences.push_back({f != nullptr ? field_path(*f) : c, has, sent[i], number});
         }
         if (differs || force) {
             plan.lines.push_back(setting_line(c, sent));

@@ -34,11 +34,15 @@ struct desired_entry {
 struct desired_state {
     std::vector<desired_entry> entries;
     bool document = false; /* a settings document, not a command file */
+    std::string mac;       /* a backup's: the module it was read from */
 };
 
 /* Reads a command file's text or a settings document (a JSON object: what
  * read --json prints for a module, {"settings": ...}, or the sections
- * themselves; fields left out are left alone). False with why. */
+ * themselves; fields left out are left alone), after a UTF-8 byte-order
+ * mark if there is one. A command file holds at least one line, and each
+ * line up to the closing "E" or the first empty line is an AT command.
+ * False with why. */
 bool load_desired(const std::string& text, desired_state* out, std::string* why);
 
 /* The settings to leave alone: "sta.key", a section ("sta") or a command
@@ -63,9 +67,11 @@ struct module_plan {
 /* The plan for a module whose records were read, with MAC own_mac. With
  * force every line goes as written (a document's commands whole). A
  * factory access point name of another module (names_another_module) and
- * the excluded fields stay as the module has them. */
+ * the excluded fields stay as the module has them; a line whose values
+ * cannot be compared is left out when it sets an excluded field. The
+ * error names a key or the web password only with show_secrets. */
 module_plan plan_module(const module_pages& module, const std::string& own_mac, const desired_state& d,
-                        const std::set<std::string>& excluded, bool force);
+                        const std::set<std::string>& excluded, bool force, bool show_secrets);
 
 /* The differences as JSON: [{"name", "module", "desired"}]. */
 ordered_json differences_json(const std::vector<setting_difference>& d);

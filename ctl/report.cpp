@@ -291,8 +291,7 @@ bool fleet_report::close()
             std::fprintf(f.get(), "%s\n", a.c_str());
     if (f && f.commit())
         return written;
-    std::fprintf(stderr, "kxd40ctl: cannot write %s: %s\n", o_.failed_to.c_str(),
-                 std::strerror(errno != 0 ? errno : EIO));
+    std::fprintf(stderr, "kxd40ctl: cannot write %s: %s\n", o_.failed_to.c_str(), write_failure(errno).c_str());
     return false;
 }
 

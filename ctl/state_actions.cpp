@@ -4,12 +4,14 @@
  *
  * Each reads the module first and compares by value (desired.h), so a
  * module that already matches is sent no setting at all, and what is
- * reported as changed is exactly what was sent.
+ * reported as changed is exactly what the module took.
  */
 #include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "actions.h"
 #include "command_file.h"
@@ -18,6 +20,7 @@
 #include "fleet.h"
 #include "report.h"
 #include "setting_values.h"
+#include "strutil.h"
 #include "target_list.h"
 
 namespace kxctl {
@@ -43,6 +46,7 @@ struct replay_log {
     std::vector<std::string> sent; /* every line sent, in order */
     std::string text;              /* the results for stdout */
     bool refused = false;
+    size_t accepted = 0; /* lines the module took */
 };
 
 std::string for_text(const std::string& line, const state_options& s)
@@ -63,6 +67,7 @@ void line_done(const char* line, int result, void* context)
     if (result == LINE_SILENT)
         return; /* told once the second handshake has had its chance */
     log->refused = log->refused || result != LINE_ACCEPTED;
+    log->accepted += result == LINE_ACCEPTED ? 1 : 0;
     std::string shown_line = result == LINE_TOO_LONG || result == LINE_NOT_TEXT
                                  ? std::string(line, static_cast<size_t>(line_excerpt(line))) + "..."
                                  : std::string(line);
@@ -120,7 +125,7 @@ bool verify_module(module_task& t, const desired_state& d, const state_options& 
     t.step("verifying");
     if (!read_whole(t))
         return false;
-    module_plan again = plan_module(t.link.pages, t.m.mac, d, s.excluded, false);
+    module_plan again = plan_module(t.link.pages, t.m.mac, d, s.excluded, false, s.show_secrets);
     t.data["differs"] = differences_json(again.differences);
     for (const setting_difference& x : again.differences)
         *text += difference_text(t, x, s);
@@ -137,7 +142,7 @@ bool make_match(module_task& t, const desired_state& d, const state_options& s)
         if (!read_whole(t))
             return false;
     }
-    module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, s.force);
+    module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, s.force, s.show_secrets);
     if (!plan.error.empty())
         return t.fail(plan.error);
     t.data["check"] = s.check;
@@ -154,9 +159,12 @@ bool make_match(module_task& t, const desired_state& d, const state_options& s)
     } else if (!send_plan(t, plan, log)) {
         return false;
     }
+    /* What changed is what the module took, not what was sent. */
+    size_t changed = s.check ? plan.lines.size() : log.accepted;
+    t.data["changed"] = changed > 0;
     std::string what = plan.lines.empty() ? "unchanged"
                                           : std::string(s.check ? "would change: " : "changed: ") +
-                                                std::to_string(plan.lines.size()) + " line(s)";
+                                                std::to_string(changed) + " line(s)";
     t.note = what;
     log.text += t.m.ip + " " + what + "\n";
     bool same = s.check || !s.verify || verify_module(t, d, s, &log.text);
@@ -186,6 +194,22 @@ std::string mac_file_name(const std::string& mac)
     return out.size() == 12 ? out + ".json" : "";
 }
 
+/* Writes a backup whole, readable by its owner alone since it holds the
+ * keys; any failed write fails the module and leaves an older file. */
+bool save_backup(module_task& t, const std::string& path, const std::string& text)
+{
+    whole_file f(path, 0600);
+    if (!f)
+        return t.fail("cannot write " + path + ": " + write_failure(errno));
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() || !f.commit())
+        return t.fail("cannot write " + path + ": " + write_failure(errno));
+    t.data["file"] = path;
+    t.note = "saved " + path;
+    t.print(t.m.ip + " saved " + path + "\n");
+    return true;
+}
+
 } // namespace
 
 int run_apply(const desired_state& d, const std::vector<module_ref>& modules, const common_options& o,
@@ -201,7 +225,7 @@ int run_diff(const desired_state& d, const std::vector<module_ref>& modules, con
     int status = run_fleet("diff", modules, o, [&](module_task& t) {
         if (!t.open() || !read_whole(t))
             return false;
-        module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, false);
+        module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, false, s.show_secrets);
         if (!plan.error.empty())
             return t.fail(plan.error);
         t.data["differences"] = differences_json(plan.differences);
@@ -226,12 +250,23 @@ int run_diff(const desired_state& d, const std::vector<module_ref>& modules, con
 
 int run_backup(const std::string& dir, const std::vector<module_ref>& modules, const common_options& o)
 {
+    /* Which module each file name went to in this run: two modules
+     * answering with one MAC would otherwise write one file in turn. */
+    std::mutex claims_lock;
+    std::map<std::string, std::string> claimed;
     return run_fleet("backup", modules, o, [&](module_task& t) {
         if (!t.open())
             return false;
         std::string name = mac_file_name(t.m.mac);
         if (name.empty())
             return t.fail("the module's MAC \"" + shown(t.m.mac) + "\" cannot name a file");
+        {
+            std::lock_guard<std::mutex> hold(claims_lock);
+            auto first = claimed.emplace(name, t.m.ip).first;
+            if (first->second != t.m.ip)
+                return t.fail("conflict: " + first->second + " answered with the same MAC " + shown(t.m.mac) +
+                              "; " + dir + "/" + name + " is left to it");
+        }
         if (!read_whole(t))
             return false;
         /* The file is what read --json prints for the module, so either
@@ -240,17 +275,7 @@ int run_backup(const std::string& dir, const std::vector<module_ref>& modules, c
                          {"id", shown(t.m.id)},   {"action", "read"}, {"result", "done"},
                          {"error", nullptr},      {"data", {{"settings", pages_json(t.link.pages)}}}};
         std::string path = dir + "/" + name;
-        whole_file f(path);
-        if (!f)
-            return t.fail("cannot write " + path + ": " + std::strerror(errno));
-        std::string text = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-        std::fputs(text.c_str(), f.get());
-        if (!f.commit())
-            return t.fail("cannot write " + path);
-        t.data["file"] = path;
-        t.note = "saved " + path;
-        t.print(t.m.ip + " saved " + path + "\n");
-        return true;
+        return save_backup(t, path, doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     });
 }
 
@@ -264,15 +289,23 @@ int run_restore(const std::string& dir, const desired_state& one, const std::vec
             return make_match(t, one, s);
         std::string name = mac_file_name(t.m.mac);
         std::string file = dir + "/" + name, text;
-        int got = name.empty() ? TEXT_NOT_OPENED : read_regular_text(file, &text);
-        if (got == TEXT_TOO_LARGE)
-            return t.fail(file + " is larger than " + text_limit() + ": not read");
-        if (got != TEXT_READ)
+        int r = name.empty() ? TEXT_NOT_OPENED : read_regular_text(file, &text);
+        if (r == TEXT_NOT_OPENED)
             return t.fail("no backup of this module (MAC " + shown(t.m.mac) + ") in " + dir);
+        if (r == TEXT_TOO_LARGE)
+            return t.fail(file + " is larger than " + text_limit() + ": not read");
+        if (r != TEXT_READ)
+            return t.fail("cannot read " + file);
         t.data["file"] = file;
         desired_state d;
-        return load_or_fail(t, text, &d) && (d.document || t.fail("a backup is a JSON settings document")) &&
-               make_match(t, d, s);
+        if (!load_or_fail(t, text, &d) || !(d.document || t.fail("a backup is a JSON settings document")))
+            return false;
+        /* A file copied or renamed by hand may hold another module's
+         * settings, and with them its identity. */
+        if (mac_file_name(d.mac) != name)
+            return t.fail(file + " is the backup of MAC " + (d.mac.empty() ? "(none)" : shown(d.mac)) +
+                          ", not of this module (MAC " + shown(t.m.mac) + ")");
+        return make_match(t, d, s);
     });
 }
 

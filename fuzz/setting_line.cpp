@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> sent = setting_values(p, name, false);
     FUZZ_CHECK(sent.size() <= items.size());
     for (size_t i = 0; i < sent.size(); ++i)
-        FUZZ_CHECK(same_setting_value(sent[i], items[i]));
+        FUZZ_CHECK(same_setting_value(name, i, sent[i], items[i]));
     module_pages again{};
     FUZZ_CHECK(take_setting(again, name, sent));
     FUZZ_CHECK(setting_values(again, name, false) == sent);

@@ -4,6 +4,7 @@
  */
 #include "setting_values.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -14,41 +15,41 @@
 namespace {
 
 const std::vector<setting_field> fields = {
-    {"management", "wifi_mode", "WMODE", 0, false},
-    {"management", "work_mode", "TMODE", 0, false},
-    {"management", "web_user", "WEBU", 0, false},
-    {"management", "web_password", "WEBU", 1, false},
-    {"communication", "baud", "UART", 0, true},
-    {"communication", "data_bits", "UART", 1, true},
-    {"communication", "stop_bits", "UART", 2, true},
-    {"communication", "parity", "UART", 3, false},
-    {"communication", "flow_control", "UART", 4, false},
-    {"communication", "auto_frame", "UARTF", 0, false},
-    {"communication", "auto_frame_time", "UARTFT", 0, true},
-    {"communication", "auto_frame_length", "UARTFL", 0, true},
-    {"communication", "protocol", "NETP", 0, false},
-    {"communication", "role", "NETP", 1, false},
-    {"communication", "port", "NETP", 2, true},
-    {"communication", "server", "NETP", 3, false},
-    {"communication", "max_sockets", "MAXSK", 0, true},
-    {"communication", "tcp_timeout", "TCPTO", 0, true},
-    {"ap", "standard", "WAP", 0, false},
-    {"ap", "ssid", "WAP", 1, false},
-    {"ap", "channel", "WAP", 2, false},
-    {"ap", "auth", "WAKEY", 0, false},
-    {"ap", "encryption", "WAKEY", 1, false},
-    {"ap", "key", "WAKEY", 2, false},
-    {"ap", "ip", "LANN", 0, false},
-    {"ap", "mask", "LANN", 1, false},
-    {"ap", "dhcp_gateway", "DHCPGW", 0, false},
-    {"sta", "ssid", "WSSSID", 0, false},
-    {"sta", "auth", "WSKEY", 0, false},
-    {"sta", "encryption", "WSKEY", 1, false},
-    {"sta", "key", "WSKEY", 2, false},
-    {"sta", "address", "WANN", 0, false},
-    {"sta", "ip", "WANN", 1, false},
-    {"sta", "mask", "WANN", 2, false},
-    {"sta", "gateway", "WANN", 3, false},
+    {"management", "wifi_mode", "WMODE", 0, field_kind::text},
+    {"management", "work_mode", "TMODE", 0, field_kind::text},
+    {"management", "web_user", "WEBU", 0, field_kind::text},
+    {"management", "web_password", "WEBU", 1, field_kind::text},
+    {"communication", "baud", "UART", 0, field_kind::number},
+    {"communication", "data_bits", "UART", 1, field_kind::number},
+    {"communication", "stop_bits", "UART", 2, field_kind::number},
+    {"communication", "parity", "UART", 3, field_kind::text},
+    {"communication", "flow_control", "UART", 4, field_kind::text},
+    {"communication", "auto_frame", "UARTF", 0, field_kind::text},
+    {"communication", "auto_frame_time", "UARTFT", 0, field_kind::number},
+    {"communication", "auto_frame_length", "UARTFL", 0, field_kind::number},
+    {"communication", "protocol", "NETP", 0, field_kind::text},
+    {"communication", "role", "NETP", 1, field_kind::text},
+    {"communication", "port", "NETP", 2, field_kind::number},
+    {"communication", "server", "NETP", 3, field_kind::host},
+    {"communication", "max_sockets", "MAXSK", 0, field_kind::number},
+    {"communication", "tcp_timeout", "TCPTO", 0, field_kind::number},
+    {"ap", "standard", "WAP", 0, field_kind::text},
+    {"ap", "ssid", "WAP", 1, field_kind::text},
+    {"ap", "channel", "WAP", 2, field_kind::text},
+    {"ap", "auth", "WAKEY", 0, field_kind::text},
+    {"ap", "encryption", "WAKEY", 1, field_kind::text},
+    {"ap", "key", "WAKEY", 2, field_kind::text},
+    {"ap", "ip", "LANN", 0, field_kind::address},
+    {"ap", "mask", "LANN", 1, field_kind::address},
+    {"ap", "dhcp_gateway", "DHCPGW", 0, field_kind::address},
+    {"sta", "ssid", "WSSSID", 0, field_kind::text},
+    {"sta", "auth", "WSKEY", 0, field_kind::text},
+    {"sta", "encryption", "WSKEY", 1, field_kind::text},
+    {"sta", "key", "WSKEY", 2, field_kind::text},
+    {"sta", "address", "WANN", 0, field_kind::text},
+    {"sta", "ip", "WANN", 1, field_kind::address},
+    {"sta", "mask", "WANN", 2, field_kind::address},
+    {"sta", "gateway", "WANN", 3, field_kind::address},
 };
 
 std::vector<std::string> split_items(const std::string& value)
@@ -70,6 +71,13 @@ std::string joined(const std::vector<std::string>& items)
     for (size_t i = 0; i < items.size(); ++i)
         out += (i > 0 ? "," : "") + items[i];
     return out;
+}
+
+std::string upper(std::string t)
+{
+    for (char& c : t)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return t;
 }
 
 bool decimal(const std::string& t, long long* v)
@@ -131,16 +139,17 @@ std::vector<std::string> setting_values(const module_pages& p, const std::string
 bool split_setting_line(const std::string& line, std::string* name, std::vector<std::string>* items)
 {
     size_t eq = line.find('=');
-    if (line.compare(0, 3, "AT+") != 0 || eq == std::string::npos)
+    if (line.size() < 3 || eq == std::string::npos || upper(line.substr(0, 3)) != "AT+")
         return false;
-    *name = line.substr(3, eq - 3);
+    size_t name_end = line.find_last_not_of(' ', eq - 1) + 1;
+    *name = upper(line.substr(3, name_end > 3 ? name_end - 3 : 0));
     const std::vector<std::string>& known = setting_commands();
-    bool setting = false;
-    for (const std::string& k : known)
-        setting = setting || k == *name;
-    if (!setting)
+    if (std::find(known.begin(), known.end(), *name) == known.end())
         return false;
-    std::string value = line.substr(eq + 1);
+    /* Blanks after "=" belong to the value (an SSID may begin with one)
+     * unless a blank stands before it too, as in "NAME = value". */
+    size_t value_start = name_end < eq ? line.find_first_not_of(' ', eq + 1) : eq + 1;
+    std::string value = value_start == std::string::npos ? "" : line.substr(value_start);
     module_pages any{};
     if (setting_values(any, *name, true).size() == 1)
         *items = {value};
@@ -159,22 +168,26 @@ bool take_setting(module_pages& p, const std::string& name, const std::vector<st
     if (items.size() > full.size() || items.size() < sent.size())
         return false;
     for (size_t i = 0; i < items.size(); ++i)
-        if (!same_setting_value(items[i], full[i]))
+        if (!same_setting_value(name, i, items[i], full[i]))
             return false;
     p = taken;
     return true;
 }
 
-bool same_setting_value(const std::string& a, const std::string& b)
+bool same_setting_value(const std::string& command, size_t item, const std::string& a, const std::string& b)
 {
     if (a == b)
         return true;
+    const setting_field* f = field_of_item(command, static_cast<int>(item));
+    field_kind kind = f != nullptr ? f->kind : field_kind::text;
     long long x = 0, y = 0;
-    if (decimal(a, &x) && decimal(b, &y))
-        return x == y;
+    if (kind == field_kind::number)
+        return decimal(a, &x) && decimal(b, &y) && x == y;
     unsigned char ax[4], bx[4];
-    return parse_dotted_ipv4(a.c_str(), ax) == 1 && parse_dotted_ipv4(b.c_str(), bx) == 1 &&
-           std::memcmp(ax, bx, 4) == 0;
+    if (kind == field_kind::address || kind == field_kind::host)
+        return parse_dotted_ipv4(a.c_str(), ax) == 1 && parse_dotted_ipv4(b.c_str(), bx) == 1 &&
+               std::memcmp(ax, bx, 4) == 0;
+    return false;
 }
 
 bool names_another_module(const std::string& ssid, const std::string& own_mac)

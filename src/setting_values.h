@@ -18,6 +18,12 @@
 
 #include "module.h"
 
+/* How a field's values are told apart: a name, a key or an item of an
+ * enumeration byte for byte; a number by its value ("0300" is 300); an
+ * address by its four bytes; a server by its address when both texts are
+ * dotted addresses, else byte for byte (a host name is a name). */
+enum class field_kind { text, number, address, host };
+
 /* One setting: its name in a settings document ("communication", "baud")
  * and the place of its value in the command that sets it. */
 struct setting_field {
@@ -25,7 +31,7 @@ struct setting_field {
     const char* name;
     const char* command;
     int item;
-    bool number; /* a decimal number in a settings document */
+    field_kind kind; /* a number is a decimal number in a settings document */
 };
 
 /* Every setting a command sets, in the order of the window's pages. The
@@ -48,8 +54,11 @@ std::vector<std::string> setting_values(const module_pages& p, const std::string
 std::string setting_line(const std::string& name, const std::vector<std::string>& items);
 
 /* "AT+NAME=value" into NAME and the value's items (the value whole for a
- * command of one value, which may hold commas). False when line is not
- * that form or NAME is no setting command. */
+ * command of one value, which may hold commas). "AT+" and NAME are taken
+ * in any case, and "NAME = value" as "NAME=value", as a person may write
+ * them: such a line sets what the builder's form sets. Blanks after a
+ * bare "=" are the value's own ("AT+WSSSID= x" names " x").
+ * False when line is not that form or NAME is no setting command. */
 bool split_setting_line(const std::string& line, std::string* name, std::vector<std::string>* items);
 
 /* Reads the items of command name into p's current records as a reply
@@ -59,9 +68,9 @@ bool split_setting_line(const std::string& line, std::string* name, std::vector<
  * can hold, and the records are then left as they were. */
 bool take_setting(module_pages& p, const std::string& name, const std::vector<std::string>& items);
 
-/* The same value: equal texts, equal decimal numbers ("0300", "300") or
- * equal dotted addresses. */
-bool same_setting_value(const std::string& a, const std::string& b);
+/* Whether a and b are the same value of command's item, by its field's
+ * kind: "0300" is 300 in TCPTO, but "0123" is no SSID "123". */
+bool same_setting_value(const std::string& command, size_t item, const std::string& a, const std::string& b);
 
 /* A module's access point is named "KXD40_" and the last four characters
  * of its MAC from the factory. True when ssid is such a name of another

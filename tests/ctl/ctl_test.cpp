@@ -111,7 +111,7 @@ TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
                      "127.0.0.2 refused AT+FWUPDAT\n"
                      "127.0.0.2 refused AT+UARTFT=50\n"
                      "127.0.0.2 ok AT+WSSSID=Lab\n"
-                     "127.0.0.2 changed: 4 line(s)\n"
+                     "127.0.0.2 changed: 2 line(s)\n"
                      "127.0.0.2 communication.auto_frame_time: module 100, desired 50\n");
     for (const sim_datagram& d : sim.received())
         EXPECT_EQ(d.bytes.find("FWUPDAT"), std::string::npos) << "only an upload switches a module";

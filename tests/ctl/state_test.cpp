@@ -1,12 +1,14 @@
 /*
  * state_test.cpp - desired settings against simulated modules: diff and
  * apply compare by value and send only what differs, documents set only
- * their fields, backups come back after a factory reset, and a fleet is
- * not reset or shown its secrets by a slip.
+ * their fields, backups come back after a factory reset and belong to
+ * their own module, and a fleet is not reset or shown its secrets by a
+ * slip.
  */
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "ctl_run.h"
 #include "sim_runner.h"
@@ -203,4 +205,163 @@ TEST(State, DiffTellsAModuleThatCouldNotBeCompared)
     size_t before = sim.received().size();
     EXPECT_EQ(ctl({"restore", file.path, "127.0.0.2"}).status, 2);
     EXPECT_EQ(sim.received().size(), before);
+}
+
+/* An SSID or a key is a text: "0123" is no "123" there, nor "10.0.0.01"
+ * "10.0.0.1", so diff names the difference and apply --verify sends it;
+ * in a number field "0300" still is 300. */
+TEST(State, TextValuesCompareAsText)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    const struct {
+        const char *module, *desired, *difference, *sent;
+    } cases[] = {
+        {"AT+WSSSID=123", "AT+WSSSID=0123", "sta.ssid: module 123, desired 0123", "AT+WSSSID=0123"},
+        {"AT+WSSSID=10.0.0.1", "AT+WSSSID=10.0.0.01", "sta.ssid: module 10.0.0.1, desired 10.0.0.01",
+         "AT+WSSSID=10.0.0.01"},
+        {"AT+WSKEY=WPA2PSK,AES,12345678", "AT+WSKEY=WPA2PSK,AES,012345678",
+         "sta.key: module 12345678, desired 012345678", "AT+WSKEY=WPA2PSK,AES,012345678"},
+        {"AT+WEBU=7,admin", "AT+WEBU=007,admin", "management.web_user: module 7, desired 007", "AT+WEBU=007,admin"},
+    };
+    temp_file file;
+    for (const auto& c : cases) {
+        ASSERT_EQ(ctl({"send", "127.0.0.2", c.module}).status, 0) << c.module;
+        write_file(file.path, std::string(c.desired) + "\nAT+TCPTO=0300\n");
+        ctl_result diff = ctl({"diff", "--show-secrets", file.path, "127.0.0.2"});
+        EXPECT_EQ(diff.status, 1) << c.desired;
+        EXPECT_EQ(diff.out, "127.0.0.2 " + std::string(c.difference) + "\n");
+        size_t before = sim.received().size();
+        ctl_result apply = ctl({"apply", "--verify", file.path, "127.0.0.2"});
+        EXPECT_EQ(apply.status, 0) << apply.err;
+        EXPECT_EQ(settings_since(sim, before), std::vector<std::string>{"127.0.0.2 " + std::string(c.sent)});
+    }
+}
+
+/* Only AT commands up to the closing "E" make a desired file: a list of
+ * addresses, prose, a JSON array or nothing at all is refused, naming the
+ * file and the line, before anything is sent. A byte-order mark is no
+ * part of the text. */
+TEST(State, ADesiredFileHoldsCommandsOrADocumentAndNothingElse)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    temp_file file;
+    const std::pair<const char*, const char*> bad[] = {
+        {"198.51.100.10\n198.51.100.11\n", "line 1 is neither an AT command nor the closing \"E\""},
+        {"AT+TCPTO=300\nhello world\nE\n", "line 2 is neither an AT command nor the closing \"E\""},
+        {"[\"AT+TCPTO=300\"]\n", "line 1 is neither an AT command nor the closing \"E\""},
+        {"", "no command to send"},
+        {"E\n", "no command to send"},
+    };
+    for (const auto& [text, why] : bad) {
+        write_file(file.path, text);
+        for (const char* action : {"apply", "diff"}) {
+            ctl_result r = ctl({action, file.path, "127.0.0.2"});
+            EXPECT_EQ(r.status, 2) << action << " " << text;
+            EXPECT_NE(r.err.find("kxd40ctl: " + file.path + ": " + why), std::string::npos) << r.err;
+        }
+    }
+    EXPECT_EQ(sim.received().size(), 0u) << "not even a handshake";
+
+    const std::pair<const char*, const char*> marked[] = {
+        {"\xEF\xBB\xBF{\"communication\": {\"port\": 1234}}", "127.0.0.2 AT+NETP=TCP,Server,1234,10.10.100.100"},
+        {"\xEF\xBB\xBF" "AT+TCPTO=301\r\n", "127.0.0.2 AT+TCPTO=301"},
+    };
+    for (const auto& [text, sent] : marked) {
+        write_file(file.path, text);
+        size_t before = sim.received().size();
+        ctl_result r = ctl({"apply", file.path, "127.0.0.2"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(settings_since(sim, before), std::vector<std::string>{sent});
+    }
+}
+
+/* A setting line in another case or spacing is the same setting: hidden
+ * in text, left alone by --exclude, sent in the builder's form; a value no
+ * module takes is named without the key. */
+TEST(State, ASettingLineIsKnownHoweverItIsSpelled)
+{
+    sim_process sim({"--module", "127.0.0.2"});
+    ASSERT_TRUE(sim.ready());
+    temp_file file;
+    write_file(file.path, "at+wskey=WPA2PSK,AES,newkey99\nAT+WSSSID = plant\n");
+    ctl_result excluded = ctl({"apply", "--exclude", "sta", file.path, "127.0.0.2"});
+    EXPECT_EQ(excluded.status, 0) << excluded.err;
+    EXPECT_EQ(excluded.out, "127.0.0.2 unchanged\n");
+    EXPECT_EQ(settings_since(sim, 0), std::vector<std::string>{});
+
+    ctl_result r = ctl({"apply", file.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.2 ok AT+WSKEY=WPA2PSK,AES,********\n127.0.0.2 ok AT+WSSSID=plant\n"
+                     "127.0.0.2 changed: 2 line(s)\n");
+    EXPECT_EQ(settings_since(sim, 0),
+              (std::vector<std::string>{"127.0.0.2 AT+WSKEY=WPA2PSK,AES,newkey99", "127.0.0.2 AT+WSSSID=plant"}));
+
+    const std::string long_key(80, 'k');
+    write_file(file.path, R"({"sta": {"key": ")" + long_key + R"("}})");
+    r = ctl({"apply", file.path, "127.0.0.2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not a value the module takes: sta.key = (hidden)"), std::string::npos) << r.err;
+    EXPECT_EQ((r.out + r.err).find(long_key), std::string::npos);
+    EXPECT_EQ((r.out + r.err).find("newkey99"), std::string::npos);
+}
+
+/* A backup is its own module's: a second module with the same MAC fails
+ * by name and overwrites nothing; a backup holds keys, so it is its
+ * owner's alone, also over an older file; a write that fails fails the
+ * module. restore takes a file only as large as a backup can be, and only
+ * when the MAC inside it is the module's. */
+TEST(State, ABackupIsItsOwnModulesAndNoOneElses)
+{
+    sim_process sim({"--module", "127.0.0.2,ACCF23000002", "--module", "127.0.0.3,ACCF23000002", "--module",
+                     "127.0.0.4"});
+    ASSERT_TRUE(sim.ready());
+    ASSERT_EQ(ctl({"send", "127.0.0.3", "AT+WSSSID=three"}).status, 0);
+    temp_dir dir;
+    const std::string twin = dir.path + "/ACCF23000002.json", four = dir.path + "/ACCF23000004.json";
+    write_file(four, "old\n");
+    chmod(four.c_str(), 0644);
+    mode_t mask = umask(022);
+    ctl_result r = ctl({"backup", dir.path, "127.0.0.2", "127.0.0.3", "127.0.0.4"});
+    umask(mask);
+    EXPECT_EQ(r.status, 1);
+    size_t at = r.out.find(" saved " + twin + "\n");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    size_t start = r.out.rfind('\n', at) == std::string::npos ? 0 : r.out.rfind('\n', at) + 1;
+    std::string saver = r.out.substr(start, at - start);
+    std::string other = saver == "127.0.0.2" ? "127.0.0.3" : "127.0.0.2";
+    EXPECT_EQ(r.out.find(other), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(other + ": conflict: " + saver + " answered with the same MAC ACCF23000002"),
+              std::string::npos)
+        << r.err;
+    json saved = json::parse(file_text(twin));
+    EXPECT_EQ(saved["ip"], saver);
+    EXPECT_EQ(saved["data"]["settings"], settings_of(saver));
+    for (const std::string& file : {twin, four}) {
+        struct stat st {};
+        EXPECT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+    }
+
+    const std::string own = file_text(four);
+    const std::pair<std::string, std::string> refused[] = {
+        {file_text(twin), four + " is the backup of MAC ACCF23000002, not of this module (MAC ACCF23000004)"},
+        {own + std::string(16 << 20, ' '), four + " is larger than 4 MiB: not read"},
+    };
+    size_t before = sim.received().size();
+    for (const auto& [text, why] : refused) {
+        write_file(four, text);
+        r = ctl({"restore", dir.path, "127.0.0.4"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(settings_since(sim, before), std::vector<std::string>{});
+
+    std::filesystem::remove(four);
+    ASSERT_EQ(symlink("/dev/full", four.c_str()), 0);
+    r = ctl({"backup", dir.path, "127.0.0.4"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write " + four + ": No space left on device"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(four));
 }
