@@ -4,7 +4,9 @@
  */
 #include "link.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "discovery.h"
@@ -54,6 +56,111 @@ bool link_pause(module_link& l, int ms) { return hub_pause(l, ms); }
 
 void link_discard_pending(module_link& l) { hub_discard(l); }
 
+void link_discard_pending(module_link& l, std::deque<link_datagram>* dropped) { hub_discard(l, dropped); }
+
+/* ---- What the link learns ---- */
+
+int link_wait_ms(const module_link& l, const at_resend& r)
+{
+    if (!r.learns())
+        return r.wait_ms;
+    int guess = l.rtt.rto_ms >= 0 ? l.rtt.rto_ms : r.wait_ms;
+    return std::min(std::max(guess, r.min_wait_ms), r.max_wait_ms);
+}
+
+/* As TCP's retransmission time-out: gains 1/8 and 1/4, four spreads. */
+void link_rtt_sample(module_link& l, const at_resend& r, int ms)
+{
+    rtt_estimate& e = l.rtt;
+    if (e.srtt_ms < 0) {
+        e.srtt_ms = ms;
+        e.rttvar_ms = ms / 2;
+    } else {
+        e.rttvar_ms = (3 * e.rttvar_ms + std::abs(e.srtt_ms - ms)) / 4;
+        e.srtt_ms = (7 * e.srtt_ms + ms) / 8;
+    }
+    e.rto_ms = e.srtt_ms + std::max(1, 4 * e.rttvar_ms);
+    if (r.learns())
+        e.rto_ms = std::min(std::max(e.rto_ms, r.min_wait_ms), r.max_wait_ms);
+}
+
+void link_back_off(module_link& l, const at_resend& r)
+{
+    if (r.learns())
+        l.rtt.rto_ms = std::min(2 * link_wait_ms(l, r), r.max_wait_ms);
+}
+
+namespace {
+
+/* The ledger of this opening of the link: another module, or the same one
+ * linked anew, owes nothing to the replies of the last. */
+reply_ledger& ledger_of(module_link& l)
+{
+    reply_ledger& g = l.ledger;
+    if (g.serial != l.serial) {
+        g = reply_ledger{};
+        g.serial = l.serial;
+    }
+    return g;
+}
+
+} // namespace
+
+void link_took(module_link& l, const std::string& reply, int sends, long long last_send_ms, int wait_ms)
+{
+    reply_ledger& g = ledger_of(l);
+    g.last = reply;
+    g.sends = sends;
+    g.expected = g.copies_seen ? 2 * sends : sends;
+    g.seen = 1;
+    g.until = last_send_ms + wait_ms;
+}
+
+void link_took_nothing(module_link& l)
+{
+    reply_ledger& g = ledger_of(l);
+    g.last.clear();
+    g.sends = g.expected = g.seen = 0;
+}
+
+int link_copy_of_last(module_link& l, const std::string& d, bool could_answer)
+{
+    reply_ledger& g = ledger_of(l);
+    if (g.last.empty() || d != g.last)
+        return NOT_A_COPY;
+    if (g.seen < g.expected) {
+        ++g.seen;
+        return could_answer ? MAYBE_A_COPY : A_COPY;
+    }
+    if (could_answer)
+        return NOT_A_COPY;
+    /* More replies than sends: each send is answered twice. */
+    if (!g.copies_seen) {
+        g.copies_seen = true;
+        g.expected = 2 * g.sends;
+    }
+    ++g.seen;
+    return A_COPY;
+}
+
+void link_settle(module_link& l, bool drop_pending)
+{
+    std::deque<link_datagram> stale;
+    reply_ledger& g = ledger_of(l);
+    if (drop_pending || g.seen < g.expected)
+        link_discard_pending(l, &stale);
+    for (const link_datagram& d : stale)
+        link_copy_of_last(l, d.bytes, false);
+    char buf[AT_REPLY_MAX];
+    for (int i = 0; i < 1000 && g.seen < g.expected; ++i) {
+        long long left = g.until - net().clock_ms();
+        int length = 0, stored = 0;
+        if (left <= 0 || link_receive(l, buf, sizeof buf, static_cast<int>(left), &length, &stored) != RECEIVED)
+            break;
+        link_copy_of_last(l, std::string(buf, static_cast<size_t>(stored)), false);
+    }
+}
+
 void link_end(module_link& l)
 {
     /* An upload lent the link is not the settings window's to end. */
@@ -72,17 +179,39 @@ link_hold::~link_hold() { --link_.held; }
 
 int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer, const handshake_hooks& hooks)
 {
+    return link_handshake(l, at_resend{tries, wait_ms, wait_ms}, answer, hooks);
+}
+
+int link_handshake(module_link& l, const at_resend& r, std::string* answer, const handshake_hooks& hooks)
+{
     int length = static_cast<int>(std::strlen(l.module_aswd));
-    for (int n = 0; tries == 0 || n < tries; ++n) {
+    link_settle(l, false);
+    long long first_send = net().clock_ms();
+    int first_wait = link_wait_ms(l, r);
+    for (int n = 0; r.tries <= 0 || n < r.tries; ++n) {
+        long long sent_at = net().clock_ms();
         link_send(l, l.module_aswd, length);
         if (hooks.sent != nullptr)
             hooks.sent();
-        char text[ANSWER_MAX + 1];
-        int got = 0, stored = 0;
-        int end = link_receive(l, text, ANSWER_MAX, wait_ms, &got, &stored);
-        if (end == RECEIVE_ABANDONED)
-            return -1;
-        if (end == RECEIVED) {
+        int wait = link_wait_ms(l, r);
+        long long until = sent_at + wait;
+        for (;;) {
+            char text[ANSWER_MAX + 1];
+            int got = 0, stored = 0;
+            long long left = until - net().clock_ms();
+            int end = left > 0 ? link_receive(l, text, ANSWER_MAX, static_cast<int>(left), &got, &stored)
+                               : RECEIVE_TIMED_OUT;
+            if (end == RECEIVE_ABANDONED)
+                return -1;
+            if (end != RECEIVED)
+                break;
+            std::string bytes(text, static_cast<size_t>(stored));
+            /* A late copy of what the module said before is no answer. */
+            if (link_copy_of_last(l, bytes, false) != NOT_A_COPY)
+                continue;
+            if (n == 0)
+                link_rtt_sample(l, r, static_cast<int>(net().clock_ms() - first_send));
+            link_took(l, bytes, n + 1, sent_at, first_wait);
             text[stored] = '\0';
             if (answer != nullptr)
                 *answer = text;
@@ -91,6 +220,7 @@ int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer, 
             link_send(l, "+ok", 3);
             return 1;
         }
+        link_back_off(l, r);
         if (hooks.silent != nullptr)
             hooks.silent();
     }
