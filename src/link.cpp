@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "discovery.h"
 #include "strutil.h"
@@ -60,18 +61,14 @@ void link_discard_pending(module_link& l, std::deque<link_datagram>* dropped) { 
 
 /* ---- What the link learns ---- */
 
-int link_wait_ms(const module_link& l, const at_resend& r)
-{
-    if (!r.learns())
-        return r.wait_ms;
-    int guess = l.rtt.rto_ms >= 0 ? l.rtt.rto_ms : r.wait_ms;
-    return std::min(std::max(guess, r.min_wait_ms), r.max_wait_ms);
-}
+namespace {
+
+std::mutex shared_lock;
+rtt_estimate shared_rtt; /* every learning link's samples */
 
 /* As TCP's retransmission time-out: gains 1/8 and 1/4, four spreads. */
-void link_rtt_sample(module_link& l, const at_resend& r, int ms)
+void take_sample(rtt_estimate& e, int ms)
 {
-    rtt_estimate& e = l.rtt;
     if (e.srtt_ms < 0) {
         e.srtt_ms = ms;
         e.rttvar_ms = ms / 2;
@@ -80,8 +77,52 @@ void link_rtt_sample(module_link& l, const at_resend& r, int ms)
         e.srtt_ms = (7 * e.srtt_ms + ms) / 8;
     }
     e.rto_ms = e.srtt_ms + std::max(1, 4 * e.rttvar_ms);
-    if (r.learns())
-        e.rto_ms = std::min(std::max(e.rto_ms, r.min_wait_ms), r.max_wait_ms);
+}
+
+} // namespace
+
+void forget_shared_rtt()
+{
+    std::lock_guard<std::mutex> g(shared_lock);
+    shared_rtt = rtt_estimate{};
+}
+
+int link_wait_ms(const module_link& l, const at_resend& r)
+{
+    if (!r.learns())
+        return r.wait_ms;
+    int guess = l.rtt.rto_ms;
+    if (guess < 0) {
+        std::lock_guard<std::mutex> g(shared_lock);
+        guess = shared_rtt.rto_ms >= 0 ? std::min(shared_rtt.rto_ms, r.wait_ms) : r.wait_ms;
+    }
+    return std::min(std::max(guess, r.min_wait_ms), r.max_wait_ms);
+}
+
+int link_copy_wait_ms(const module_link& l, const at_resend& r)
+{
+    if (!r.learns())
+        return r.wait_ms;
+    rtt_estimate e = l.rtt;
+    if (e.srtt_ms < 0) {
+        std::lock_guard<std::mutex> g(shared_lock);
+        e = shared_rtt;
+    }
+    if (e.srtt_ms < 0)
+        return link_wait_ms(l, r);
+    /* Not held up to the lower bound: a copy later than this still meets
+     * the ledger in the next exchange, it only costs more there. */
+    return std::min(e.srtt_ms + std::max(1, 4 * e.rttvar_ms), r.max_wait_ms);
+}
+
+void link_rtt_sample(module_link& l, const at_resend& r, int ms)
+{
+    take_sample(l.rtt, ms);
+    if (!r.learns())
+        return;
+    l.rtt.rto_ms = std::min(std::max(l.rtt.rto_ms, r.min_wait_ms), r.max_wait_ms);
+    std::lock_guard<std::mutex> g(shared_lock);
+    take_sample(shared_rtt, ms);
 }
 
 void link_back_off(module_link& l, const at_resend& r)
@@ -193,16 +234,20 @@ int link_handshake(module_link& l, const at_resend& r, std::string* answer, cons
         link_send(l, l.module_aswd, length);
         if (hooks.sent != nullptr)
             hooks.sent();
-        int wait = link_wait_ms(l, r);
-        long long until = sent_at + wait;
         for (;;) {
+            /* A link without samples of its own waits in short slices, so
+             * that what its neighbours learn meanwhile shortens its wait. */
+            long long left = sent_at + link_wait_ms(l, r) - net().clock_ms();
+            bool sliced = r.learns() && l.rtt.srtt_ms < 0 && left > r.min_wait_ms;
             char text[ANSWER_MAX + 1];
             int got = 0, stored = 0;
-            long long left = until - net().clock_ms();
-            int end = left > 0 ? link_receive(l, text, ANSWER_MAX, static_cast<int>(left), &got, &stored)
+            int end = left > 0 ? link_receive(l, text, ANSWER_MAX, static_cast<int>(sliced ? r.min_wait_ms : left),
+                                              &got, &stored)
                                : RECEIVE_TIMED_OUT;
             if (end == RECEIVE_ABANDONED)
                 return -1;
+            if (end != RECEIVED && sliced)
+                continue;
             if (end != RECEIVED)
                 break;
             std::string bytes(text, static_cast<size_t>(stored));
@@ -211,7 +256,8 @@ int link_handshake(module_link& l, const at_resend& r, std::string* answer, cons
                 continue;
             if (n == 0)
                 link_rtt_sample(l, r, static_cast<int>(net().clock_ms() - first_send));
-            link_took(l, bytes, n + 1, sent_at, first_wait);
+            link_took(l, bytes, n + 1, sent_at, std::min(first_wait, link_copy_wait_ms(l, r)));
+            l.link_unconfirmed = r.learns();
             text[stored] = '\0';
             if (answer != nullptr)
                 *answer = text;

@@ -75,6 +75,10 @@ struct module_link {
     char module_last_refusal[AT_REPLY_MAX + 1] = "";
     rtt_estimate rtt;
     reply_ledger ledger;
+    /* The "+ok" after a learning handshake is not known to have come: a
+     * module that missed it ignores every command, so the first command's
+     * resends carry it again until the module has said something. */
+    bool link_unconfirmed = false;
     bool read_stopped = false; /* the page being read met a silence */
 
     /* The link's state; the hub's lock guards inbox and listening. */
@@ -134,8 +138,16 @@ void link_discard_pending(module_link& l, std::deque<link_datagram>* dropped);
 
 /* The wait for an answer after a send, as r says (learned or fixed). */
 int link_wait_ms(const module_link& l, const at_resend& r);
+/* How long copies of a reply may still take after their send: the
+ * learned round trip and spread, without the back-off (which is for
+ * silences) and without the lower bound (which is for resends). */
+int link_copy_wait_ms(const module_link& l, const at_resend& r);
 /* A round trip of ms from an exchange whose command went once. */
 void link_rtt_sample(module_link& l, const at_resend& r, int ms);
+/* What every learning link of the program has learned is the first guess
+ * of one without samples of its own (never above r.wait_ms): modules on
+ * one network answer alike. Forgetting it is for tests. */
+void forget_shared_rtt();
 /* A wait ended in silence: the next wait is twice as long (within r). */
 void link_back_off(module_link& l, const at_resend& r);
 

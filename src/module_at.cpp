@@ -111,16 +111,22 @@ public:
     }
     /* A positive reply of another command's shape: no answer, no try. */
     void stray() { odd_ = true; }
-    void heard() { heard_ = true; }
+    void heard()
+    {
+        heard_ = true;
+        l_.link_unconfirmed = false;
+    }
 
     /* The answer: its copies may follow, and its time teaches the link
      * when the command went once. */
     void took(const char* buf, int stored)
     {
+        l_.link_unconfirmed = false;
         long long now = net().clock_ms();
         if (sends_ == 1 && !unsure_)
             link_rtt_sample(l_, resend_, static_cast<int>(now - first_send_));
-        link_took(l_, std::string(buf, static_cast<size_t>(stored)), sends_, last_send_, first_wait_);
+        int wait = std::min(first_wait_, link_copy_wait_ms(l_, resend_));
+        link_took(l_, std::string(buf, static_cast<size_t>(stored)), sends_, last_send_, wait);
     }
 
     /* The pause after an answer that is not positive; false when the
@@ -141,6 +147,9 @@ private:
     bool send()
     {
         last_send_ = net().clock_ms();
+        /* The silence may be a module that never got the link's "+ok". */
+        if (sends_ > 0 && l_.link_unconfirmed)
+            link_send(l_, "+ok", 3);
         if (sends_++ == 0) {
             first_send_ = last_send_;
             first_wait_ = link_wait_ms(l_, resend_);
