@@ -147,54 +147,92 @@ reply_ledger& ledger_of(module_link& l)
 
 } // namespace
 
+namespace {
+
+/* Another exchange has passed: what is owed no more, or too long, goes. */
+void age_ledger(reply_ledger& g)
+{
+    for (owed_reply& e : g.replies)
+        ++e.age;
+    while (!g.replies.empty() &&
+           (g.replies.front().seen >= g.replies.front().expected || g.replies.front().age > reply_ledger::KEPT_EXCHANGES))
+        g.replies.pop_front();
+    if (g.replies.size() > reply_ledger::KEPT_EXCHANGES)
+        g.replies.pop_front();
+}
+
+} // namespace
+
 void link_took(module_link& l, const std::string& reply, int sends, long long last_send_ms, int wait_ms)
 {
     reply_ledger& g = ledger_of(l);
-    g.last = reply;
-    g.sends = sends;
-    g.expected = g.copies_seen ? 2 * sends : sends;
-    g.seen = 1;
-    g.until = last_send_ms + wait_ms;
+    age_ledger(g);
+    owed_reply e;
+    e.text = reply;
+    e.sends = sends;
+    e.expected = g.copies_seen ? 2 * sends : sends;
+    e.seen = 1;
+    e.until = last_send_ms + wait_ms;
+    g.replies.push_back(e);
+    g.last_taken = true;
 }
 
 void link_took_nothing(module_link& l)
 {
     reply_ledger& g = ledger_of(l);
-    g.last.clear();
-    g.sends = g.expected = g.seen = 0;
+    age_ledger(g);
+    g.last_taken = false;
 }
 
 int link_copy_of_last(module_link& l, const std::string& d, bool could_answer)
 {
     reply_ledger& g = ledger_of(l);
-    if (g.last.empty() || d != g.last)
-        return NOT_A_COPY;
-    if (g.seen < g.expected) {
-        ++g.seen;
-        return could_answer ? MAYBE_A_COPY : A_COPY;
-    }
+    for (owed_reply& e : g.replies)
+        if (e.seen < e.expected && e.text == d) {
+            ++e.seen;
+            return could_answer ? MAYBE_A_COPY : A_COPY;
+        }
     if (could_answer)
         return NOT_A_COPY;
-    /* More replies than sends: each send is answered twice. */
-    if (!g.copies_seen) {
-        g.copies_seen = true;
-        g.expected = 2 * g.sends;
+    for (auto e = g.replies.rbegin(); e != g.replies.rend(); ++e) {
+        if (e->text != d)
+            continue;
+        /* More replies than sends: each send is answered twice. */
+        if (!g.copies_seen) {
+            g.copies_seen = true;
+            for (owed_reply& o : g.replies)
+                o.expected = 2 * o.sends;
+        }
+        ++e->seen;
+        return A_COPY;
     }
-    ++g.seen;
-    return A_COPY;
+    return NOT_A_COPY;
 }
+
+namespace {
+
+/* The reply of the last exchange, while copies of it are owed. */
+owed_reply* owing_last(reply_ledger& g)
+{
+    if (!g.last_taken || g.replies.empty())
+        return nullptr;
+    owed_reply& e = g.replies.back();
+    return e.seen < e.expected ? &e : nullptr;
+}
+
+} // namespace
 
 void link_settle(module_link& l, bool drop_pending)
 {
     std::deque<link_datagram> stale;
     reply_ledger& g = ledger_of(l);
-    if (drop_pending || g.seen < g.expected)
+    if (drop_pending || owing_last(g) != nullptr)
         link_discard_pending(l, &stale);
     for (const link_datagram& d : stale)
         link_copy_of_last(l, d.bytes, false);
     char buf[AT_REPLY_MAX];
-    for (int i = 0; i < 1000 && g.seen < g.expected; ++i) {
-        long long left = g.until - net().clock_ms();
+    for (int i = 0; i < 1000 && owing_last(g) != nullptr; ++i) {
+        long long left = owing_last(g)->until - net().clock_ms();
         int length = 0, stored = 0;
         if (left <= 0 || link_receive(l, buf, sizeof buf, static_cast<int>(left), &length, &stored) != RECEIVED)
             break;

@@ -46,16 +46,24 @@ struct rtt_estimate {
  * answered k times, and a module or network that delivers datagrams twice
  * answers each send twice; one of them was taken. The others are copies
  * of it: awaited (until `until`) and dropped before the next command, and
- * never taken for its answer. A copy that comes when none is owed shows
- * that replies come twice, and from then on each send owes two. */
-struct reply_ledger {
-    std::string last;     /* the datagram taken last, as stored */
-    int sends = 0;        /* how often its command went */
-    int expected = 0;     /* datagrams like it that may come in all */
-    int seen = 0;         /* of them, those that came */
+ * never taken for the answer to a later one while they are owed. A copy
+ * that comes when none is owed shows that replies come twice, and from
+ * then on each send owes two. */
+struct owed_reply {
+    std::string text; /* the datagram taken, as stored */
+    int sends = 0;    /* how often its command went */
+    int expected = 0; /* datagrams like it that may come in all */
+    int seen = 0;     /* of them, those that came */
     long long until = 0;
+    int age = 0;      /* exchanges since */
+};
+
+struct reply_ledger {
+    enum { KEPT_EXCHANGES = 4 }; /* a copy later than this is not awaited */
+    std::deque<owed_reply> replies; /* the last one taken at the back */
+    bool last_taken = false;        /* the back is the last exchange's */
     bool copies_seen = false;
-    unsigned serial = 0;  /* the link opening it belongs to */
+    unsigned serial = 0;            /* the link opening it belongs to */
 };
 
 struct module_link {

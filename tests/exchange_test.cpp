@@ -362,6 +362,30 @@ TEST_F(Replies, ALateOrRepeatedReplyNeverLandsOnTheNextQuery)
     }
 }
 
+/* A positive reply of another query's shape is a stray, not the answer:
+ * the wait goes on, at no cost of a try or a send. */
+TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
+{
+    struct stray_case {
+        const char* before; /* the query whose answer this stray precedes */
+        const char* stray;  /* the reply of the query two before it */
+    };
+    const stray_case cases[] = {
+        {"AT+UARTFT\n", "AT+UART\n"},  /* five table items for a number */
+        {"AT+UARTFL\n", "AT+UARTF\n"}, /* a word for a number */
+        {"AT+NETP\n", "AT+UARTFT\n"},  /* one item for four */
+    };
+    sn.on_send = [&](const sent_datagram& d) {
+        for (const stray_case& c : cases)
+            if (d.bytes == c.before)
+                sn.arrive_at(d.at_ms + 1, m.replies[c.stray]);
+        sn.arrive_at(d.at_ms + 2, m.replies[d.bytes]);
+    };
+    EXPECT_EQ(read_comm(), comm_read);
+    EXPECT_EQ(sent_lines(), comm_once);
+    EXPECT_TRUE(sn.pauses.empty()) << "a stray is no refusal";
+}
+
 /* A setting is acknowledged by "+ok" and line ends alone: a query's reply
  * that comes late is not the module taking the setting. */
 TEST_F(Replies, OnlyABareOkAcknowledgesASetting)
