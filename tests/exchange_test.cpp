@@ -310,12 +310,12 @@ struct Replies : Exchange {
                std::to_string(c.AFL) + " " + std::to_string(c.port) + " " + std::to_string(c.maxsk) + " " +
                std::to_string(c.TCPto);
     }
-    /* The commands as sent, one letter-free name each. */
+    /* The datagrams as sent, without their line feed. */
     std::vector<std::string> sent_lines() const
     {
         std::vector<std::string> lines;
         for (const sent_datagram& d : sn.sent)
-            lines.push_back(d.bytes.substr(0, d.bytes.size() - 1));
+            lines.push_back(d.bytes.substr(0, d.bytes.find('\n')));
         return lines;
     }
 };
@@ -445,6 +445,38 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end()), twice);
     EXPECT_EQ(sn.now - t0 - clean, AT_LEARNED_MIN_MS + 1)
         << "the learned wait, then the round trip and its spread (1 ms on a steady module) for a copy";
+}
+
+/* A link's first wait starts from what the program's other links learned
+ * (modules on one network answer alike); a module that missed the link's
+ * "+ok" ignores commands, so the first resend carries it again. */
+TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
+{
+    window_link.query_resend = learning_resend(4, 500);
+    m.latency_ms = 2;
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+
+    udp_add_r();
+    window_link.rtt = rtt_estimate{}; /* no samples of its own */
+    bool linked = false;
+    int keywords = 0, confirmations = 0;
+    sn.on_send = [&](const sent_datagram& d) {
+        if (d.bytes == "kxd40\n" && ++keywords == 1)
+            return; /* lost */
+        if (d.bytes == "+ok") {
+            linked = ++confirmations > 1; /* the first is lost */
+            return;
+        }
+        if (linked || d.bytes == "kxd40\n")
+            m.answer(sn, d);
+    };
+    sn.sent.clear();
+    long long t0 = sn.now;
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    EXPECT_EQ(sn.now - t0, AT_LEARNED_MIN_MS + 2);
+    int r = 0;
+    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(sent_lines(), (std::vector<std::string>{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
 }
 
 /* A reply that could be the late copy of the last one as well as the
