@@ -100,8 +100,8 @@ void one_exchange(byte_cursor& in, fuzz_net& fn)
         for (size_t i = heard; i < fn.from_module.size(); ++i) {
             const fuzz_net::delivery& d = fn.from_module[i];
             const std::string& s = d.stored;
-            bool bare = d.length >= 3 && s.size() == static_cast<size_t>(d.length) && s.compare(0, 3, "+ok") == 0 &&
-                        s.find_first_not_of("\r\n", 3) == std::string::npos;
+            bool bare = d.length >= 3 && s.size() == static_cast<size_t>(d.length)
+                        && s.compare(0, 3, "+ok") == 0 && s.find_first_not_of("\r\n", 3) == std::string::npos;
             positive = positive || bare || s.compare(0, 4, "AT+E") == 0;
         }
         FUZZ_CHECK(positive);

@@ -154,9 +154,12 @@ void age_ledger(reply_ledger& g)
 {
     for (owed_reply& e : g.replies)
         ++e.age;
-    while (!g.replies.empty() &&
-           (g.replies.front().seen >= g.replies.front().expected || g.replies.front().age > reply_ledger::KEPT_EXCHANGES))
+    while (!g.replies.empty()) {
+        const owed_reply& e = g.replies.front();
+        if (e.seen < e.expected && e.age <= reply_ledger::KEPT_EXCHANGES)
+            break;
         g.replies.pop_front();
+    }
     if (g.replies.size() > reply_ledger::KEPT_EXCHANGES)
         g.replies.pop_front();
 }
@@ -234,7 +237,9 @@ void link_settle(module_link& l, bool drop_pending)
     for (int i = 0; i < 1000 && owing_last(g) != nullptr; ++i) {
         long long left = owing_last(g)->until - net().clock_ms();
         int length = 0, stored = 0;
-        if (left <= 0 || link_receive(l, buf, sizeof buf, static_cast<int>(left), &length, &stored) != RECEIVED)
+        if (left <= 0)
+            break;
+        if (link_receive(l, buf, sizeof buf, static_cast<int>(left), &length, &stored) != RECEIVED)
             break;
         link_copy_of_last(l, std::string(buf, static_cast<size_t>(stored)), false);
     }
@@ -279,9 +284,8 @@ int link_handshake(module_link& l, const at_resend& r, std::string* answer, cons
             bool sliced = r.learns() && l.rtt.srtt_ms < 0 && left > r.min_wait_ms;
             char text[ANSWER_MAX + 1];
             int got = 0, stored = 0;
-            int end = left > 0 ? link_receive(l, text, ANSWER_MAX, static_cast<int>(sliced ? r.min_wait_ms : left),
-                                              &got, &stored)
-                               : RECEIVE_TIMED_OUT;
+            int wait = static_cast<int>(sliced ? r.min_wait_ms : left);
+            int end = left > 0 ? link_receive(l, text, ANSWER_MAX, wait, &got, &stored) : RECEIVE_TIMED_OUT;
             if (end == RECEIVE_ABANDONED)
                 return -1;
             if (end != RECEIVED && sliced)

@@ -39,7 +39,7 @@ struct link_datagram {
 struct rtt_estimate {
     int srtt_ms = -1; /* -1: no sample yet */
     int rttvar_ms = 0;
-    int rto_ms = -1;  /* -1: the first guess */
+    int rto_ms = -1; /* -1: the first guess */
 };
 
 /* The replies the module may still owe. A command sent k times may be
@@ -55,7 +55,7 @@ struct owed_reply {
     int expected = 0; /* datagrams like it that may come in all */
     int seen = 0;     /* of them, those that came */
     long long until = 0;
-    int age = 0;      /* exchanges since */
+    int age = 0; /* exchanges since */
 };
 
 struct reply_ledger {

@@ -210,7 +210,9 @@ int at_query(module_link& l, const char* cmd, char* ret, size_t cap, const reply
         bool positive = length > 4 && begins(buf, length - 4, "+ok");
         /* "+ok", one separator byte, then the value; a reply too short to
          * carry a separator has an empty value. */
-        std::string value = positive && length - 4 > 4 ? std::string(buf + 4, static_cast<size_t>(length - 8)) : "";
+        std::string value;
+        if (positive && length - 4 > 4)
+            value.assign(buf + 4, static_cast<size_t>(length - 8));
         value.resize(std::strlen(value.c_str()));
         bool fits = positive && (shape == nullptr || reply_fits(*shape, value.c_str()));
         if (x.copy(buf, stored, fits))

@@ -320,7 +320,8 @@ struct Replies : Exchange {
     }
 };
 
-const std::string comm_read = std::to_string(BAUDRATE_57600) + " " + std::to_string(COMAF_DIS) + " 100 1024 8899 32 300";
+const std::string comm_read =
+    std::to_string(BAUDRATE_57600) + " " + std::to_string(COMAF_DIS) + " 100 1024 8899 32 300";
 const std::vector<std::string> comm_once = {"AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFL",
                                             "AT+NETP", "AT+MAXSK", "AT+TCPTO"};
 
@@ -476,7 +477,8 @@ TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
     EXPECT_EQ(sn.now - t0, AT_LEARNED_MIN_MS + 2);
     int r = 0;
     EXPECT_EQ(get("AT+UARTFT", &r), "100");
-    EXPECT_EQ(sent_lines(), (std::vector<std::string>{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
+    EXPECT_EQ(sent_lines(),
+              (std::vector<std::string>{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
 }
 
 /* A reply that could be the late copy of the last one as well as the
