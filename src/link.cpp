@@ -293,8 +293,10 @@ int link_handshake(module_link& l, const at_resend& r, std::string* answer, cons
             if (end != RECEIVED)
                 break;
             std::string bytes(text, static_cast<size_t>(stored));
-            /* A late copy of what the module said before is no answer. */
-            if (link_copy_of_last(l, bytes, false) != NOT_A_COPY)
+            /* A copy still owed of the module's last answer is no sign of
+             * life; an answer like an earlier one is the answer all the
+             * same (a module answers the keyword alike each time). */
+            if (link_copy_of_last(l, bytes, true) != NOT_A_COPY)
                 continue;
             if (n == 0)
                 link_rtt_sample(l, r, static_cast<int>(net().clock_ms() - first_send));

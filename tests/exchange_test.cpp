@@ -481,6 +481,23 @@ TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
               (std::vector<std::string>{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
 }
 
+/* After a silence the link is made again: the module's answer to the
+ * keyword is the answer again, though it reads as the first one did. */
+TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
+{
+    window_link.query_resend = learning_resend(3, 500);
+    m.lost = {0}; /* the keyword goes twice: a copy of its answer is owed */
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    m.replies.erase("AT+UARTFT\n");
+    int r = 0;
+    get("AT+UARTFT", &r);
+    ASSERT_EQ(module_silent, 1);
+    sn.sent.clear();
+    EXPECT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    EXPECT_EQ(sent_lines(), (std::vector<std::string>{"kxd40", "kxd40", "+ok"}))
+        << "the first answer may be the copy still owed";
+}
+
 /* A reply that could be the late copy of the last one as well as the
  * answer is asked again; what then still cannot be told fails the query,
  * named, and the read goes on. */
