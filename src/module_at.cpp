@@ -134,12 +134,12 @@ public:
     bool pause()
     {
         int ms = left() < AT_PAUSE_MS ? left() : AT_PAUSE_MS;
-        if (!link_pause(l_, ms)) {
+        if (!link_pause(l_, ms))
             l_.module_silent = 1;
-            link_took_nothing(l_);
-            return false;
-        }
-        return left() > 0;
+        else if (left() > 0)
+            return true;
+        link_took_nothing(l_);
+        return false;
     }
     void gave_up() { link_took_nothing(l_); }
 
