@@ -167,14 +167,16 @@ struct at_resend {
 };
 
 /* The bounds of a learned wait. The lower one decides what a lost
- * datagram costs on a module that answers in a few milliseconds: 20 ms is
- * many times a LAN's round trip and the wake-up of a thread on a busy
- * machine, and the learned spread covers a network whose time varies more;
- * yet a loss costs tens of milliseconds rather than a whole first guess,
- * so that a fleet read on a lossy network costs little more than on a
- * clean one. The upper one keeps a silent module's back-off within the
- * window's own receive limit. */
-enum { AT_LEARNED_MIN_MS = 20, AT_LEARNED_MAX_MS = AT_RECEIVE_MS };
+ * datagram costs on a module that answers in a few milliseconds: with it
+ * and the back-off, a loss costs tens of milliseconds rather than a whole
+ * first guess, so that a fleet read on a lossy network costs little more
+ * than on a clean one. It binds only while the learned spread is near
+ * zero; a network or a machine whose times vary has a wait of its round
+ * trip and four spreads above it. 10 ms is several LAN round trips; an
+ * answer that comes later than that after all only costs one more
+ * datagram, whose reply the ledger drops. The upper one keeps a silent
+ * module's back-off within the window's own receive limit. */
+enum { AT_LEARNED_MIN_MS = 10, AT_LEARNED_MAX_MS = AT_RECEIVE_MS };
 
 /* The resend of a program that learns its modules' times: tries sends,
  * timeout_ms the first guess. */
