@@ -26,6 +26,7 @@ bool link_open(module_link& l, bool quiet)
     if (!valid && !quiet)
         std::printf("Module address not valid: %s\n", l.module_ip);
     l.ended = false;
+    l.link_unconfirmed = false;
     ++l.serial;
     hub_attach(l, address);
     return valid;
