@@ -108,7 +108,8 @@ module_task::module_task(const module_ref& ref, const common_options& opts, flee
 {
     copy_text(link.module_ip, m.ip.c_str());
     copy_text(link.module_aswd, aswd);
-    at_resend resend{o.tries, o.timeout_ms, o.timeout_ms};
+    /* --timeout is the first guess; the link learns its module's time. */
+    at_resend resend = learning_resend(o.tries, o.timeout_ms);
     link.query_resend = resend;
     link.setting_resend = resend;
 }
@@ -120,7 +121,7 @@ bool module_task::open()
     if (stopping)
         link_end(link);
     std::string answer;
-    int r = link_handshake(link, o.tries, o.timeout_ms, &answer);
+    int r = link_handshake(link, link.query_resend, &answer);
     if (r != 1)
         return r < 0 ? fail("stopped before it was linked") : not_reached("no answer to the keyword");
     std::vector<std::string> parts = answer_fields(answer);
@@ -141,7 +142,7 @@ bool module_task::relink()
         return false;
     ++relinks_;
     /* The keyword is harmless to a module that is linked already. */
-    return link_handshake(link, o.tries, o.timeout_ms, nullptr) == 1;
+    return link_handshake(link, link.query_resend, nullptr) == 1;
 }
 
 void module_task::step(const std::string& what) { report_.step(index_, what); }

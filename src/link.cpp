@@ -4,8 +4,11 @@
  */
 #include "link.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "discovery.h"
 #include "strutil.h"
@@ -23,6 +26,7 @@ bool link_open(module_link& l, bool quiet)
     if (!valid && !quiet)
         std::printf("Module address not valid: %s\n", l.module_ip);
     l.ended = false;
+    l.link_unconfirmed = false;
     ++l.serial;
     hub_attach(l, address);
     return valid;
@@ -54,6 +58,194 @@ bool link_pause(module_link& l, int ms) { return hub_pause(l, ms); }
 
 void link_discard_pending(module_link& l) { hub_discard(l); }
 
+void link_discard_pending(module_link& l, std::deque<link_datagram>* dropped) { hub_discard(l, dropped); }
+
+/* ---- What the link learns ---- */
+
+namespace {
+
+std::mutex shared_lock;
+rtt_estimate shared_rtt; /* every learning link's samples */
+
+/* As TCP's retransmission time-out: gains 1/8 and 1/4, four spreads. */
+void take_sample(rtt_estimate& e, int ms)
+{
+    if (e.srtt_ms < 0) {
+        e.srtt_ms = ms;
+        e.rttvar_ms = ms / 2;
+    } else {
+        e.rttvar_ms = (3 * e.rttvar_ms + std::abs(e.srtt_ms - ms)) / 4;
+        e.srtt_ms = (7 * e.srtt_ms + ms) / 8;
+    }
+    e.rto_ms = e.srtt_ms + std::max(1, 4 * e.rttvar_ms);
+}
+
+} // namespace
+
+void forget_shared_rtt()
+{
+    std::lock_guard<std::mutex> g(shared_lock);
+    shared_rtt = rtt_estimate{};
+}
+
+int link_wait_ms(const module_link& l, const at_resend& r)
+{
+    if (!r.learns())
+        return r.wait_ms;
+    int guess = l.rtt.rto_ms;
+    if (guess < 0) {
+        std::lock_guard<std::mutex> g(shared_lock);
+        guess = shared_rtt.rto_ms >= 0 ? std::min(shared_rtt.rto_ms, r.wait_ms) : r.wait_ms;
+    }
+    return std::min(std::max(guess, r.min_wait_ms), r.max_wait_ms);
+}
+
+int link_copy_wait_ms(const module_link& l, const at_resend& r)
+{
+    if (!r.learns())
+        return r.wait_ms;
+    rtt_estimate e = l.rtt;
+    if (e.srtt_ms < 0) {
+        std::lock_guard<std::mutex> g(shared_lock);
+        e = shared_rtt;
+    }
+    if (e.srtt_ms < 0)
+        return link_wait_ms(l, r);
+    /* Not held up to the lower bound: a copy later than this still meets
+     * the ledger in the next exchange, it only costs more there. */
+    return std::min(e.srtt_ms + std::max(1, 4 * e.rttvar_ms), r.max_wait_ms);
+}
+
+void link_rtt_sample(module_link& l, const at_resend& r, int ms)
+{
+    take_sample(l.rtt, ms);
+    if (!r.learns())
+        return;
+    l.rtt.rto_ms = std::min(std::max(l.rtt.rto_ms, r.min_wait_ms), r.max_wait_ms);
+    std::lock_guard<std::mutex> g(shared_lock);
+    take_sample(shared_rtt, ms);
+}
+
+void link_back_off(module_link& l, const at_resend& r)
+{
+    if (r.learns())
+        l.rtt.rto_ms = std::min(2 * link_wait_ms(l, r), r.max_wait_ms);
+}
+
+namespace {
+
+/* The ledger of this opening of the link: another module, or the same one
+ * linked anew, owes nothing to the replies of the last. */
+reply_ledger& ledger_of(module_link& l)
+{
+    reply_ledger& g = l.ledger;
+    if (g.serial != l.serial) {
+        g = reply_ledger{};
+        g.serial = l.serial;
+    }
+    return g;
+}
+
+} // namespace
+
+namespace {
+
+/* Another exchange has passed: what is owed no more, or too long, goes. */
+void age_ledger(reply_ledger& g)
+{
+    for (owed_reply& e : g.replies)
+        ++e.age;
+    while (!g.replies.empty()) {
+        const owed_reply& e = g.replies.front();
+        if (e.seen < e.expected && e.age <= reply_ledger::KEPT_EXCHANGES)
+            break;
+        g.replies.pop_front();
+    }
+    if (g.replies.size() > reply_ledger::KEPT_EXCHANGES)
+        g.replies.pop_front();
+}
+
+} // namespace
+
+void link_took(module_link& l, const std::string& reply, int sends, long long last_send_ms, int wait_ms)
+{
+    reply_ledger& g = ledger_of(l);
+    age_ledger(g);
+    owed_reply e;
+    e.text = reply;
+    e.sends = sends;
+    e.expected = g.copies_seen ? 2 * sends : sends;
+    e.seen = 1;
+    e.until = last_send_ms + wait_ms;
+    g.replies.push_back(e);
+    g.last_taken = true;
+}
+
+void link_took_nothing(module_link& l)
+{
+    reply_ledger& g = ledger_of(l);
+    age_ledger(g);
+    g.last_taken = false;
+}
+
+int link_copy_of_last(module_link& l, const std::string& d, bool could_answer)
+{
+    reply_ledger& g = ledger_of(l);
+    for (owed_reply& e : g.replies)
+        if (e.seen < e.expected && e.text == d) {
+            ++e.seen;
+            return could_answer ? MAYBE_A_COPY : A_COPY;
+        }
+    if (could_answer)
+        return NOT_A_COPY;
+    for (auto e = g.replies.rbegin(); e != g.replies.rend(); ++e) {
+        if (e->text != d)
+            continue;
+        /* More replies than sends: each send is answered twice. */
+        if (!g.copies_seen) {
+            g.copies_seen = true;
+            for (owed_reply& o : g.replies)
+                o.expected = 2 * o.sends;
+        }
+        ++e->seen;
+        return A_COPY;
+    }
+    return NOT_A_COPY;
+}
+
+namespace {
+
+/* The reply of the last exchange, while copies of it are owed. */
+owed_reply* owing_last(reply_ledger& g)
+{
+    if (!g.last_taken || g.replies.empty())
+        return nullptr;
+    owed_reply& e = g.replies.back();
+    return e.seen < e.expected ? &e : nullptr;
+}
+
+} // namespace
+
+void link_settle(module_link& l, bool drop_pending)
+{
+    std::deque<link_datagram> stale;
+    reply_ledger& g = ledger_of(l);
+    if (drop_pending || owing_last(g) != nullptr)
+        link_discard_pending(l, &stale);
+    for (const link_datagram& d : stale)
+        link_copy_of_last(l, d.bytes, false);
+    char buf[AT_REPLY_MAX];
+    for (int i = 0; i < 1000 && owing_last(g) != nullptr; ++i) {
+        long long left = owing_last(g)->until - net().clock_ms();
+        int length = 0, stored = 0;
+        if (left <= 0)
+            break;
+        if (link_receive(l, buf, sizeof buf, static_cast<int>(left), &length, &stored) != RECEIVED)
+            break;
+        link_copy_of_last(l, std::string(buf, static_cast<size_t>(stored)), false);
+    }
+}
+
 void link_end(module_link& l)
 {
     /* An upload lent the link is not the settings window's to end. */
@@ -72,17 +264,45 @@ link_hold::~link_hold() { --link_.held; }
 
 int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer, const handshake_hooks& hooks)
 {
+    return link_handshake(l, at_resend{tries, wait_ms, wait_ms}, answer, hooks);
+}
+
+int link_handshake(module_link& l, const at_resend& r, std::string* answer, const handshake_hooks& hooks)
+{
     int length = static_cast<int>(std::strlen(l.module_aswd));
-    for (int n = 0; tries == 0 || n < tries; ++n) {
+    link_settle(l, false);
+    long long first_send = net().clock_ms();
+    int first_wait = link_wait_ms(l, r);
+    for (int n = 0; r.tries <= 0 || n < r.tries; ++n) {
+        long long sent_at = net().clock_ms();
         link_send(l, l.module_aswd, length);
         if (hooks.sent != nullptr)
             hooks.sent();
-        char text[ANSWER_MAX + 1];
-        int got = 0, stored = 0;
-        int end = link_receive(l, text, ANSWER_MAX, wait_ms, &got, &stored);
-        if (end == RECEIVE_ABANDONED)
-            return -1;
-        if (end == RECEIVED) {
+        for (;;) {
+            /* A link without samples of its own waits in short slices, so
+             * that what its neighbours learn meanwhile shortens its wait. */
+            long long left = sent_at + link_wait_ms(l, r) - net().clock_ms();
+            bool sliced = r.learns() && l.rtt.srtt_ms < 0 && left > r.min_wait_ms;
+            char text[ANSWER_MAX + 1];
+            int got = 0, stored = 0;
+            int wait = static_cast<int>(sliced ? r.min_wait_ms : left);
+            int end = left > 0 ? link_receive(l, text, ANSWER_MAX, wait, &got, &stored) : RECEIVE_TIMED_OUT;
+            if (end == RECEIVE_ABANDONED)
+                return -1;
+            if (end != RECEIVED && sliced)
+                continue;
+            if (end != RECEIVED)
+                break;
+            std::string bytes(text, static_cast<size_t>(stored));
+            /* A copy still owed of the module's last answer is no sign of
+             * life; an answer like an earlier one is the answer all the
+             * same (a module answers the keyword alike each time). */
+            if (link_copy_of_last(l, bytes, true) != NOT_A_COPY)
+                continue;
+            if (n == 0)
+                link_rtt_sample(l, r, static_cast<int>(net().clock_ms() - first_send));
+            link_took(l, bytes, n + 1, sent_at, std::min(first_wait, link_copy_wait_ms(l, r)));
+            l.link_unconfirmed = r.learns();
             text[stored] = '\0';
             if (answer != nullptr)
                 *answer = text;
@@ -91,6 +311,7 @@ int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer, 
             link_send(l, "+ok", 3);
             return 1;
         }
+        link_back_off(l, r);
         if (hooks.silent != nullptr)
             hooks.silent();
     }

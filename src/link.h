@@ -32,15 +32,38 @@ struct link_datagram {
     int length;
 };
 
-/* The positive replies of the last few queries of one link. A network
- * that delivers a datagram twice can hand the second copy of one of them
- * in after the next query has gone out; taken for that query's reply, its
- * value would land in another field. */
-struct recent_replies {
-    enum { KEPT = 4 };
-    std::string kept[KEPT];
-    int next = 0;
-    unsigned serial = 0; /* the link opening they belong to */
+/* How long the module takes to answer, as the link has learned it from
+ * the exchanges whose command went once (a reply to a command sent twice
+ * could answer either send): the smoothed round trip, its spread and the
+ * wait they give, doubled on each silence until the next clean sample. */
+struct rtt_estimate {
+    int srtt_ms = -1; /* -1: no sample yet */
+    int rttvar_ms = 0;
+    int rto_ms = -1; /* -1: the first guess */
+};
+
+/* The replies the module may still owe. A command sent k times may be
+ * answered k times, and a module or network that delivers datagrams twice
+ * answers each send twice; one of them was taken. The others are copies
+ * of it: awaited (until `until`) and dropped before the next command, and
+ * never taken for the answer to a later one while they are owed. A copy
+ * that comes when none is owed shows that replies come twice, and from
+ * then on each send owes two. */
+struct owed_reply {
+    std::string text; /* the datagram taken, as stored */
+    int sends = 0;    /* how often its command went */
+    int expected = 0; /* datagrams like it that may come in all */
+    int seen = 0;     /* of them, those that came */
+    long long until = 0;
+    int age = 0; /* exchanges since */
+};
+
+struct reply_ledger {
+    enum { KEPT_EXCHANGES = 4 }; /* a copy later than this is not awaited */
+    std::deque<owed_reply> replies; /* the last one taken at the back */
+    bool last_taken = false;        /* the back is the last exchange's */
+    bool copies_seen = false;
+    unsigned serial = 0;            /* the link opening it belongs to */
 };
 
 struct module_link {
@@ -58,7 +81,12 @@ struct module_link {
     at_resend setting_resend = window_setting_resend;
     int module_silent = 0;
     char module_last_refusal[AT_REPLY_MAX + 1] = "";
-    recent_replies recent;
+    rtt_estimate rtt;
+    reply_ledger ledger;
+    /* The "+ok" after a learning handshake is not known to have come: a
+     * module that missed it ignores every command, so the first command's
+     * resends carry it again until the module has said something. */
+    bool link_unconfirmed = false;
     bool read_stopped = false; /* the page being read met a silence */
 
     /* The link's state; the hub's lock guards inbox and listening. */
@@ -110,6 +138,43 @@ bool link_pause(module_link& l, int ms);
  * command is never taken for the answer to the next one. */
 void link_discard_pending(module_link& l);
 
+/* As link_discard_pending, and each datagram dropped is also handed to
+ * dropped. */
+void link_discard_pending(module_link& l, std::deque<link_datagram>* dropped);
+
+/* ---- What the link learns of its module's replies ---- */
+
+/* The wait for an answer after a send, as r says (learned or fixed). */
+int link_wait_ms(const module_link& l, const at_resend& r);
+/* How long copies of a reply may still take after their send: the
+ * learned round trip and spread, without the back-off (which is for
+ * silences) and without the lower bound (which is for resends). */
+int link_copy_wait_ms(const module_link& l, const at_resend& r);
+/* A round trip of ms from an exchange whose command went once. */
+void link_rtt_sample(module_link& l, const at_resend& r, int ms);
+/* What every learning link of the program has learned is the first guess
+ * of one without samples of its own (never above r.wait_ms): modules on
+ * one network answer alike. Forgetting it is for tests. */
+void forget_shared_rtt();
+/* A wait ended in silence: the next wait is twice as long (within r). */
+void link_back_off(module_link& l, const at_resend& r);
+
+/* The datagram taken as the answer to a command sent sends times, the
+ * last time at last_send_ms; or no answer taken. */
+void link_took(module_link& l, const std::string& reply, int sends, long long last_send_ms, int wait_ms);
+void link_took_nothing(module_link& l);
+
+enum copy_kind { NOT_A_COPY = 0, A_COPY, MAYBE_A_COPY };
+/* Whether the datagram d is a copy of the reply taken last; could_answer
+ * tells that d would otherwise be the answer to the command in progress,
+ * in which case a copy that was owed cannot be told from the answer. */
+int link_copy_of_last(module_link& l, const std::string& d, bool could_answer);
+
+/* Before a command goes out: the copies still owed are awaited (until
+ * the ledger's time) and dropped, with anything else already there
+ * (when drop_pending, or while copies are owed). */
+void link_settle(module_link& l, bool drop_pending = true);
+
 /* Ends the link: the wait or pause it is in ends now, and nothing more is
  * sent or awaited until it is opened again. Safe from any thread. */
 void link_end(module_link& l);
@@ -143,11 +208,15 @@ struct handshake_hooks {
  * out, -1 when the link ended or the program is closing. */
 int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer,
                    const handshake_hooks& hooks = handshake_hooks{});
+/* The same with r's tries and waits, learned when r learns. */
+int link_handshake(module_link& l, const at_resend& r, std::string* answer,
+                   const handshake_hooks& hooks = handshake_hooks{});
 
 /* ---- The AT exchange and the page readers of any link ---- */
 
-/* As module_send_cmd_get and module_send_cmd_set, on link l. */
-int at_query(module_link& l, const char* cmd, char* ret, size_t cap);
+/* As module_send_cmd_get and module_send_cmd_set, on link l; a query's
+ * positive reply that does not fit shape (when given) is not its answer. */
+int at_query(module_link& l, const char* cmd, char* ret, size_t cap, const reply_shape* shape = nullptr);
 int at_setting(module_link& l, const char* cmd);
 
 /* Reads page type (ENCMDTYPE) from the module into l.pages; the queries

@@ -140,7 +140,6 @@ enum {
     AT_PAUSE_MS = 200,          /* after each of them */
     AT_RECEIVE_MS = 2000,       /* longest wait for one datagram */
     AT_EXCHANGE_MS = 10000,     /* longest exchange, whatever arrives */
-    AT_DUPLICATE_GRACE_MS = 300,/* a reply like a recent one waits this long */
     AT_REPLY_MAX = 100,         /* longest reply taken whole */
     AT_SET_JUDGED = 10,         /* bytes a setting reply is judged by */
     AT_LINE_MAX = 512           /* longest command line sent */
@@ -152,12 +151,36 @@ enum {
  * repeated; a reply that was lost rather than the command means the module
  * runs it twice. An exchange lasts at most the longer of AT_EXCHANGE_MS and
  * tries * wait_ms. Once the module has answered, its next datagram is
- * awaited heard_wait_ms. */
+ * awaited heard_wait_ms.
+ *
+ * With min_wait_ms below max_wait_ms the link learns its module's time to
+ * answer (link.h) and waits that long, within those bounds; wait_ms is the
+ * first guess. Otherwise every wait is wait_ms, as the window's are. */
 struct at_resend {
     int tries;
     int wait_ms;
     int heard_wait_ms;
+    int min_wait_ms = 0;
+    int max_wait_ms = 0;
+
+    bool learns() const { return min_wait_ms < max_wait_ms; }
 };
+
+/* The bounds of a learned wait. The lower one decides what a lost
+ * datagram costs on a module that answers in a few milliseconds: with it
+ * and the back-off, a loss costs tens of milliseconds rather than a whole
+ * first guess, so that a fleet read on a lossy network costs little more
+ * than on a clean one. It binds only while the learned spread is near
+ * zero; a network or a machine whose times vary has a wait of its round
+ * trip and four spreads above it. 10 ms is several LAN round trips; an
+ * answer that comes later than that after all only costs one more
+ * datagram, whose reply the ledger drops. The upper one keeps a silent
+ * module's back-off within the window's own receive limit. */
+enum { AT_LEARNED_MIN_MS = 10, AT_LEARNED_MAX_MS = AT_RECEIVE_MS };
+
+/* The resend of a program that learns its modules' times: tries sends,
+ * timeout_ms the first guess. */
+at_resend learning_resend(int tries, int timeout_ms);
 
 /* The window's: a query goes up to four times, half a second apart, since
  * a lost datagram is no dead module and asking twice costs nothing; a
@@ -181,6 +204,18 @@ extern char (&module_last_refusal)[AT_REPLY_MAX + 1];
 extern int& module_silent;
 
 /* The exchanges of the window's link (link.h has them for any link). */
+
+/* What the reply to one query looks like, so that the reply to another
+ * query is not taken for it. items has a letter an item: 'e' an item of
+ * the next of tables, 'n' a decimal number, 'a' a dotted address, 't' any
+ * text without a comma, '*' the rest, commas and all (in the middle at
+ * least one item, at the end none or more); '|' separates alternatives,
+ * each starting again at the first table. nullptr items: any reply. */
+struct reply_shape {
+    const char* items;
+    const enum_table* tables[5];
+};
+bool reply_fits(const reply_shape& shape, const char* value);
 
 /* Sends the query cmd ("AT+WMODE") and copies the value of the positive
  * reply into ret (cap bytes, cut to fit). 1 on a positive reply, else 0

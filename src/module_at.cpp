@@ -3,9 +3,16 @@
  *
  * The only place where command text meets the link. An exchange sends the
  * command (again, as its link's resend says, while the module says
- * nothing) and then takes the module's datagrams until a positive reply,
- * 40 other answers, a silence, or ten seconds in all, whatever arrives;
- * datagrams already waiting before the send are stale and dropped first.
+ * nothing) and then takes the module's datagrams until its answer, 40
+ * other answers, a silence, or ten seconds in all, whatever arrives;
+ * datagrams already waiting before the send are stale and dropped first,
+ * after the copies of the last reply that may still come (link.h).
+ *
+ * Only the answer is taken: a setting's is a bare "+ok", a query's a
+ * positive reply of the query's shape. A reply to another command that
+ * arrives late (the module was slow, the command went twice, a datagram
+ * came twice) is no answer, and what cannot be told from such a reply is
+ * asked again or fails the exchange: a value is never guessed.
  */
 #include <cstdio>
 #include <algorithm>
@@ -26,7 +33,6 @@ int send_command(module_link& l, const char* cmd)
 {
     char line[AT_LINE_MAX];
     size_t n = format_text(line, sizeof line, "%s\n", cmd);
-    link_discard_pending(l);
     return link_send(l, line, static_cast<int>(n)) < 0 ? 0 : 1;
 }
 
@@ -36,10 +42,23 @@ bool begins(const char* buf, int stored, const char* prefix)
     return stored >= static_cast<int>(len) && std::memcmp(buf, prefix, len) == 0;
 }
 
+/* "+ok" and nothing but line ends: a setting's acknowledgment. A query's
+ * "+ok=..." is not one, whatever follows. */
+bool bare_ok(const char* buf, int stored, int length)
+{
+    if (length < 3 || stored < length || !begins(buf, stored, "+ok"))
+        return false;
+    for (int i = 3; i < length; ++i)
+        if (buf[i] != '\r' && buf[i] != '\n')
+            return false;
+    return true;
+}
+
 /* The time and the answers of one exchange. The module counts as silent
  * when nothing that counts as an answer came before the exchange ended, or
  * when the link ended under it: either way a read stops there. One that
- * answered otherwise has merely refused the command. */
+ * answered otherwise has merely refused the command, answered it oddly,
+ * or answered so that its reply could not be told from a late one. */
 class exchange {
 public:
     exchange(module_link& l, const char* cmd, const at_resend& resend)
@@ -48,49 +67,95 @@ public:
         l_.module_silent = 0;
     }
 
-    /* The first send; false (with module_silent) when it could not go. */
+    /* The first send, once the copies the module still owes came or their
+     * time is over; false (with module_silent) when it could not go. */
     bool start()
     {
-        ++sends_;
-        if (send_command(l_, cmd_))
+        link_settle(l_);
+        if (send())
             return true;
         l_.module_silent = l_.ended ? 1 : 0;
+        link_took_nothing(l_);
         return false;
     }
 
-    /* The next datagram, waiting at most limit_ms (-1: as long as the
-     * exchange may); false when none came in time. A limit is waited out
-     * whole, however short the link's wait for an answer: it is the time a
-     * held reply gives the real one to come. */
-    bool receive(char* buf, int n, int* length, int* stored, int limit_ms = -1)
+    /* The next datagram, waiting as long as the exchange may; false (the
+     * exchange is over) when none came in time. A wait in silence sends
+     * the command again while the resend allows it. */
+    bool receive(char* buf, int n, int* length, int* stored)
     {
         for (;;) {
-            int each = limit_ms >= 0 ? limit_ms : heard_ ? resend_.heard_wait_ms : resend_.wait_ms;
+            int each = heard_ ? resend_.heard_wait_ms : link_wait_ms(l_, resend_);
             int wait = left() < each ? left() : each;
             if (wait > 0 && link_receive(l_, buf, n, wait, length, stored) == RECEIVED)
                 return true;
+            if (!heard_)
+                link_back_off(l_, resend_);
             if (heard_ || sends_ >= resend_.tries || left() == 0 || l_.ended)
                 break;
-            ++sends_;
-            send_command(l_, cmd_);
+            send();
         }
-        l_.module_silent = heard_ && !l_.ended ? 0 : 1;
+        l_.module_silent = (heard_ || odd_ || unsure_) && !l_.ended ? 0 : 1;
+        link_took_nothing(l_);
         return false;
     }
-    void heard() { heard_ = true; }
+
+    /* What a datagram is, besides an answer: a copy of the last reply
+     * (dropped), or one that cannot be told from such a copy (held, and
+     * the wait goes on: asked again, the module settles it). */
+    bool copy(const char* buf, int stored, bool could_answer)
+    {
+        int c = link_copy_of_last(l_, std::string(buf, static_cast<size_t>(stored)), could_answer);
+        unsure_ = unsure_ || c == MAYBE_A_COPY;
+        return c != NOT_A_COPY;
+    }
+    /* A positive reply of another command's shape: no answer, no try. */
+    void stray() { odd_ = true; }
+    void heard()
+    {
+        heard_ = true;
+        l_.link_unconfirmed = false;
+    }
+
+    /* The answer: its copies may follow, and its time teaches the link
+     * when the command went once. */
+    void took(const char* buf, int stored)
+    {
+        l_.link_unconfirmed = false;
+        long long now = net().clock_ms();
+        if (sends_ == 1 && !unsure_)
+            link_rtt_sample(l_, resend_, static_cast<int>(now - first_send_));
+        int wait = std::min(first_wait_, link_copy_wait_ms(l_, resend_));
+        link_took(l_, std::string(buf, static_cast<size_t>(stored)), sends_, last_send_, wait);
+    }
+
     /* The pause after an answer that is not positive; false when the
      * exchange is over. */
     bool pause()
     {
         int ms = left() < AT_PAUSE_MS ? left() : AT_PAUSE_MS;
-        if (!link_pause(l_, ms)) {
+        if (!link_pause(l_, ms))
             l_.module_silent = 1;
-            return false;
-        }
-        return left() > 0;
+        else if (left() > 0)
+            return true;
+        link_took_nothing(l_);
+        return false;
     }
+    void gave_up() { link_took_nothing(l_); }
 
 private:
+    bool send()
+    {
+        last_send_ = net().clock_ms();
+        /* The silence may be a module that never got the link's "+ok". */
+        if (sends_ > 0 && l_.link_unconfirmed)
+            link_send(l_, "+ok", 3);
+        if (sends_++ == 0) {
+            first_send_ = last_send_;
+            first_wait_ = link_wait_ms(l_, resend_);
+        }
+        return send_command(l_, cmd_) == 1;
+    }
     int longest() const
     {
         long long all = static_cast<long long>(resend_.tries) * resend_.wait_ms;
@@ -105,43 +170,23 @@ private:
     const char* cmd_;
     at_resend resend_;
     long long deadline_;
+    long long first_send_ = 0;
+    long long last_send_ = 0;
+    int first_wait_ = 0; /* the learned wait, before any back-off */
     int sends_ = 0;
     bool heard_ = false;
+    bool odd_ = false;
+    bool unsure_ = false;
 };
 
-/* A reply equal to one of the link's recent positive replies is held for
- * a moment, in case the real reply follows; when nothing follows it is
- * taken, as two settings may well have the same value. They belong to one
- * opening of the link: another module, or the same one linked anew, owes
- * nothing to them. */
-void forget_other_openings(module_link& l)
-{
-    recent_replies& r = l.recent;
-    if (r.serial == l.serial)
-        return;
-    r.serial = l.serial;
-    for (std::string& k : r.kept)
-        k.clear();
-    r.next = 0;
-}
-
-bool recently_replied(module_link& l, const std::string& reply)
-{
-    forget_other_openings(l);
-    for (const std::string& k : l.recent.kept)
-        if (k == reply)
-            return true;
-    return false;
-}
-
-void remember_reply(module_link& l, const std::string& reply)
-{
-    forget_other_openings(l);
-    l.recent.kept[l.recent.next] = reply;
-    l.recent.next = (l.recent.next + 1) % recent_replies::KEPT;
-}
-
 } // namespace
+
+at_resend learning_resend(int tries, int timeout_ms)
+{
+    int low = timeout_ms < AT_LEARNED_MIN_MS ? timeout_ms : AT_LEARNED_MIN_MS;
+    int high = timeout_ms > AT_LEARNED_MAX_MS ? timeout_ms : AT_LEARNED_MAX_MS;
+    return at_resend{tries, timeout_ms, timeout_ms, low, high};
+}
 
 void set_at_resend(int tries, int wait_ms)
 {
@@ -150,53 +195,50 @@ void set_at_resend(int tries, int wait_ms)
     window_link.setting_resend = valid ? at_resend{tries, wait_ms, wait_ms} : window_setting_resend;
 }
 
-int at_query(module_link& l, const char* cmd, char* ret, size_t cap)
+int at_query(module_link& l, const char* cmd, char* ret, size_t cap, const reply_shape* shape)
 {
     exchange x(l, cmd, l.query_resend);
     l.module_last_refusal[0] = '\0';
     if (!x.start())
         return 0;
     char buf[AT_REPLY_MAX + 1];
-    std::string held;   /* a reply equal to a recent one, while we wait */
-    long long held_until = 0;
     int tries = 0;
     while (tries < AT_TRIES) {
         int length = 0, stored = 0;
-        int limit = held.empty() ? -1 : static_cast<int>(std::max(0LL, held_until - net().clock_ms()));
-        if (!x.receive(buf, AT_REPLY_MAX, &length, &stored, limit)) {
-            if (held.empty() || l.ended)
-                return 0;
-            l.module_silent = 0;
-            copy_text(ret, cap, held.size() > 4 ? held.c_str() + 4 : "");
-            return 1;
-        }
+        if (!x.receive(buf, AT_REPLY_MAX, &length, &stored))
+            return 0;
+        bool positive = length > 4 && begins(buf, length - 4, "+ok");
+        /* "+ok", one separator byte, then the value; a reply too short to
+         * carry a separator has an empty value. */
+        std::string value;
+        if (positive && length - 4 > 4)
+            value.assign(buf + 4, static_cast<size_t>(length - 8));
+        value.resize(std::strlen(value.c_str()));
+        bool fits = positive && (shape == nullptr || reply_fits(*shape, value.c_str()));
+        if (x.copy(buf, stored, fits))
+            continue;
         /* Datagrams of 4 bytes or less and oversized ones cost no try; the
          * exchange's time limit bounds them. */
-        if (stored > 4)
+        if (stored > 4 && !positive)
             x.heard();
         if (length <= 4)
             continue;
-        buf[length - 4] = '\0';
-        if (begins(buf, length - 4, "+ok")) {
-            std::string reply(buf, static_cast<size_t>(length - 4));
-            if (recently_replied(l, reply)) {
-                if (held.empty()) {
-                    held = reply;
-                    held_until = net().clock_ms() + AT_DUPLICATE_GRACE_MS;
-                }
-                continue;
-            }
-            remember_reply(l, reply);
-            /* "+ok", one separator byte, then the value; a reply too short
-             * to carry a separator has an empty value. */
-            copy_text(ret, cap, length - 4 > 4 ? buf + 4 : "");
+        if (fits) {
+            x.took(buf, stored);
+            copy_text(ret, cap, value.c_str());
             return 1;
         }
+        if (positive) {
+            x.stray();
+            continue;
+        }
+        buf[length - 4] = '\0';
         copy_text(l.module_last_refusal, buf);
         ++tries;
         if (!x.pause())
             return 0;
     }
+    x.gave_up();
     return 0;
 }
 
@@ -205,20 +247,38 @@ int at_setting(module_link& l, const char* cmd)
     exchange x(l, cmd, l.setting_resend);
     if (!x.start())
         return 0;
-    char buf[AT_SET_JUDGED];
+    char buf[AT_REPLY_MAX + 1];
     for (int tries = 0; tries < AT_TRIES; ++tries) {
         int length = 0, stored = 0;
-        if (!x.receive(buf, AT_SET_JUDGED, &length, &stored))
+        if (!x.receive(buf, AT_REPLY_MAX, &length, &stored))
             return 0;
+        bool echo = begins(buf, stored, "AT+E");
+        bool ack = bare_ok(buf, stored, length);
+        if (x.copy(buf, stored, ack || echo)) {
+            --tries;
+            continue;
+        }
+        if (!ack && begins(buf, stored, "+ok")) {
+            x.stray(); /* a query's reply is no acknowledgment */
+            --tries;
+            continue;
+        }
         x.heard();
         /* The echo of an "AT+E..." command: the reply is the next one. */
-        if (begins(buf, stored, "AT+E"))
-            return x.receive(buf, AT_SET_JUDGED, &length, &stored) ? 1 : 0;
-        if (begins(buf, stored, "+ok"))
+        if (echo) {
+            if (!x.receive(buf, AT_REPLY_MAX, &length, &stored))
+                return 0;
+            x.took(buf, stored);
             return 1;
+        }
+        if (ack) {
+            x.took(buf, stored);
+            return 1;
+        }
         if (!x.pause())
             return 0;
     }
+    x.gave_up();
     return 0;
 }
 

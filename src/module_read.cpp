@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include <string>
+#include <vector>
 
 #include "link.h"
 #include "module.h"
@@ -181,25 +182,78 @@ void read_wann(module_pages& p, const char* v, bool)
     }
 }
 
-/* Every query of a read, page by page in the order they are asked. */
+/* Every query of a read, page by page in the order they are asked, with
+ * the shape of its reply. The shape tells one query's reply from
+ * another's: the number of items, numbers, addresses and the items of the
+ * tables where the reader maps one. Texts (an SSID, a name, a version, a
+ * host) may hold anything, so where two queries' replies could look alike
+ * the link's ledger of owed replies keeps them apart. */
 struct query_reader {
     const char* name;
     int type;
     value_reader read;
+    reply_shape shape;
 };
 
 const query_reader queries[] = {
-    {"MID", CMDTYPE_MOD, read_mid},        {"WMODE", CMDTYPE_MOD, read_wmode},
-    {"TMODE", CMDTYPE_MOD, read_tmode},    {"WEBU", CMDTYPE_MOD, read_webu},
-    {"VER", CMDTYPE_MOD, read_ver},        {"UART", CMDTYPE_COMM, read_uart},
-    {"UARTF", CMDTYPE_COMM, read_uartf},   {"UARTFT", CMDTYPE_COMM, read_uartft},
-    {"UARTFL", CMDTYPE_COMM, read_uartfl}, {"NETP", CMDTYPE_COMM, read_netp},
-    {"MAXSK", CMDTYPE_COMM, read_maxsk},   {"TCPTO", CMDTYPE_COMM, read_tcpto},
-    {"WAP", CMDTYPE_AP, read_wap},         {"WAKEY", CMDTYPE_AP, read_wakey},
-    {"LANN", CMDTYPE_AP, read_lann},       {"DHCPGW", CMDTYPE_AP, read_dhcpgw},
-    {"WSSSID", CMDTYPE_STA, read_wsssid},  {"WSKEY", CMDTYPE_STA, read_wskey},
-    {"WANN", CMDTYPE_STA, read_wann},
+    {"MID", CMDTYPE_MOD, read_mid, {"*", {}}},
+    {"WMODE", CMDTYPE_MOD, read_wmode, {"e", {&wifimode_table}}},
+    {"TMODE", CMDTYPE_MOD, read_tmode, {"e", {&workmode_table}}},
+    {"WEBU", CMDTYPE_MOD, read_webu, {"tt", {}}},
+    {"VER", CMDTYPE_MOD, read_ver, {"*", {}}},
+    {"UART", CMDTYPE_COMM, read_uart,
+     {"eeeee", {&baudrate_table, &combits_table, &stopbits_table, &parity_table, &flowctrl_table}}},
+    {"UARTF", CMDTYPE_COMM, read_uartf, {"e", {&autoframe_table}}},
+    {"UARTFT", CMDTYPE_COMM, read_uartft, {"n", {}}},
+    {"UARTFL", CMDTYPE_COMM, read_uartfl, {"n", {}}},
+    {"NETP", CMDTYPE_COMM, read_netp, {"eent", {&netprot_table, &netmode_table}}},
+    {"MAXSK", CMDTYPE_COMM, read_maxsk, {"n", {}}},
+    {"TCPTO", CMDTYPE_COMM, read_tcpto, {"n", {}}},
+    {"WAP", CMDTYPE_AP, read_wap, {"e*e", {&apstd_table, &apch_table}}},
+    {"WAKEY", CMDTYPE_AP, read_wakey, {"ee*", {&auth_table, &encry_table}}},
+    {"LANN", CMDTYPE_AP, read_lann, {"aa", {}}},
+    {"DHCPGW", CMDTYPE_AP, read_dhcpgw, {"a", {}}},
+    {"WSSSID", CMDTYPE_STA, read_wsssid, {"*", {}}},
+    {"WSKEY", CMDTYPE_STA, read_wskey, {"ee*", {&auth_table, &encry_table}}},
+    {"WANN", CMDTYPE_STA, read_wann, {"e*", {&dhcp_table}}},
 };
+
+bool item_fits(char kind, const enum_table* table, const std::string& item)
+{
+    unsigned char address[4];
+    switch (kind) {
+    case 'e':
+        return table != nullptr && enum_by_module_text(*table, item.c_str(), -1) >= 0;
+    case 'n':
+        return !item.empty() && item.size() <= 9 && item.find_first_not_of("0123456789") == std::string::npos;
+    case 'a':
+        return parse_dotted_ipv4(item.c_str(), address) == 1;
+    default:
+        return true;
+    }
+}
+
+/* One alternative of a shape (pattern[0..len)) against the items. */
+bool alternative_fits(const char* pattern, size_t len, const enum_table* const* tables,
+                      const std::vector<std::string>& parts)
+{
+    const char* star = static_cast<const char*>(std::memchr(pattern, '*', len));
+    size_t before = star != nullptr ? static_cast<size_t>(star - pattern) : len;
+    size_t after = star != nullptr ? len - before - 1 : 0;
+    size_t rest_least = star == nullptr ? 0 : after > 0 ? 1 : 0;
+    if (star == nullptr ? parts.size() != len : parts.size() < before + after + rest_least)
+        return false;
+    int table = 0;
+    for (size_t i = 0; i < before; ++i)
+        if (!item_fits(pattern[i], pattern[i] == 'e' ? tables[table++] : nullptr, parts[i]))
+            return false;
+    for (size_t i = 0; i < after; ++i) {
+        char kind = pattern[before + 1 + i];
+        if (!item_fits(kind, kind == 'e' ? tables[table++] : nullptr, parts[parts.size() - after + i]))
+            return false;
+    }
+    return true;
+}
 
 /* Asks one query and reads its reply; once an exchange found the module
  * silent, the remaining queries of the page are not sent. */
@@ -210,7 +264,7 @@ void ask(page_read& r, const query_reader& q)
     if (r.link.read_stopped)
         return;
     std::string cmd = std::string("AT+") + q.name;
-    bool ok = at_query(r.link, cmd.c_str(), text, sizeof text) == 1;
+    bool ok = at_query(r.link, cmd.c_str(), text, sizeof text, &q.shape) == 1;
     r.link.read_stopped = r.link.module_silent != 0;
     if (!ok && r.unanswered != nullptr)
         *r.unanswered += (r.unanswered->empty() ? "" : " ") + cmd;
@@ -247,6 +301,29 @@ void read_page_of(page_read& r, RECORD& record, int type)
 } // namespace
 
 int string_to_ip(const char* t, unsigned char* add) { return parse_dotted_ipv4(t, add); }
+
+bool reply_fits(const reply_shape& shape, const char* value)
+{
+    if (shape.items == nullptr)
+        return true;
+    std::vector<std::string> parts;
+    for (const char* p = value;; ++p) {
+        const char* comma = std::strchr(p, ',');
+        parts.emplace_back(p, comma != nullptr ? static_cast<size_t>(comma - p) : std::strlen(p));
+        if (comma == nullptr)
+            break;
+        p = comma;
+    }
+    for (const char* a = shape.items;;) {
+        const char* bar = std::strchr(a, '|');
+        size_t len = bar != nullptr ? static_cast<size_t>(bar - a) : std::strlen(a);
+        if (alternative_fits(a, len, shape.tables, parts))
+            return true;
+        if (bar == nullptr)
+            return false;
+        a = bar + 1;
+    }
+}
 
 void init_modcom_baud(const char* item) { set_from_text(strMODComm.baud, baudrate_table, item, BAUDRATE_57600); }
 void init_modcom_data(const char* item) { set_from_text(strMODComm.data_bits, combits_table, item, COMBITS_8); }

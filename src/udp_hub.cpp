@@ -235,12 +235,15 @@ bool hub_pause(module_link& l, int ms)
     return whole && !l.ended;
 }
 
-void hub_discard(module_link& l)
+void hub_discard(module_link& l, std::deque<link_datagram>* dropped)
 {
     if (!receiving && udpsocket != 0)
         for (int i = 0; i < 1000 && net().has_datagram(udpsocket); ++i)
             pump_one();
     std::lock_guard<std::mutex> g(lock);
+    if (dropped != nullptr)
+        for (link_datagram& d : l.inbox)
+            dropped->push_back(std::move(d));
     l.inbox.clear();
 }
 

@@ -33,7 +33,7 @@ void hub_search_end();
  * already there dropped, and the wake-up of a link that has ended. */
 int hub_receive(module_link& l, int timeout_ms, link_datagram* out);
 bool hub_pause(module_link& l, int ms);
-void hub_discard(module_link& l);
+void hub_discard(module_link& l, std::deque<link_datagram>* dropped = nullptr);
 void hub_wake(module_link& l);
 
 /* The receiver thread on udpsocket; true once it runs. Stopping joins it. */

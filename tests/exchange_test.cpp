@@ -5,6 +5,8 @@
  */
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 
 #include "discovery.h"
@@ -26,6 +28,8 @@ struct Exchange : testing::Test {
     {
         udpsocket = 7;
         copy_text(module_ip, "127.0.0.2");
+        window_link.rtt = rtt_estimate{};
+        forget_shared_rtt();
         udp_add_r();
         sn.on_send = [this](const sent_datagram&) {
             for (const auto& r : replies)
@@ -33,7 +37,11 @@ struct Exchange : testing::Test {
             replies.clear();
         };
     }
-    void TearDown() override { udpsocket = 0; }
+    void TearDown() override
+    {
+        udpsocket = 0;
+        set_at_resend(0, 0);
+    }
     std::string get(const char* cmd, int* result)
     {
         char value[100] = "unchanged";
@@ -195,9 +203,9 @@ TEST_F(Exchange, ModuleAddressesAreReadAsTheSearchChecksThem)
     EXPECT_EQ(sn.sent.size(), 1u) << "nothing goes to 0.0.0.0";
 }
 
-/* Two settings may well read alike: a reply equal to a recent one, with
- * nothing after it, is the reply after a short wait for anything else. */
-TEST_F(Exchange, AnEqualReplyWithNothingAfterItCounts)
+/* Two settings may well read alike: with no copy owed, a reply equal to
+ * the last one is the answer, taken at once. */
+TEST_F(Exchange, AnEqualReplyWithNothingOwedIsTakenAtOnce)
 {
     int r = 0;
     replies = {"+ok=disable" + crlf2};
@@ -207,51 +215,20 @@ TEST_F(Exchange, AnEqualReplyWithNothingAfterItCounts)
     EXPECT_EQ(get("AT+UARTF", &r), "disable");
     EXPECT_EQ(r, 1);
     EXPECT_EQ(module_silent, 0);
-    EXPECT_EQ(sn.now - t0, 1 + AT_DUPLICATE_GRACE_MS);
+    EXPECT_EQ(sn.now - t0, 1);
 }
 
-/* A late copy of a reply from up to four queries back is no answer; one
- * from five back may be: the memory is that long and no longer. */
-TEST_F(Exchange, ALateCopyFromUpToFourQueriesBackIsNoAnswer)
+/* What a link owes is the link's: the next link, even to the same module,
+ * owes nothing and waits for nothing. */
+TEST_F(Exchange, ANewLinkOwesNoReplyOfTheLastOne)
 {
     int r = 0;
-    for (const char* reply : {"+ok=AP", "+ok=admin", "+ok=Through"}) {
-        replies = {reply + crlf2};
-        ASSERT_EQ(get("AT+X", &r), reply + 4);
-    }
-    /* "admin" is two, three, four queries back in turn, then five. */
-    for (const char* next : {"v2", "v3", "v4"}) {
-        sn.on_send = [&](const sent_datagram& d) {
-            sn.arrive_at(d.at_ms + 1, "+ok=admin" + crlf2);
-            sn.arrive_at(d.at_ms + 40, std::string("+ok=") + next + crlf2);
-        };
-        EXPECT_EQ(get("AT+Y", &r), next);
-    }
-    sn.on_send = [this](const sent_datagram& d) {
-        sn.arrive_at(d.at_ms + 1, "+ok=admin" + crlf2);
-        sn.arrive_at(d.at_ms + 40, "+ok=other" + crlf2);
+    int sends = 0;
+    sn.on_send = [&](const sent_datagram& d) {
+        if (++sends == 2)
+            sn.arrive_at(d.at_ms + 1, "+ok=V1" + crlf2);
     };
-    EXPECT_EQ(get("AT+WEBU", &r), "admin") << "five queries back it is a reply like any other";
-
-    /* The real reply has its whole grace, however short the link waits
-     * for an answer otherwise. */
-    set_at_resend(4, 15);
-    sn.now += 1000; /* "other" is stale by now */
-    sn.on_send = [this](const sent_datagram& d) {
-        sn.arrive_at(d.at_ms + 1, "+ok=admin" + crlf2);
-        sn.arrive_at(d.at_ms + 40, "+ok=real" + crlf2);
-    };
-    EXPECT_EQ(get("AT+Z1", &r), "real");
-    set_at_resend(0, 0);
-}
-
-/* The memory of recent replies is the link's: the next link, even to the
- * same module, takes an equal reply at once. */
-TEST_F(Exchange, ANewLinkRemembersNoReplyOfTheLastOne)
-{
-    int r = 0;
-    replies = {"+ok=V1" + crlf2};
-    ASSERT_EQ(get("AT+VER", &r), "V1");
+    ASSERT_EQ(get("AT+VER", &r), "V1") << "sent twice: one copy owed";
     for (void (*reopen)() : {+[] { udp_add_r(); }, +[] {
              link_end();
              udp_add_r();
@@ -279,6 +256,271 @@ TEST_F(Exchange, EchoOfAtEIsFollowedByTheReply)
     EXPECT_EQ(module_send_cmd_set("AT+E"), 1);
     EXPECT_EQ(sn.wait_timeouts.size(), 2u) << "the reply after the echo is taken too";
     EXPECT_TRUE(sn.pauses.empty());
+}
+
+/* A module on the scripted network: each line sent is answered after
+ * latency_ms (twice with twice) from its table, unless the send is lost;
+ * a line not in the table gets no answer. */
+struct scripted_module {
+    std::map<std::string, std::string> replies;
+    int latency_ms = 0;
+    bool twice = false;
+    std::set<int> lost; /* sends, counted from 0 */
+    int sends = 0;
+
+    void answer(scripted_net& sn, const sent_datagram& d)
+    {
+        auto r = replies.find(d.bytes);
+        if (lost.count(sends++) != 0 || r == replies.end())
+            return;
+        for (int copy = 0; copy < (twice ? 2 : 1); ++copy)
+            sn.arrive_at(d.at_ms + latency_ms, r->second);
+    }
+};
+
+/* The communication page of the simulator's module. */
+const std::map<std::string, std::string> comm_replies = {
+    {"AT+UART\n", "+ok=57600,8,1,None,NFC" + crlf2}, {"AT+UARTF\n", "+ok=disable" + crlf2},
+    {"AT+UARTFT\n", "+ok=100" + crlf2},              {"AT+UARTFL\n", "+ok=1024" + crlf2},
+    {"AT+NETP\n", "+ok=TCP,Server,8899,10.10.100.100" + crlf2},
+    {"AT+MAXSK\n", "+ok=32" + crlf2},                {"AT+TCPTO\n", "+ok=300" + crlf2},
+    {"kxd40\n", "127.0.0.2,ACCF23000002,KXD40-0002"},
+};
+
+struct Replies : Exchange {
+    scripted_module m;
+
+    void SetUp() override
+    {
+        Exchange::SetUp();
+        m.replies = comm_replies;
+        copy_text(window_link.module_aswd, "kxd40\n");
+        sn.on_send = [this](const sent_datagram& d) { m.answer(sn, d); };
+    }
+    /* The page read whole and right, or why not. */
+    std::string read_comm()
+    {
+        std::string unanswered;
+        window_link.pages = {};
+        read_page(window_link, CMDTYPE_COMM, &unanswered);
+        const _MOD_COMM_STRUCT& c = strMODComm;
+        if (!unanswered.empty() || module_silent)
+            return "unanswered: " + unanswered;
+        return std::to_string(c.baud) + " " + std::to_string(c.bAF) + " " + std::to_string(c.AFT) + " " +
+               std::to_string(c.AFL) + " " + std::to_string(c.port) + " " + std::to_string(c.maxsk) + " " +
+               std::to_string(c.TCPto);
+    }
+    /* The datagrams as sent, without their line feed. */
+    std::vector<std::string> sent_lines() const
+    {
+        std::vector<std::string> lines;
+        for (const sent_datagram& d : sn.sent)
+            lines.push_back(d.bytes.substr(0, d.bytes.find('\n')));
+        return lines;
+    }
+};
+
+const std::string comm_read =
+    std::to_string(BAUDRATE_57600) + " " + std::to_string(COMAF_DIS) + " 100 1024 8899 32 300";
+const std::vector<std::string> comm_once = {"AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFL",
+                                            "AT+NETP", "AT+MAXSK", "AT+TCPTO"};
+
+/* However late or often the module answers, each query takes its own
+ * reply: the window's fixed waits and a learning link alike. */
+TEST_F(Replies, ALateOrRepeatedReplyNeverLandsOnTheNextQuery)
+{
+    struct late_case {
+        const char* what;
+        int latency_ms;
+        bool twice;
+        bool learns;
+        std::vector<std::string> sent;
+    };
+    std::vector<std::string> learned_once = comm_once;
+    learned_once.insert(learned_once.begin(), "AT+UART");
+    const late_case cases[] = {
+        {"the window, 800 ms late", 800, false, false,
+         {"AT+UART", "AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+NETP",
+          "AT+MAXSK", "AT+TCPTO", "AT+TCPTO"}},
+        {"the window, answering twice", 300, true, false, comm_once},
+        {"learning, 800 ms late: asked twice once", 800, false, true, learned_once},
+        {"learning, answering twice 800 ms late", 800, true, true, learned_once},
+        {"learning, 1500 ms late", 1500, false, true,
+         {"AT+UART", "AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+MAXSK",
+          "AT+TCPTO"}},
+    };
+    for (const late_case& c : cases) {
+        udp_add_r();
+        window_link.rtt = rtt_estimate{};
+        forget_shared_rtt();
+        window_link.query_resend = c.learns ? learning_resend(4, 500) : window_query_resend;
+        sn.sent.clear();
+        m.latency_ms = c.latency_ms;
+        m.twice = c.twice;
+        EXPECT_EQ(read_comm(), comm_read) << c.what;
+        EXPECT_EQ(sent_lines(), c.sent) << c.what;
+        sn.now += 10000; /* what is still on its way is stale */
+    }
+}
+
+/* A positive reply of another query's shape is a stray, not the answer:
+ * the wait goes on, at no cost of a try or a send. */
+TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
+{
+    struct stray_case {
+        const char* before; /* the query whose answer this stray precedes */
+        const char* stray;  /* the reply of the query two before it */
+    };
+    const stray_case cases[] = {
+        {"AT+UARTFT\n", "AT+UART\n"},  /* five table items for a number */
+        {"AT+UARTFL\n", "AT+UARTF\n"}, /* a word for a number */
+        {"AT+NETP\n", "AT+UARTFT\n"},  /* one item for four */
+    };
+    sn.on_send = [&](const sent_datagram& d) {
+        for (const stray_case& c : cases)
+            if (d.bytes == c.before)
+                sn.arrive_at(d.at_ms + 1, m.replies[c.stray]);
+        sn.arrive_at(d.at_ms + 2, m.replies[d.bytes]);
+    };
+    EXPECT_EQ(read_comm(), comm_read);
+    EXPECT_EQ(sent_lines(), comm_once);
+    EXPECT_TRUE(sn.pauses.empty()) << "a stray is no refusal";
+}
+
+/* A setting is acknowledged by "+ok" and line ends alone: a query's reply
+ * that comes late is not the module taking the setting. */
+TEST_F(Replies, OnlyABareOkAcknowledgesASetting)
+{
+    struct ack_case {
+        std::vector<std::string> replies;
+        int result;
+    };
+    const ack_case cases[] = {
+        {{"+ok=OPEN,NONE" + crlf2}, 0}, {{"+ok=" + crlf2}, 0},
+        {{"+okay" + crlf2}, 0},         {{"+ok=11BGN,Server,CH11" + crlf2, "+ok" + crlf2}, 1},
+        {{"+ok" + crlf2}, 1},           {{"+ok\r\n"}, 1},
+        {{"+ok"}, 1},
+    };
+    for (const ack_case& c : cases) {
+        sn.on_send = [&](const sent_datagram& d) {
+            for (const std::string& r : c.replies)
+                sn.arrive_at(d.at_ms + 5, r);
+        };
+        EXPECT_EQ(module_send_cmd_set("AT+WAP=11BGN,KX-AP,CH6"), c.result) << c.replies[0];
+        sn.now += 5000;
+    }
+
+    /* The refused setting after a query that went twice 900 ms late. */
+    sn.sent.clear();
+    window_link.rtt = rtt_estimate{};
+    forget_shared_rtt();
+    window_link.query_resend = learning_resend(4, 500);
+    window_link.setting_resend = learning_resend(4, 500);
+    m.latency_ms = 900;
+    m.replies["AT+BOGUS=1\n"] = "+ERR=-1" + crlf2;
+    sn.on_send = [this](const sent_datagram& d) { m.answer(sn, d); };
+    int r = 0;
+    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(module_send_cmd_set("AT+BOGUS=1"), 0);
+    EXPECT_EQ(sent_lines(), (std::vector<std::string>{"AT+UARTFT", "AT+UARTFT", "AT+BOGUS=1"}));
+}
+
+/* The link learns its module's time: after a loss on a fast module the
+ * query goes again within tens of milliseconds, not the first guess. */
+TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
+{
+    window_link.query_resend = learning_resend(4, 500);
+    m.latency_ms = 2;
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    long long t0 = sn.now;
+    ASSERT_EQ(read_comm(), comm_read);
+    long long clean = sn.now - t0;
+    EXPECT_EQ(clean, 7 * 2);
+
+    m.lost = {m.sends + 3}; /* AT+UARTFL */
+    t0 = sn.now;
+    ASSERT_EQ(read_comm(), comm_read);
+    std::vector<std::string> twice = comm_once;
+    twice.insert(twice.begin() + 3, "AT+UARTFL");
+    std::vector<std::string> lines = sent_lines();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end()), twice);
+    EXPECT_EQ(sn.now - t0 - clean, AT_LEARNED_MIN_MS + 1)
+        << "the learned wait, then the round trip and its spread (1 ms on a steady module) for a copy";
+}
+
+/* A link's first wait starts from what the program's other links learned
+ * (modules on one network answer alike); a module that missed the link's
+ * "+ok" ignores commands, so the first resend carries it again. */
+TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
+{
+    window_link.query_resend = learning_resend(4, 500);
+    m.latency_ms = 2;
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+
+    udp_add_r();
+    window_link.rtt = rtt_estimate{}; /* no samples of its own */
+    bool linked = false;
+    int keywords = 0, confirmations = 0;
+    sn.on_send = [&](const sent_datagram& d) {
+        if (d.bytes == "kxd40\n" && ++keywords == 1)
+            return; /* lost */
+        if (d.bytes == "+ok") {
+            linked = ++confirmations > 1; /* the first is lost */
+            return;
+        }
+        if (linked || d.bytes == "kxd40\n")
+            m.answer(sn, d);
+    };
+    sn.sent.clear();
+    long long t0 = sn.now;
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    EXPECT_EQ(sn.now - t0, AT_LEARNED_MIN_MS + 2);
+    int r = 0;
+    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(sent_lines(),
+              (std::vector<std::string>{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
+}
+
+/* After a silence the link is made again: the module's answer to the
+ * keyword is the answer again, though it reads as the first one did. */
+TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
+{
+    window_link.query_resend = learning_resend(3, 500);
+    m.lost = {0}; /* the keyword goes twice: a copy of its answer is owed */
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    m.replies.erase("AT+UARTFT\n");
+    int r = 0;
+    get("AT+UARTFT", &r);
+    ASSERT_EQ(module_silent, 1);
+    sn.sent.clear();
+    EXPECT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    EXPECT_EQ(sent_lines(), (std::vector<std::string>{"kxd40", "kxd40", "+ok"}))
+        << "the first answer may be the copy still owed";
+}
+
+/* A reply that could be the late copy of the last one as well as the
+ * answer is asked again; what then still cannot be told fails the query,
+ * named, and the read goes on. */
+TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
+{
+    set_at_resend(2, 500);
+    /* AT+UARTFT goes twice, half a second apart: the first is answered at
+     * 800 ms, the second's copy comes 1300 ms after it, past its time.
+     * Then AT+UARTFL goes twice and is lost each time; the copy comes
+     * while it waits and reads as its answer would. */
+    std::map<std::string, int> count;
+    sn.on_send = [&](const sent_datagram& d) {
+        int n = ++count[d.bytes];
+        if (d.bytes == "AT+UARTFT\n")
+            sn.arrive_at(d.at_ms + (n == 1 ? 800 : 1300), "+ok=100" + crlf2);
+        else if (d.bytes != "AT+UARTFL\n")
+            sn.arrive_at(d.at_ms + 1, m.replies[d.bytes]);
+    };
+    EXPECT_EQ(read_comm(), "unanswered: AT+UARTFL");
+    EXPECT_EQ(count["AT+UARTFL\n"], 2) << "asked again";
+    EXPECT_EQ(module_silent, 0);
+    EXPECT_EQ(strMODComm.AFT, 100);
+    EXPECT_EQ(strMODComm.maxsk, 32) << "the read goes on";
 }
 
 /* The page readers take every item into a buffer as long as the reply, so
