@@ -282,6 +282,11 @@ int link_handshake(module_link& l, const at_resend& r, std::string* answer, cons
             /* A link without samples of its own waits in short slices, so
              * that what its neighbours learn meanwhile shortens its wait. */
             long long left = sent_at + link_wait_ms(l, r) - net().clock_ms();
+            /* What was learned decides when the keyword goes again, never
+             * how soon a module counts as silent: that is the patience the
+             * options give (a slow module among fast ones is still slow). */
+            if (r.learns() && n + 1 == r.tries)
+                left = std::max(left, first_send + static_cast<long long>(r.tries) * r.wait_ms - net().clock_ms());
             bool sliced = r.learns() && l.rtt.srtt_ms < 0 && left > r.min_wait_ms;
             char text[ANSWER_MAX + 1];
             int got = 0, stored = 0;

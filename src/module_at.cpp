@@ -86,6 +86,10 @@ public:
     {
         for (;;) {
             int each = heard_ ? resend_.heard_wait_ms : link_wait_ms(l_, resend_);
+            /* The last send waits out the patience the resend gives: what
+             * was learned hastens a resend, never the verdict of silence. */
+            if (!heard_ && resend_.learns() && sends_ >= resend_.tries)
+                each = std::max(each, static_cast<int>(first_send_ + patience() - net().clock_ms()));
             int wait = left() < each ? left() : each;
             if (wait > 0 && link_receive(l_, buf, n, wait, length, stored) == RECEIVED)
                 return true;
@@ -156,6 +160,7 @@ private:
         }
         return send_command(l_, cmd_) == 1;
     }
+    long long patience() const { return static_cast<long long>(resend_.tries) * resend_.wait_ms; }
     int longest() const
     {
         long long all = static_cast<long long>(resend_.tries) * resend_.wait_ms;
