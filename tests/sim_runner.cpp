@@ -4,6 +4,8 @@
 #include "sim_runner.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
@@ -32,6 +34,19 @@ temp_file::temp_file()
 }
 
 temp_file::~temp_file() { unlink(path.c_str()); }
+
+temp_dir::temp_dir()
+{
+    char name[] = "/tmp/kxd40-test-XXXXXX";
+    path = mkdtemp(name) != nullptr ? name : "";
+}
+
+temp_dir::~temp_dir()
+{
+    std::error_code ignored;
+    if (!path.empty())
+        std::filesystem::remove_all(path, ignored);
+}
 
 std::string temp_file::text() const
 {

@@ -22,6 +22,15 @@ struct temp_file {
     std::string text() const;
 };
 
+/* An empty directory for a test's files, removed with them when it ends. */
+struct temp_dir {
+    std::string path;
+    temp_dir();
+    ~temp_dir();
+    temp_dir(const temp_dir&) = delete;
+    temp_dir& operator=(const temp_dir&) = delete;
+};
+
 /* kxd40-sim with the given arguments. */
 class sim_child {
 public:

@@ -159,16 +159,6 @@ void expect_only(
     }
 }
 
-struct temp_dir {
-    std::string path;
-    temp_dir()
-    {
-        char name[] = "/tmp/kxgrid.XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~temp_dir() { std::filesystem::remove_all(path); }
-};
-
 } // namespace
 
 /* Late replies, second copies and lost datagrams over the grid: read,

@@ -37,16 +37,6 @@ json settings_of(const std::string& ip)
     return r.status == 0 ? json::parse(r.out)["data"]["settings"] : json();
 }
 
-struct temp_dir {
-    std::string path;
-    temp_dir()
-    {
-        char name[] = "/tmp/kxstate.XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~temp_dir() { std::filesystem::remove_all(path); }
-};
-
 } // namespace
 
 /* "0300" is what a module holding 300 has; the real difference is named
