@@ -169,6 +169,14 @@ void age_ledger(reply_ledger& g)
 
 void link_took(module_link& l, const std::string& reply, int sends, long long last_send_ms, int wait_ms)
 {
+    /* An answer shows the module alive, and a back-off ends with it: one
+     * loss is not to make every later one cost a doubled wait. Unless it
+     * came so soon after the last send (within half a round trip) that it
+     * may answer an earlier one: then the module is slower than learned,
+     * and Karn's rule leaves the wait to the next clean sample. */
+    rtt_estimate& rtt = l.rtt;
+    if (sends > 1 && rtt.srtt_ms >= 0 && net().clock_ms() - last_send_ms >= rtt.srtt_ms / 2)
+        rtt.rto_ms = rtt.srtt_ms + std::max(1, 4 * rtt.rttvar_ms);
     reply_ledger& g = ledger_of(l);
     age_ledger(g);
     owed_reply e;

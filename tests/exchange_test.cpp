@@ -446,6 +446,11 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end()), twice);
     EXPECT_EQ(sn.now - t0 - clean, AT_LEARNED_MIN_MS + 1)
         << "the learned wait, then the round trip and its spread (1 ms on a steady module) for a copy";
+
+    m.lost = {m.sends + 2, m.sends + 4}; /* AT+UARTFT, then AT+UARTFL right after */
+    t0 = sn.now;
+    ASSERT_EQ(read_comm(), comm_read);
+    EXPECT_EQ(sn.now - t0 - clean, 2 * (AT_LEARNED_MIN_MS + 1)) << "the answer to a resend ends the back-off";
 }
 
 /* A link's first wait starts from what the program's other links learned
