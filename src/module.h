@@ -209,8 +209,7 @@ extern int& module_silent;
  * query is not taken for it. items has a letter an item: 'e' an item of
  * the next of tables, 'n' a decimal number, 'a' a dotted address, 't' any
  * text without a comma, '*' the rest, commas and all (in the middle at
- * least one item, at the end none or more); '|' separates alternatives,
- * each starting again at the first table. nullptr items: any reply. */
+ * least one item, at the end none or more). nullptr items: any reply. */
 struct reply_shape {
     const char* items;
     const enum_table* tables[5];

@@ -233,28 +233,6 @@ bool item_fits(char kind, const enum_table* table, const std::string& item)
     }
 }
 
-/* One alternative of a shape (pattern[0..len)) against the items. */
-bool alternative_fits(const char* pattern, size_t len, const enum_table* const* tables,
-                      const std::vector<std::string>& parts)
-{
-    const char* star = static_cast<const char*>(std::memchr(pattern, '*', len));
-    size_t before = star != nullptr ? static_cast<size_t>(star - pattern) : len;
-    size_t after = star != nullptr ? len - before - 1 : 0;
-    size_t rest_least = star == nullptr ? 0 : after > 0 ? 1 : 0;
-    if (star == nullptr ? parts.size() != len : parts.size() < before + after + rest_least)
-        return false;
-    int table = 0;
-    for (size_t i = 0; i < before; ++i)
-        if (!item_fits(pattern[i], pattern[i] == 'e' ? tables[table++] : nullptr, parts[i]))
-            return false;
-    for (size_t i = 0; i < after; ++i) {
-        char kind = pattern[before + 1 + i];
-        if (!item_fits(kind, kind == 'e' ? tables[table++] : nullptr, parts[parts.size() - after + i]))
-            return false;
-    }
-    return true;
-}
-
 /* Asks one query and reads its reply; once an exchange found the module
  * silent, the remaining queries of the page are not sent. */
 void ask(page_read& r, const query_reader& q)
@@ -314,15 +292,24 @@ bool reply_fits(const reply_shape& shape, const char* value)
             break;
         p = comma;
     }
-    for (const char* a = shape.items;;) {
-        const char* bar = std::strchr(a, '|');
-        size_t len = bar != nullptr ? static_cast<size_t>(bar - a) : std::strlen(a);
-        if (alternative_fits(a, len, shape.tables, parts))
-            return true;
-        if (bar == nullptr)
+    const char* pattern = shape.items;
+    size_t len = std::strlen(pattern);
+    const char* star = std::strchr(pattern, '*');
+    size_t before = star != nullptr ? static_cast<size_t>(star - pattern) : len;
+    size_t after = star != nullptr ? len - before - 1 : 0;
+    size_t rest_least = star == nullptr ? 0 : after > 0 ? 1 : 0;
+    if (star == nullptr ? parts.size() != len : parts.size() < before + after + rest_least)
+        return false;
+    int table = 0;
+    for (size_t i = 0; i < before; ++i)
+        if (!item_fits(pattern[i], pattern[i] == 'e' ? shape.tables[table++] : nullptr, parts[i]))
             return false;
-        a = bar + 1;
+    for (size_t i = 0; i < after; ++i) {
+        char kind = pattern[before + 1 + i];
+        if (!item_fits(kind, kind == 'e' ? shape.tables[table++] : nullptr, parts[parts.size() - after + i]))
+            return false;
     }
+    return true;
 }
 
 void init_modcom_baud(const char* item) { set_from_text(strMODComm.baud, baudrate_table, item, BAUDRATE_57600); }
