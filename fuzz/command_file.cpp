@@ -26,10 +26,11 @@ namespace {
 
 enum { LINE_MAX_CHARS = 399 };
 
-/* "AT+FWUPDAT" in any case after blanks, then nothing, a value or blanks. */
+/* "AT+FWUPDAT" in any case after blanks (a CR counts as one, as the module
+ * reads it), then nothing, a value or blanks. */
 bool firmware_switch(const std::string& line)
 {
-    size_t at = line.find_first_not_of(" \t");
+    size_t at = line.find_first_not_of(" \t\r");
     if (at == std::string::npos)
         return false;
     std::string word = line.substr(at, 10);
