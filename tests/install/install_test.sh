@@ -36,7 +36,7 @@ desktop-file-validate "$tmp/prefix/share/applications/kxd40-tool.desktop" || fai
 # locale, and in English where the locale asks for it, which it can only be
 # when the program finds its catalogue from where it was installed (not the
 # prefix it was configured for).
-show="$(dirname "$0")/../show_window.sh"
+show="$(dirname "$0")/../window/show_window.sh"
 mkdir -p "$tmp/home"
 HOME="$tmp/home" XDG_DATA_HOME= LC_ALL=C.UTF-8 LANGUAGE= \
     "$show" "$tmp/prefix/bin/kxd40-tool" "^KX-D40 搜索工具V1.0$" "$tmp/tool.out" ||

@@ -108,7 +108,7 @@ HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \
 # finds the packaged catalogue from where the package put it; the tool is
 # ended by its PID.
 locale -a 2>/dev/null | grep -qx 'en_US.utf8' || fail "no en_US.UTF-8 locale (script/bootstrap makes it)"
-HOME="$tmp/home" XDG_DATA_HOME= LC_ALL=en_US.UTF-8 LANGUAGE= "$ROOT/tests/show_window.sh" \
+HOME="$tmp/home" XDG_DATA_HOME= LC_ALL=en_US.UTF-8 LANGUAGE= "$ROOT/tests/window/show_window.sh" \
     "$inst/usr/bin/kxd40-tool" "^KX-D40 Search Tool V1.0$" "$tmp/tool.out" ||
     fail "the installed window did not appear in English: $(cat "$tmp/tool.out" 2>/dev/null)"
 work="$tmp/home/.local/share/kxd40-tool"
