@@ -3,9 +3,10 @@
  * settings window goes to, with a constant name string telling which
  * widget spoke.
  *
- * The dispatchers know no handler: the top of the program hands each one
- * its table of names and handlers (set_dispatch_table) before the first
- * window is built, so the widgets' builders stand below the handlers.
+ * The dispatchers know no handler: init_window, the top of the settings
+ * window, has signal_table.cpp hand each one its table of names and
+ * handlers (set_dispatch_table) before it builds the widgets, so the
+ * builders stand below the handlers that the widgets' signals reach.
  */
 #ifndef KX_CALLBACK_H
 #define KX_CALLBACK_H
