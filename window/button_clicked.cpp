@@ -20,8 +20,7 @@
 #include "pages.h"
 #include "setting_file.h"
 #include "ui_util.h"
-#include "uthread.h"
-#include "window.h"
+#include "window_frame.h"
 
 namespace {
 

@@ -3,17 +3,20 @@
  * the page's edited record, its command is rebuilt and the page marked,
  * and the widgets that depend on the choice follow it.
  */
+#include "combo_selected.h"
+
 #include <gtk/gtk.h>
 #include <initializer_list>
 
 #include "command.h"
-#include "edit_handlers.h"
+#include "entry_out.h"
 #include "edit_rules.h"
 #include "enums.h"
 #include "module.h"
 #include "pages.h"
 #include "ui_util.h"
-#include "window.h"
+#include "window_pages.h"
+#include "window_refresh.h"
 
 namespace {
 

@@ -2,18 +2,19 @@
  * entry_out.cpp - the entry handlers: a typed value checked, corrected,
  * compared with the module's and stored, when the focus leaves its entry.
  */
+#include "entry_out.h"
+
 #include <cstdio>
 #include <cstring>
 #include <gtk/gtk.h>
 
 #include "command.h"
-#include "edit_handlers.h"
 #include "edit_rules.h"
 #include "enums.h"
 #include "module.h"
 #include "pages.h"
 #include "strutil.h"
-#include "window.h"
+#include "window_pages.h"
 
 namespace {
 

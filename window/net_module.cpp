@@ -1,13 +1,14 @@
 /*
  * net_module.cpp - what happens once the link to a module is up.
  */
+#include "net_module.h"
+
 #include <gtk/gtk.h>
 
 #include "button_clicked.h"
 #include "module.h"
 #include "setting_file.h"
-#include "uthread.h"
-#include "window.h"
+#include "window_frame.h"
 
 void net_module_connected()
 {

@@ -7,7 +7,8 @@
 #include "enums.h"
 #include "lang.h"
 #include "module.h"
-#include "window.h"
+#include "window_pages.h"
+#include "window_refresh.h"
 
 const settings_page settings_pages[SETTINGS_PAGES] = {
     {CMDTYPE_MOD, text_notebook_management, set_MOD_MANA_frame, init_module_mana_struct,

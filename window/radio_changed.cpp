@@ -3,15 +3,16 @@
  * its value into the page's edited record, rebuilds the command and marks
  * the page, even when it was already the active one.
  */
+#include "radio_changed.h"
+
 #include <gtk/gtk.h>
 
 #include "command.h"
-#include "edit_handlers.h"
 #include "enums.h"
 #include "module.h"
 #include "pages.h"
 #include "ui_util.h"
-#include "window.h"
+#include "window_pages.h"
 
 namespace {
 

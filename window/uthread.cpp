@@ -14,14 +14,13 @@
 #include <string>
 
 #include "discovery.h"
-#include "lang.h"
 #include "link.h"
-#include "main.h"
 #include "module.h"
+#include "net_module.h"
 #include "port_claim.h"
+#include "search_list.h"
 #include "ui_util.h"
-#include "wait.h"
-#include "window.h"
+#include "window_frame.h"
 
 void put_in_list(const char* text, int length)
 {
@@ -68,14 +67,6 @@ namespace {
 
 bool handshaking = false;
 
-/* Connection status texts by number; anything else shows the first. */
-char* conn_text(int n)
-{
-    char* texts[] = {text_net_conn1, text_net_conn1, text_net_conn2, text_net_conn3,
-                     text_net_conn4, text_net_conn5, text_net_conn6};
-    return n >= 1 && n <= 6 ? texts[n] : text_net_conn1;
-}
-
 /* Marks the handshake for the time it runs, however it ends. */
 struct handshake_scope {
     handshake_scope() { handshaking = true; }
@@ -85,14 +76,6 @@ struct handshake_scope {
 } // namespace
 
 bool link_handshaking() { return handshaking; }
-
-void set_conn_text(int n)
-{
-    if (label_net_conn == nullptr)
-        return;
-    gchar_ptr text(_(conn_text(n)));
-    gtk_label_set_text(GTK_LABEL(label_net_conn), text.text());
-}
 
 namespace {
 

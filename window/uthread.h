@@ -24,10 +24,4 @@ void net_udp_thread();
 /* True while the handshake waits for the module. */
 bool link_handshaking();
 
-/* Shows connection status n (1-5 waiting, 6 connected) on the window. */
-void set_conn_text(int n);
-
-/* What a completed handshake sets going (net_module.cpp). */
-void net_module_connected();
-
 #endif

@@ -1,5 +1,6 @@
 /*
- * window_build.cpp - widgets from layout tables.
+ * window_build.cpp - widgets from layout tables, and the register of the
+ * widget globals that a closed window sets back to 0.
  */
 #include "window_build.h"
 
@@ -11,9 +12,10 @@
 #include "lang.h"
 #include "text_fit.h"
 #include "ui_util.h"
-#include "window.h"
 
 namespace {
+
+std::vector<GtkWidget**> window_globals;
 
 widget_spec make(widget_kind k, GtkWidget** g, const char* id, const char* text, int x, int y,
                  int w, int h, const char* name)
@@ -130,6 +132,15 @@ void keep_source_height(GtkWidget* label, GtkRequisition* r, gpointer)
 }
 
 } // namespace
+
+void register_window_global(GtkWidget** global) { window_globals.push_back(global); }
+
+void forget_window_globals()
+{
+    for (GtkWidget** g : window_globals)
+        *g = nullptr;
+    window_globals.clear();
+}
 
 widget_spec label_at(const char* text, int x, int y)
 {

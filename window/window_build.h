@@ -61,6 +61,14 @@ void place_widgets(GtkWidget* fixed, const widget_spec (&specs)[N])
     place_widgets(fixed, specs, N);
 }
 
+/* Remembers a widget global so that it becomes 0 when the window goes;
+ * place_widgets does it for every global of its tables. */
+void register_window_global(GtkWidget** global);
+
+/* The settings window is gone: every remembered global becomes 0 and is
+ * forgotten. */
+void forget_window_globals();
+
 /* A labelled sub-frame, shadow etched out, with a fixed container. */
 struct subframe_spec {
     const char* title;  /* GB18030; nullptr: no title */

@@ -1,14 +1,11 @@
 /*
- * window_pages.cpp - the module frame, its notebook and the four module
- * pages, each laid out from a table of its widgets.
+ * window_pages.cpp - the four module pages, each laid out from a table of
+ * its widgets.
  */
-#include "callback.h"
+#include "window_pages.h"
+
 #include "lang.h"
-#include "pages.h"
 #include "set_combo_box.h"
-#include "ui_util.h"
-#include "wait.h"
-#include "window.h"
 #include "window_build.h"
 
 GtkWidget *radio_wifimode_ap, *radio_wifimode_sta, *radio_workmode_th, *radio_workmode_ag;
@@ -62,8 +59,6 @@ void fill_page(GtkWidget* page, const subframe_spec (&frames)[S], const widget_s
     place_subframes(fixed, frames);
     place_widgets(fixed, widgets);
 }
-
-
 } // namespace
 
 void set_wifi_mod_frame(GtkWidget* frame)
@@ -283,32 +278,4 @@ void set_MOD_STA_frame(GtkWidget* page)
         cancel_button("sta_cancel_button"),
     };
     fill_page(page, f, w);
-}
-
-void set_MOD_frame(GtkWidget* table)
-{
-    frame_module = gtk_frame_new(nullptr);
-    gtk_table_attach_defaults(GTK_TABLE(table), frame_module, 1, 4, 0, 1);
-    gtk_frame_set_shadow_type(GTK_FRAME(frame_module), GTK_SHADOW_ETCHED_OUT);
-    gtk_widget_set_size_request(frame_module, 600, 400);
-    gtk_widget_set_sensitive(frame_module, FALSE);
-    set_widget_id(frame_module, "frame_module");
-    register_window_global(&frame_module);
-
-    GtkWidget* notebook = gtk_notebook_new();
-    g_signal_connect(notebook, "switch_page", G_CALLBACK(notebook_switch_page), nullptr);
-    gtk_notebook_set_tab_pos(GTK_NOTEBOOK(notebook), GTK_POS_TOP);
-    set_widget_id(notebook, "notebook");
-    gtk_container_add(GTK_CONTAINER(frame_module), notebook);
-    /* The pages take no edit while the module is being talked to, so a
-     * read in progress can never overwrite one; frame_module keeps the
-     * sensitivity the actions give it. */
-    insensitive_while_busy(notebook);
-
-    for (const settings_page& p : settings_pages) {
-        GtkWidget* page = gtk_frame_new(nullptr);
-        gtk_container_set_border_width(GTK_CONTAINER(page), 10);
-        gtk_notebook_append_page(GTK_NOTEBOOK(notebook), page, new_caption(p.tab));
-        p.build(page);
-    }
 }

@@ -5,7 +5,7 @@
  * shows the widgets the values call for, and last sets the page's guard
  * flag, so the "changed" signals of the first refresh reach no handler.
  */
-#include "window.h"
+#include "window_refresh.h"
 
 #include <initializer_list>
 
@@ -15,6 +15,7 @@
 #include "set_combo_box.h"
 #include "strutil.h"
 #include "ui_util.h"
+#include "window_pages.h"
 
 int page_mana_shown = 0;
 int page_comm_shown = 0;
