@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "discovery.h"
 #include "link.h"
@@ -18,6 +19,8 @@
 #include "strutil.h"
 
 namespace {
+
+using lines = std::vector<std::string>;
 
 struct Read : testing::Test {
     scripted_net sn;
@@ -120,7 +123,7 @@ TEST_F(Read, UnknownValuesTakeTheirFallbacks)
 
 TEST_F(Read, LongValuesAreCutToTheirFields)
 {
-    std::string seven;  /* 21 bytes */
+    std::string seven; /* 21 bytes */
     for (int i = 0; i < 7; ++i)
         seven += "工";
     values = {{"AT+MID", std::string(92, 'm')}, {"AT+VER", std::string(92, 'v')},
@@ -128,12 +131,12 @@ TEST_F(Read, LongValuesAreCutToTheirFields)
               {"AT+NETP", "TCP,Client,8899," + std::string(75, 'h')}};
     init_module_mana_struct();
     init_module_comm_struct();
-    EXPECT_EQ(std::string(strMODMana.mid), std::string(15, 'm'));
-    EXPECT_EQ(std::string(strMODMana.mver), std::string(9, 'v'));
-    EXPECT_EQ(std::string(strMODMana.user), std::string(19, 'u'));
-    EXPECT_EQ(std::string(strMODMana.pswd), std::string(5, 'p') + seven.substr(0, 12)) << "whole characters";
+    const _MOD_MANA_STRUCT& m = strMODMana;
+    EXPECT_EQ((lines{m.mid, m.mver, m.user, m.pswd, strMODComm.hostname}),
+              (lines{std::string(15, 'm'), std::string(9, 'v'), std::string(19, 'u'),
+                     std::string(5, 'p') + seven.substr(0, 12), std::string(75, 'h')}))
+        << "cut at whole characters; a host name fits whole";
     EXPECT_EQ(strMODComm.bip, 0);
-    EXPECT_EQ(std::string(strMODComm.hostname), std::string(75, 'h')) << "a host name fits whole";
 }
 
 /* The search checks the addresses in answers with the same reading. */
