@@ -7,30 +7,18 @@
 
 #include <map>
 #include <set>
-#include <string>
 
-#include "discovery.h"
-#include "link.h"
-#include "module.h"
-#include "scripted_net.h"
-#include "strutil.h"
+#include "scripted_link.h"
 
 namespace {
 
-const std::string crlf2 = "\r\n\r\n";
-using lines = std::vector<std::string>;
-
-struct Exchange : testing::Test {
-    scripted_net sn;
-    net_scope scope{&sn};
+struct Exchange : OnScriptedNet<> {
     lines replies; /* arrive right after the next send */
 
     void SetUp() override
     {
-        udpsocket = 7;
-        copy_text(module_ip, "127.0.0.2");
         forget_rtt();
-        udp_add_r();
+        OnScriptedNet::SetUp();
         sn.on_send = [this](const sent_datagram&) {
             for (const auto& r : replies)
                 sn.arrive(r);
@@ -39,7 +27,7 @@ struct Exchange : testing::Test {
     }
     void TearDown() override
     {
-        udpsocket = 0;
+        OnScriptedNet::TearDown();
         set_at_resend(0, 0);
     }
     static void forget_rtt()
@@ -53,15 +41,7 @@ struct Exchange : testing::Test {
         *result = module_send_cmd_get(cmd, value);
         return value;
     }
-    /* The datagrams as sent, without their line feed, then forgotten. */
-    lines sent_lines()
-    {
-        lines out;
-        for (const sent_datagram& d : sn.sent)
-            out.push_back(d.bytes.substr(0, d.bytes.find('\n')));
-        sn.sent.clear();
-        return out;
-    }
+    lines sent_lines() { return sent(true); }
 };
 
 TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagramsAndEchoes)
@@ -112,6 +92,12 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
     replies = {"", "+ERR=-2" + crlf2, "+ok" + crlf2};
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=XX"), 1);
     EXPECT_EQ(sn.pauses.size(), 2u) << "to a setting an empty datagram is an answer";
+
+    replies = {"+ok=V1" + crlf2};
+    ASSERT_EQ(get("AT+VER", &r), "V1");
+    replies.assign(45, "+ok=V1" + crlf2);
+    replies.push_back("+ok" + crlf2);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1) << "copies of the last reply cost a setting no try";
 }
 
 /* A query is asked again while nothing answers (a lost datagram is no
@@ -163,6 +149,7 @@ TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
         {"4-byte datagrams", "\r\n\r\n", 500, 1},
         {"refusals just under the receive limit", "+ERR=-1" + crlf2, 1990, 0},
         {"oversized datagrams", std::string(150, '+'), 300, 0},
+        {"datagrams beyond what the hub keeps", std::string(3000, '+'), 300, 0},
     };
     for (const auto& c : cases) {
         long long start = sn.now;
@@ -342,14 +329,21 @@ TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
         {"AT+UARTFL\n", "AT+UARTF\n"}, /* a word for a number */
         {"AT+NETP\n", "AT+UARTFT\n"},  /* one item for four */
     };
+    int maxsk = 0;
     sn.on_send = [&](const sent_datagram& d) {
         for (const auto& s : strays)
             if (d.bytes == s.first)
                 sn.arrive_at(d.at_ms + 1, m.replies[s.second]);
-        sn.arrive_at(d.at_ms + 2, m.replies[d.bytes]);
+        /* A stray alone is no sign the module heard the query: asked again. */
+        if (d.bytes == "AT+MAXSK\n" && ++maxsk == 1)
+            sn.arrive_at(d.at_ms + 1, m.replies["AT+UART\n"]);
+        else
+            sn.arrive_at(d.at_ms + 2, m.replies[d.bytes]);
     };
     EXPECT_EQ(read_comm(), comm_read);
-    EXPECT_EQ(sent_lines(), comm_once);
+    lines sent = comm_once;
+    sent.insert(sent.begin() + 5, "AT+MAXSK");
+    EXPECT_EQ(sent_lines(), sent);
     EXPECT_TRUE(sn.pauses.empty()) << "a stray is no refusal";
 }
 
@@ -410,6 +404,26 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     t0 = sn.now;
     ASSERT_EQ(read_comm(), comm_read);
     EXPECT_EQ(sn.now - t0 - clean, 2 * (AT_LEARNED_MIN_MS + 1)) << "the answer to a resend ends the back-off";
+
+    m.replies.erase("AT+MAXSK\n");
+    sn.sent.clear();
+    t0 = sn.now;
+    int r = 0;
+    get("AT+MAXSK", &r);
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(sent_lines(), lines(4, "AT+MAXSK"));
+    EXPECT_EQ(sn.now - t0, 4 * 500) << "what was learned hastens a resend, never the verdict of silence";
+
+    /* A module whose time varies: the wait leaves room for four spreads
+     * (20 ms, then half of it, on the first sample). */
+    udp_add_r();
+    forget_rtt();
+    m.latency_ms = 20;
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    m.lost = {m.sends};
+    t0 = sn.now;
+    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(sn.now - t0, 20 + 4 * 10 + 20);
 }
 
 /* A link's first wait starts from what the program's other links learned
@@ -456,6 +470,16 @@ TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
     sn.sent.clear();
     EXPECT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
     EXPECT_EQ(sent_lines(), (lines{"kxd40", "kxd40", "+ok"})) << "the first answer may be the copy still owed";
+
+    /* While a copy is owed, what waits is dropped before the keyword goes:
+     * an old answer to the keyword is no answer to this one. */
+    m.lost = {m.sends};
+    ASSERT_EQ(get("AT+UART", &r), "57600,8,1,None,NFC");
+    sn.arrive(m.replies["AT+UART\n"]);
+    sn.arrive("127.0.0.2,ACCF23000002,OLD");
+    std::string answer;
+    EXPECT_EQ(link_handshake(window_link, window_link.query_resend, &answer), 1);
+    EXPECT_EQ(answer, "127.0.0.2,ACCF23000002,KXD40-0002");
 }
 
 /* A reply that could be the late copy of the last one as well as the
