@@ -14,48 +14,25 @@
 
 #include "command.h"
 #include "command_file.h"
-#include "discovery.h"
-#include "link.h"
-#include "module.h"
-#include "scripted_net.h"
-#include "strutil.h"
+#include "scripted_link.h"
 #include "temp_dir.h"
 
 namespace {
 
-const std::string crlf2 = "\r\n\r\n";
-
 /* A module that accepts every command but those in refuse, and says
  * nothing to those in ignore. */
-struct CommandFiles : InTempDir {
-    scripted_net sn;
-    net_scope scope{&sn};
+struct CommandFiles : OnScriptedNet<InTempDir> {
     std::set<std::string> refuse, ignore;
 
     void SetUp() override
     {
-        InTempDir::SetUp();
-        udpsocket = 7;
-        copy_text(module_ip, "127.0.0.2");
-        udp_add_r();
+        OnScriptedNet::SetUp();
         cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
         sn.on_send = [this](const sent_datagram& d) {
             std::string line = d.bytes.substr(0, d.bytes.size() - 1);
             if (ignore.count(line) == 0)
                 sn.arrive(refuse.count(line) ? "+ERR=-2" + crlf2 : "+ok" + crlf2);
         };
-    }
-    void TearDown() override
-    {
-        udpsocket = 0;
-        InTempDir::TearDown();
-    }
-    std::vector<std::string> sent()
-    {
-        std::vector<std::string> out;
-        for (auto& d : sn.sent)
-            out.push_back(d.bytes);
-        return out;
     }
     static void add_row(STRCOMMAND* rows, int* count, const char* cmd, std::vector<const char*> values)
     {
@@ -67,9 +44,8 @@ struct CommandFiles : InTempDir {
     }
     static int confirm(int type, std::string* console)
     {
-        testing::internal::CaptureStdout();
-        int r = send_page_commands(type);
-        *console = testing::internal::GetCapturedStdout();
+        int r = 0;
+        *console = printed([&] { r = send_page_commands(type); });
         return r;
     }
 };
@@ -105,16 +81,14 @@ TEST_F(CommandFiles, ARefusedOrUnansweredCommandLeavesTheFileAlone)
     refuse.clear();
     ignore = {"AT+WAP=11BGN,new,CH99"};
     EXPECT_EQ(confirm(CMDTYPE_AP, &console), CONFIRM_STOPPED);
-    EXPECT_EQ(sent().size(), 3u) << "nothing after the silent command";
+    EXPECT_EQ(sent().size(), 1u) << "nothing after the silent command";
     EXPECT_NE(console.find("No answer from the module\n"), std::string::npos) << console;
     EXPECT_EQ(read("cmd_ap_tmp.txt"), "AT+WAP=11BGN,old,Auto\nE");
 
     /* A replay stops at the silent command too. */
-    sn.sent.clear();
     write("data/set_file.txt", "AT+WAP=11BGN,new,CH99\nAT+MAXSK=8\nE\n");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(replay_command_file("set_file.txt"), 0);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("No answer from the module\n"), std::string::npos);
+    EXPECT_NE(printed([] { EXPECT_EQ(replay_command_file("set_file.txt"), 0); }).find("No answer from the module\n"),
+              std::string::npos);
     EXPECT_EQ(sent(), std::vector<std::string>{"AT+WAP=11BGN,new,CH99\n"});
 }
 
@@ -135,10 +109,11 @@ TEST_F(CommandFiles, ANameThatIsNoPlainFileInDataIsNeitherSavedNorReplayed)
     ASSERT_EQ(mkfifo("data/fifo", 0644), 0);
     ASSERT_EQ(symlink("/dev/null", "data/device"), 0);
     for (const char* name : {".", "..", "../set_para.txt", "dir/x.txt", "dir", "device", "fifo"}) {
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(save_command_file(name), 0) << name;
-        EXPECT_EQ(replay_command_file(name), 0) << name;
-        EXPECT_NE(testing::internal::GetCapturedStdout().find("Can not open file: data/"), std::string::npos);
+        std::string said = printed([&] {
+            EXPECT_EQ(save_command_file(name), 0) << name;
+            EXPECT_EQ(replay_command_file(name), 0) << name;
+        });
+        EXPECT_NE(said.find("Can not open file: data/"), std::string::npos) << name;
     }
     EXPECT_TRUE(sent().empty());
     EXPECT_EQ(read("set_para.txt"), "0 set_file.txt");
@@ -163,9 +138,7 @@ TEST_F(CommandFiles, ReplaySendsWholeLinesAndNamesThoseItMustNotSend)
                                "AT+BOGUS=1\r\n" + longest + "\r\n"
                                "AT+TMODE=Through\r\n\r\nAT+WEBU=a,b\r\n");
     refuse = {"AT+BOGUS=1"};
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(replay_command_file("set_file.txt"), 1);
-    std::string console = testing::internal::GetCapturedStdout();
+    std::string console = printed([] { EXPECT_EQ(replay_command_file("set_file.txt"), 1); });
     EXPECT_EQ(sent(), (std::vector<std::string>{"AT+BOGUS=1\n", longest + "\n", "AT+TMODE=Through\n"}));
     for (const char* said : {"Command refused: AT+FWUPDAT\n", "Line too long, not sent: AT+WSSSID=x网网网网网网网网网...\n",
                              "Line holds a NUL byte, not sent: AT+WMODE=STA...\n", "Command refused: at+fwupdat=1\n",
@@ -173,10 +146,7 @@ TEST_F(CommandFiles, ReplaySendsWholeLinesAndNamesThoseItMustNotSend)
         EXPECT_NE(console.find(said), std::string::npos) << said << console;
 
     write("data/set_file.txt", "AT+WMODE=AP");
-    sn.sent.clear();
-    testing::internal::CaptureStdout();
-    replay_command_file("set_file.txt");
-    testing::internal::GetCapturedStdout();
+    printed([] { replay_command_file("set_file.txt"); });
     EXPECT_EQ(sent(), std::vector<std::string>{"AT+WMODE=AP\n"}) << "the last line needs no line end";
 }
 

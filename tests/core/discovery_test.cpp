@@ -38,7 +38,9 @@ TEST_F(DiscoveryTest, AnswersFillTheTableUpToTenModules)
     for (int i = 5; i < 10; ++i)
         add("10.0.0." + std::to_string(i) + ",MAC,ID");
     EXPECT_EQ(add("10.0.0.99,MAC,ID"), 0) << "an eleventh answer is ignored";
+    EXPECT_EQ(add("1.2.3.5,MAC2,NEWER"), 1) << "a listed module is heard in a full table";
     EXPECT_EQ(strmodule_num, MODULE_TABLE_SIZE);
+    EXPECT_STREQ(strmodule[3].id, "NEWER");
 }
 
 TEST_F(DiscoveryTest, MalformedAnswersAddNothing)

@@ -1,36 +1,24 @@
 /*
  * exchange_test.cpp - one AT command and its answers, played through the
- * scripted network: values, skipped and counted answers, echoes, silence
- * and stale datagrams.
+ * scripted network and its clock: values, skipped and counted answers,
+ * echoes, silence, stale and stray datagrams, resends and the learned wait.
  */
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
-#include <string>
 
-#include "discovery.h"
-#include "link.h"
-#include "module.h"
-#include "scripted_net.h"
-#include "strutil.h"
+#include "scripted_link.h"
 
 namespace {
 
-const std::string crlf2 = "\r\n\r\n";
-
-struct Exchange : testing::Test {
-    scripted_net sn;
-    net_scope scope{&sn};
-    std::vector<std::string> replies;  /* arrive right after the next send */
+struct Exchange : OnScriptedNet<> {
+    lines replies; /* arrive right after the next send */
 
     void SetUp() override
     {
-        udpsocket = 7;
-        copy_text(module_ip, "127.0.0.2");
-        window_link.rtt = rtt_estimate{};
-        forget_shared_rtt();
-        udp_add_r();
+        forget_rtt();
+        OnScriptedNet::SetUp();
         sn.on_send = [this](const sent_datagram&) {
             for (const auto& r : replies)
                 sn.arrive(r);
@@ -39,8 +27,13 @@ struct Exchange : testing::Test {
     }
     void TearDown() override
     {
-        udpsocket = 0;
+        OnScriptedNet::TearDown();
         set_at_resend(0, 0);
+    }
+    static void forget_rtt()
+    {
+        window_link.rtt = rtt_estimate{};
+        forget_shared_rtt();
     }
     std::string get(const char* cmd, int* result)
     {
@@ -48,9 +41,10 @@ struct Exchange : testing::Test {
         *result = module_send_cmd_get(cmd, value);
         return value;
     }
+    lines sent_lines() { return sent(true); }
 };
 
-TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagrams)
+TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagramsAndEchoes)
 {
     replies = {"abcd", "\r\n\r\n", "+o", "+ok=STA" + crlf2};
     int r = 0;
@@ -60,16 +54,26 @@ TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagrams)
     EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
     EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
     EXPECT_TRUE(sn.pauses.empty()) << "datagrams of 4 bytes or less are no answer";
-
     replies = {"+ok" + crlf2};
     EXPECT_EQ(get("AT+MID", &r), "") << "no separator: nothing to read past the text";
     EXPECT_EQ(r, 1);
+
+    /* Stale datagrams are dropped before the send. */
+    sn.arrive("+ok=OLD" + crlf2);
+    sn.arrive("127.0.0.3,ACCF23000003,LATE");
+    replies = {"+ok=NEW" + crlf2};
+    EXPECT_EQ(get("AT+WMODE", &r), "NEW");
+
+    sn.wait_timeouts.clear();
+    replies = {"AT+E\n", "+ok" + crlf2};
+    EXPECT_EQ(module_send_cmd_set("AT+E"), 1);
+    EXPECT_EQ(sn.wait_timeouts.size(), 2u) << "the reply after the echo is taken too";
+    EXPECT_TRUE(sn.pauses.empty());
 }
 
 TEST_F(Exchange, FortyOtherAnswersGiveUp)
 {
-    for (int i = 0; i < 40; ++i)
-        replies.push_back("+ERR=-1" + crlf2);
+    replies.assign(40, "+ERR=-1" + crlf2);
     replies.push_back("+ok=late" + crlf2);
     int r = 1;
     EXPECT_EQ(get("AT+VER", &r), "unchanged");
@@ -77,24 +81,29 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
     EXPECT_EQ(sn.pauses, std::vector<int>(40, 200));
     EXPECT_EQ(module_silent, 0);
 
-    for (int i = 0; i < 39; ++i)
-        replies.push_back("busy" + crlf2);
+    replies.assign(39, "busy" + crlf2);
     replies.push_back("+ok=V2" + crlf2);
     EXPECT_EQ(get("AT+VER", &r), "V2") << "the 40th answer may still be the reply";
 
-    for (int i = 0; i < 40; ++i)
-        replies.push_back("+ERR=-1" + crlf2);
+    replies.assign(40, "+ERR=-1" + crlf2);
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0) << "a setting gives up alike";
     EXPECT_EQ(module_silent, 0);
     sn.pauses.clear();
     replies = {"", "+ERR=-2" + crlf2, "+ok" + crlf2};
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=XX"), 1);
     EXPECT_EQ(sn.pauses.size(), 2u) << "to a setting an empty datagram is an answer";
+
+    replies = {"+ok=V1" + crlf2};
+    ASSERT_EQ(get("AT+VER", &r), "V1");
+    replies.assign(45, "+ok=V1" + crlf2);
+    replies.push_back("+ok" + crlf2);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1) << "copies of the last reply cost a setting no try";
 }
 
 /* A query is asked again while nothing answers (a lost datagram is no
  * dead module); a setting goes once, since the module would run it twice.
- * Either way two seconds of silence end the exchange. */
+ * Either way two seconds of silence end the exchange, and datagrams from
+ * another host neither answer nor keep the wait going. */
 TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
 {
     int r = 1;
@@ -102,18 +111,28 @@ TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
     EXPECT_EQ(r, 0);
     EXPECT_EQ(module_silent, 1);
     EXPECT_EQ(sn.wait_timeouts, std::vector<int>(4, 500));
-    ASSERT_EQ(sn.sent.size(), 4u);
-    for (const sent_datagram& d : sn.sent)
-        EXPECT_EQ(d.bytes, "AT+VER\n");
+    EXPECT_EQ(sent_lines(), lines(4, "AT+VER"));
     EXPECT_EQ(sn.now, 2000);
 
-    sn.sent.clear();
     sn.wait_timeouts.clear();
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_EQ(module_silent, 1);
-    EXPECT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sent_lines().size(), 1u);
     EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
 
+    sn.on_send = [this](const sent_datagram& d) {
+        for (int t = 300; t < 10000; t += 300)
+            sn.arrive_at(d.at_ms + t, "+ok=FOREIGN" + crlf2, "127.0.0.3");
+    };
+    long long t0 = sn.now;
+    EXPECT_EQ(get("AT+MID", &r), "unchanged");
+    EXPECT_EQ(sn.now - t0, 2000) << "the receive limit runs from the send";
+    EXPECT_EQ(sent_lines().size(), 4u) << "foreign datagrams are no answer and no try";
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_TRUE(sn.pauses.empty());
+
+    sn.now += 20000;
+    link_discard_pending();
     sn.forced_waits = {WAIT_READY, WAIT_READY};
     get("AT+VER", &r);
     EXPECT_EQ(module_silent, 1) << "a readiness report with nothing behind it is no datagram";
@@ -122,18 +141,17 @@ TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
 /* Whatever arrives, one exchange ends within ten seconds. */
 TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
 {
-    struct stream_case {
+    const struct {
         const char* what;
         std::string bytes;
-        int every_ms;
-        int silent;
-    };
-    const stream_case cases[] = {
+        int every_ms, silent;
+    } cases[] = {
         {"4-byte datagrams", "\r\n\r\n", 500, 1},
         {"refusals just under the receive limit", "+ERR=-1" + crlf2, 1990, 0},
         {"oversized datagrams", std::string(150, '+'), 300, 0},
+        {"datagrams beyond what the hub keeps", std::string(3000, '+'), 300, 0},
     };
-    for (const stream_case& c : cases) {
+    for (const auto& c : cases) {
         long long start = sn.now;
         for (long long t = c.every_ms; t < 120000; t += c.every_ms)
             sn.arrive_at(start + t, c.bytes);
@@ -143,27 +161,12 @@ TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
         EXPECT_LE(sn.now - start, 10000) << c.what;
         EXPECT_GE(sn.now - start, 9000) << c.what;
         EXPECT_EQ(module_silent, c.silent) << c.what;
-        sn.now += 120000;  /* the rest of the stream is stale */
+        sn.now += 120000; /* the rest of the stream is stale */
         link_discard_pending();
     }
 }
 
-/* Datagrams from another host neither answer nor keep the wait going, nor
- * count as tries. */
-TEST_F(Exchange, ForeignDatagramsDoNotHoldTheWait)
-{
-    sn.on_send = [this](const sent_datagram& d) {
-        for (int t = 300; t < 10000; t += 300)
-            sn.arrive_at(d.at_ms + t, "+ok=FOREIGN" + crlf2, "127.0.0.3");
-    };
-    int r = 0;
-    EXPECT_EQ(get("AT+MID", &r), "unchanged");
-    EXPECT_EQ(sn.now, 2000) << "the receive limit runs from the send";
-    EXPECT_EQ(module_silent, 1);
-    EXPECT_TRUE(sn.pauses.empty());
-}
-
-TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothing)
+TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchReadsIt)
 {
     link_end();
     int r = 1;
@@ -174,27 +177,20 @@ TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothing)
     EXPECT_TRUE(sn.sent.empty());
     EXPECT_TRUE(sn.wait_timeouts.empty());
 
+    copy_text(module_ip, "127.000.000.002");
     udp_add_r();
     replies = {"+ok=V1" + crlf2};
     EXPECT_EQ(get("AT+VER", &r), "V1") << "the next link is open again";
+    ASSERT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
 
     udpsocket = 0;
     get("AT+VER", &r);
     EXPECT_EQ(r, 0) << "a failed send ends at once";
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_EQ(sn.wait_timeouts.size(), 1u);
-}
 
-TEST_F(Exchange, ModuleAddressesAreReadAsTheSearchChecksThem)
-{
-    copy_text(module_ip, "127.000.000.002");
-    udp_add_r();
-    replies = {"+ok=V1" + crlf2};
-    int r = 0;
-    EXPECT_EQ(get("AT+VER", &r), "V1");
-    ASSERT_EQ(sn.sent.size(), 1u);
-    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
-
+    udpsocket = 7;
     copy_text(module_ip, "127.0.0.256");
     testing::internal::CaptureStdout();
     udp_add_r();
@@ -203,66 +199,47 @@ TEST_F(Exchange, ModuleAddressesAreReadAsTheSearchChecksThem)
     EXPECT_EQ(sn.sent.size(), 1u) << "nothing goes to 0.0.0.0";
 }
 
-/* Two settings may well read alike: with no copy owed, a reply equal to
- * the last one is the answer, taken at once. */
-TEST_F(Exchange, AnEqualReplyWithNothingOwedIsTakenAtOnce)
+/* With no copy owed, a reply equal to the last one is the answer (two
+ * settings may well read alike), taken at once; what a link owes is the
+ * link's: the next link, even to the same module, owes nothing. */
+TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
 {
-    int r = 0;
-    replies = {"+ok=disable" + crlf2};
-    ASSERT_EQ(get("AT+UARTF", &r), "disable");
-    sn.on_send = [this](const sent_datagram& d) { sn.arrive_at(d.at_ms + 1, "+ok=disable" + crlf2); };
-    long long t0 = sn.now;
-    EXPECT_EQ(get("AT+UARTF", &r), "disable");
-    EXPECT_EQ(r, 1);
-    EXPECT_EQ(module_silent, 0);
-    EXPECT_EQ(sn.now - t0, 1);
-}
-
-/* What a link owes is the link's: the next link, even to the same module,
- * owes nothing and waits for nothing. */
-TEST_F(Exchange, ANewLinkOwesNoReplyOfTheLastOne)
-{
-    int r = 0;
-    int sends = 0;
+    int r = 0, sends = 0;
+    bool lose_first = false;
     sn.on_send = [&](const sent_datagram& d) {
-        if (++sends == 2)
+        if (!lose_first || ++sends != 1)
             sn.arrive_at(d.at_ms + 1, "+ok=V1" + crlf2);
     };
-    ASSERT_EQ(get("AT+VER", &r), "V1") << "sent twice: one copy owed";
-    for (void (*reopen)() : {+[] { udp_add_r(); }, +[] {
-             link_end();
-             udp_add_r();
-         }}) {
-        reopen();
-        sn.on_send = [this](const sent_datagram& d) { sn.arrive_at(d.at_ms + 1, "+ok=V1" + crlf2); };
+    auto taken_at_once = [&](const char* what) {
         long long t0 = sn.now;
-        EXPECT_EQ(get("AT+VER", &r), "V1");
-        EXPECT_EQ(sn.now - t0, 1) << "taken without waiting for anything else";
-    }
-}
-
-TEST_F(Exchange, StaleDatagramsAreDroppedBeforeTheSend)
-{
-    sn.arrive("+ok=OLD" + crlf2);
-    sn.arrive("127.0.0.3,ACCF23000003,LATE");
-    replies = {"+ok=NEW" + crlf2};
-    int r = 0;
-    EXPECT_EQ(get("AT+WMODE", &r), "NEW");
-}
-
-TEST_F(Exchange, EchoOfAtEIsFollowedByTheReply)
-{
-    replies = {"AT+E\n", "+ok" + crlf2};
-    EXPECT_EQ(module_send_cmd_set("AT+E"), 1);
-    EXPECT_EQ(sn.wait_timeouts.size(), 2u) << "the reply after the echo is taken too";
-    EXPECT_TRUE(sn.pauses.empty());
+        EXPECT_EQ(get("AT+VER", &r), "V1") << what;
+        EXPECT_EQ(r, 1) << what;
+        EXPECT_EQ(module_silent, 0) << what;
+        EXPECT_EQ(sn.now - t0, 1) << what;
+    };
+    ASSERT_EQ(get("AT+VER", &r), "V1");
+    taken_at_once("equal to the last");
+    lose_first = true;
+    ASSERT_EQ(get("AT+VER", &r), "V1") << "sent twice: one copy owed";
+    udp_add_r();
+    taken_at_once("a new link");
+    lose_first = true, sends = 0;
+    ASSERT_EQ(get("AT+VER", &r), "V1");
+    link_end();
+    udp_add_r();
+    taken_at_once("a link after an ended one");
 }
 
 /* A module on the scripted network: each line sent is answered after
  * latency_ms (twice with twice) from its table, unless the send is lost;
  * a line not in the table gets no answer. */
 struct scripted_module {
-    std::map<std::string, std::string> replies;
+    std::map<std::string, std::string> replies = {
+        {"AT+UART\n", "+ok=57600,8,1,None,NFC" + crlf2}, {"AT+UARTF\n", "+ok=disable" + crlf2},
+        {"AT+UARTFT\n", "+ok=100" + crlf2}, {"AT+UARTFL\n", "+ok=1024" + crlf2},
+        {"AT+NETP\n", "+ok=TCP,Server,8899,10.10.100.100" + crlf2}, {"AT+MAXSK\n", "+ok=32" + crlf2},
+        {"AT+TCPTO\n", "+ok=300" + crlf2}, {"kxd40\n", "127.0.0.2,ACCF23000002,KXD40-0002"},
+    };
     int latency_ms = 0;
     bool twice = false;
     std::set<int> lost; /* sends, counted from 0 */
@@ -278,22 +255,17 @@ struct scripted_module {
     }
 };
 
-/* The communication page of the simulator's module. */
-const std::map<std::string, std::string> comm_replies = {
-    {"AT+UART\n", "+ok=57600,8,1,None,NFC" + crlf2}, {"AT+UARTF\n", "+ok=disable" + crlf2},
-    {"AT+UARTFT\n", "+ok=100" + crlf2},              {"AT+UARTFL\n", "+ok=1024" + crlf2},
-    {"AT+NETP\n", "+ok=TCP,Server,8899,10.10.100.100" + crlf2},
-    {"AT+MAXSK\n", "+ok=32" + crlf2},                {"AT+TCPTO\n", "+ok=300" + crlf2},
-    {"kxd40\n", "127.0.0.2,ACCF23000002,KXD40-0002"},
-};
+const std::string comm_read =
+    std::to_string(BAUDRATE_57600) + " " + std::to_string(COMAF_DIS) + " 100 1024 8899 32 300";
+const lines comm_once = {"AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+MAXSK", "AT+TCPTO"};
 
+/* The communication page read from the scripted module. */
 struct Replies : Exchange {
     scripted_module m;
 
     void SetUp() override
     {
         Exchange::SetUp();
-        m.replies = comm_replies;
         copy_text(window_link.module_aswd, "kxd40\n");
         sn.on_send = [this](const sent_datagram& d) { m.answer(sn, d); };
     }
@@ -306,39 +278,26 @@ struct Replies : Exchange {
         const _MOD_COMM_STRUCT& c = strMODComm;
         if (!unanswered.empty() || module_silent)
             return "unanswered: " + unanswered;
-        return std::to_string(c.baud) + " " + std::to_string(c.bAF) + " " + std::to_string(c.AFT) + " " +
-               std::to_string(c.AFL) + " " + std::to_string(c.port) + " " + std::to_string(c.maxsk) + " " +
-               std::to_string(c.TCPto);
+        std::string got;
+        for (int v : {int(c.baud), int(c.bAF), int(c.AFT), int(c.AFL), int(c.port), int(c.maxsk), int(c.TCPto)})
+            got += (got.empty() ? "" : " ") + std::to_string(v);
+        return got;
     }
-    /* The datagrams as sent, without their line feed. */
-    std::vector<std::string> sent_lines() const
-    {
-        std::vector<std::string> lines;
-        for (const sent_datagram& d : sn.sent)
-            lines.push_back(d.bytes.substr(0, d.bytes.find('\n')));
-        return lines;
-    }
+    void learn(int tries) { window_link.query_resend = learning_resend(tries, 500); }
 };
-
-const std::string comm_read =
-    std::to_string(BAUDRATE_57600) + " " + std::to_string(COMAF_DIS) + " 100 1024 8899 32 300";
-const std::vector<std::string> comm_once = {"AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFL",
-                                            "AT+NETP", "AT+MAXSK", "AT+TCPTO"};
 
 /* However late or often the module answers, each query takes its own
  * reply: the window's fixed waits and a learning link alike. */
 TEST_F(Replies, ALateOrRepeatedReplyNeverLandsOnTheNextQuery)
 {
-    struct late_case {
+    lines learned_once = comm_once;
+    learned_once.insert(learned_once.begin(), "AT+UART");
+    const struct {
         const char* what;
         int latency_ms;
-        bool twice;
-        bool learns;
-        std::vector<std::string> sent;
-    };
-    std::vector<std::string> learned_once = comm_once;
-    learned_once.insert(learned_once.begin(), "AT+UART");
-    const late_case cases[] = {
+        bool twice, learns;
+        lines sent;
+    } cases[] = {
         {"the window, 800 ms late", 800, false, false,
          {"AT+UART", "AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+NETP",
           "AT+MAXSK", "AT+TCPTO", "AT+TCPTO"}},
@@ -346,15 +305,12 @@ TEST_F(Replies, ALateOrRepeatedReplyNeverLandsOnTheNextQuery)
         {"learning, 800 ms late: asked twice once", 800, false, true, learned_once},
         {"learning, answering twice 800 ms late", 800, true, true, learned_once},
         {"learning, 1500 ms late", 1500, false, true,
-         {"AT+UART", "AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+MAXSK",
-          "AT+TCPTO"}},
+         {"AT+UART", "AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+MAXSK", "AT+TCPTO"}},
     };
-    for (const late_case& c : cases) {
+    for (const auto& c : cases) {
         udp_add_r();
-        window_link.rtt = rtt_estimate{};
-        forget_shared_rtt();
+        forget_rtt();
         window_link.query_resend = c.learns ? learning_resend(4, 500) : window_query_resend;
-        sn.sent.clear();
         m.latency_ms = c.latency_ms;
         m.twice = c.twice;
         EXPECT_EQ(read_comm(), comm_read) << c.what;
@@ -367,23 +323,27 @@ TEST_F(Replies, ALateOrRepeatedReplyNeverLandsOnTheNextQuery)
  * the wait goes on, at no cost of a try or a send. */
 TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
 {
-    struct stray_case {
-        const char* before; /* the query whose answer this stray precedes */
-        const char* stray;  /* the reply of the query two before it */
-    };
-    const stray_case cases[] = {
+    const std::pair<const char*, const char*> strays[] = {
+        /* the query whose answer the stray precedes, the reply of the query two before it */
         {"AT+UARTFT\n", "AT+UART\n"},  /* five table items for a number */
         {"AT+UARTFL\n", "AT+UARTF\n"}, /* a word for a number */
         {"AT+NETP\n", "AT+UARTFT\n"},  /* one item for four */
     };
+    int maxsk = 0;
     sn.on_send = [&](const sent_datagram& d) {
-        for (const stray_case& c : cases)
-            if (d.bytes == c.before)
-                sn.arrive_at(d.at_ms + 1, m.replies[c.stray]);
-        sn.arrive_at(d.at_ms + 2, m.replies[d.bytes]);
+        for (const auto& s : strays)
+            if (d.bytes == s.first)
+                sn.arrive_at(d.at_ms + 1, m.replies[s.second]);
+        /* A stray alone is no sign the module heard the query: asked again. */
+        if (d.bytes == "AT+MAXSK\n" && ++maxsk == 1)
+            sn.arrive_at(d.at_ms + 1, m.replies["AT+UART\n"]);
+        else
+            sn.arrive_at(d.at_ms + 2, m.replies[d.bytes]);
     };
     EXPECT_EQ(read_comm(), comm_read);
-    EXPECT_EQ(sent_lines(), comm_once);
+    lines sent = comm_once;
+    sent.insert(sent.begin() + 5, "AT+MAXSK");
+    EXPECT_EQ(sent_lines(), sent);
     EXPECT_TRUE(sn.pauses.empty()) << "a stray is no refusal";
 }
 
@@ -391,30 +351,23 @@ TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
  * that comes late is not the module taking the setting. */
 TEST_F(Replies, OnlyABareOkAcknowledgesASetting)
 {
-    struct ack_case {
-        std::vector<std::string> replies;
-        int result;
+    const std::pair<lines, int> cases[] = {
+        {{"+ok=OPEN,NONE" + crlf2}, 0}, {{"+ok=" + crlf2}, 0}, {{"+okay" + crlf2}, 0},
+        {{"+ok=11BGN,Server,CH11" + crlf2, "+ok" + crlf2}, 1}, {{"+ok" + crlf2}, 1}, {{"+ok\r\n"}, 1}, {{"+ok"}, 1},
     };
-    const ack_case cases[] = {
-        {{"+ok=OPEN,NONE" + crlf2}, 0}, {{"+ok=" + crlf2}, 0},
-        {{"+okay" + crlf2}, 0},         {{"+ok=11BGN,Server,CH11" + crlf2, "+ok" + crlf2}, 1},
-        {{"+ok" + crlf2}, 1},           {{"+ok\r\n"}, 1},
-        {{"+ok"}, 1},
-    };
-    for (const ack_case& c : cases) {
+    for (const auto& c : cases) {
         sn.on_send = [&](const sent_datagram& d) {
-            for (const std::string& r : c.replies)
+            for (const std::string& r : c.first)
                 sn.arrive_at(d.at_ms + 5, r);
         };
-        EXPECT_EQ(module_send_cmd_set("AT+WAP=11BGN,KX-AP,CH6"), c.result) << c.replies[0];
+        EXPECT_EQ(module_send_cmd_set("AT+WAP=11BGN,KX-AP,CH6"), c.second) << c.first[0];
         sn.now += 5000;
     }
 
     /* The refused setting after a query that went twice 900 ms late. */
     sn.sent.clear();
-    window_link.rtt = rtt_estimate{};
-    forget_shared_rtt();
-    window_link.query_resend = learning_resend(4, 500);
+    forget_rtt();
+    learn(4);
     window_link.setting_resend = learning_resend(4, 500);
     m.latency_ms = 900;
     m.replies["AT+BOGUS=1\n"] = "+ERR=-1" + crlf2;
@@ -422,14 +375,14 @@ TEST_F(Replies, OnlyABareOkAcknowledgesASetting)
     int r = 0;
     EXPECT_EQ(get("AT+UARTFT", &r), "100");
     EXPECT_EQ(module_send_cmd_set("AT+BOGUS=1"), 0);
-    EXPECT_EQ(sent_lines(), (std::vector<std::string>{"AT+UARTFT", "AT+UARTFT", "AT+BOGUS=1"}));
+    EXPECT_EQ(sent_lines(), (lines{"AT+UARTFT", "AT+UARTFT", "AT+BOGUS=1"}));
 }
 
 /* The link learns its module's time: after a loss on a fast module the
  * query goes again within tens of milliseconds, not the first guess. */
 TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
 {
-    window_link.query_resend = learning_resend(4, 500);
+    learn(4);
     m.latency_ms = 2;
     ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
     long long t0 = sn.now;
@@ -438,12 +391,12 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     EXPECT_EQ(clean, 7 * 2);
 
     m.lost = {m.sends + 3}; /* AT+UARTFL */
+    sn.sent.clear();
     t0 = sn.now;
     ASSERT_EQ(read_comm(), comm_read);
-    std::vector<std::string> twice = comm_once;
+    lines twice = comm_once;
     twice.insert(twice.begin() + 3, "AT+UARTFL");
-    std::vector<std::string> lines = sent_lines();
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end()), twice);
+    EXPECT_EQ(sent_lines(), twice);
     EXPECT_EQ(sn.now - t0 - clean, AT_LEARNED_MIN_MS + 1)
         << "the learned wait, then the round trip and its spread (1 ms on a steady module) for a copy";
 
@@ -451,6 +404,26 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     t0 = sn.now;
     ASSERT_EQ(read_comm(), comm_read);
     EXPECT_EQ(sn.now - t0 - clean, 2 * (AT_LEARNED_MIN_MS + 1)) << "the answer to a resend ends the back-off";
+
+    m.replies.erase("AT+MAXSK\n");
+    sn.sent.clear();
+    t0 = sn.now;
+    int r = 0;
+    get("AT+MAXSK", &r);
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(sent_lines(), lines(4, "AT+MAXSK"));
+    EXPECT_EQ(sn.now - t0, 4 * 500) << "what was learned hastens a resend, never the verdict of silence";
+
+    /* A module whose time varies: the wait leaves room for four spreads
+     * (20 ms, then half of it, on the first sample). */
+    udp_add_r();
+    forget_rtt();
+    m.latency_ms = 20;
+    ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
+    m.lost = {m.sends};
+    t0 = sn.now;
+    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(sn.now - t0, 20 + 4 * 10 + 20);
 }
 
 /* A link's first wait starts from what the program's other links learned
@@ -458,7 +431,7 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
  * "+ok" ignores commands, so the first resend carries it again. */
 TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
 {
-    window_link.query_resend = learning_resend(4, 500);
+    learn(4);
     m.latency_ms = 2;
     ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
 
@@ -469,11 +442,9 @@ TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
     sn.on_send = [&](const sent_datagram& d) {
         if (d.bytes == "kxd40\n" && ++keywords == 1)
             return; /* lost */
-        if (d.bytes == "+ok") {
+        if (d.bytes == "+ok")
             linked = ++confirmations > 1; /* the first is lost */
-            return;
-        }
-        if (linked || d.bytes == "kxd40\n")
+        else if (linked || d.bytes == "kxd40\n")
             m.answer(sn, d);
     };
     sn.sent.clear();
@@ -482,15 +453,14 @@ TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
     EXPECT_EQ(sn.now - t0, AT_LEARNED_MIN_MS + 2);
     int r = 0;
     EXPECT_EQ(get("AT+UARTFT", &r), "100");
-    EXPECT_EQ(sent_lines(),
-              (std::vector<std::string>{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
+    EXPECT_EQ(sent_lines(), (lines{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
 }
 
 /* After a silence the link is made again: the module's answer to the
  * keyword is the answer again, though it reads as the first one did. */
 TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
 {
-    window_link.query_resend = learning_resend(3, 500);
+    learn(3);
     m.lost = {0}; /* the keyword goes twice: a copy of its answer is owed */
     ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
     m.replies.erase("AT+UARTFT\n");
@@ -499,8 +469,17 @@ TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
     ASSERT_EQ(module_silent, 1);
     sn.sent.clear();
     EXPECT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
-    EXPECT_EQ(sent_lines(), (std::vector<std::string>{"kxd40", "kxd40", "+ok"}))
-        << "the first answer may be the copy still owed";
+    EXPECT_EQ(sent_lines(), (lines{"kxd40", "kxd40", "+ok"})) << "the first answer may be the copy still owed";
+
+    /* While a copy is owed, what waits is dropped before the keyword goes:
+     * an old answer to the keyword is no answer to this one. */
+    m.lost = {m.sends};
+    ASSERT_EQ(get("AT+UART", &r), "57600,8,1,None,NFC");
+    sn.arrive(m.replies["AT+UART\n"]);
+    sn.arrive("127.0.0.2,ACCF23000002,OLD");
+    std::string answer;
+    EXPECT_EQ(link_handshake(window_link, window_link.query_resend, &answer), 1);
+    EXPECT_EQ(answer, "127.0.0.2,ACCF23000002,KXD40-0002");
 }
 
 /* A reply that could be the late copy of the last one as well as the
@@ -534,7 +513,7 @@ TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
 TEST(ListItems, EmptyItemsReadAsEmptyAndLongOnesAreSkippedWhole)
 {
     auto items = [](const std::string& reply, int count, size_t cap) {
-        std::vector<std::string> got;
+        lines got;
         int p = 0;
         char item[20];
         for (int i = 0; i < count; ++i) {
@@ -543,63 +522,45 @@ TEST(ListItems, EmptyItemsReadAsEmptyAndLongOnesAreSkippedWhole)
         }
         return got;
     };
-    EXPECT_EQ(items("a,, b ,", 5, 20), (std::vector<std::string>{"a", "", " b ", "", ""}));
-    EXPECT_EQ(items(std::string(50, 'k') + ",next", 2, 8), (std::vector<std::string>{"kkkkkkk", "next"}));
+    EXPECT_EQ(items("a,, b ,", 5, 20), (lines{"a", "", " b ", "", ""}));
+    EXPECT_EQ(items(std::string(50, 'k') + ",next", 2, 8), (lines{"kkkkkkk", "next"}));
 }
 
-} // namespace
-
-/* The resend option: a silent wait sends the same command again, a
- * refusal never does, and the default is the window's single send. */
-struct Resend : Exchange {
-    void TearDown() override
-    {
-        set_at_resend(1, AT_RECEIVE_MS);
-        Exchange::TearDown();
-    }
-};
-
-/* Resends the caller allows beyond ten seconds are all made: the bound
- * is the tries times the wait, not the window's ten seconds. */
-TEST_F(Resend, MoreThanTenSecondsOfResendsAreAllMade)
+/* The resend option: a silent wait sends the same command again, even
+ * beyond the window's ten seconds (the bound is the tries times the wait);
+ * a refusal never does; nonsense gives back the window's single send. */
+TEST_F(Exchange, ResendsTheCallerAllowsAreAllMadeButNeverAfterARefusal)
 {
     set_at_resend(4, 4000);
-    int sends = 0;
+    int sends = 0, r = 0;
     sn.on_send = [&](const sent_datagram& d) {
         if (++sends == 4)
             sn.arrive_at(d.at_ms + 100, "+ok=STA" + crlf2);
     };
-    int r = 0;
     EXPECT_EQ(get("AT+WMODE", &r), "STA");
     EXPECT_EQ(sn.now, 12100);
-    ASSERT_EQ(sn.sent.size(), 4u);
-    EXPECT_EQ(sn.sent[3].bytes, "AT+WMODE\n") << "the same command again";
+    EXPECT_EQ(sent_lines(), lines(4, "AT+WMODE"));
 
     sn.on_send = nullptr;
     long long t0 = sn.now;
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_EQ(sn.now - t0, 16000) << "silence ends after the last wait";
-    EXPECT_EQ(sn.sent.size(), 8u);
-}
+    EXPECT_EQ(sent_lines().size(), 4u);
 
-TEST_F(Resend, ARefusalIsNotSentAgain)
-{
     set_at_resend(4, 500);
-    replies = {"+ERR=-2" + crlf2};
-    int r = 1;
+    sn.on_send = [this](const sent_datagram&) { sn.arrive("+ERR=-2" + crlf2); };
     get("AT+UARTFT=50", &r);
     EXPECT_EQ(r, 0);
     EXPECT_EQ(module_silent, 0);
-    EXPECT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sent_lines().size(), 1u);
     EXPECT_STREQ(module_last_refusal, "+ERR=-2");
+
+    set_at_resend(0, 500);
+    sn.on_send = nullptr;
+    get("AT+VER", &r);
+    EXPECT_EQ(sent_lines().size(), 4u);
+    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
+    EXPECT_EQ(sent_lines().size(), 1u) << "a setting goes once";
 }
 
-TEST_F(Resend, NonsenseRestoresTheWindowsResends)
-{
-    set_at_resend(0, 500);
-    int r = 1;
-    get("AT+VER", &r);
-    EXPECT_EQ(sn.sent.size(), 4u);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(sn.sent.size(), 5u) << "a setting goes once";
-}
+} // namespace

@@ -1,42 +1,31 @@
 /*
  * read_test.cpp - what the page readers make of refused, unknown, odd and
- * overlong values, with a scripted module that answers each query from a
- * table; and the reading of dotted addresses. The module's ordinary values
- * are read through the same readers in tests/ctl (the simulator's values,
- * and a module's changed settings cloned onto another).
+ * overlong values, from a scripted module that answers each query from a
+ * table. The module's ordinary values are read through the same readers in
+ * tests/ctl (the simulator's values, and a module's changed settings
+ * cloned onto another).
  */
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>
-#include <string>
 
-#include "discovery.h"
-#include "link.h"
-#include "module.h"
-#include "scripted_net.h"
-#include "strutil.h"
+#include "scripted_link.h"
 
 namespace {
 
-struct Read : testing::Test {
-    scripted_net sn;
-    net_scope scope{&sn};
-    /* query -> value; a query not listed is refused. */
-    std::map<std::string, std::string> values;
+struct Read : OnScriptedNet<> {
+    std::map<std::string, std::string> values; /* query -> value; the rest refused */
 
     void SetUp() override
     {
-        udpsocket = 7;
-        copy_text(module_ip, "127.0.0.2");
-        udp_add_r();
+        OnScriptedNet::SetUp();
         sn.on_send = [this](const sent_datagram& d) {
             auto v = values.find(d.bytes.substr(0, d.bytes.size() - 1));
-            sn.arrive(v != values.end() ? "+ok=" + v->second + "\r\n\r\n" : "+ERR=-1\r\n\r\n");
+            sn.arrive(v != values.end() ? "+ok=" + v->second + crlf2 : "+ERR=-1" + crlf2);
         };
         window_link.pages = {};
     }
-    void TearDown() override { udpsocket = 0; }
 };
 
 std::string ip(const unsigned char* a)
@@ -84,7 +73,7 @@ TEST_F(Read, UnknownValuesTakeTheirFallbacks)
     const unsigned char lan[4] = {10, 10, 100, 254};
     std::memcpy(strMODAP.ipadd, lan, 4);
     values = {{"AT+WMODE", "sta"}, {"AT+TMODE", "Agreement"},
-              {"AT+UART", "57601,9,3,odd,fc"}, {"AT+UARTF", "off"}, {"AT+UARTFT", "12abc"},
+              {"AT+UART", "57601,9,3,odd,fc"}, {"AT+UARTF", "off"}, {"AT+UARTFT", "12abc"}, {"AT+UARTFL", "1234567890"},
               {"AT+NETP", "TCP,Server,70000,192.168.1.7"},
               {"AT+WAP", "11X,office,CH15"}, {"AT+WAKEY", "SHARED,WEP-Q"}, {"AT+LANN", "host,1.2.3"},
               {"AT+WSSSID", "home,2nd floor"}};
@@ -101,6 +90,7 @@ TEST_F(Read, UnknownValuesTakeTheirFallbacks)
     EXPECT_EQ(strMODComm.fc, COMFC_DIS);
     EXPECT_EQ(strMODComm.bAF, COMAF_EN) << "only \"disable\" turns framing off";
     EXPECT_EQ(strMODComm.AFT, 0) << "not a number: no reply to a number's query, read as a refusal";
+    EXPECT_EQ(strMODComm.AFL, 0) << "nor ten digits";
     EXPECT_EQ(strMODComm.port, 70000 % 65536);
     EXPECT_EQ(strMODComm.bip, 1);
     EXPECT_EQ(ip(strMODComm.ipadd), "192.168.1.7");
@@ -118,9 +108,28 @@ TEST_F(Read, UnknownValuesTakeTheirFallbacks)
     EXPECT_EQ(strMODAP.channel, APCH_CH6);
 }
 
+/* A module that falls silent part-way: the rest of the page is not
+ * asked, and the record is put back as it was. */
+TEST_F(Read, ASilenceStopsThePageAndPutsItsRecordBack)
+{
+    values = {{"AT+UART", "9600,8,1,None,NFC"}};
+    strMODComm.baud = BAUDRATE_115200;
+    strMODComm.inited = 0;
+    auto answer = sn.on_send;
+    sn.on_send = [&](const sent_datagram& d) {
+        if (d.bytes != "AT+UARTFT\n")
+            answer(d);
+    };
+    init_module_comm_struct();
+    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(sent(true), (lines{"AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFT", "AT+UARTFT", "AT+UARTFT"}));
+    EXPECT_EQ(strMODComm.baud, BAUDRATE_115200);
+    EXPECT_EQ(strMODComm.inited, 0);
+}
+
 TEST_F(Read, LongValuesAreCutToTheirFields)
 {
-    std::string seven;  /* 21 bytes */
+    std::string seven; /* 21 bytes */
     for (int i = 0; i < 7; ++i)
         seven += "工";
     values = {{"AT+MID", std::string(92, 'm')}, {"AT+VER", std::string(92, 'v')},
@@ -128,29 +137,12 @@ TEST_F(Read, LongValuesAreCutToTheirFields)
               {"AT+NETP", "TCP,Client,8899," + std::string(75, 'h')}};
     init_module_mana_struct();
     init_module_comm_struct();
-    EXPECT_EQ(std::string(strMODMana.mid), std::string(15, 'm'));
-    EXPECT_EQ(std::string(strMODMana.mver), std::string(9, 'v'));
-    EXPECT_EQ(std::string(strMODMana.user), std::string(19, 'u'));
-    EXPECT_EQ(std::string(strMODMana.pswd), std::string(5, 'p') + seven.substr(0, 12)) << "whole characters";
+    const _MOD_MANA_STRUCT& m = strMODMana;
+    EXPECT_EQ((lines{m.mid, m.mver, m.user, m.pswd, strMODComm.hostname}),
+              (lines{std::string(15, 'm'), std::string(9, 'v'), std::string(19, 'u'),
+                     std::string(5, 'p') + seven.substr(0, 12), std::string(75, 'h')}))
+        << "cut at whole characters; a host name fits whole";
     EXPECT_EQ(strMODComm.bip, 0);
-    EXPECT_EQ(std::string(strMODComm.hostname), std::string(75, 'h')) << "a host name fits whole";
-}
-
-/* The search checks the addresses in answers with the same reading. */
-TEST(StringToIp, FourGroupsUpTo255OrNothingChanges)
-{
-    unsigned char a[4] = {9, 9, 9, 9};
-    ASSERT_EQ(string_to_ip("192.168.001.7", a), 1);
-    EXPECT_EQ(ip(a), "192.168.1.7");
-    ASSERT_EQ(string_to_ip("255.255.255.255", a), 1);
-    EXPECT_EQ(ip(a), "255.255.255.255");
-    for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", "1..2.3", ".1.2.3", "1.2.3.", "1.2.3.4x",
-                            " 1.2.3.4", "1.2.3.4 ", "+1.2.3.4", "-1.2.3.4", "1.2.3.-4", "1.2.3.0004", "a.b.c.d"}) {
-        EXPECT_EQ(check_ip(bad), 0) << bad;
-        unsigned char b[4] = {1, 2, 3, 4};
-        EXPECT_EQ(string_to_ip(bad, b), 0) << bad;
-        EXPECT_EQ(ip(b), "1.2.3.4") << bad;
-    }
 }
 
 } // namespace

@@ -171,6 +171,19 @@ TEST_F(Hub, TheSearchHearsAnIdleLinksModuleButNotAHeldOnes)
     }
 }
 
+/* What a link's module sends while another link waits is kept for it,
+ * the newest 256. */
+TEST_F(Hub, ALinksInboxKeepsTheNewest256)
+{
+    int r = 0;
+    for (int i = 0; i < 300; ++i)
+        sn.arrive_at(200, "+ok=B" + std::to_string(i) + crlf2, "127.0.0.3");
+    sn.arrive_at(300, "+ok=A1" + crlf2, "127.0.0.2");
+    EXPECT_EQ(query(a, "AT+MID", &r), "A1");
+    ASSERT_EQ(waiting(b).size(), 256u);
+    EXPECT_EQ(waiting(b).front(), "+ok=B44" + crlf2);
+}
+
 /* Ending a link cuts short its own wait on the socket, and no other: the
  * window closing on b leaves a's exchange to finish. */
 TEST_F(Hub, EndingALinkEndsItsOwnWaitOnly)

@@ -9,11 +9,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "discovery.h"
-#include "link.h"
-#include "module.h"
-#include "scripted_net.h"
-#include "strutil.h"
+#include "scripted_link.h"
 #include "temp_dir.h"
 #include "upload.h"
 
@@ -49,9 +45,8 @@ struct Upload : InTempDir {
     }
     int upload(const char* file)
     {
-        testing::internal::CaptureStdout();
-        int r = upload_firmware(file);
-        console = testing::internal::GetCapturedStdout();
+        int r = 0;
+        console = printed([&] { r = upload_firmware(file); });
         return r;
     }
     /* The sizes of the datagrams after "AT+FWUPDAT\n". */

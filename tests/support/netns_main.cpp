@@ -1,9 +1,9 @@
 /*
- * netns_main.cpp - GoogleTest entry for test programs that open sockets.
- * The process leaves the machine's network before any test runs.
+ * netns_main.cpp - GoogleTest entry for test programs that open sockets:
+ * the process leaves the machine's network before any test runs (not to
+ * list them, so discovery needs no privileges).
  */
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -13,8 +13,7 @@ int main(int argc, char** argv)
 {
     bool listing = false;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--gtest_list_tests") == 0)
-            listing = true;
+        listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::string why;
     if (!listing && !enter_private_network(&why)) {

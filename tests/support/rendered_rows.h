@@ -16,10 +16,8 @@ inline std::vector<std::string> rendered_rows(int type)
     STRCOMMAND* r = command_rows(type, &count);
     std::vector<std::string> out;
     char text[CMD_TEXT_MAX];
-    for (int i = 0; r != nullptr && i < *count; ++i) {
-        render_command(r[i], text, sizeof text);
-        out.push_back(text);
-    }
+    for (int i = 0; r != nullptr && i < *count; ++i)
+        out.push_back((render_command(r[i], text, sizeof text), text));
     return out;
 }
 

@@ -3,27 +3,14 @@
  */
 #include "scripted_net.h"
 
+#include <algorithm>
 #include <cstring>
-
-void scripted_net::arrive(const std::string& bytes, bool fail)
-{
-    inbox_.push_back({bytes, fail, now, "127.0.0.2"});
-}
-
-void scripted_net::arrive_at(long long at_ms, const std::string& bytes, const std::string& host)
-{
-    inbox_.push_back({bytes, false, at_ms, host});
-}
 
 int scripted_net::open_udp(unsigned short, udp_open_error* err)
 {
     *err = open_fails_with;
-    if (open_fails_with != UDP_OPEN_OK)
-        return 0;
-    return 100 + ++opened;
+    return open_fails_with != UDP_OPEN_OK ? 0 : 100 + ++opened;
 }
-
-void scripted_net::close_udp(int) {}
 
 int scripted_net::send_to(int, const void* data, int n, const sockaddr_in& to)
 {
@@ -31,29 +18,28 @@ int scripted_net::send_to(int, const void* data, int n, const sockaddr_in& to)
         return -1;
     char host[32];
     address_text(to, host, sizeof host);
-    sent_datagram d{std::string(static_cast<const char*>(data), n),
-                    std::string(host) + ":" + std::to_string(ntohs(to.sin_port)), now};
-    sent.push_back(d);
+    sent.push_back({std::string(static_cast<const char*>(data), n),
+                    std::string(host) + ":" + std::to_string(ntohs(to.sin_port)), now});
     if (on_send)
-        on_send(d);
+        on_send(sent_datagram(sent.back()));
     return n;
 }
 
 int scripted_net::recv_from(int, char* buf, int n, int* stored, sockaddr_in* from)
 {
     *stored = 0;
-    if (inbox_.empty() || inbox_.front().due > now)
+    if (!has_datagram(0))
         return RECV_NONE;
     pending p = inbox_.front();
     inbox_.pop_front();
     if (p.fail)
         return -1;
-    int keep = static_cast<int>(p.bytes.size()) < n ? static_cast<int>(p.bytes.size()) : n;
-    std::memcpy(buf, p.bytes.data(), keep);
-    *stored = keep;
+    int size = static_cast<int>(p.bytes.size());
+    *stored = size < n ? size : n;
+    std::memcpy(buf, p.bytes.data(), *stored);
     if (from != nullptr)
         make_address(p.host.c_str(), KX_PORT, from);
-    return static_cast<int>(p.bytes.size()) > n ? -1 : static_cast<int>(p.bytes.size());
+    return size > n ? -1 : size;
 }
 
 int scripted_net::wait_readable(int, int timeout_ms)
@@ -65,16 +51,12 @@ int scripted_net::wait_readable(int, int timeout_ms)
         return r;
     }
     if (!inbox_.empty() && (timeout_ms < 0 || inbox_.front().due <= now + timeout_ms)) {
-        if (inbox_.front().due > now)
-            now = inbox_.front().due;
+        now = std::max(now, inbox_.front().due);
         return WAIT_READY;
     }
-    if (timeout_ms >= 0)
-        now += timeout_ms;
+    now += timeout_ms >= 0 ? timeout_ms : 0;
     return WAIT_TIMEOUT;
 }
-
-bool scripted_net::has_datagram(int) { return !inbox_.empty() && inbox_.front().due <= now; }
 
 bool scripted_net::pause_ms(int ms)
 {

@@ -1,11 +1,10 @@
 /*
- * scripted_net.h - a mediator that plays a script instead of a network.
+ * scripted_net.h - a mediator that plays a script instead of a network,
+ * on a virtual clock.
  *
- * Datagrams queued with arrive() are there for the next wait; arrive_at()
- * queues one for a moment of the virtual clock. A wait with nothing due in
- * time is a time-out (its length is added to the clock). Replies can also
- * be tied to sends: on_send() answers each datagram sent with the next
- * scripted reaction. Everything sent is recorded.
+ * A wait with nothing due in its time is a time-out and moves the clock by
+ * its length; a wait for a datagram due later moves the clock to it.
+ * on_send reacts to each datagram sent, which is recorded.
  */
 #ifndef KX_TESTS_SCRIPTED_NET_H
 #define KX_TESTS_SCRIPTED_NET_H
@@ -25,15 +24,16 @@ struct sent_datagram {
 
 class scripted_net : public net_mediator {
 public:
-    /* A datagram from the module at 127.0.0.2 that is waiting from now on
-     * (a failed receive when fail). */
-    void arrive(const std::string& bytes, bool fail = false);
-    /* A datagram from host that arrives at virtual time at_ms. */
-    void arrive_at(long long at_ms, const std::string& bytes, const std::string& host = "127.0.0.2");
-    /* Called with each datagram sent, after it was recorded. */
+    /* From the module at 127.0.0.2, waiting from now on (a failed
+     * receive when fail). */
+    void arrive(const std::string& bytes, bool fail = false) { inbox_.push_back({bytes, fail, now, "127.0.0.2"}); }
+    /* From host, due at virtual time at_ms. */
+    void arrive_at(long long at_ms, const std::string& bytes, const std::string& host = "127.0.0.2")
+    {
+        inbox_.push_back({bytes, false, at_ms, host});
+    }
     std::function<void(const sent_datagram&)> on_send;
-    /* Wait results forced before the queue is looked at (e.g. abandon). */
-    std::deque<int> forced_waits;
+    std::deque<int> forced_waits; /* wait results that come before the script's */
 
     std::vector<sent_datagram> sent;
     std::vector<int> wait_timeouts;
@@ -43,11 +43,11 @@ public:
     udp_open_error open_fails_with = UDP_OPEN_OK;
 
     int open_udp(unsigned short port, udp_open_error* err) override;
-    void close_udp(int sock) override;
+    void close_udp(int) override {}
     int send_to(int sock, const void* data, int n, const sockaddr_in& to) override;
     int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) override;
     int wait_readable(int sock, int timeout_ms) override;
-    bool has_datagram(int sock) override;
+    bool has_datagram(int) override { return !inbox_.empty() && inbox_.front().due <= now; }
     bool pause_ms(int ms) override;
     void interrupt() override {}
     long long clock_ms() override { return now; }
@@ -63,8 +63,7 @@ private:
 };
 
 /* Installs a mediator for the lifetime of the object. */
-class net_scope {
-public:
+struct net_scope {
     explicit net_scope(net_mediator* m) { set_net(m); }
     ~net_scope() { set_net(nullptr); }
 };

@@ -12,36 +12,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
-std::string unhex(const std::string& hex)
-{
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-} // namespace
-
-temp_file::temp_file()
+temp_file::temp_file(bool directory)
 {
     char name[] = "/tmp/kxd40-test-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0)
+    int fd = directory ? (mkdtemp(name) != nullptr ? 0 : -2) : mkstemp(name);
+    if (fd > 0)
         close(fd);
-    path = name;
+    path = fd != -2 ? name : "";
 }
 
-temp_file::~temp_file() { unlink(path.c_str()); }
-
-temp_dir::temp_dir()
-{
-    char name[] = "/tmp/kxd40-test-XXXXXX";
-    path = mkdtemp(name) != nullptr ? name : "";
-}
-
-temp_dir::~temp_dir()
+temp_file::~temp_file()
 {
     std::error_code ignored;
     if (!path.empty())
@@ -75,13 +55,6 @@ sim_child::sim_child(std::vector<std::string> args)
     out_ = fds[0];
 }
 
-sim_child::~sim_child()
-{
-    stop();
-    if (out_ >= 0)
-        close(out_);
-}
-
 bool sim_child::wait_for(const std::string& text)
 {
     for (int i = 0; i < 100 && output_.find(text) == std::string::npos; ++i) {
@@ -90,39 +63,37 @@ bool sim_child::wait_for(const std::string& text)
         ssize_t n = poll(&p, 1, 50) > 0 ? read(out_, buf, sizeof buf) : -1;
         if (n == 0)
             return false;
-        if (n > 0)
-            output_.append(buf, static_cast<size_t>(n));
+        output_.append(buf, n > 0 ? static_cast<size_t>(n) : 0);
     }
     return output_.find(text) != std::string::npos;
 }
 
 int sim_child::stop()
 {
-    if (pid_ > 0)
-        kill(pid_, SIGTERM);
-    return reap();
-}
-
-int sim_child::reap()
-{
     int status = 0;
-    if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_)
+    if (pid_ > 0 && kill(pid_, SIGTERM) == 0 && waitpid(pid_, &status, 0) == pid_)
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     pid_ = -1;
     return status_;
 }
 
+sim_child::~sim_child()
+{
+    stop();
+    if (out_ >= 0)
+        close(out_);
+}
+
 void sim_child::pause() { kill(pid_, SIGSTOP); }
 void sim_child::resume() { kill(pid_, SIGCONT); }
 
-std::vector<std::string> sim_process::with_log(const std::string& path, std::vector<std::string> args)
-{
-    args.insert(args.begin(), {"--log", path});
-    return args;
-}
-
 sim_process::sim_process(const std::vector<std::string>& args)
-    : child_(with_log(log_.path, args)), ready_(child_.wait_for("kxd40-sim: ready\n"))
+    : child_([&] {
+          std::vector<std::string> with_log = {"--log", log_.path};
+          with_log.insert(with_log.end(), args.begin(), args.end());
+          return with_log;
+      }()),
+      ready_(child_.wait_for("kxd40-sim: ready\n"))
 {
 }
 
@@ -134,11 +105,14 @@ std::vector<sim_datagram> sim_process::received() const
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream f(line);
-        std::string seq, target, from, hex, fate;
+        std::string seq, target, from, hex, fate, bytes;
         long long t = 0;
         size_t len = 0;
-        if (f >> seq >> t >> target >> from >> len >> hex >> fate)
-            out.push_back({t, target, from, hex == "-" ? std::string() : unhex(hex), fate});
+        if (!(f >> seq >> t >> target >> from >> len >> hex >> fate))
+            continue;
+        for (size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2)
+            bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        out.push_back({t, target, from, bytes, fate});
     }
     return out;
 }

@@ -1,9 +1,7 @@
 /*
- * sim_runner.h - runs the module simulator as a child process for a test
- * and reads back what it received.
- *
- * The child inherits the test's private network. It is ended by its PID
- * however the test ends.
+ * sim_runner.h - the simulator as a child process of a test (it inherits
+ * the test's private network and is ended by its PID however the test
+ * ends), what it received, and the temporary files tests give it.
  */
 #ifndef KX_TESTS_SIM_RUNNER_H
 #define KX_TESTS_SIM_RUNNER_H
@@ -12,38 +10,35 @@
 #include <sys/types.h>
 #include <vector>
 
-/* A file for the simulator to write, removed when the test ends. */
-struct temp_file {
-    std::string path;
-    temp_file();
-    ~temp_file();
-    temp_file(const temp_file&) = delete;
-    temp_file& operator=(const temp_file&) = delete;
-    std::string text() const;
+/* What a test holds alone and gives back at its end: not copied. */
+struct not_copied {
+    not_copied() = default;
+    not_copied(const not_copied&) = delete;
+    not_copied& operator=(const not_copied&) = delete;
 };
 
-/* An empty directory for a test's files, removed with them when it ends. */
-struct temp_dir {
+/* A file, or an empty directory, removed with its contents when the test
+ * ends. */
+struct temp_file : not_copied {
     std::string path;
-    temp_dir();
-    ~temp_dir();
-    temp_dir(const temp_dir&) = delete;
-    temp_dir& operator=(const temp_dir&) = delete;
+    explicit temp_file(bool directory = false);
+    ~temp_file();
+    std::string text() const;
+};
+struct temp_dir : temp_file {
+    temp_dir() : temp_file(true) {}
 };
 
 /* kxd40-sim with the given arguments. */
-class sim_child {
+class sim_child : not_copied {
 public:
     explicit sim_child(std::vector<std::string> args);
     ~sim_child();
-    sim_child(const sim_child&) = delete;
-    sim_child& operator=(const sim_child&) = delete;
 
     /* Reads stdout until text shows up, stdout ends or 5 s pass. */
     bool wait_for(const std::string& text);
     /* SIGTERM, then the exit status (-1 if it did not exit normally). */
     int stop();
-    int reap();
     /* A stopped child lets datagrams pile up in several sockets at once. */
     void pause();
     void resume();
@@ -74,7 +69,6 @@ public:
     sim_child& child() { return child_; }
 
 private:
-    static std::vector<std::string> with_log(const std::string& path, std::vector<std::string> args);
     temp_file log_;
     sim_child child_;
     bool ready_;
