@@ -10,9 +10,9 @@
  * the program is told to stop; from then on nothing is sent on it and its
  * waits end at once, until it is opened again.
  *
- * The window has one link, window_link; the globals it has always used (addr_r,
- * module_ip, strMODMana, ...) are that link's parts, and the functions
- * without a link argument act on it.
+ * The window has one link, window_link; the globals it has always used
+ * (addr_r here, module_ip, strMODMana, ... in module.h) are that link's
+ * parts, and the functions without a link argument act on it.
  */
 #ifndef KX_LINK_H
 #define KX_LINK_H

@@ -5,7 +5,8 @@
  * their datagrams from the same socket. The hub is the one reader of it:
  * each datagram goes to the link of the module that sent it, and what no
  * link owns goes to the search in progress (or nowhere). Nothing else
- * reads the socket.
+ * reads the socket. The hub knows a link only by its part here (hub_slot),
+ * so it stands below the links and the search that use it.
  *
  * Two ways of waiting share that rule. Without a receiver (the window, the
  * tests) a link that waits reads the socket itself through net() and hands
