@@ -10,15 +10,11 @@
 #include <string>
 
 #include "data_file.h"
-#include "link.h"
-#include "module.h"
+#include "module_records.h"
 #include "port_claim.h"
 #include "strutil.h"
-#include "udp_hub.h"
 
 char aswd[100];
-int u_socket = 0;
-int udpsocket = 0;
 sockaddr_in addr_b;
 
 const char default_keyword[] = "KX-D40LOCATORPING";
@@ -147,7 +143,7 @@ int broadcast_address(const char* local_ip, sockaddr_in* out)
 namespace {
 
 /* The search's share of the socket: what no link owns. */
-module_link search_link;
+hub_slot search_link;
 
 struct search_scope {
     search_scope() { hub_search_begin(search_link); }

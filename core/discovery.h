@@ -9,13 +9,12 @@
 #define KX_DISCOVERY_H
 
 #include "netio.h"
+#include "udp_hub.h"
 
 /* The keyword in force, read afresh by every search. */
 extern char aswd[100];
-/* The one socket of the program: opened by a search, used by the link and
- * the upload afterwards. 0 means none. udpsocket is the same socket. */
-extern int u_socket;
-extern int udpsocket;
+/* Where the search sends the keyword. The socket it opens is the hub's
+ * (udpsocket, udp_hub.h), which the links and the upload use afterwards. */
 extern sockaddr_in addr_b;
 
 enum {

@@ -12,12 +12,9 @@
 
 #include "discovery.h"
 #include "strutil.h"
-#include "udp_hub.h"
 
 module_link window_link;
 sockaddr_in& addr_r = window_link.addr_r;
-
-module_link::~module_link() { hub_detach(*this); }
 
 bool link_open(module_link& l, bool quiet)
 {
@@ -61,6 +58,13 @@ void link_discard_pending(module_link& l) { hub_discard(l); }
 void link_discard_pending(module_link& l, std::deque<link_datagram>* dropped) { hub_discard(l, dropped); }
 
 /* ---- What the link learns ---- */
+
+at_resend learning_resend(int tries, int timeout_ms)
+{
+    int low = timeout_ms < AT_LEARNED_MIN_MS ? timeout_ms : AT_LEARNED_MIN_MS;
+    int high = timeout_ms > AT_LEARNED_MAX_MS ? timeout_ms : AT_LEARNED_MAX_MS;
+    return at_resend{tries, timeout_ms, timeout_ms, low, high};
+}
 
 namespace {
 

@@ -10,27 +10,70 @@
  * the program is told to stop; from then on nothing is sent on it and its
  * waits end at once, until it is opened again.
  *
- * The window has one link, window_link; the globals it has always used (addr_r,
- * module_ip, strMODMana, ...) are that link's parts, and the functions
- * without a link argument act on it.
+ * The window has one link, window_link; the globals it has always used
+ * (addr_r here, module_ip, strMODMana, ... in module.h) are that link's
+ * parts, and the functions without a link argument act on it.
  */
 #ifndef KX_LINK_H
 #define KX_LINK_H
 
-#include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <string>
 
-#include "module.h"
+#include "module_records.h"
 #include "netio.h"
+#include "udp_hub.h"
 
-/* A datagram as a link receives it: the bytes kept, and its true length
- * (-1 when it was longer than the hub keeps). */
-struct link_datagram {
-    std::string bytes;
-    int length;
+/* ---- How an exchange waits ---- */
+
+enum {
+    AT_RECEIVE_MS = 2000,       /* longest wait for one datagram */
+    AT_REPLY_MAX = 100          /* longest reply taken whole */
 };
+
+/* How often an exchange sends its command while nothing answers, and how
+ * long it waits for an answer after each send. A command is sent again
+ * only while the module has said nothing at all, so a refusal is never
+ * repeated; a reply that was lost rather than the command means the module
+ * runs it twice. An exchange lasts at most the longer of AT_EXCHANGE_MS and
+ * tries * wait_ms. Once the module has answered, its next datagram is
+ * awaited heard_wait_ms.
+ *
+ * With min_wait_ms below max_wait_ms the link learns its module's time to
+ * answer (link.h) and waits that long, within those bounds; wait_ms is the
+ * first guess. Otherwise every wait is wait_ms, as the window's are. */
+struct at_resend {
+    int tries;
+    int wait_ms;
+    int heard_wait_ms;
+    int min_wait_ms = 0;
+    int max_wait_ms = 0;
+
+    bool learns() const { return min_wait_ms < max_wait_ms; }
+};
+
+/* The bounds of a learned wait. The lower one decides what a lost
+ * datagram costs on a module that answers in a few milliseconds: with it
+ * and the back-off, a loss costs tens of milliseconds rather than a whole
+ * first guess, so that a fleet read on a lossy network costs little more
+ * than on a clean one. It binds only while the learned spread is near
+ * zero; a network or a machine whose times vary has a wait of its round
+ * trip and four spreads above it. 10 ms is several LAN round trips; an
+ * answer that comes later than that after all only costs one more
+ * datagram, whose reply the ledger drops. The upper one keeps a silent
+ * module's back-off within the window's own receive limit. */
+enum { AT_LEARNED_MIN_MS = 10, AT_LEARNED_MAX_MS = AT_RECEIVE_MS };
+
+/* The resend of a program that learns its modules' times: tries sends,
+ * timeout_ms the first guess. */
+at_resend learning_resend(int tries, int timeout_ms);
+
+/* The window's: a query goes up to four times, half a second apart, since
+ * a lost datagram is no dead module and asking twice costs nothing; a
+ * setting goes once (the module would run it twice). Either way a silent
+ * module ends an exchange within AT_RECEIVE_MS. */
+const at_resend window_query_resend = {4, AT_RECEIVE_MS / 4, AT_RECEIVE_MS};
+const at_resend window_setting_resend = {1, AT_RECEIVE_MS, AT_RECEIVE_MS};
 
 /* How long the module takes to answer, as the link has learned it from
  * the exchanges whose command went once (a reply to a command sent twice
@@ -66,9 +109,10 @@ struct reply_ledger {
     unsigned serial = 0;            /* the link opening it belongs to */
 };
 
-struct module_link {
-    /* The module, port 48899, and what the search said of it. */
-    sockaddr_in addr_r{};
+/* Everything of one module: its address (port 48899), inbox and the state
+ * the hub looks at are the hub's part of it (hub_slot). */
+struct module_link : hub_slot {
+    /* What the search said of the module. */
     char module_ip[20] = "";
     char module_mac[20] = "";
     char module_id[30] = "";
@@ -89,21 +133,13 @@ struct module_link {
     bool link_unconfirmed = false;
     bool read_stopped = false; /* the page being read met a silence */
 
-    /* The link's state; the hub's lock guards inbox and listening. */
-    std::atomic<bool> ended{false};
-    std::atomic<unsigned> serial{0};
-    int active = 0;              /* waits and pauses in progress */
+    /* The link's own state besides the hub's. */
     bool lent = false;           /* an upload has it (lent_link) */
     bool ended_while_lent = false;
-    bool attached = false;       /* the hub hands it its datagrams */
-    std::atomic<int> held{0};    /* link_hold: the action has it, waiting or not */
-    std::deque<link_datagram> inbox;
-    std::condition_variable arrived;
 
     module_link() = default;
     module_link(const module_link&) = delete;
     module_link& operator=(const module_link&) = delete;
-    ~module_link();
 };
 
 /* The window's one module. */
@@ -121,8 +157,6 @@ bool link_open(module_link& l, bool quiet = false);
 /* n bytes as one datagram to the module: n, or -1 (also when the link
  * has ended or has no address). */
 int link_send(module_link& l, const char* data, int n);
-
-enum receive_end { RECEIVED = 0, RECEIVE_TIMED_OUT, RECEIVE_ABANDONED };
 
 /* The next datagram from the module within timeout_ms (WAIT_FOREVER: no
  * limit). Returns a receive_end; on RECEIVED, *length is the datagram's
@@ -211,18 +245,6 @@ int link_handshake(module_link& l, int tries, int wait_ms, std::string* answer,
 /* The same with r's tries and waits, learned when r learns. */
 int link_handshake(module_link& l, const at_resend& r, std::string* answer,
                    const handshake_hooks& hooks = handshake_hooks{});
-
-/* ---- The AT exchange and the page readers of any link ---- */
-
-/* As module_send_cmd_get and module_send_cmd_set, on link l; a query's
- * positive reply that does not fit shape (when given) is not its answer. */
-int at_query(module_link& l, const char* cmd, char* ret, size_t cap, const reply_shape* shape = nullptr);
-int at_setting(module_link& l, const char* cmd);
-
-/* Reads page type (ENCMDTYPE) from the module into l.pages; the queries
- * it asks without a positive reply are added to *unanswered (when given),
- * as "AT+NAME". */
-void read_page(module_link& l, int type, std::string* unanswered = nullptr);
 
 /* ---- The window's link ---- */
 

@@ -14,13 +14,14 @@
  * came twice) is no answer, and what cannot be told from such a reply is
  * asked again or fails the exchange: a value is never guessed.
  */
+#include "module_at.h"
+
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "link.h"
-#include "module.h"
 #include "strutil.h"
 
 int& module_silent = window_link.module_silent;
@@ -184,13 +185,54 @@ private:
     bool unsure_ = false;
 };
 
+/* Whether one item of a query's value is of the kind its shape says. */
+bool item_fits(char kind, const enum_table* table, const std::string& item)
+{
+    unsigned char address[4];
+    switch (kind) {
+    case 'e':
+        return table != nullptr && enum_by_module_text(*table, item.c_str(), -1) >= 0;
+    case 'n':
+        return !item.empty() && item.size() <= 9 && item.find_first_not_of("0123456789") == std::string::npos;
+    case 'a':
+        return parse_dotted_ipv4(item.c_str(), address) == 1;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
-at_resend learning_resend(int tries, int timeout_ms)
+bool reply_fits(const reply_shape& shape, const char* value)
 {
-    int low = timeout_ms < AT_LEARNED_MIN_MS ? timeout_ms : AT_LEARNED_MIN_MS;
-    int high = timeout_ms > AT_LEARNED_MAX_MS ? timeout_ms : AT_LEARNED_MAX_MS;
-    return at_resend{tries, timeout_ms, timeout_ms, low, high};
+    if (shape.items == nullptr)
+        return true;
+    std::vector<std::string> parts;
+    for (const char* p = value;; ++p) {
+        const char* comma = std::strchr(p, ',');
+        parts.emplace_back(p, comma != nullptr ? static_cast<size_t>(comma - p) : std::strlen(p));
+        if (comma == nullptr)
+            break;
+        p = comma;
+    }
+    const char* pattern = shape.items;
+    size_t len = std::strlen(pattern);
+    const char* star = std::strchr(pattern, '*');
+    size_t before = star != nullptr ? static_cast<size_t>(star - pattern) : len;
+    size_t after = star != nullptr ? len - before - 1 : 0;
+    size_t rest_least = star == nullptr ? 0 : after > 0 ? 1 : 0;
+    if (star == nullptr ? parts.size() != len : parts.size() < before + after + rest_least)
+        return false;
+    int table = 0;
+    for (size_t i = 0; i < before; ++i)
+        if (!item_fits(pattern[i], pattern[i] == 'e' ? shape.tables[table++] : nullptr, parts[i]))
+            return false;
+    for (size_t i = 0; i < after; ++i) {
+        char kind = pattern[before + 1 + i];
+        if (!item_fits(kind, kind == 'e' ? shape.tables[table++] : nullptr, parts[parts.size() - after + i]))
+            return false;
+    }
+    return true;
 }
 
 void set_at_resend(int tries, int wait_ms)

@@ -7,16 +7,15 @@
  * read, clean, and copied to the edited record. A text longer than its
  * field is cut at a character boundary, so no page shows half of one.
  */
+#include "module_read.h"
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include <string>
-#include <vector>
 
-#include "link.h"
-#include "module.h"
-#include "netio.h"
+#include "module_at.h"
 #include "strutil.h"
 
 namespace {
@@ -218,21 +217,6 @@ const query_reader queries[] = {
     {"WANN", CMDTYPE_STA, read_wann, {"e*", {&dhcp_table}}},
 };
 
-bool item_fits(char kind, const enum_table* table, const std::string& item)
-{
-    unsigned char address[4];
-    switch (kind) {
-    case 'e':
-        return table != nullptr && enum_by_module_text(*table, item.c_str(), -1) >= 0;
-    case 'n':
-        return !item.empty() && item.size() <= 9 && item.find_first_not_of("0123456789") == std::string::npos;
-    case 'a':
-        return parse_dotted_ipv4(item.c_str(), address) == 1;
-    default:
-        return true;
-    }
-}
-
 /* Asks one query and reads its reply; once an exchange found the module
  * silent, the remaining queries of the page are not sent. */
 void ask(page_read& r, const query_reader& q)
@@ -278,46 +262,20 @@ void read_page_of(page_read& r, RECORD& record, int type)
 
 } // namespace
 
-int string_to_ip(const char* t, unsigned char* add) { return parse_dotted_ipv4(t, add); }
+namespace {
 
-bool reply_fits(const reply_shape& shape, const char* value)
-{
-    if (shape.items == nullptr)
-        return true;
-    std::vector<std::string> parts;
-    for (const char* p = value;; ++p) {
-        const char* comma = std::strchr(p, ',');
-        parts.emplace_back(p, comma != nullptr ? static_cast<size_t>(comma - p) : std::strlen(p));
-        if (comma == nullptr)
-            break;
-        p = comma;
-    }
-    const char* pattern = shape.items;
-    size_t len = std::strlen(pattern);
-    const char* star = std::strchr(pattern, '*');
-    size_t before = star != nullptr ? static_cast<size_t>(star - pattern) : len;
-    size_t after = star != nullptr ? len - before - 1 : 0;
-    size_t rest_least = star == nullptr ? 0 : after > 0 ? 1 : 0;
-    if (star == nullptr ? parts.size() != len : parts.size() < before + after + rest_least)
-        return false;
-    int table = 0;
-    for (size_t i = 0; i < before; ++i)
-        if (!item_fits(pattern[i], pattern[i] == 'e' ? shape.tables[table++] : nullptr, parts[i]))
-            return false;
-    for (size_t i = 0; i < after; ++i) {
-        char kind = pattern[before + 1 + i];
-        if (!item_fits(kind, kind == 'e' ? shape.tables[table++] : nullptr, parts[parts.size() - after + i]))
-            return false;
-    }
-    return true;
-}
+/* The window's pages, which the readers of one item fill. */
+_MOD_COMM_STRUCT& window_comm() { return window_link.pages.comm; }
+_MOD_AP_STRUCT& window_ap() { return window_link.pages.ap; }
 
-void init_modcom_baud(const char* item) { set_from_text(strMODComm.baud, baudrate_table, item, BAUDRATE_57600); }
-void init_modcom_data(const char* item) { set_from_text(strMODComm.data_bits, combits_table, item, COMBITS_8); }
-void init_modcom_stop(const char* item) { set_from_text(strMODComm.stop_bits, stopbits_table, item, COMSTOPBITS_1); }
-void init_modcom_parity(const char* item) { set_from_text(strMODComm.parity, parity_table, item, COMPARITY_NONE); }
-void init_modcom_fc(const char* item) { set_from_text(strMODComm.fc, flowctrl_table, item, COMFC_DIS); }
-void init_ap_channel(const char* item) { set_from_text(strMODAP.channel, apch_table, item, APCH_AUTO); }
+} // namespace
+
+void init_modcom_baud(const char* item) { set_from_text(window_comm().baud, baudrate_table, item, BAUDRATE_57600); }
+void init_modcom_data(const char* item) { set_from_text(window_comm().data_bits, combits_table, item, COMBITS_8); }
+void init_modcom_stop(const char* item) { set_from_text(window_comm().stop_bits, stopbits_table, item, COMSTOPBITS_1); }
+void init_modcom_parity(const char* item) { set_from_text(window_comm().parity, parity_table, item, COMPARITY_NONE); }
+void init_modcom_fc(const char* item) { set_from_text(window_comm().fc, flowctrl_table, item, COMFC_DIS); }
+void init_ap_channel(const char* item) { set_from_text(window_ap().channel, apch_table, item, APCH_AUTO); }
 void init_wifi_auth(const char* item, char* ret) { set_from_text(*ret, auth_table, item, WIFIAUTH_OPEN); }
 /* An encryption text the module does not know leaves the value as it was. */
 void init_wifi_encry(const char* item, char* ret) { set_from_text(*ret, encry_table, item, *ret); }

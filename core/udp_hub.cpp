@@ -13,7 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "discovery.h"
+
+int u_socket = 0;
+int udpsocket = 0;
+
+hub_slot::~hub_slot() { hub_detach(*this); }
 
 namespace {
 
@@ -30,13 +34,13 @@ std::mutex lock;
 /* Never destroyed: the window's link and the search's are globals of other
  * files whose destructors detach them at exit, in an order between files
  * that nothing fixes; the lock's destruction does nothing. */
-std::vector<module_link*>& linked()
+std::vector<hub_slot*>& linked()
 {
-    static auto* table = new std::vector<module_link*>;
+    static auto* table = new std::vector<hub_slot*>;
     return *table;
 }
 
-module_link* search = nullptr;
+hub_slot* search = nullptr;
 unsigned long unowned = 0;
 
 std::thread receiver;
@@ -46,9 +50,9 @@ std::atomic<bool> stop_receiver{false};
 /* The link of the module at from that may have this datagram now, or
  * nullptr. A link that is neither held nor waiting yields to a search:
  * its module's answer to the search is the search's. */
-module_link* owner_of(const sockaddr_in& from)
+hub_slot* owner_of(const sockaddr_in& from)
 {
-    for (module_link* l : linked()) {
+    for (hub_slot* l : linked()) {
         if (address_unset(l->addr_r) || !same_host(l->addr_r, from))
             continue;
         if (search == nullptr || l->held > 0 || l->active > 0)
@@ -57,7 +61,7 @@ module_link* owner_of(const sockaddr_in& from)
     return search;
 }
 
-void put(module_link& l, link_datagram d)
+void put(hub_slot& l, link_datagram d)
 {
     if (l.inbox.size() >= INBOX_MAX)
         l.inbox.pop_front();
@@ -77,7 +81,7 @@ void pump_one()
     if (n == RECV_NONE)
         return;
     std::lock_guard<std::mutex> g(lock);
-    module_link* to = n >= 0 || stored > 0 ? owner_of(from) : search;
+    hub_slot* to = n >= 0 || stored > 0 ? owner_of(from) : search;
     if (to == nullptr) {
         ++unowned;
         return;
@@ -85,7 +89,7 @@ void pump_one()
     put(*to, link_datagram{std::string(buf, static_cast<size_t>(stored)), n});
 }
 
-bool pop(module_link& l, link_datagram* out)
+bool pop(hub_slot& l, link_datagram* out)
 {
     if (l.inbox.empty())
         return false;
@@ -103,7 +107,7 @@ int left_until(long long deadline)
 }
 
 /* Waits on l's inbox until something is there, l ends, or the deadline. */
-void wait_inbox(module_link& l, std::unique_lock<std::mutex>& g, long long deadline)
+void wait_inbox(hub_slot& l, std::unique_lock<std::mutex>& g, long long deadline)
 {
     ++l.active;
     auto ready = [&] { return l.ended || !l.inbox.empty(); };
@@ -115,7 +119,7 @@ void wait_inbox(module_link& l, std::unique_lock<std::mutex>& g, long long deadl
 }
 
 /* One wait on the socket itself, then what came handed on. */
-int wait_socket(module_link& l, long long deadline)
+int wait_socket(hub_slot& l, long long deadline)
 {
     {
         std::lock_guard<std::mutex> g(lock);
@@ -143,7 +147,7 @@ void receive_loop()
 
 } // namespace
 
-void hub_attach(module_link& l, const sockaddr_in& address)
+void hub_attach(hub_slot& l, const sockaddr_in& address)
 {
     std::lock_guard<std::mutex> g(lock);
     l.addr_r = address;
@@ -153,16 +157,16 @@ void hub_attach(module_link& l, const sockaddr_in& address)
     l.attached = true;
 }
 
-void hub_detach(module_link& l)
+void hub_detach(hub_slot& l)
 {
     std::lock_guard<std::mutex> g(lock);
-    std::vector<module_link*>& table = linked();
+    std::vector<hub_slot*>& table = linked();
     table.erase(std::remove(table.begin(), table.end(), &l), table.end());
     l.attached = false;
     l.inbox.clear();
 }
 
-void hub_search_begin(module_link& s)
+void hub_search_begin(hub_slot& s)
 {
     std::lock_guard<std::mutex> g(lock);
     s.inbox.clear();
@@ -178,7 +182,7 @@ void hub_search_end()
     search = nullptr;
 }
 
-int hub_receive(module_link& l, int timeout_ms, link_datagram* out)
+int hub_receive(hub_slot& l, int timeout_ms, link_datagram* out)
 {
     long long deadline = timeout_ms >= 0 ? net().clock_ms() + timeout_ms : -1;
     for (;;) {
@@ -214,7 +218,7 @@ int hub_receive(module_link& l, int timeout_ms, link_datagram* out)
     }
 }
 
-bool hub_pause(module_link& l, int ms)
+bool hub_pause(hub_slot& l, int ms)
 {
     if (l.ended)
         return false;
@@ -235,7 +239,7 @@ bool hub_pause(module_link& l, int ms)
     return whole && !l.ended;
 }
 
-void hub_discard(module_link& l, std::deque<link_datagram>* dropped)
+void hub_discard(hub_slot& l, std::deque<link_datagram>* dropped)
 {
     if (!receiving && udpsocket != 0)
         for (int i = 0; i < 1000 && net().has_datagram(udpsocket); ++i)
@@ -247,7 +251,7 @@ void hub_discard(module_link& l, std::deque<link_datagram>* dropped)
     l.inbox.clear();
 }
 
-void hub_wake(module_link& l)
+void hub_wake(hub_slot& l)
 {
     bool waiting;
     {
@@ -284,7 +288,7 @@ bool hub_receiver_running() { return receiving; }
 void hub_end_all()
 {
     std::lock_guard<std::mutex> g(lock);
-    for (module_link* l : linked()) {
+    for (hub_slot* l : linked()) {
         l->ended = true;
         ++l->serial;
         l->arrived.notify_all();

@@ -5,7 +5,8 @@
  * their datagrams from the same socket. The hub is the one reader of it:
  * each datagram goes to the link of the module that sent it, and what no
  * link owns goes to the search in progress (or nowhere). Nothing else
- * reads the socket.
+ * reads the socket. The hub knows a link only by its part here (hub_slot),
+ * so it stands below the links and the search that use it.
  *
  * Two ways of waiting share that rule. Without a receiver (the window, the
  * tests) a link that waits reads the socket itself through net() and hands
@@ -17,24 +18,64 @@
 #ifndef KX_UDP_HUB_H
 #define KX_UDP_HUB_H
 
-#include "link.h"
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <string>
+
+#include "netio.h"
+
+/* The one socket of the program: opened by a search, used by the links
+ * and the upload afterwards. 0 means none. udpsocket is the same socket. */
+extern int u_socket;
+extern int udpsocket;
+
+/* A datagram as a link receives it: the bytes kept, and its true length
+ * (-1 when it was longer than the hub keeps). */
+struct link_datagram {
+    std::string bytes;
+    int length;
+};
+
+/* What the hub keeps of each owner of datagrams, a link (link.h) or the
+ * search: the module's address, the inbox and the state the hand-over
+ * looks at. The hub's lock guards inbox and active. A slot leaves the hub
+ * when it is destroyed. */
+struct hub_slot {
+    sockaddr_in addr_r{};
+    std::atomic<bool> ended{false};
+    std::atomic<unsigned> serial{0};
+    int active = 0;              /* waits and pauses in progress */
+    bool attached = false;       /* the hub hands it its datagrams */
+    std::atomic<int> held{0};    /* link_hold: the action has it, waiting or not */
+    std::deque<link_datagram> inbox;
+    std::condition_variable arrived;
+
+    hub_slot() = default;
+    hub_slot(const hub_slot&) = delete;
+    hub_slot& operator=(const hub_slot&) = delete;
+    ~hub_slot();
+};
+
+enum receive_end { RECEIVED = 0, RECEIVE_TIMED_OUT, RECEIVE_ABANDONED };
 
 /* The hub hands l its datagrams from now on, by address (which it sets,
  * under its lock, since the receiver reads it), or no more. */
-void hub_attach(module_link& l, const sockaddr_in& address);
-void hub_detach(module_link& l);
+void hub_attach(hub_slot& l, const sockaddr_in& address);
+void hub_detach(hub_slot& l);
 
 /* The search: while one runs, the datagrams no open link owns are its
  * own, as are those of a link that is neither held nor waiting. */
-void hub_search_begin(module_link& search);
+void hub_search_begin(hub_slot& search);
 void hub_search_end();
 
-/* The primitives of link.h: the next datagram of l, a pause, the datagrams
- * already there dropped, and the wake-up of a link that has ended. */
-int hub_receive(module_link& l, int timeout_ms, link_datagram* out);
-bool hub_pause(module_link& l, int ms);
-void hub_discard(module_link& l, std::deque<link_datagram>* dropped = nullptr);
-void hub_wake(module_link& l);
+/* The primitives of link.h: the next datagram of l (a receive_end), a
+ * pause, the datagrams already there dropped, and the wake-up of a link
+ * that has ended. */
+int hub_receive(hub_slot& l, int timeout_ms, link_datagram* out);
+bool hub_pause(hub_slot& l, int ms);
+void hub_discard(hub_slot& l, std::deque<link_datagram>* dropped = nullptr);
+void hub_wake(hub_slot& l);
 
 /* The receiver thread on udpsocket; true once it runs. Stopping joins it. */
 bool hub_start_receiver();

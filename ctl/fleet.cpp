@@ -9,7 +9,7 @@
  * one thread with sigwait, which ends every link: each worker's wait ends
  * at once, nothing more is sent, and each module's state is reported. A
  * stdout whose reader went away ends the run the same way (fleet_stop,
- * from the report).
+ * which the report calls through on_output_closed).
  */
 #include "fleet.h"
 
@@ -22,10 +22,10 @@
 #include <pthread.h>
 #include <thread>
 
-#include "report.h"
-#include "udp_hub.h"
 #include "discovery.h"
+#include "report.h"
 #include "strutil.h"
+#include "udp_hub.h"
 
 namespace kxctl {
 namespace {
@@ -81,6 +81,9 @@ private:
     sigset_t set_, old_;
     std::thread waiter_;
 };
+
+/* A reader of stdout that went away ends the run as Ctrl-C does. */
+void stop_on_closed_output() { fleet_stop(stop_cause::output_closed); }
 
 /* Waits until ms have passed since the run began; false when stopped. */
 bool wait_for_turn(std::chrono::steady_clock::time_point due)
@@ -169,6 +172,7 @@ bool module_task::not_reached(const std::string& error)
 int run_fleet(const std::string& action, const std::vector<module_ref>& modules, const common_options& o,
               const std::function<bool(module_task&)>& act)
 {
+    on_output_closed(stop_on_closed_output);
     fleet_report report(action, modules, o);
     {
         stop_signals signals;
@@ -186,7 +190,7 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
                 link_hold hold(t.link);
                 if (!act(t) && t.result() == outcome::done)
                     t.fail("failed");
-                report.finish(i, t);
+                report.finish(i, module_result{t.m, t.result(), t.error(), t.data, t.note});
             }
         };
         /* A thread a module, but not thousands: past that the network,

@@ -11,15 +11,9 @@
 #include <vector>
 
 #include "ctl.h"
+#include "report.h"
 
 namespace kxctl {
-
-/* What became of one module. */
-enum class outcome { done, failed, not_reached, stopped };
-
-const char* outcome_text(outcome o);
-
-class fleet_report;
 
 /* One module's action in progress: its link and what it tells. */
 class module_task {
@@ -66,10 +60,6 @@ private:
 
 /* Why a run stopped early. */
 enum class stop_cause { none, signal, output_closed };
-
-/* The exit status of a run stopped because its stdout was closed: that of
- * a program killed by SIGPIPE, as every other writer of a pipeline gives. */
-constexpr int EXIT_OUTPUT_CLOSED = 141;
 
 /* True once Ctrl-C, SIGTERM or a closed stdout stopped the run. */
 bool fleet_stopping();

@@ -51,16 +51,20 @@ std::string addresses(const std::vector<std::string>& list)
  * report's lock, or after the workers have ended. */
 int output_error = 0;
 
+void (*stop_on_closed_output)() = nullptr;
+
 void output_failed(int error)
 {
     output_error = error != 0 ? error : EIO;
     std::fprintf(stderr, "kxd40ctl: cannot write standard output: %s\n", std::strerror(output_error));
     /* Nobody reads what follows: the run ends as on Ctrl-C. */
-    if (output_error == EPIPE)
-        fleet_stop(stop_cause::output_closed);
+    if (output_error == EPIPE && stop_on_closed_output != nullptr)
+        stop_on_closed_output();
 }
 
 } // namespace
+
+void on_output_closed(void (*stop)()) { stop_on_closed_output = stop; }
 
 bool write_standard_output(const std::string& text)
 {
@@ -215,13 +219,13 @@ void fleet_report::ended(size_t i)
     release();
 }
 
-void fleet_report::finish(size_t i, const module_task& t)
+void fleet_report::finish(size_t i, const module_result& t)
 {
     std::lock_guard<std::mutex> g(lock_);
     row& r = rows_[i];
     r.m = t.m;
-    r.how = t.result();
-    r.error = t.error();
+    r.how = t.how;
+    r.error = t.error;
     r.data = t.data;
     std::string state = outcome_text(r.how);
     if (!r.error.empty())

@@ -18,11 +18,29 @@
 #include <string>
 #include <vector>
 
-#include "fleet.h"
+#include "ctl.h"
 
 namespace kxctl {
 
 enum { JSON_SCHEMA = 1 };
+
+/* What became of one module. */
+enum class outcome { done, failed, not_reached, stopped };
+
+const char* outcome_text(outcome o);
+
+/* The exit status of a run stopped because its stdout was closed: that of
+ * a program killed by SIGPIPE, as every other writer of a pipeline gives. */
+constexpr int EXIT_OUTPUT_CLOSED = 141;
+
+/* How one module's action ended: its outcome and what it tells. */
+struct module_result {
+    module_ref m;
+    outcome how;
+    std::string error;
+    ordered_json data; /* the action's, for JSON */
+    std::string note;  /* after "done" on a terminal */
+};
 
 class fleet_report {
 public:
@@ -32,7 +50,7 @@ public:
     void step(size_t i, const std::string& what);
     void share(size_t i, long long bytes, long long total);
     void print(size_t i, const std::string& text);
-    void finish(size_t i, const module_task& t);
+    void finish(size_t i, const module_result& t);
     /* Modules that never started because the program was stopped. */
     void never_started(size_t i);
 
@@ -74,9 +92,14 @@ private:
 
 /* Writes text to stdout whole and flushed. A failure is told once on
  * stderr ("kxd40ctl: cannot write standard output: ..."), and nothing
- * more is written; a closed pipe also stops the fleet. False when stdout
- * has failed, now or before. */
+ * more is written; a closed pipe also calls the stop given to
+ * on_output_closed (the fleet's). False when stdout has failed, now or
+ * before. */
 bool write_standard_output(const std::string& text);
+
+/* What a closed pipe on stdout stops besides the output: set by the run
+ * that writes, before its first line. */
+void on_output_closed(void (*stop)());
 
 /* The end of stdout at the program's end: flushed and closed, checked.
  * Returns status, or when stdout failed and status was 0, 1 (141 for a
