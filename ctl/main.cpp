@@ -39,6 +39,15 @@ struct command_line {
     int wait_s = 0;
 };
 
+/* send's one positional holds its targets and then its commands, which
+ * CLI11's usage line, made from the positional's name, cannot say. */
+struct send_usage : CLI::Formatter {
+    std::string make_usage(const CLI::App*, std::string name) const override
+    {
+        return get_label("Usage") + ": " + name + " [OPTIONS] TARGET... COMMAND...\n";
+    }
+};
+
 void add_link_options(CLI::App* sub, common_options& o)
 {
     sub->add_option("--tries", o.tries, "sends of a keyword, query or setting before the module counts as silent")
@@ -70,7 +79,7 @@ void add_fleet_options(CLI::App* sub, command_line& c)
                     "the modules a search finds whose ID matches the shell pattern (with or without --all); "
                     "addresses named are taken as they are");
     sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all, at most 256)")->check(CLI::Range(1, 1000));
-    sub->add_option("--stagger", c.o.stagger_ms, "the n-th module starts no sooner than n times MS after the first")
+    sub->add_option("--stagger", c.o.stagger_ms, "the n-th module starts no sooner than (n - 1) times MS after the first")
         ->check(CLI::Range(0, 600000))
         ->option_text("MS")
         ->capture_default_str();
@@ -287,6 +296,10 @@ int run(int argc, char** argv)
                                                 "send TARGET... COMMAND... (the commands begin at the first "
                                                 "word that begins with AT)");
     add_fleet_options(send, c);
+    send->formatter(std::make_shared<send_usage>());
+    send->get_option("targets")->description(
+        "modules (addresses, ranges such as 198.51.100.10-49, @FILE), then the COMMANDs: AT commands, from the "
+        "first word that begins with AT");
 
     CLI::App* restart = app.add_subcommand("restart", "restart each module (AT+Z)");
     add_fleet_options(restart, c);

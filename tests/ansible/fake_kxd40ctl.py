@@ -18,12 +18,10 @@ if args[2] == '127.0.0.98':
     print(json.dumps({'schema': 1, 'ip': args[2], 'action': 'apply', 'result': 'failed', 'data': {},
                       'error': 'not a value the module takes: sta.key = module-secret'}))
     sys.exit(1)
-desired = args[1]
-with open(desired) as f:
+with open(args[1]) as f:
     content = json.load(f)
 with open(os.environ['FAKE_RECORD'], 'w') as f:
-    json.dump({'argv': args, 'path': desired, 'mode': stat.S_IMODE(os.stat(desired).st_mode),
-               'desired': content}, f)
+    json.dump({'argv': args, 'path': args[1], 'mode': stat.S_IMODE(os.stat(args[1]).st_mode), 'desired': content}, f)
 print(json.dumps({
     'schema': 1, 'ip': args[2], 'mac': 'ACCF23000009', 'id': 'KXD40-0009', 'action': 'apply',
     'result': 'done', 'error': None,

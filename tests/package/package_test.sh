@@ -26,6 +26,8 @@ debversion=$(dpkg-parsechangelog -l "$ROOT/debian/changelog" -S Version)
 [ -n "$version" ] || fail "no VERSION in the project() line of CMakeLists.txt"
 [ "${debversion%-*}" = "$version" ] ||
     fail "debian/changelog says $debversion, CMakeLists.txt says $version"
+galaxy=$(sed -n 's/^version: *//p' "$ROOT/ansible/ansible_collections/kx/kxd40/galaxy.yml")
+[ "$galaxy" = "$version" ] || fail "the collection's galaxy.yml says $galaxy, CMakeLists.txt says $version"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -33,12 +35,20 @@ git -C "$ROOT" status --porcelain --untracked-files=no | grep -q . &&
     say "note: uncommitted changes are not in the package; HEAD is built"
 src="$tmp/kxd40-$version"
 git -C "$ROOT" archive --prefix="kxd40-$version/" HEAD | tar -x -C "$tmp" || fail "git archive failed"
+# A repository of its own, all of it tracked, to see what the build leaves.
+git -C "$src" init -q && git -C "$src" add -A || fail "git init in the copy failed"
 
 say "building the packages (dpkg-buildpackage -us -uc -b) ..."
 b0=$(date +%s)
 (cd "$src" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -us -uc -b) > "$tmp/build.log" 2>&1 ||
     { tail -40 "$tmp/build.log"; fail "dpkg-buildpackage failed"; }
 say "package build took $(( $(date +%s) - b0 )) s"
+left=$(git -C "$src" status --porcelain | grep -v '^A ') && fail "the build leaves untracked files: $left"
+# The README's install command works where it is written, in the tree built.
+# shellcheck disable=SC2013,SC2086 # the README's glob, expanded as the shell there would
+for glob in $(sed -n 's/.*apt install \([^ `]*\.deb\).*/\1/p' "$ROOT/README.md"); do
+    (cd "$src" && ls $glob) > /dev/null 2>&1 || fail "README: apt install $glob: no such package from $src"
+done
 
 changes="$tmp/kxd40_${debversion}_$(dpkg-architecture -qDEB_HOST_ARCH).changes"
 [ -f "$changes" ] || fail "no $changes"
@@ -63,6 +73,7 @@ for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do
     dpkg-deb -c "$d" | awk '{ print $NF }' | sed 's,/$,,' > "$tmp/$p.list"
     echo "== $p: Depends: $(dpkg-deb -f "$d" Depends)"
     cat "$tmp/$p.list"
+    grep -Eqx "\./usr/share/doc/$p/README\.md(\.gz)?" "$tmp/$p.list" || fail "$p has no README in /usr/share/doc"
     # Installed under /usr only, and no path of the build's own.
     grep -v -e '^\.$' -e '^\./usr$' -e '^\./usr/' "$tmp/$p.list" && fail "$p installs outside /usr"
     grep -e '^\./usr/local' -e 'obj-' "$tmp/$p.list" && fail "$p holds build or /usr/local paths"
@@ -73,7 +84,9 @@ expect kxd40-tool usr/bin/kxd40-tool usr/libexec/kxd40-tool/kxd40-tool \
     usr/share/applications/kxd40-tool.desktop \
     usr/share/icons/hicolor/48x48/apps/kxd40-tool.png usr/share/icons/hicolor/scalable/apps/kxd40-tool.svg \
     usr/share/man/man1/kxd40-tool.1.gz usr/share/locale/en/LC_MESSAGES/kxd40-tool.mo
-expect kxd40ctl usr/bin/kxd40ctl usr/share/man/man1/kxd40ctl.1.gz \
+# The example inventory names kxd40ctl where the package puts it.
+ctl=$(sed -n 's/^ *kxd40ctl_path: *//p' "$ROOT/ansible/ansible_collections/kx/kxd40/examples/inventory.yml")
+expect kxd40ctl "${ctl#/}" usr/share/man/man1/kxd40ctl.1.gz \
     usr/share/bash-completion/completions/kxd40ctl usr/share/zsh/vendor-completions/_kxd40ctl
 expect kxd40-sim usr/bin/kxd40-sim usr/share/man/man1/kxd40-sim.1.gz
 coll=usr/share/ansible/collections/ansible_collections/kx/kxd40

@@ -1,7 +1,7 @@
 #!/bin/sh
 # readme_test.sh - runs the README's kxd40ctl walk-through as it stands,
-# in a private network like the one the README has the reader make, with
-# the build's programs; every line the README shows as its output must
+# in the private network the README has the reader make, with the
+# build's programs; every line the README shows as its output must
 # be printed. So the walk-through cannot go stale.
 #
 # usage: readme_test.sh README CTL_DIR SIM_DIR
@@ -28,14 +28,20 @@ block "walk-through output:" > "$tmp/expected"
 
 if [ "$(id -u)" -eq 0 ]; then UNSHARE="unshare -n"; else UNSHARE="unshare -rn"; fi
 $UNSHARE true 2>/dev/null || { echo "readme_test: no private network can be had; skipped"; exit 77; }
+# The shell runs the block as the README starts it, just before the block
+# (as root; else with -r, as it says), so that command cannot go stale.
+# shellcheck disable=SC2046 # split into words on purpose
+set -- $(awk 'index($0, "<!-- walk-through:") == 1 { print cmd; exit } /^    [a-z]/ { cmd = $0 }' "$readme")
+[ "$#" -gt 0 ] || fail "no command before the walk-through in $readme"
+[ "$(id -u)" -eq 0 ] || [ "$1 $2" != "unshare -n" ] || { shift 2; set -- unshare -rn "$@"; }
 
 # The block's own scratch directory goes inside ours (TMPDIR), and the
 # reader's keyword file and defaults stay out of it.
 mkdir "$tmp/work"
 (cd "$tmp/work" && env -u KXD40CTL_FROM -u KXD40CTL_TRIES -u KXD40CTL_TIMEOUT -u KXD40CTL_KEYWORD_FILE \
     TMPDIR="$tmp/work" XDG_DATA_HOME="$tmp/nothing" PATH="$ctl_dir:$sim_dir:$PATH" \
-    timeout 100 $UNSHARE bash -e "$tmp/walk.sh") > "$tmp/out" 2> "$tmp/err" ||
-    fail "the walk-through failed (exit $?): $(tail -5 "$tmp/err")"
+    timeout 100 "$@" -e "$tmp/walk.sh") > "$tmp/out" 2> "$tmp/err" ||
+    fail "the walk-through failed under '$*' (exit $?): $(tail -5 "$tmp/err")"
 
 while IFS= read -r line; do
     [ "$line" = "..." ] && continue

@@ -26,8 +26,11 @@ options:
   chdir:
     description:
       - Directory to run kxd40ctl in. kxd40ctl reads the search keyword
-        from C(data/aswd.txt) below its working directory and otherwise
-        uses the factory keyword.
+        from C(data/aswd.txt) below its working directory, else from the
+        installed window's keyword file of the user the task runs as,
+        C($XDG_DATA_HOME/kxd40-tool/data/aswd.txt) (normally
+        C(~/.local/share/kxd40-tool/data/aswd.txt)), else uses the
+        factory keyword.
     type: path
   local_address:
     description:

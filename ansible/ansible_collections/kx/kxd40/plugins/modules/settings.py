@@ -95,7 +95,7 @@ EXAMPLES = r'''
   kx.kxd40.settings:
     address: "{{ item }}"
     command_file: /etc/kxd40/site.txt
-    kxd40ctl: /usr/local/bin/kxd40ctl
+    kxd40ctl: /usr/bin/kxd40ctl
     local_address: 198.51.100.1
   loop: "{{ kxd40_modules }}"
 
