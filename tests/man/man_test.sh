@@ -1,7 +1,8 @@
 #!/bin/sh
 # man_test.sh - the three manual pages render without a warning from man
 # or groff, and each documents every option its program accepts, as the
-# program itself lists them (kxd40-sim --help, kxd40ctl [SUB] --help).
+# program itself lists them (kxd40-sim --help, kxd40ctl [SUB] --help); the
+# messages kxd40ctl's page quotes are the program's own.
 #
 # usage: man_test.sh KXD40CTL KXD40_SIM SOURCE_DIR
 set -u
@@ -43,6 +44,24 @@ for sub in $subs; do
         documents "$page" "$o" || fail "kxd40ctl.1 does not document $sub $o"
     done
 done
+# Every message the page quotes is one the program says: each piece of it
+# between placeholders (DIR, MAC, N, ...) is in the program's texts.
+python3 - "$page" "$ctl" <<'EOF' || status=1
+import re, subprocess, sys
+page, ctl = sys.argv[1], sys.argv[2]
+strings = subprocess.run(["strings", "-n", "4", ctl], capture_output=True, text=True).stdout
+bad = 0
+for q in re.findall(r'^\.RI \( "([^"]+)" \)', open(page).read(), re.M):
+    text = q.replace("\\(dq", '"').replace("\\-", "-").replace("\\e", "\\")
+    # Pieces between placeholders, and between the ": " and ", " where the
+    # program joins its texts at run time.
+    for piece in re.split(r"\b[A-Z][A-Z0-9_]*(?:\.json)?\b(?:=\S*)?|\.\.\.|\d+|: |, ", text):
+        piece = piece.strip(" :/().,")
+        if len(piece) >= 8 and piece not in strings:
+            print(f"man_test: kxd40ctl.1 quotes \"{text}\" but kxd40ctl never says \"{piece}\"")
+            bad = 1
+sys.exit(bad)
+EOF
 documents "$src/packaging/kxd40-tool.1" --version || fail "kxd40-tool.1 does not document --version"
 
 [ "$status" -eq 0 ] && echo "man_test: three pages render cleanly and document every option"
