@@ -15,10 +15,8 @@
 #include "discovery.h"
 #include "enums.h"
 #include "gui_env.h"
-#include "link.h"
 #include "module.h"
 #include "scripted_net.h"
-#include "setting_file.h"
 #include "sim_runner.h"
 #include "strutil.h"
 #include "uthread.h"
@@ -29,40 +27,18 @@ namespace {
 
 std::vector<std::string> label_history;
 
-void on_label(GObject* label, GParamSpec*, gpointer)
-{
-    label_history.push_back(gtk_label_get_text(GTK_LABEL(label)));
-}
+void on_label(GObject* label, GParamSpec*, gpointer) { label_history.push_back(gtk_label_get_text(GTK_LABEL(label))); }
 
-struct LinkWindow : testing::Test {
+/* A settings window for the module at 127.0.0.2, its lamp text recorded. */
+struct LinkWindow : Gui {
     void SetUp() override
     {
-        copy_text(module_ip, "127.0.0.2");
-        copy_text(module_mac, "ACCF23000002");
-        copy_text(module_id, "KXD40-0002");
-        copy_text(module_aswd, "KX-D40LOCATORPING");
-        auto_setting = 0;
-        strMODMana = strMODMana_up = {};
-        strMODComm = strMODComm_up = {};
-        strMODAP = strMODAP_up = {};
-        strMODSTA = strMODSTA_up = {};
+        Gui::SetUp();
         init_window();
         pump_events();
         label_history.clear();
         g_signal_connect(label_net_conn, "notify::label", G_CALLBACK(on_label), nullptr);
     }
-    void TearDown() override
-    {
-        if (window != nullptr)
-            gtk_widget_destroy(window);
-        pump_events();
-        if (udpsocket != 0 && udpsocket != 7)
-            net().close_udp(udpsocket);
-        u_socket = udpsocket = 0;
-        set_net(nullptr);
-    }
-    bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
-    std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
 };
 
 /* A scripted module that answers the keyword on the n-th time. */
@@ -104,9 +80,7 @@ struct ScriptedLink : LinkWindow {
 TEST_F(ScriptedLink, ModuleAnsweringAtOnceGetsOneKeywordAndOneOk)
 {
     strMODComm.inited = 1;
-    testing::internal::CaptureStdout();
-    net_udp_thread();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(console_of(net_udp_thread),
               "net_udp_thread: 1\nnet_udp_thread: 2\n"
               "net_udp_thread: recv= 127.0.0.2,ACCF23000002,KXD40-0002\nAccept OK!\n");
     EXPECT_EQ(sent(), (std::vector<std::string>{"KX-D40LOCATORPING", "+ok"}));
@@ -137,9 +111,7 @@ TEST_F(ScriptedLink, SilentModuleStopsTheRead)
     silent = {"AT+UARTFT"};
     strMODComm_up.baud = strMODComm.baud = BAUDRATE_300;
     net_udp_thread();
-    testing::internal::CaptureStdout();
-    button_setting_read_clicked();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Read the Module Setting......\nNo answer from the module\n");
+    EXPECT_EQ(console_of(button_setting_read_clicked), "Read the Module Setting......\nNo answer from the module\n");
     EXPECT_EQ(text(entry_mod_usr), "admin") << "the page read before is shown";
     EXPECT_EQ(strMODMana.inited, 1);
     EXPECT_EQ(strMODComm.inited, 0);
@@ -174,9 +146,7 @@ struct SimLink : LinkWindow {
     void SetUp() override
     {
         LinkWindow::SetUp();
-        install_window_waits();
-        u_socket = udpsocket = init_udp_socket();
-        ASSERT_NE(udpsocket, 0);
+        open_socket();
     }
 };
 
@@ -212,9 +182,7 @@ TEST_F(SimLink, ClosingDuringThePauseBetweenTriesEndsTheRead)
     /* The garbage answer to "AT+MID" comes at once; 100 ms later the read
      * is in its 200 ms pause before the next try. */
     g_timeout_add(100, close_window, &closed);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = click(button_setting_read);
     ASSERT_NE(closed, 0);
     EXPECT_EQ(out, "Read the Module Setting...\nStopped: the settings window was closed\n");
     pump_for(2500);
@@ -360,41 +328,37 @@ TEST_F(Refresh, CommunicationValuesFramingAndNetworkFields)
     }
 }
 
-TEST_F(Refresh, EmptyKeyShowsTheDefaultKey)
-{
-    strMODAP_up.enc_auth = WIFIAUTH_WPA2PSK;
-    strMODAP_up.enc_encry = ENC_AES;
-    update_ap_widgets();
-    EXPECT_EQ(text(entry_ap_key), "31415926");
-    EXPECT_STREQ(strMODAP_up.password, "");
-    copy_text(strMODSTA_up.password, std::string(64, 'k').c_str());
-    strMODSTA_up.enc_auth = WIFIAUTH_WPAPSK;
-    strMODSTA_up.enc_encry = ENC_TKIP;
-    update_sta_widgets();
-    EXPECT_EQ(text(entry_sta_key), std::string(64, 'k'));
-    strMODSTA_up.password[0] = '\0';
-    update_sta_widgets();
-    EXPECT_EQ(text(entry_sta_key), "31415926");
-}
-
-TEST_F(Refresh, ManagementAndWanPages)
+TEST_F(Refresh, TextsKeysAndRadios)
 {
     strMODMana_up.wmode = WIFIMODE_STA;
     strMODMana_up.tmode = WORKMODE_AG;
     copy_text(strMODMana_up.mver, "V1.0");
     copy_text(strMODMana_up.user, "root");
     update_mana_widgets();
-    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_wifimode_sta)));
-    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_workmode_ag)));
+    EXPECT_TRUE(active(radio_wifimode_sta));
+    EXPECT_TRUE(active(radio_workmode_ag));
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_mod_ver)), "软件版本: V1.0");
     EXPECT_EQ(text(entry_mod_usr), "root");
+
+    /* An empty key shows the default one and stays empty. */
+    strMODAP_up.enc_auth = WIFIAUTH_WPA2PSK;
+    strMODAP_up.enc_encry = ENC_AES;
+    update_ap_widgets();
+    EXPECT_EQ(text(entry_ap_key), "31415926");
+    EXPECT_STREQ(strMODAP_up.password, "");
+    strMODSTA_up.enc_auth = WIFIAUTH_WPAPSK;
+    strMODSTA_up.enc_encry = ENC_TKIP;
+    for (const std::string& key : {std::string(64, 'k'), std::string()}) {
+        copy_text(strMODSTA_up.password, key.c_str());
+        update_sta_widgets();
+        EXPECT_EQ(text(entry_sta_key), key.empty() ? "31415926" : key);
+    }
 
     for (int dhcp : {DHCP_DISABLE, DHCP_ENABLE}) {
         strMODSTA_up.bDHCP = static_cast<char>(dhcp);
         ASSERT_EQ(string_to_ip("192.168.1.50", strMODSTA_up.ipadd), 1);
         update_sta_widgets();
-        EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dhcp == DHCP_ENABLE ? radio_wan_dhcp
-                                                                                      : radio_wan_static)));
+        EXPECT_TRUE(active(dhcp == DHCP_ENABLE ? radio_wan_dhcp : radio_wan_static));
         EXPECT_EQ(text(entry_wan_ip), "192.168.1.50");
         for (GtkWidget* w : {entry_wan_ip, entry_wan_mask, entry_wan_gateway})
             EXPECT_EQ(sensitive(w), dhcp == DHCP_DISABLE) << widget_id(w);

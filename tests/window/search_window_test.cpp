@@ -1,7 +1,10 @@
 /*
  * search_window_test.cpp - the search window under Xvfb: the search behind
- * "搜索" against the simulator, and the rules for clicks while a search or
- * a handshake waits.
+ * "搜索" against the simulator, the rules for clicks while a search or a
+ * handshake waits, and "升级": a file named with the entry's fifteen
+ * characters is sent, the label counts (on a shortened clock), and of two
+ * counts the last one started decides. The image stored byte for byte and
+ * a failed upload's label are taken end to end (tests/e2e/failures_lan.py).
  */
 #include <gtest/gtest.h>
 
@@ -23,45 +26,31 @@
 
 namespace {
 
-struct SearchWindow : testing::Test {
+struct SearchWindow : Gui {
     void SetUp() override
     {
-        strmodule_num = 0;
-        row_selected = 0;
-        bfirst_show = 0;
-        install_window_waits();
+        Gui::SetUp();
         build_search_window();
         gtk_widget_show_all(search_window);
         pump_events();
     }
-    void TearDown() override
+    static GtkWidget* button(const char* word) { return find_by_id(search_window, word); }
+    static int rows() { return GTK_CLIST(clist_main)->rows; }
+    /* As a search at 127.0.0.1 would leave it: modules listed, the socket
+     * open; the first row selected. */
+    void list_modules_first_selected(int n = 2)
     {
-        if (search_window != nullptr)
-            gtk_widget_destroy(search_window);
-        pump_events();
-        if (u_socket != 0)
-            net().close_udp(u_socket);
-        u_socket = udpsocket = 0;
-        release_program_port();
-    }
-    GtkWidget* button(const char* word) { return find_by_id(search_window, word); }
-    std::string cell(int row, int col) { return clist_cell(clist_main, row, col); }
-    int rows() { return GTK_CLIST(clist_main)->rows; }
-    /* As a search at 127.0.0.1 would leave it: two modules listed and the
-     * socket open; the first row selected. */
-    void list_two_modules_first_selected()
-    {
-        u_socket = udpsocket = init_udp_socket();
+        open_socket();
         get_aswd(aswd);
-        strmodule_num = 2;
-        copy_text(strmodule[0].ip, "127.0.0.2");
-        copy_text(strmodule[1].ip, "127.0.0.3");
-        copy_text(strmodule[0].mac, "M2");
-        copy_text(strmodule[1].mac, "M3");
+        strmodule_num = n;
+        for (int i = 0; i < n; ++i) {
+            format_text(strmodule[i].ip, sizeof strmodule[i].ip, "127.0.0.%d", 2 + i);
+            format_text(strmodule[i].mac, sizeof strmodule[i].mac, "ACCF2300000%d", 2 + i);
+        }
         show_list_data(clist_main);
         gtk_clist_select_row(GTK_CLIST(clist_main), 0, 0);
     }
-    void choose_loopback()
+    static void choose_loopback()
     {
         std::vector<std::string> items = combo_items(combo_ip);
         auto lo = std::find(items.begin(), items.end(), "127.0.0.1");
@@ -129,9 +118,7 @@ TEST_F(SearchWindow, NoLocalAddressSendsNothing)
     strmodule_num = 1;
     show_list_data(clist_main);
     gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), -1);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button("Search")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No local address to search from\n");
+    EXPECT_EQ(click(button("Search")), "No local address to search from\n");
     EXPECT_EQ(rows(), 0);
     EXPECT_EQ(strmodule_num, 0);
     pump_for(200);
@@ -154,9 +141,7 @@ TEST_F(SearchWindow, APortHeldElsewhereStopsTheSearchUntilItIsFree)
         ASSERT_TRUE(elsewhere.taken());
         strmodule_num = 1;
         show_list_data(clist_main);
-        testing::internal::CaptureStdout();
-        gtk_button_clicked(GTK_BUTTON(button("Search")));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Port 48899 is held by another program: " + holder + "\n");
+        EXPECT_EQ(click(button("Search")), "Port 48899 is held by another program: " + holder + "\n");
         EXPECT_EQ(u_socket, 0);
         EXPECT_EQ(rows(), 0);
     }
@@ -173,8 +158,8 @@ TEST_F(SearchWindow, FirstExposeShowsTheTable)
     gtk_widget_destroy(search_window);
     pump_events();
     strmodule_num = 1;
-    std::snprintf(strmodule[0].ip, sizeof strmodule[0].ip, "10.0.0.9");
-    std::snprintf(strmodule[0].id, sizeof strmodule[0].id, "ID9");
+    copy_text(strmodule[0].ip, "10.0.0.9");
+    copy_text(strmodule[0].id, "ID9");
     bfirst_show = 0;
     build_search_window();
     EXPECT_EQ(rows(), 0);
@@ -182,8 +167,8 @@ TEST_F(SearchWindow, FirstExposeShowsTheTable)
     pump_for(300);
     EXPECT_EQ(bfirst_show, 1);
     ASSERT_EQ(rows(), 1);
-    EXPECT_EQ(cell(0, 1), "10.0.0.9");
-    EXPECT_EQ(cell(0, 2), "ID9");
+    EXPECT_EQ(clist_cell(clist_main, 0, 1), "10.0.0.9");
+    EXPECT_EQ(clist_cell(clist_main, 0, 2), "ID9");
 }
 
 gboolean choose_second_module(gpointer)
@@ -197,7 +182,7 @@ TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
 {
     sim_process sim({"--silent", "--module", "127.0.0.2", "--reset-behaviour", "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
-    list_two_modules_first_selected();
+    list_modules_first_selected();
     g_timeout_add(1500, choose_second_module, nullptr);
 
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
@@ -227,15 +212,13 @@ TEST_F(SearchWindow, ARowChosenDuringAReadIsTheOneSettingOpens)
 {
     sim_process sim({"--latency", "40", "--modules", "2", "--first", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
-    list_two_modules_first_selected();
+    list_modules_first_selected();
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
     ASSERT_EQ(color, GREEN);
 
     bool busy = false;
     g_timeout_add(100, select_second_row, &busy);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    testing::internal::GetCapturedStdout();
+    click(button_setting_read);
     EXPECT_EQ(row_selected, 1);
     EXPECT_TRUE(busy) << "the search window shows the busy cursor too";
     pump_events();
@@ -244,6 +227,56 @@ TEST_F(SearchWindow, ARowChosenDuringAReadIsTheOneSettingOpens)
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
     EXPECT_STREQ(module_ip, "127.0.0.3");
     EXPECT_EQ(color, GREEN);
+}
+
+std::vector<std::string> label_texts;
+
+void on_label(GObject* label, GParamSpec*, gpointer) { label_texts.push_back(gtk_label_get_text(GTK_LABEL(label))); }
+
+struct UploadButton : SearchWindow {
+    sim_process sim{{"--module", "127.0.0.2"}};
+    void SetUp() override
+    {
+        SearchWindow::SetUp();
+        ASSERT_TRUE(sim.ready());
+        list_modules_first_selected(1);
+        label_texts.clear();
+        g_signal_connect(label_up, "notify::label", G_CALLBACK(on_label), nullptr);
+        upload_count_step_ms = 5;
+    }
+    std::string upload(const char* file)
+    {
+        gtk_entry_set_text(GTK_ENTRY(entry_file), file);
+        return click(button("Upload"));
+    }
+    /* Waits for the count to end on the empty label. */
+    void until_count_ends()
+    {
+        for (int i = 0; i < 100 && (label_texts.empty() || !label_texts.back().empty()); ++i)
+            pump_for(20);
+    }
+};
+
+TEST_F(UploadButton, TheImageIsSentAndTheLabelCounts)
+{
+    const char name[] = "固件映像文件版本一二三四五六七";  /* the entry's 15 characters, 45 bytes */
+    write((std::string("data/") + name).c_str(), std::string(10000, 'i'));
+    EXPECT_EQ(upload(name), "") << "no complaint";
+    until_count_ends();
+    ASSERT_EQ(label_texts.size(), 21u);
+    for (int n = 0; n < 20; ++n)
+        EXPECT_EQ(label_texts[n], "升级中... " + std::to_string(n));
+    EXPECT_EQ(label_texts[20], "");
+
+    /* Of two counts the last one started decides. */
+    upload_count_step_ms = 300;
+    upload(name);
+    upload_count_step_ms = 5;
+    label_texts.clear();
+    upload(name);
+    until_count_ends();
+    pump_for(1000);
+    EXPECT_EQ(label_texts.back(), "") << "the first count no longer writes";
 }
 
 } // namespace

@@ -13,14 +13,10 @@
 #include <vector>
 
 #include "callback.h"
-#include "edit_page.h"
 #include "enums.h"
 #include "gui_env.h"
 #include "module.h"
 #include "pages.h"
-#include "setting_file.h"
-#include "strutil.h"
-#include "temp_dir.h"
 #include "window.h"
 
 namespace {
@@ -29,17 +25,12 @@ std::vector<std::pair<std::string, std::string>> dispatched;
 
 void record_dispatch(const char* dispatcher, const char* name) { dispatched.emplace_back(dispatcher, name); }
 
-/* In a directory of its own: firing every control confirms, saves and
- * switches the automatic replay, which write the tool's files. */
-struct SettingsWindow : InTempDir {
+/* Firing every control confirms, saves and switches the automatic
+ * replay, which write the tool's files: Gui gives a directory. */
+struct SettingsWindow : Gui {
     void SetUp() override
     {
-        InTempDir::SetUp();
-        copy_text(module_ip, "127.0.0.2");
-        copy_text(module_mac, "ACCF23000002");
-        copy_text(module_id, "KXD40-0002");
-        copy_text(setting_file, "set_file.txt");
-        auto_setting = 0;
+        Gui::SetUp();
         dispatched.clear();
         dispatch_trace = record_dispatch;
         init_window();
@@ -48,12 +39,9 @@ struct SettingsWindow : InTempDir {
     void TearDown() override
     {
         dispatch_trace = nullptr;
-        if (window != nullptr)
-            gtk_widget_destroy(window);
-        pump_events();
-        InTempDir::TearDown();
+        Gui::TearDown();
     }
-    GtkNotebook* notebook() { return GTK_NOTEBOOK(find_by_id(window, "notebook")); }
+    static GtkNotebook* notebook() { return GTK_NOTEBOOK(find_by_id(window, "notebook")); }
 };
 
 TEST_F(SettingsWindow, EveryPageShowsItsWidgetsWholeAndApart)
@@ -165,17 +153,6 @@ TEST_F(SettingsWindow, SwitchingPagesReadsNothing)
     EXPECT_EQ(notebook_page_now, 0);
 }
 
-unsigned pixel_at(GtkWidget* w, int x, int y)
-{
-    GdkPixbuf* pb = gdk_pixbuf_get_from_drawable(nullptr, gtk_widget_get_window(w), nullptr, x, y, 0, 0, 1, 1);
-    if (pb == nullptr)
-        return 0xFFFFFFFF;
-    const guchar* p = gdk_pixbuf_get_pixels(pb);
-    unsigned rgb = (p[0] << 16) | (p[1] << 8) | p[2];
-    g_object_unref(pb);
-    return rgb;
-}
-
 TEST_F(SettingsWindow, LampColours)
 {
     const std::pair<int, unsigned> cases[] = {
@@ -209,46 +186,6 @@ TEST_F(SettingsWindow, LogoIsPaintedFromPicWhenThereIsOne)
     unsigned painted = pixel_at(logo, 30, 30);
     unlink("pic");
     EXPECT_NE(painted, empty);
-}
-
-TEST_F(SettingsWindow, LongFileNameShowsFifteenCharacters)
-{
-    gtk_widget_destroy(window);
-    copy_text(setting_file, "a_very_long_command_file.txt");
-    auto_setting = 1;
-    init_window();
-    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry_setting_file)), "a_very_long_com");
-    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check_setting_auto)));
-    EXPECT_EQ(auto_setting, 1) << "building the window ran no handler";
-}
-
-/* A window whose pages were shown is closed and the next module's opens:
- * showing the next module's values is no edit either. */
-struct NextWindow : EditedPages {
-};
-
-TEST_F(NextWindow, ShowsTheNextModulesValuesWithNoEditPending)
-{
-    gtk_widget_destroy(window);
-    pump_events();
-    init_window();
-    strMODComm.baud = BAUDRATE_9600;
-    strMODComm.TCPto = 120;
-    copy_text(strMODAP.SSID, "KXD40_0003");
-    strMODSTA.enc_auth = WIFIAUTH_OPEN;
-    std::string out = console_of([] {
-        for (const settings_page& p : settings_pages) {
-            p.revert();
-            p.refresh();
-        }
-        pump_events();
-    });
-    EXPECT_EQ(out, "");
-    for (const settings_page& p : settings_pages) {
-        EXPECT_EQ(*p.dirty, 0) << p.type;
-        EXPECT_FALSE(sensitive(*p.confirm)) << p.type;
-        EXPECT_TRUE(rows(p.type).empty()) << p.type;
-    }
 }
 
 } // namespace
