@@ -192,57 +192,17 @@ TEST_F(SimLink, ClosingDuringThePauseBetweenTriesEndsTheRead)
     EXPECT_EQ(got, (std::vector<std::string>{"KX-D40LOCATORPING", "+ok", "AT+MID\n"})) << "nothing after the close";
 }
 
-struct during_read {
-    bool pages_sensitive = true;
-    bool busy_cursor = false;
-};
-
-/* GTK gives no input to an insensitive widget: that is what keeps a read
- * from overwriting an edit. */
-gboolean look_during_read(gpointer data)
-{
-    auto* d = static_cast<during_read*>(data);
-    d->pages_sensitive = gtk_widget_is_sensitive(radio_wifimode_sta);
-    d->busy_cursor = gdk_window_get_cursor(gtk_widget_get_window(window)) != nullptr;
-    return FALSE;
-}
-
-TEST_F(SimLink, PagesTakeNoEditDuringAReadAndAreUsableAfterIt)
-{
-    sim_process sim({"--latency", "60", "--module", "127.0.0.2"});
-    ASSERT_TRUE(sim.ready());
-    net_udp_thread();
-    ASSERT_EQ(color, GREEN);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    pump_events();
-    ASSERT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the first read opened the pages";
-
-    during_read d;
-    g_timeout_add(150, look_during_read, &d);
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Read the Module Setting............OK!\nRead the Module Setting............OK!\n");
-    EXPECT_FALSE(d.pages_sensitive);
-    EXPECT_TRUE(d.busy_cursor);
-    pump_events();
-    EXPECT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the read leaves the pages usable";
-    EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(window)), nullptr);
-}
-
 /* The refresh alone, from records set by the test. */
 using Refresh = LinkWindow;
 
-struct combo_record {
-    GtkWidget* combo;
-    const enum_table& values;
-    char* field;
-    void (*refresh)();
-};
-
 TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
 {
-    const combo_record combos[] = {
+    const struct {
+        GtkWidget* combo;
+        const enum_table& values;
+        char* field;
+        void (*refresh)();
+    } combos[] = {
         {combo_modcom_baud, baudrate_table, &strMODComm_up.baud, update_comm_widgets},
         {combo_modcom_data, combits_table, &strMODComm_up.data_bits, update_comm_widgets},
         {combo_modcom_parity, parity_table, &strMODComm_up.parity, update_comm_widgets},
@@ -255,7 +215,7 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
         {combo_ap_auth, auth_table, &strMODAP_up.enc_auth, update_ap_widgets},
         {combo_sta_auth, auth_table, &strMODSTA_up.enc_auth, update_sta_widgets},
     };
-    for (const combo_record& c : combos) {
+    for (const auto& c : combos) {
         EXPECT_EQ(combo_items(c.combo).size(), static_cast<size_t>(c.values.count)) << widget_id(c.combo);
         for (int v = 0; v < c.values.count; ++v) {
             *c.field = static_cast<char>(v);
@@ -263,10 +223,8 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
             EXPECT_EQ(combo_active_text(c.combo), enum_combo_text(c.values, v)) << widget_id(c.combo);
         }
     }
-}
-
-TEST_F(Refresh, TheAuthenticationChoosesTheEncryptionListAndTheKey)
-{
+    /* The authentication chooses the encryption list and whether a key is
+     * shown; a value the list does not offer leaves no item active. */
     for (int auth = WIFIAUTH_OPEN; auth <= WIFIAUTH_WPA2PSK; ++auth)
         for (int encry = ENC_NONE; encry <= ENC_TKIPAES; ++encry) {
             strMODAP_up.enc_auth = static_cast<char>(auth);
@@ -276,88 +234,73 @@ TEST_F(Refresh, TheAuthenticationChoosesTheEncryptionListAndTheKey)
                                  : auth == WIFIAUTH_SHARED ? combo_ap_encry_shared
                                                            : combo_ap_encry_wpapsk;
             for (GtkWidget* w : {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk})
-                EXPECT_EQ(gtk_widget_get_visible(w) != 0, w == offered) << widget_id(w) << " " << auth;
-            /* A value the list does not offer leaves no item active. */
+                EXPECT_EQ(visible(w), w == offered) << widget_id(w) << " " << auth;
             auto items = combo_items(offered);
             std::string item = enum_combo_text(encry_table, encry);
             bool offers = std::find(items.begin(), items.end(), item) != items.end();
             EXPECT_EQ(combo_active_text(offered), offers ? item : "") << auth << "/" << encry;
-            EXPECT_EQ(gtk_widget_get_visible(entry_ap_key) != 0, encry != ENC_NONE);
-            EXPECT_EQ(gtk_widget_get_visible(label_ap_key) != 0, encry != ENC_NONE);
+            EXPECT_EQ(visible(entry_ap_key) && visible(label_ap_key), encry != ENC_NONE);
         }
     EXPECT_EQ(page_ap_shown, 1);
 }
 
-TEST_F(Refresh, CommunicationValuesFramingAndNetworkFields)
+TEST_F(Refresh, EntriesRadiosAndWhatIsEditable)
 {
-    strMODComm_up.bAF = COMAF_DIS;
     strMODComm_up.AFT = 250;
     strMODComm_up.port = 8899;
-    strMODComm_up.bip = 1;
     ASSERT_EQ(string_to_ip("192.168.1.7", strMODComm_up.ipadd), 1);
     copy_text(strMODComm_up.hostname, "server.lan");
-    update_comm_widgets();
-    EXPECT_EQ(text(entry_modcom_aft), "250");
-    EXPECT_FALSE(sensitive(entry_modcom_aft));
-    EXPECT_FALSE(sensitive(label_modcom_afl));
-    EXPECT_EQ(text(entry_modnet_port), "8899");
-    EXPECT_EQ(text(entry_modnet_ip), "192.168.1.7");
-    strMODComm_up.bip = 0;
-    strMODComm_up.bAF = COMAF_EN;
-    update_comm_widgets();
-    EXPECT_EQ(text(entry_modnet_ip), "server.lan");
-    EXPECT_TRUE(sensitive(entry_modcom_aft));
-    EXPECT_TRUE(sensitive(label_modcom_aft));
-
-    struct net_case {
-        int mode, protocol;
-        bool mode_combo, timeout, server, maxsk;
+    /* Framing, and the network fields by role and protocol. */
+    const struct {
+        int af, bip, mode, protocol;
+        bool framing, mode_combo, timeout, server, maxsk;
+        const char* server_shown;
+    } comm[] = {
+        {COMAF_DIS, 1, NETMODE_SERVER, NETPROT_TCP, false, true, true, false, true, "192.168.1.7"},
+        {COMAF_EN, 0, NETMODE_CLIENT, NETPROT_TCP, true, true, true, true, false, "server.lan"},
+        {COMAF_EN, 0, NETMODE_SERVER, NETPROT_UDP, true, false, false, true, false, "server.lan"},
+        {COMAF_EN, 1, NETMODE_CLIENT, NETPROT_UDP, true, false, false, true, false, "192.168.1.7"},
     };
-    for (const net_case& c : {net_case{NETMODE_SERVER, NETPROT_TCP, true, true, false, true},
-                              net_case{NETMODE_CLIENT, NETPROT_TCP, true, true, true, false},
-                              net_case{NETMODE_SERVER, NETPROT_UDP, false, false, true, false},
-                              net_case{NETMODE_CLIENT, NETPROT_UDP, false, false, true, false}}) {
+    for (const auto& c : comm) {
+        strMODComm_up.bAF = static_cast<char>(c.af);
+        strMODComm_up.bip = static_cast<char>(c.bip);
         strMODComm_up.mode = static_cast<char>(c.mode);
         strMODComm_up.protocol = static_cast<char>(c.protocol);
         update_comm_widgets();
         const std::string what = std::to_string(c.mode) + "/" + std::to_string(c.protocol);
+        EXPECT_EQ(text(entry_modcom_aft), "250");
+        EXPECT_EQ(text(entry_modnet_port), "8899");
+        EXPECT_EQ(text(entry_modnet_ip), c.server_shown) << what;
+        for (GtkWidget* w : {entry_modcom_aft, label_modcom_aft, label_modcom_afl})
+            EXPECT_EQ(sensitive(w), c.framing) << what;
         EXPECT_EQ(sensitive(combo_modnet_mode), c.mode_combo) << what;
         EXPECT_EQ(sensitive(entry_modnet_tcpto), c.timeout) << what;
         EXPECT_EQ(sensitive(entry_modnet_ip), c.server) << what;
         EXPECT_EQ(sensitive(entry_modnet_maxsk), c.maxsk) << what;
     }
-}
 
-TEST_F(Refresh, TextsKeysAndRadios)
-{
     strMODMana_up.wmode = WIFIMODE_STA;
     strMODMana_up.tmode = WORKMODE_AG;
     copy_text(strMODMana_up.mver, "V1.0");
     copy_text(strMODMana_up.user, "root");
     update_mana_widgets();
-    EXPECT_TRUE(active(radio_wifimode_sta));
-    EXPECT_TRUE(active(radio_workmode_ag));
+    EXPECT_TRUE(active(radio_wifimode_sta) && active(radio_workmode_ag));
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_mod_ver)), "软件版本: V1.0");
     EXPECT_EQ(text(entry_mod_usr), "root");
 
     /* An empty key shows the default one and stays empty. */
-    strMODAP_up.enc_auth = WIFIAUTH_WPA2PSK;
-    strMODAP_up.enc_encry = ENC_AES;
+    strMODAP_up.enc_auth = strMODSTA_up.enc_auth = WIFIAUTH_WPA2PSK;
+    strMODAP_up.enc_encry = strMODSTA_up.enc_encry = ENC_AES;
     update_ap_widgets();
     EXPECT_EQ(text(entry_ap_key), "31415926");
     EXPECT_STREQ(strMODAP_up.password, "");
-    strMODSTA_up.enc_auth = WIFIAUTH_WPAPSK;
-    strMODSTA_up.enc_encry = ENC_TKIP;
-    for (const std::string& key : {std::string(64, 'k'), std::string()}) {
+    ASSERT_EQ(string_to_ip("192.168.1.50", strMODSTA_up.ipadd), 1);
+    for (int dhcp : {DHCP_DISABLE, DHCP_ENABLE}) {
+        const std::string key = dhcp == DHCP_DISABLE ? std::string(64, 'k') : "";
         copy_text(strMODSTA_up.password, key.c_str());
+        strMODSTA_up.bDHCP = static_cast<char>(dhcp);
         update_sta_widgets();
         EXPECT_EQ(text(entry_sta_key), key.empty() ? "31415926" : key);
-    }
-
-    for (int dhcp : {DHCP_DISABLE, DHCP_ENABLE}) {
-        strMODSTA_up.bDHCP = static_cast<char>(dhcp);
-        ASSERT_EQ(string_to_ip("192.168.1.50", strMODSTA_up.ipadd), 1);
-        update_sta_widgets();
         EXPECT_TRUE(active(dhcp == DHCP_ENABLE ? radio_wan_dhcp : radio_wan_static));
         EXPECT_EQ(text(entry_wan_ip), "192.168.1.50");
         for (GtkWidget* w : {entry_wan_ip, entry_wan_mask, entry_wan_gateway})
