@@ -124,12 +124,14 @@ TEST_F(Edits, AChoiceIsStoredRebuiltAndMarksThePageOnce)
     EXPECT_EQ(strMODComm.dirty, 1);
     EXPECT_FALSE(sensitive(button_comm_confirm)) << "only the first change makes confirm usable";
 
-    console_of([] { choose(combo_modnet_prot, NETPROT_UDP); });
-    EXPECT_FALSE(sensitive(combo_modnet_mode));
-    EXPECT_TRUE(sensitive(entry_modnet_ip));
-    console_of([] { choose(combo_modnet_prot, NETPROT_TCP); });
-    EXPECT_TRUE(sensitive(combo_modnet_mode));
-    EXPECT_FALSE(sensitive(entry_modnet_ip)) << "a TCP server has no server address";
+    for (int prot : {NETPROT_UDP, NETPROT_TCP}) {
+        console_of([=] { choose(combo_modnet_prot, prot); });
+        /* A TCP server has no role to choose, no server address, and a
+         * number of clients; UDP the other way round. */
+        EXPECT_EQ(sensitive(combo_modnet_mode), prot == NETPROT_TCP);
+        EXPECT_EQ(sensitive(entry_modnet_maxsk), prot == NETPROT_TCP);
+        EXPECT_EQ(sensitive(entry_modnet_ip), prot == NETPROT_UDP);
+    }
     EXPECT_EQ(rows(CMDTYPE_COMM), (rows_t{"AT+UART=115200,8,1,None,NFC", "AT+NETP=TCP,Server,8899,10.10.100.100"}));
 
     /* The AP's DHCP choice is kept but sends nothing. */
