@@ -157,6 +157,21 @@ void pump_for(int ms)
     }
 }
 
+void after(int ms, std::function<void()> f)
+{
+    auto once = [](gpointer data) -> gboolean {
+        auto* g = static_cast<std::function<void()>*>(data);
+        (*g)();
+        delete g;
+        return FALSE;
+    };
+    auto* held = new std::function<void()>(std::move(f));
+    if (ms == 0)
+        g_idle_add(once, held);
+    else
+        g_timeout_add(ms, once, held);
+}
+
 std::vector<GtkWidget*> widgets_below(GtkWidget* root)
 {
     std::vector<GtkWidget*> all;

@@ -17,6 +17,8 @@
 void pump_events();
 /* Runs the main loop for about ms milliseconds. */
 void pump_for(int ms);
+/* Runs f once from the main loop, ms milliseconds from now (0: when idle). */
+void after(int ms, std::function<void()> f);
 
 /* root and every widget below it, the toolkit's own parts included. */
 std::vector<GtkWidget*> widgets_below(GtkWidget* root);

@@ -142,21 +142,19 @@ struct SimLink : LinkWindow {
         LinkWindow::SetUp();
         open_socket();
     }
+    static long long close_window()
+    {
+        gtk_widget_destroy(window);
+        return monotonic_ms();
+    }
 };
-
-gboolean close_window(gpointer at)
-{
-    *static_cast<long long*>(at) = monotonic_ms();
-    gtk_widget_destroy(window);
-    return FALSE;
-}
 
 TEST_F(SimLink, ClosingTheWindowStopsTheKeywordWithinASecond)
 {
     sim_process sim({"--silent", "--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
     long long closed = 0;
-    g_timeout_add(2500, close_window, &closed);
+    after(2500, [&] { closed = close_window(); });
     net_udp_thread();
     ASSERT_NE(closed, 0);
     pump_for(1500);
@@ -175,7 +173,7 @@ TEST_F(SimLink, ClosingDuringThePauseBetweenTriesEndsTheRead)
     long long closed = 0;
     /* The garbage answer to "AT+MID" comes at once; 100 ms later the read
      * is in its 200 ms pause before the next try. */
-    g_timeout_add(100, close_window, &closed);
+    after(100, [&] { closed = close_window(); });
     std::string out = click(button_setting_read);
     ASSERT_NE(closed, 0);
     EXPECT_EQ(out, "Read the Module Setting...\nStopped: the settings window was closed\n");

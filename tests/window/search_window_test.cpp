@@ -59,14 +59,6 @@ struct SearchWindow : Gui {
     }
 };
 
-gboolean click_during_wait(gpointer data)
-{
-    auto* words = static_cast<std::vector<const char*>*>(data);
-    for (const char* w : *words)
-        gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, w)));
-    return FALSE;
-}
-
 TEST_F(SearchWindow, ClicksDuringASearchHaveNoEffect)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--latency", "300", "--module", "127.0.0.2"});
@@ -74,26 +66,15 @@ TEST_F(SearchWindow, ClicksDuringASearchHaveNoEffect)
     choose_loopback();
     strmodule_num = 1;  /* a module from an earlier search, selectable */
     row_selected = 0;
-    std::vector<const char*> words = {"Search", "Setting", "Upload"};
     module_ip[0] = '\0';
-    g_timeout_add(100, click_during_wait, &words);
+    after(100, [] {
+        for (const char* w : {"Search", "Setting", "Upload"})
+            gtk_button_clicked(GTK_BUTTON(button(w)));
+    });
     gtk_button_clicked(GTK_BUTTON(button("Search")));
     EXPECT_EQ(rows(), 1);
     EXPECT_EQ(sim.received().size(), 1u) << "the second Search must not send";
     EXPECT_STREQ(module_ip, "") << "Setting must not copy while the search waits";
-}
-
-gboolean close_search_window(gpointer data)
-{
-    *static_cast<long long*>(data) = monotonic_ms();
-    gtk_widget_destroy(search_window);
-    return FALSE;
-}
-
-gboolean start_search(gpointer)
-{
-    gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, "Search")));
-    return FALSE;
 }
 
 TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
@@ -102,8 +83,11 @@ TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
     ASSERT_TRUE(sim.ready());
     choose_loopback();
     long long closed_at = 0;
-    g_idle_add(start_search, nullptr);
-    g_timeout_add(1500, close_search_window, &closed_at);
+    after(0, [] { gtk_button_clicked(GTK_BUTTON(button("Search"))); });
+    after(1500, [&] {
+        closed_at = monotonic_ms();
+        gtk_widget_destroy(search_window);
+    });
     gtk_main();
     ASSERT_NE(closed_at, 0);
     EXPECT_EQ(search_window, nullptr);
@@ -164,19 +148,15 @@ TEST_F(SearchWindow, FirstExposeShowsTheTable)
     EXPECT_EQ(clist_cell(clist_main, 0, 2), "ID9");
 }
 
-gboolean choose_second_module(gpointer)
-{
-    gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
-    gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, "Setting")));
-    return FALSE;
-}
-
 TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
 {
     sim_process sim({"--silent", "--module", "127.0.0.2", "--reset-behaviour", "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
     list_modules_first_selected();
-    g_timeout_add(1500, choose_second_module, nullptr);
+    after(1500, [] {
+        gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
+        gtk_button_clicked(GTK_BUTTON(button("Setting")));
+    });
 
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
 
@@ -194,22 +174,6 @@ TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
     EXPECT_EQ(to_second, 2) << "the keyword and +ok";
 }
 
-struct during_read {
-    bool pages_sensitive = true, busy = false, search_busy = false;
-};
-
-/* GTK gives no input to an insensitive widget: that is what keeps a read
- * from overwriting an edit. The other window's list still takes a click. */
-gboolean look_during_read(gpointer data)
-{
-    auto* d = static_cast<during_read*>(data);
-    d->pages_sensitive = gtk_widget_is_sensitive(radio_wifimode_sta);
-    d->busy = gdk_window_get_cursor(gtk_widget_get_window(window)) != nullptr;
-    d->search_busy = gdk_window_get_cursor(gtk_widget_get_window(search_window)) != nullptr;
-    gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
-    return FALSE;
-}
-
 TEST_F(SearchWindow, DuringAReadThePagesTakeNoEditAndARowChosenIsTheOneSettingOpens)
 {
     sim_process sim({"--latency", "40", "--modules", "2", "--first", "127.0.0.2"});
@@ -221,12 +185,20 @@ TEST_F(SearchWindow, DuringAReadThePagesTakeNoEditAndARowChosenIsTheOneSettingOp
     pump_events();
     ASSERT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the first read opened the pages";
 
-    during_read d;
-    g_timeout_add(100, look_during_read, &d);
+    /* GTK gives no input to an insensitive widget: that is what keeps a
+     * read from overwriting an edit. The other window's list still takes
+     * a click. */
+    bool pages_sensitive = true, busy = false, search_busy = false;
+    after(100, [&] {
+        pages_sensitive = gtk_widget_is_sensitive(radio_wifimode_sta);
+        busy = gdk_window_get_cursor(gtk_widget_get_window(window)) != nullptr;
+        search_busy = gdk_window_get_cursor(gtk_widget_get_window(search_window)) != nullptr;
+        gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
+    });
     out += click(button_setting_read);
     EXPECT_EQ(out, "Read the Module Setting............OK!\nRead the Module Setting............OK!\n");
-    EXPECT_FALSE(d.pages_sensitive);
-    EXPECT_TRUE(d.busy && d.search_busy) << "both windows show the busy cursor";
+    EXPECT_FALSE(pages_sensitive);
+    EXPECT_TRUE(busy && search_busy) << "both windows show the busy cursor";
     EXPECT_EQ(row_selected, 1);
     pump_events();
     EXPECT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the read leaves the pages usable";
