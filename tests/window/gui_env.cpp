@@ -78,12 +78,6 @@ std::string name_of(GtkWidget* w)
     return G_OBJECT_TYPE_NAME(w);
 }
 
-std::string box_text(const GtkAllocation& a)
-{
-    return "(" + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x"
-        + std::to_string(a.height) + ")";
-}
-
 bool inside(const GtkAllocation& a, const GtkAllocation& box)
 {
     return a.x >= box.x && a.y >= box.y && a.x + a.width <= box.x + box.width
@@ -228,6 +222,12 @@ std::string clist_cell(GtkWidget* list, int row, int col)
     gchar* text = nullptr;
     gtk_clist_get_text(GTK_CLIST(list), row, col, &text);
     return text != nullptr ? text : "";
+}
+
+std::string box_text(const GtkAllocation& a)
+{
+    return "(" + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x"
+        + std::to_string(a.height) + ")";
 }
 
 GtkAllocation allocation_of(GtkWidget* w)

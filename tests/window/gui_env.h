@@ -30,6 +30,8 @@ std::vector<std::string> combo_items(GtkWidget* combo);
 std::string combo_active_text(GtkWidget* combo);
 std::string clist_cell(GtkWidget* list, int row, int col);
 GtkAllocation allocation_of(GtkWidget* w);
+/* "(x,y wxh)" */
+std::string box_text(const GtkAllocation& a);
 int windows_titled(const char* title);
 /* The colour of one pixel of w as drawn, 0xRRGGBB. */
 unsigned pixel_at(GtkWidget* w, int x, int y);
