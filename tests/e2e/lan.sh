@@ -17,26 +17,19 @@ rm -rf "$WORK"
 mkdir -p "$WORK/data"
 # The tool runs where a user runs it: beside data/ and the logo.
 cp "$(dirname "$0")/../../pic" "$WORK/pic"
-pc="kxe2e_pc_$$"
-mod="kxe2e_mod_$$"
+pc="kxe2e_pc_$$" mod="kxe2e_mod_$$"
 SIM_PID=""
 cleanup() {
-    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && kill -CONT "$SIM_PID" 2>/dev/null
-    [ -n "$SIM_PID" ] && wait "$SIM_PID" 2>/dev/null
-    ip netns del "$pc" 2>/dev/null
-    ip netns del "$mod" 2>/dev/null
+    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && kill -CONT "$SIM_PID" 2>/dev/null && wait "$SIM_PID"
+    ip netns del "$pc" 2>/dev/null; ip netns del "$mod" 2>/dev/null
 }
 trap cleanup EXIT
 
 ip netns add "$pc" && ip netns add "$mod" || exit 1
 ip -n "$pc" link add va type veth peer name vb netns "$mod" || exit 1
 ip -n "$pc" addr add 198.51.100.1/24 broadcast 198.51.100.255 dev va
-for a in 10 11 12; do
-    ip -n "$mod" addr add "198.51.100.$a/24" broadcast 198.51.100.255 dev vb
-done
-for ns in "$pc" "$mod"; do ip -n "$ns" link set lo up; done
-ip -n "$pc" link set va up
-ip -n "$mod" link set vb up
+for a in 10 11 12; do ip -n "$mod" addr add "198.51.100.$a/24" broadcast 198.51.100.255 dev vb; done
+for l in "$pc lo" "$mod lo" "$pc va" "$mod vb"; do ip -n ${l% *} link set ${l#* } up; done
 
 # SIM_ARGS: run-wide simulator options a scenario needs (e.g. --firmware).
 ip netns exec "$mod" "$SIM" ${SIM_ARGS:-} --broadcast 198.51.100.255 --modules 3 --first 198.51.100.10 \

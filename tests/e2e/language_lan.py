@@ -18,39 +18,35 @@ RUNS = [
 ]
 
 
-def steps(tool, home, env, search_title, settings_title, connected):
-    """The steps in one locale, in a working directory of its own."""
-    os.environ.update(env)
-    # One tool on the bus at a time: the last run's must have left it.
-    assert wait_for(lambda: application() is None, 10), "the last run's tool is still on the bus"
-    proc = start_tool(tool, home)
-    try:
-        app = wait_for(application, 30)
-        assert app is not None, "the tool did not appear on the accessibility bus"
-        clist = search_three(app)
-        row = [r[1] for r in table_rows(clist)].index("198.51.100.10")
-        # The picture shows the row chosen, as a person sees it before
-        # pressing "模块设置" (open_module chooses it again).
-        click(clist.queryTable().getAccessibleAt(row, 1))
-        assert wait_for(lambda: sensitive(find_by_id(app, "Setting")), 3)
-        window_shot(search_title, os.path.join(home, "search_window.png"))
-        open_module(app, row, home, connected)
-        read_settings(app)
-        window_shot(settings_title, os.path.join(home, "settings_window.png"))
-        find_by_id(app, "combo_modcom_baud").querySelection().selectChild(12)  # 9600
-        assert wait_for(lambda: "AT+UART=9600" in console(home), 3), console(home)
-    finally:
-        proc.terminate()
-        proc.wait()
-
-
 def scenario(tool, work, app):
     said = {}
     for name, env, search_title, settings_title, connected in RUNS:
+        # Each run in a working directory of its own; one tool on the bus
+        # at a time: the last run's must have left it.
         home = os.path.join(work, name)
         os.makedirs(os.path.join(home, "data"))
         shutil.copy(os.path.join(work, "pic"), home)
-        steps(tool, home, env, search_title, settings_title, connected)
+        os.environ.update(env)
+        assert wait_for(lambda: application() is None, 10), "the last run's tool is still on the bus"
+        proc = start_tool(tool, home)
+        try:
+            app = wait_for(application, 30)
+            assert app is not None, "the tool did not appear on the accessibility bus"
+            clist = search_three(app)
+            row = [r[1] for r in table_rows(clist)].index("198.51.100.10")
+            # The picture shows the row chosen, as a person sees it before
+            # pressing "模块设置" (open_module chooses it again).
+            click(clist.queryTable().getAccessibleAt(row, 1))
+            assert wait_for(lambda: sensitive(find_by_id(app, "Setting")), 3)
+            window_shot(search_title, os.path.join(home, "search_window.png"))
+            open_module(app, row, home, connected)
+            read_settings(app)
+            window_shot(settings_title, os.path.join(home, "settings_window.png"))
+            find_by_id(app, "combo_modcom_baud").querySelection().selectChild(12)  # 9600
+            assert wait_for(lambda: "AT+UART=9600" in console(home), 3), console(home)
+        finally:
+            proc.terminate()
+            proc.wait()
         said[name] = console(home)
     assert "Read the Module Setting............OK!" in said["c"], said["c"]
     assert said["en"] == said["c"], "the console differs in English:\n%s\n---- in C:\n%s" % (said["en"], said["c"])

@@ -3,13 +3,14 @@
  * network shown without complaint from the toolkit, the search window with
  * nothing overlapped or cut, and addresses and the module's identity kept
  * whole inside their places, measured with the fonts the widgets actually
- * draw with.
+ * draw with; the texts of the source converted for display.
  */
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "gui_env.h"
+#include "lang.h"
 #include "main.h"
 #include "module.h"
 #include "strutil.h"
@@ -42,22 +43,14 @@ int text_width(GtkWidget* w, const char* text)
 
 int font_size(GtkWidget* w) { return pango_font_description_get_size(gtk_widget_get_style(w)->font_desc); }
 
-struct Display : testing::Test {
+struct Display : Gui {
     void SetUp() override
     {
-        strmodule_num = 0;
+        Gui::SetUp();
         bfirst_show = 1;
-        install_window_waits();
         build_search_window();
         gtk_widget_show_all(search_window);
         redraw();
-    }
-    void TearDown() override
-    {
-        for (GtkWidget* w : {window, search_window})
-            if (w != nullptr)
-                gtk_widget_destroy(w);
-        pump_events();
     }
     void list_modules(std::initializer_list<const char*> ids)
     {
@@ -72,15 +65,26 @@ struct Display : testing::Test {
         show_list_data(clist_main);
         redraw();
     }
-    std::string cell(int row, int col) { return clist_cell(clist_main, row, col); }
-    std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
 };
+
+/* The GB18030 texts of the source convert; invalid bytes fail. */
+TEST(Lang, TextsConvertAndInvalidBytesFail)
+{
+    const std::pair<gchar*, const char*> cases[] = {
+        {_(""), ""}, {_("Module IP: 192.168.1.7"), "Module IP: 192.168.1.7"},
+        {_((std::string(text_label_ver) + "V1.0").c_str()), "软件版本: V1.0"}, {_lang("\xcb\xd1\xcb\xf7"), "搜索"},
+        {_("\x81"), nullptr} /* a lead byte without its trail byte */, {_("\xff\xff"), nullptr}};
+    for (auto& [text, expected] : cases) {
+        EXPECT_STREQ(text, expected);
+        g_free(text);
+    }
+}
 
 TEST_F(Display, InvalidUtf8FromTheNetworkShowsReplacedWithoutWarnings)
 {
     complaint_counter complaints;
     list_modules({"KX\xFF\xFE-01"});
-    EXPECT_EQ(cell(0, 2), "KX" R R "-01");
+    EXPECT_EQ(clist_cell(clist_main, 0, 2), "KX" R R "-01");
     copy_text(strmodule[0].mac, "AC\xC0\xAF" "F23000002");
     ASSERT_TRUE(choose_module(0, "KX-D40LOCATORPING"));
     init_window();

@@ -1,15 +1,24 @@
 /*
- * gui_env.cpp - GTK set-up for the window tests, widget lookups and the
- * checks of what a window shows.
+ * gui_env.cpp - GTK set-up for the window tests, widget lookups, a user's
+ * edits, the checks of what a window shows and the fixture around a case.
  */
 #include "gui_env.h"
 
 #include <gtest/gtest.h>
 
+#include "command.h"
+#include "discovery.h"
 #include "enums.h"
+#include "link.h"
+#include "main.h"
 #include "module.h"
 #include "netio.h"
 #include "pages.h"
+#include "port_claim.h"
+#include "rendered_rows.h"
+#include "setting_file.h"
+#include "strutil.h"
+#include "wait.h"
 #include "window.h"
 
 namespace {
@@ -67,12 +76,6 @@ std::string name_of(GtkWidget* w)
     if (GTK_IS_BIN(w) && GTK_IS_LABEL(gtk_bin_get_child(GTK_BIN(w))))
         return G_OBJECT_TYPE_NAME(w) + (" " + name_of(gtk_bin_get_child(GTK_BIN(w))));
     return G_OBJECT_TYPE_NAME(w);
-}
-
-std::string box_text(const GtkAllocation& a)
-{
-    return "(" + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x"
-        + std::to_string(a.height) + ")";
 }
 
 bool inside(const GtkAllocation& a, const GtkAllocation& box)
@@ -148,6 +151,21 @@ void pump_for(int ms)
     }
 }
 
+void after(int ms, std::function<void()> f)
+{
+    auto once = [](gpointer data) -> gboolean {
+        auto* g = static_cast<std::function<void()>*>(data);
+        (*g)();
+        delete g;
+        return FALSE;
+    };
+    auto* held = new std::function<void()>(std::move(f));
+    if (ms == 0)
+        g_idle_add(once, held);
+    else
+        g_timeout_add(ms, once, held);
+}
+
 std::vector<GtkWidget*> widgets_below(GtkWidget* root)
 {
     std::vector<GtkWidget*> all;
@@ -204,6 +222,12 @@ std::string clist_cell(GtkWidget* list, int row, int col)
     gchar* text = nullptr;
     gtk_clist_get_text(GTK_CLIST(list), row, col, &text);
     return text != nullptr ? text : "";
+}
+
+std::string box_text(const GtkAllocation& a)
+{
+    return "(" + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x"
+        + std::to_string(a.height) + ")";
 }
 
 GtkAllocation allocation_of(GtkWidget* w)
@@ -264,3 +288,126 @@ void show_every_page(const std::function<void(const std::string& what)>& look)
         }
     }
 }
+
+unsigned pixel_at(GtkWidget* w, int x, int y)
+{
+    GdkPixbuf* pb = gdk_pixbuf_get_from_drawable(nullptr, gtk_widget_get_window(w), nullptr, x, y, 0, 0, 1, 1);
+    if (pb == nullptr)
+        return 0xFFFFFFFF;
+    const guchar* p = gdk_pixbuf_get_pixels(pb);
+    unsigned rgb = (p[0] << 16) | (p[1] << 8) | p[2];
+    g_object_unref(pb);
+    return rgb;
+}
+
+void type_into(GtkWidget* entry, const char* text)
+{
+    /* Its page in front, as a user clicks the tab before typing there. */
+    for (GtkWidget* child = entry; gtk_widget_get_parent(child) != nullptr; child = gtk_widget_get_parent(child))
+        if (GTK_IS_NOTEBOOK(gtk_widget_get_parent(child))) {
+            GtkNotebook* nb = GTK_NOTEBOOK(gtk_widget_get_parent(child));
+            gtk_notebook_set_current_page(nb, gtk_notebook_page_num(nb, child));
+            pump_events();
+        }
+    /* The window has the keyboard, as under a window manager once clicked. */
+    GtkWidget* top = gtk_widget_get_toplevel(entry);
+    if (!gtk_window_has_toplevel_focus(GTK_WINDOW(top))) {
+        GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
+        e->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
+        e->focus_change.send_event = TRUE;
+        e->focus_change.in = TRUE;
+        gtk_widget_send_focus_change(top, e);
+        gdk_event_free(e);
+    }
+    gtk_widget_grab_focus(entry);
+    gtk_test_text_set(entry, text);
+    gtk_test_widget_send_key(entry, GDK_Tab, GdkModifierType(0));
+    pump_events();
+}
+
+void choose(GtkWidget* combo, int index)
+{
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index);
+    pump_events();
+}
+
+void press(GtkWidget* radio)
+{
+    gtk_button_pressed(GTK_BUTTON(radio));
+    gtk_button_released(GTK_BUTTON(radio));
+    pump_events();
+}
+
+void Gui::SetUp()
+{
+    InTempDir::SetUp();
+    copy_text(module_ip, "127.0.0.2");
+    copy_text(module_mac, "ACCF23000002");
+    copy_text(module_id, "KXD40-0002");
+    copy_text(module_aswd, "KX-D40LOCATORPING");
+    copy_text(setting_file, "set_file.txt");
+    auto_setting = 0;
+    strmodule_num = row_selected = 0;
+    bfirst_show = 0;
+    strMODMana = strMODMana_up = {};
+    strMODComm = strMODComm_up = {};
+    strMODAP = strMODAP_up = {};
+    strMODSTA = strMODSTA_up = {};
+    cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
+    install_window_waits();
+}
+
+void Gui::TearDown()
+{
+    for (GtkWidget* w : {window, search_window})
+        if (w != nullptr)
+            gtk_widget_destroy(w);
+    pump_events();
+    if (udpsocket != 0)
+        net().close_udp(udpsocket);
+    u_socket = udpsocket = 0;
+    set_net(nullptr);
+    release_program_port();
+    InTempDir::TearDown();
+}
+
+void Gui::open_socket()
+{
+    u_socket = udpsocket = init_udp_socket();
+    ASSERT_NE(udpsocket, 0);
+}
+
+void Gui::open_read_pages()
+{
+    init_window();
+    const char* replies[][2] = {
+        {"WEBU", "admin,admin"}, {"UART", "115200,8,1,None,NFC"}, {"UARTFT", "200"}, {"UARTFL", "1024"},
+        {"NETP", "TCP,Server,8899,10.10.100.100"}, {"MAXSK", "32"}, {"TCPTO", "300"},
+        {"WAP", "11BGN,KXD40_0002,Auto"}, {"LANN", "10.10.100.254,255.255.255.0"}, {"DHCPGW", "10.10.100.254"},
+        {"WSSSID", "KX-AP"}, {"WSKEY", "WPA2PSK,AES,12345678"}};
+    for (auto& r : replies)
+        ASSERT_TRUE(read_setting_value(window_link.pages, r[0], r[1])) << r[0];
+    for (const settings_page& p : settings_pages) {
+        *p.inited = 1;
+        p.revert();
+        p.refresh();
+        *p.dirty = 0;
+    }
+    cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
+    gtk_widget_set_sensitive(frame_module, TRUE);
+    pump_events();
+}
+
+std::string Gui::console_of(const std::function<void()>& f)
+{
+    testing::internal::CaptureStdout();
+    f();
+    return testing::internal::GetCapturedStdout();
+}
+
+std::string Gui::click(GtkWidget* button)
+{
+    return console_of([=] { gtk_button_clicked(GTK_BUTTON(button)); });
+}
+
+std::vector<std::string> Gui::rows(int type) { return rendered_rows(type); }

@@ -1,35 +1,47 @@
 /*
- * gui_env.h - helpers for tests that build real windows under Xvfb.
+ * gui_env.h - the one harness of the window tests: real windows under
+ * Xvfb, widgets found by their accessible ids, edits made on them as a
+ * user makes them, and the checks of what a window shows.
  */
 #ifndef KX_TESTS_GUI_ENV_H
 #define KX_TESTS_GUI_ENV_H
 
 #include <functional>
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 #include <string>
 #include <vector>
 
-/* Handles every pending event. */
+#include "temp_dir.h"
+
 void pump_events();
 /* Runs the main loop for about ms milliseconds. */
 void pump_for(int ms);
+/* Runs f once from the main loop, ms milliseconds from now (0: when idle). */
+void after(int ms, std::function<void()> f);
 
 /* root and every widget below it, the toolkit's own parts included. */
 std::vector<GtkWidget*> widgets_below(GtkWidget* root);
-/* The accessible id given to w, or "". */
 std::string widget_id(GtkWidget* w);
 /* First widget below root (root included) whose accessible id is id. */
 GtkWidget* find_by_id(GtkWidget* root, const std::string& id);
-/* First label below root whose text is text; nullptr if there is none. */
 GtkWidget* label_with_text(GtkWidget* root, const std::string& text);
-/* The texts of a text combo box's items, in order. */
 std::vector<std::string> combo_items(GtkWidget* combo);
 std::string combo_active_text(GtkWidget* combo);
-/* The text of a cell of a GtkCList. */
 std::string clist_cell(GtkWidget* list, int row, int col);
 GtkAllocation allocation_of(GtkWidget* w);
-/* Toplevel windows with this title. */
+/* "(x,y wxh)" */
+std::string box_text(const GtkAllocation& a);
 int windows_titled(const char* title);
+/* The colour of one pixel of w as drawn, 0xRRGGBB. */
+unsigned pixel_at(GtkWidget* w, int x, int y);
+
+/* Edits as a user makes them: the text replaced and the entry left with
+ * Tab (its page brought to front, the window given the keyboard), an item
+ * chosen, a radio button pressed. */
+void type_into(GtkWidget* entry, const char* text);
+void choose(GtkWidget* combo, int index);
+void press(GtkWidget* radio);
 
 /* Counts the toolkit's warnings and criticals while alive; each is a
  * failure of the test too. */
@@ -48,8 +60,29 @@ std::vector<std::string> layout_faults(GtkWidget* root);
 
 /* Brings each page of the open settings window to front, refreshed from
  * empty edited records, once with the open authentication and once with
- * a key (the three encryption lists share one place, and a key shows its
- * entry), and calls look with "page P, auth A" for each. */
+ * a key, and calls look with "page P, auth A" for each. */
 void show_every_page(const std::function<void(const std::string& what)>& look);
+
+/* A case in a directory of its own with the module at 127.0.0.2 chosen,
+ * nothing pending and the windows' waits; whatever it opened (windows,
+ * the socket, the port) is closed after it. */
+struct Gui : InTempDir {
+    void SetUp() override;
+    void TearDown() override;
+    /* The UDP socket of a search, in the test's private network. */
+    void open_socket();
+    /* A settings window whose four pages show a module's defaults as a
+     * read leaves them, nothing pending. */
+    static void open_read_pages();
+    /* Runs f and returns what it printed. */
+    static std::string console_of(const std::function<void()>& f);
+    static std::string click(GtkWidget* button);
+    static std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
+    static bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
+    static bool visible(GtkWidget* w) { return gtk_widget_get_visible(w) != 0; }
+    static bool active(GtkWidget* w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) != 0; }
+    /* The page's pending commands as the module would get them. */
+    static std::vector<std::string> rows(int type);
+};
 
 #endif

@@ -120,26 +120,9 @@ std::vector<look> source_windows_seen(std::string* console)
     return looks;
 }
 
-bool ascii(const std::string& text)
-{
-    for (unsigned char c : text)
-        if (c >= 0x80)
-            return false;
-    return true;
-}
-
-std::string box(const GtkAllocation& a)
-{
-    return std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x"
-        + std::to_string(a.height);
-}
-
 /* A user's locale variables; an empty value leaves the variable unset. */
 struct locale_case {
-    const char* name;
-    const char* lc_all;
-    const char* lang;
-    const char* language;
+    const char *name, *lc_all, *lang, *language;
 };
 
 const char* const locale_variables[] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
@@ -168,10 +151,9 @@ struct Language : testing::TestWithParam<locale_case> {
             saved.emplace_back(value != nullptr ? value : "", name);
         }
         const locale_case& c = GetParam();
-        set_or_unset("LC_ALL", c.lc_all);
-        set_or_unset("LC_MESSAGES", nullptr);
-        set_or_unset("LANG", c.lang);
-        set_or_unset("LANGUAGE", c.language);
+        const char* values[] = {c.lc_all, nullptr, c.lang, c.language};  /* by locale_variables */
+        for (int i = 0; i < 4; ++i)
+            set_or_unset(locale_variables[i], values[i]);
         ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr) << c.name << ": no such locale (script/bootstrap makes it)";
         use_catalogues(KX_BUILD_LOCALEDIR);
         std::string source_console, console;
@@ -215,7 +197,8 @@ TEST_P(English, EveryTextIsEnglishAndFitsWhereTheSourceTextWas)
             const seen& e = en.widgets[j];
             const seen& s = src.widgets[j];
             const std::string where = en.what + ", " + e.type + " \"" + s.text + "\"";
-            EXPECT_TRUE(ascii(e.text)) << where << " shows \"" << e.text << "\"";
+            EXPECT_TRUE(std::all_of(e.text.begin(), e.text.end(), [](unsigned char ch) { return ch < 0x80; }))
+                << where << " shows \"" << e.text << "\"";
             EXPECT_EQ(e.text.empty(), s.text.empty()) << where << " shows \"" << e.text << "\"";
             translated += e.text != s.text;
             EXPECT_FALSE(e.ellipsized) << where << " is cut: \"" << e.text << "\"";
@@ -225,7 +208,7 @@ TEST_P(English, EveryTextIsEnglishAndFitsWhereTheSourceTextWas)
             EXPECT_TRUE((e.place.x == s.place.x || e.tab) && e.place.y == s.place.y
                         && (e.sized_by_text
                             || (e.place.width == s.place.width && e.place.height == s.place.height)))
-                << where << " at " << box(e.place) << ", was " << box(s.place);
+                << where << " at " << box_text(e.place) << ", was " << box_text(s.place);
         }
     }
     EXPECT_GT(translated, 100) << "the catalogue was not found";

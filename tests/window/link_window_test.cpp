@@ -15,10 +15,8 @@
 #include "discovery.h"
 #include "enums.h"
 #include "gui_env.h"
-#include "link.h"
 #include "module.h"
 #include "scripted_net.h"
-#include "setting_file.h"
 #include "sim_runner.h"
 #include "strutil.h"
 #include "uthread.h"
@@ -29,40 +27,18 @@ namespace {
 
 std::vector<std::string> label_history;
 
-void on_label(GObject* label, GParamSpec*, gpointer)
-{
-    label_history.push_back(gtk_label_get_text(GTK_LABEL(label)));
-}
+void on_label(GObject* label, GParamSpec*, gpointer) { label_history.push_back(gtk_label_get_text(GTK_LABEL(label))); }
 
-struct LinkWindow : testing::Test {
+/* A settings window for the module at 127.0.0.2, its lamp text recorded. */
+struct LinkWindow : Gui {
     void SetUp() override
     {
-        copy_text(module_ip, "127.0.0.2");
-        copy_text(module_mac, "ACCF23000002");
-        copy_text(module_id, "KXD40-0002");
-        copy_text(module_aswd, "KX-D40LOCATORPING");
-        auto_setting = 0;
-        strMODMana = strMODMana_up = {};
-        strMODComm = strMODComm_up = {};
-        strMODAP = strMODAP_up = {};
-        strMODSTA = strMODSTA_up = {};
+        Gui::SetUp();
         init_window();
         pump_events();
         label_history.clear();
         g_signal_connect(label_net_conn, "notify::label", G_CALLBACK(on_label), nullptr);
     }
-    void TearDown() override
-    {
-        if (window != nullptr)
-            gtk_widget_destroy(window);
-        pump_events();
-        if (udpsocket != 0 && udpsocket != 7)
-            net().close_udp(udpsocket);
-        u_socket = udpsocket = 0;
-        set_net(nullptr);
-    }
-    bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
-    std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
 };
 
 /* A scripted module that answers the keyword on the n-th time. */
@@ -104,9 +80,7 @@ struct ScriptedLink : LinkWindow {
 TEST_F(ScriptedLink, ModuleAnsweringAtOnceGetsOneKeywordAndOneOk)
 {
     strMODComm.inited = 1;
-    testing::internal::CaptureStdout();
-    net_udp_thread();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(console_of(net_udp_thread),
               "net_udp_thread: 1\nnet_udp_thread: 2\n"
               "net_udp_thread: recv= 127.0.0.2,ACCF23000002,KXD40-0002\nAccept OK!\n");
     EXPECT_EQ(sent(), (std::vector<std::string>{"KX-D40LOCATORPING", "+ok"}));
@@ -119,15 +93,27 @@ TEST_F(ScriptedLink, ModuleAnsweringAtOnceGetsOneKeywordAndOneOk)
     EXPECT_EQ(strMODComm.inited, 0) << "every page counts as unread";
 }
 
-TEST_F(ScriptedLink, SilentSecondsShowTheWaitingTextsInACycle)
+/* Silent seconds show the waiting texts in a cycle; a datagram that is
+ * not the module's answer neither ends nor restarts them. */
+TEST_F(ScriptedLink, OnlyTheModuleEndsTheSilentSeconds)
 {
-    answer_on = 8;
+    sn.on_send = [this](const sent_datagram&) {
+        if (sn.sent.size() == 1) {
+            sn.arrive("", true);  /* e.g. a "port unreachable" report */
+            sn.arrive_at(sn.now + 100, "127.0.0.3,ACCF23000003,LATE", "127.0.0.3");
+        } else if (sn.sent.size() == 8) {
+            sn.arrive("127.0.0.2,ACCF23000002,KXD40-0002");
+        }
+    };
     net_udp_thread();
+    std::vector<std::string> keywords(8, "KX-D40LOCATORPING");
+    keywords.push_back("+ok");
+    EXPECT_EQ(sent(), keywords);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(sn.sent[i].at_ms, 1000 * i) << "a keyword a second";
     EXPECT_EQ(label_history, (std::vector<std::string>{"正在等待连接.", "正在等待连接.", "正在等待连接..",
                                                        "正在等待连接...", "正在等待连接...", "正在等待连接....",
                                                        "正在等待连接.", "模块已连接"}));
-    EXPECT_EQ(sent().size(), 9u) << "eight keywords and +ok";
-    EXPECT_EQ(sn.wait_timeouts, std::vector<int>(8, 1000));
 }
 
 TEST_F(ScriptedLink, SilentModuleStopsTheRead)
@@ -137,9 +123,7 @@ TEST_F(ScriptedLink, SilentModuleStopsTheRead)
     silent = {"AT+UARTFT"};
     strMODComm_up.baud = strMODComm.baud = BAUDRATE_300;
     net_udp_thread();
-    testing::internal::CaptureStdout();
-    button_setting_read_clicked();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Read the Module Setting......\nNo answer from the module\n");
+    EXPECT_EQ(console_of(button_setting_read_clicked), "Read the Module Setting......\nNo answer from the module\n");
     EXPECT_EQ(text(entry_mod_usr), "admin") << "the page read before is shown";
     EXPECT_EQ(strMODMana.inited, 1);
     EXPECT_EQ(strMODComm.inited, 0);
@@ -151,48 +135,26 @@ TEST_F(ScriptedLink, SilentModuleStopsTheRead)
         EXPECT_NE(d.bytes, "AT+WAP\n") << "the pages after it are not read";
 }
 
-TEST_F(ScriptedLink, OnlyADatagramFromTheModuleCompletesTheHandshake)
-{
-    sn.on_send = [this](const sent_datagram& d) {
-        if (d.bytes != module_aswd)
-            return;
-        if (sn.sent.size() == 1) {
-            sn.arrive("", true);  /* e.g. a "port unreachable" report */
-            sn.arrive_at(sn.now + 100, "127.0.0.3,ACCF23000003,LATE", "127.0.0.3");
-        } else {
-            sn.arrive("127.0.0.2,ACCF23000002,KXD40-0002");
-        }
-    };
-    net_udp_thread();
-    EXPECT_EQ(sent(), (std::vector<std::string>{"KX-D40LOCATORPING", "KX-D40LOCATORPING", "+ok"}));
-    EXPECT_EQ(sn.sent[1].at_ms, 1000) << "the foreign datagram did not restart the second";
-    EXPECT_EQ(label_history, (std::vector<std::string>{"正在等待连接.", "模块已连接"}));
-}
-
 /* The real simulator, in the test's private network, with window waits. */
 struct SimLink : LinkWindow {
     void SetUp() override
     {
         LinkWindow::SetUp();
-        install_window_waits();
-        u_socket = udpsocket = init_udp_socket();
-        ASSERT_NE(udpsocket, 0);
+        open_socket();
+    }
+    static long long close_window()
+    {
+        gtk_widget_destroy(window);
+        return monotonic_ms();
     }
 };
-
-gboolean close_window(gpointer at)
-{
-    *static_cast<long long*>(at) = monotonic_ms();
-    gtk_widget_destroy(window);
-    return FALSE;
-}
 
 TEST_F(SimLink, ClosingTheWindowStopsTheKeywordWithinASecond)
 {
     sim_process sim({"--silent", "--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
     long long closed = 0;
-    g_timeout_add(2500, close_window, &closed);
+    after(2500, [&] { closed = close_window(); });
     net_udp_thread();
     ASSERT_NE(closed, 0);
     pump_for(1500);
@@ -211,10 +173,8 @@ TEST_F(SimLink, ClosingDuringThePauseBetweenTriesEndsTheRead)
     long long closed = 0;
     /* The garbage answer to "AT+MID" comes at once; 100 ms later the read
      * is in its 200 ms pause before the next try. */
-    g_timeout_add(100, close_window, &closed);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    std::string out = testing::internal::GetCapturedStdout();
+    after(100, [&] { closed = close_window(); });
+    std::string out = click(button_setting_read);
     ASSERT_NE(closed, 0);
     EXPECT_EQ(out, "Read the Module Setting...\nStopped: the settings window was closed\n");
     pump_for(2500);
@@ -224,57 +184,17 @@ TEST_F(SimLink, ClosingDuringThePauseBetweenTriesEndsTheRead)
     EXPECT_EQ(got, (std::vector<std::string>{"KX-D40LOCATORPING", "+ok", "AT+MID\n"})) << "nothing after the close";
 }
 
-struct during_read {
-    bool pages_sensitive = true;
-    bool busy_cursor = false;
-};
-
-/* GTK gives no input to an insensitive widget: that is what keeps a read
- * from overwriting an edit. */
-gboolean look_during_read(gpointer data)
-{
-    auto* d = static_cast<during_read*>(data);
-    d->pages_sensitive = gtk_widget_is_sensitive(radio_wifimode_sta);
-    d->busy_cursor = gdk_window_get_cursor(gtk_widget_get_window(window)) != nullptr;
-    return FALSE;
-}
-
-TEST_F(SimLink, PagesTakeNoEditDuringAReadAndAreUsableAfterIt)
-{
-    sim_process sim({"--latency", "60", "--module", "127.0.0.2"});
-    ASSERT_TRUE(sim.ready());
-    net_udp_thread();
-    ASSERT_EQ(color, GREEN);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    pump_events();
-    ASSERT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the first read opened the pages";
-
-    during_read d;
-    g_timeout_add(150, look_during_read, &d);
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Read the Module Setting............OK!\nRead the Module Setting............OK!\n");
-    EXPECT_FALSE(d.pages_sensitive);
-    EXPECT_TRUE(d.busy_cursor);
-    pump_events();
-    EXPECT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the read leaves the pages usable";
-    EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(window)), nullptr);
-}
-
 /* The refresh alone, from records set by the test. */
 using Refresh = LinkWindow;
 
-struct combo_record {
-    GtkWidget* combo;
-    const enum_table& values;
-    char* field;
-    void (*refresh)();
-};
-
 TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
 {
-    const combo_record combos[] = {
+    const struct {
+        GtkWidget* combo;
+        const enum_table& values;
+        char* field;
+        void (*refresh)();
+    } combos[] = {
         {combo_modcom_baud, baudrate_table, &strMODComm_up.baud, update_comm_widgets},
         {combo_modcom_data, combits_table, &strMODComm_up.data_bits, update_comm_widgets},
         {combo_modcom_parity, parity_table, &strMODComm_up.parity, update_comm_widgets},
@@ -287,7 +207,7 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
         {combo_ap_auth, auth_table, &strMODAP_up.enc_auth, update_ap_widgets},
         {combo_sta_auth, auth_table, &strMODSTA_up.enc_auth, update_sta_widgets},
     };
-    for (const combo_record& c : combos) {
+    for (const auto& c : combos) {
         EXPECT_EQ(combo_items(c.combo).size(), static_cast<size_t>(c.values.count)) << widget_id(c.combo);
         for (int v = 0; v < c.values.count; ++v) {
             *c.field = static_cast<char>(v);
@@ -295,10 +215,8 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
             EXPECT_EQ(combo_active_text(c.combo), enum_combo_text(c.values, v)) << widget_id(c.combo);
         }
     }
-}
-
-TEST_F(Refresh, TheAuthenticationChoosesTheEncryptionListAndTheKey)
-{
+    /* The authentication chooses the encryption list and whether a key is
+     * shown; a value the list does not offer leaves no item active. */
     for (int auth = WIFIAUTH_OPEN; auth <= WIFIAUTH_WPA2PSK; ++auth)
         for (int encry = ENC_NONE; encry <= ENC_TKIPAES; ++encry) {
             strMODAP_up.enc_auth = static_cast<char>(auth);
@@ -308,93 +226,74 @@ TEST_F(Refresh, TheAuthenticationChoosesTheEncryptionListAndTheKey)
                                  : auth == WIFIAUTH_SHARED ? combo_ap_encry_shared
                                                            : combo_ap_encry_wpapsk;
             for (GtkWidget* w : {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk})
-                EXPECT_EQ(gtk_widget_get_visible(w) != 0, w == offered) << widget_id(w) << " " << auth;
-            /* A value the list does not offer leaves no item active. */
+                EXPECT_EQ(visible(w), w == offered) << widget_id(w) << " " << auth;
             auto items = combo_items(offered);
             std::string item = enum_combo_text(encry_table, encry);
             bool offers = std::find(items.begin(), items.end(), item) != items.end();
             EXPECT_EQ(combo_active_text(offered), offers ? item : "") << auth << "/" << encry;
-            EXPECT_EQ(gtk_widget_get_visible(entry_ap_key) != 0, encry != ENC_NONE);
-            EXPECT_EQ(gtk_widget_get_visible(label_ap_key) != 0, encry != ENC_NONE);
+            EXPECT_EQ(visible(entry_ap_key) && visible(label_ap_key), encry != ENC_NONE);
         }
     EXPECT_EQ(page_ap_shown, 1);
 }
 
-TEST_F(Refresh, CommunicationValuesFramingAndNetworkFields)
+TEST_F(Refresh, EntriesRadiosAndWhatIsEditable)
 {
-    strMODComm_up.bAF = COMAF_DIS;
     strMODComm_up.AFT = 250;
     strMODComm_up.port = 8899;
-    strMODComm_up.bip = 1;
     ASSERT_EQ(string_to_ip("192.168.1.7", strMODComm_up.ipadd), 1);
     copy_text(strMODComm_up.hostname, "server.lan");
-    update_comm_widgets();
-    EXPECT_EQ(text(entry_modcom_aft), "250");
-    EXPECT_FALSE(sensitive(entry_modcom_aft));
-    EXPECT_FALSE(sensitive(label_modcom_afl));
-    EXPECT_EQ(text(entry_modnet_port), "8899");
-    EXPECT_EQ(text(entry_modnet_ip), "192.168.1.7");
-    strMODComm_up.bip = 0;
-    strMODComm_up.bAF = COMAF_EN;
-    update_comm_widgets();
-    EXPECT_EQ(text(entry_modnet_ip), "server.lan");
-    EXPECT_TRUE(sensitive(entry_modcom_aft));
-    EXPECT_TRUE(sensitive(label_modcom_aft));
-
-    struct net_case {
-        int mode, protocol;
-        bool mode_combo, timeout, server, maxsk;
+    /* Framing, and the network fields by role and protocol. */
+    const struct {
+        int af, bip, mode, protocol;
+        bool framing, mode_combo, timeout, server, maxsk;
+        const char* server_shown;
+    } comm[] = {
+        {COMAF_DIS, 1, NETMODE_SERVER, NETPROT_TCP, false, true, true, false, true, "192.168.1.7"},
+        {COMAF_EN, 0, NETMODE_CLIENT, NETPROT_TCP, true, true, true, true, false, "server.lan"},
+        {COMAF_EN, 0, NETMODE_SERVER, NETPROT_UDP, true, false, false, true, false, "server.lan"},
+        {COMAF_EN, 1, NETMODE_CLIENT, NETPROT_UDP, true, false, false, true, false, "192.168.1.7"},
     };
-    for (const net_case& c : {net_case{NETMODE_SERVER, NETPROT_TCP, true, true, false, true},
-                              net_case{NETMODE_CLIENT, NETPROT_TCP, true, true, true, false},
-                              net_case{NETMODE_SERVER, NETPROT_UDP, false, false, true, false},
-                              net_case{NETMODE_CLIENT, NETPROT_UDP, false, false, true, false}}) {
+    for (const auto& c : comm) {
+        strMODComm_up.bAF = static_cast<char>(c.af);
+        strMODComm_up.bip = static_cast<char>(c.bip);
         strMODComm_up.mode = static_cast<char>(c.mode);
         strMODComm_up.protocol = static_cast<char>(c.protocol);
         update_comm_widgets();
         const std::string what = std::to_string(c.mode) + "/" + std::to_string(c.protocol);
+        EXPECT_EQ(text(entry_modcom_aft), "250");
+        EXPECT_EQ(text(entry_modnet_port), "8899");
+        EXPECT_EQ(text(entry_modnet_ip), c.server_shown) << what;
+        for (GtkWidget* w : {entry_modcom_aft, label_modcom_aft, label_modcom_afl})
+            EXPECT_EQ(sensitive(w), c.framing) << what;
         EXPECT_EQ(sensitive(combo_modnet_mode), c.mode_combo) << what;
         EXPECT_EQ(sensitive(entry_modnet_tcpto), c.timeout) << what;
         EXPECT_EQ(sensitive(entry_modnet_ip), c.server) << what;
         EXPECT_EQ(sensitive(entry_modnet_maxsk), c.maxsk) << what;
     }
-}
 
-TEST_F(Refresh, EmptyKeyShowsTheDefaultKey)
-{
-    strMODAP_up.enc_auth = WIFIAUTH_WPA2PSK;
-    strMODAP_up.enc_encry = ENC_AES;
-    update_ap_widgets();
-    EXPECT_EQ(text(entry_ap_key), "31415926");
-    EXPECT_STREQ(strMODAP_up.password, "");
-    copy_text(strMODSTA_up.password, std::string(64, 'k').c_str());
-    strMODSTA_up.enc_auth = WIFIAUTH_WPAPSK;
-    strMODSTA_up.enc_encry = ENC_TKIP;
-    update_sta_widgets();
-    EXPECT_EQ(text(entry_sta_key), std::string(64, 'k'));
-    strMODSTA_up.password[0] = '\0';
-    update_sta_widgets();
-    EXPECT_EQ(text(entry_sta_key), "31415926");
-}
-
-TEST_F(Refresh, ManagementAndWanPages)
-{
     strMODMana_up.wmode = WIFIMODE_STA;
     strMODMana_up.tmode = WORKMODE_AG;
     copy_text(strMODMana_up.mver, "V1.0");
     copy_text(strMODMana_up.user, "root");
     update_mana_widgets();
-    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_wifimode_sta)));
-    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio_workmode_ag)));
+    EXPECT_TRUE(active(radio_wifimode_sta) && active(radio_workmode_ag));
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_mod_ver)), "软件版本: V1.0");
     EXPECT_EQ(text(entry_mod_usr), "root");
 
+    /* An empty key shows the default one and stays empty. */
+    strMODAP_up.enc_auth = strMODSTA_up.enc_auth = WIFIAUTH_WPA2PSK;
+    strMODAP_up.enc_encry = strMODSTA_up.enc_encry = ENC_AES;
+    update_ap_widgets();
+    EXPECT_EQ(text(entry_ap_key), "31415926");
+    EXPECT_STREQ(strMODAP_up.password, "");
+    ASSERT_EQ(string_to_ip("192.168.1.50", strMODSTA_up.ipadd), 1);
     for (int dhcp : {DHCP_DISABLE, DHCP_ENABLE}) {
+        const std::string key = dhcp == DHCP_DISABLE ? std::string(64, 'k') : "";
+        copy_text(strMODSTA_up.password, key.c_str());
         strMODSTA_up.bDHCP = static_cast<char>(dhcp);
-        ASSERT_EQ(string_to_ip("192.168.1.50", strMODSTA_up.ipadd), 1);
         update_sta_widgets();
-        EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dhcp == DHCP_ENABLE ? radio_wan_dhcp
-                                                                                      : radio_wan_static)));
+        EXPECT_EQ(text(entry_sta_key), key.empty() ? "31415926" : key);
+        EXPECT_TRUE(active(dhcp == DHCP_ENABLE ? radio_wan_dhcp : radio_wan_static));
         EXPECT_EQ(text(entry_wan_ip), "192.168.1.50");
         for (GtkWidget* w : {entry_wan_ip, entry_wan_mask, entry_wan_gateway})
             EXPECT_EQ(sensitive(w), dhcp == DHCP_DISABLE) << widget_id(w);

@@ -1,7 +1,10 @@
 /*
  * search_window_test.cpp - the search window under Xvfb: the search behind
- * "搜索" against the simulator, and the rules for clicks while a search or
- * a handshake waits.
+ * "搜索" against the simulator, the rules for clicks while a search or a
+ * handshake waits, and "升级": a file named with the entry's fifteen
+ * characters is sent, the label counts (on a shortened clock), and of two
+ * counts the last one started decides. The image stored byte for byte and
+ * a failed upload's label are taken end to end (tests/e2e/failures_lan.py).
  */
 #include <gtest/gtest.h>
 
@@ -23,45 +26,31 @@
 
 namespace {
 
-struct SearchWindow : testing::Test {
+struct SearchWindow : Gui {
     void SetUp() override
     {
-        strmodule_num = 0;
-        row_selected = 0;
-        bfirst_show = 0;
-        install_window_waits();
+        Gui::SetUp();
         build_search_window();
         gtk_widget_show_all(search_window);
         pump_events();
     }
-    void TearDown() override
+    static GtkWidget* button(const char* word) { return find_by_id(search_window, word); }
+    static int rows() { return GTK_CLIST(clist_main)->rows; }
+    /* As a search at 127.0.0.1 would leave it: modules listed, the socket
+     * open; the first row selected. */
+    void list_modules_first_selected(int n = 2)
     {
-        if (search_window != nullptr)
-            gtk_widget_destroy(search_window);
-        pump_events();
-        if (u_socket != 0)
-            net().close_udp(u_socket);
-        u_socket = udpsocket = 0;
-        release_program_port();
-    }
-    GtkWidget* button(const char* word) { return find_by_id(search_window, word); }
-    std::string cell(int row, int col) { return clist_cell(clist_main, row, col); }
-    int rows() { return GTK_CLIST(clist_main)->rows; }
-    /* As a search at 127.0.0.1 would leave it: two modules listed and the
-     * socket open; the first row selected. */
-    void list_two_modules_first_selected()
-    {
-        u_socket = udpsocket = init_udp_socket();
+        open_socket();
         get_aswd(aswd);
-        strmodule_num = 2;
-        copy_text(strmodule[0].ip, "127.0.0.2");
-        copy_text(strmodule[1].ip, "127.0.0.3");
-        copy_text(strmodule[0].mac, "M2");
-        copy_text(strmodule[1].mac, "M3");
+        strmodule_num = n;
+        for (int i = 0; i < n; ++i) {
+            format_text(strmodule[i].ip, sizeof strmodule[i].ip, "127.0.0.%d", 2 + i);
+            format_text(strmodule[i].mac, sizeof strmodule[i].mac, "ACCF2300000%d", 2 + i);
+        }
         show_list_data(clist_main);
         gtk_clist_select_row(GTK_CLIST(clist_main), 0, 0);
     }
-    void choose_loopback()
+    static void choose_loopback()
     {
         std::vector<std::string> items = combo_items(combo_ip);
         auto lo = std::find(items.begin(), items.end(), "127.0.0.1");
@@ -70,14 +59,6 @@ struct SearchWindow : testing::Test {
     }
 };
 
-gboolean click_during_wait(gpointer data)
-{
-    auto* words = static_cast<std::vector<const char*>*>(data);
-    for (const char* w : *words)
-        gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, w)));
-    return FALSE;
-}
-
 TEST_F(SearchWindow, ClicksDuringASearchHaveNoEffect)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--latency", "300", "--module", "127.0.0.2"});
@@ -85,26 +66,15 @@ TEST_F(SearchWindow, ClicksDuringASearchHaveNoEffect)
     choose_loopback();
     strmodule_num = 1;  /* a module from an earlier search, selectable */
     row_selected = 0;
-    std::vector<const char*> words = {"Search", "Setting", "Upload"};
     module_ip[0] = '\0';
-    g_timeout_add(100, click_during_wait, &words);
+    after(100, [] {
+        for (const char* w : {"Search", "Setting", "Upload"})
+            gtk_button_clicked(GTK_BUTTON(button(w)));
+    });
     gtk_button_clicked(GTK_BUTTON(button("Search")));
     EXPECT_EQ(rows(), 1);
     EXPECT_EQ(sim.received().size(), 1u) << "the second Search must not send";
     EXPECT_STREQ(module_ip, "") << "Setting must not copy while the search waits";
-}
-
-gboolean close_search_window(gpointer data)
-{
-    *static_cast<long long*>(data) = monotonic_ms();
-    gtk_widget_destroy(search_window);
-    return FALSE;
-}
-
-gboolean start_search(gpointer)
-{
-    gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, "Search")));
-    return FALSE;
 }
 
 TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
@@ -113,8 +83,11 @@ TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
     ASSERT_TRUE(sim.ready());
     choose_loopback();
     long long closed_at = 0;
-    g_idle_add(start_search, nullptr);
-    g_timeout_add(1500, close_search_window, &closed_at);
+    after(0, [] { gtk_button_clicked(GTK_BUTTON(button("Search"))); });
+    after(1500, [&] {
+        closed_at = monotonic_ms();
+        gtk_widget_destroy(search_window);
+    });
     gtk_main();
     ASSERT_NE(closed_at, 0);
     EXPECT_EQ(search_window, nullptr);
@@ -122,44 +95,33 @@ TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
     EXPECT_EQ(sim.received().size(), 2u) << "no keyword after the close";
 }
 
-TEST_F(SearchWindow, NoLocalAddressSendsNothing)
+/* Without a local address, or with the port held by another program
+ * (which would take the replies), a search says why, empties the list and
+ * sends nothing. Once the port is free the window takes it and keeps it
+ * through its next searches. */
+TEST_F(SearchWindow, ASearchThatCannotBeMadeSendsNothingAndSaysWhy)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
     strmodule_num = 1;
     show_list_data(clist_main);
     gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), -1);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button("Search")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No local address to search from\n");
-    EXPECT_EQ(rows(), 0);
-    EXPECT_EQ(strmodule_num, 0);
-    pump_for(200);
-    EXPECT_TRUE(sim.received().empty());
-}
+    EXPECT_EQ(click(button("Search")), "No local address to search from\n");
+    EXPECT_EQ(rows() + strmodule_num, 0);
 
-/* Another program on the port would take the replies: the search says
- * who holds it and sends nothing. Once it is free the window takes the
- * port and keeps it through its next searches. */
-TEST_F(SearchWindow, APortHeldElsewhereStopsTheSearchUntilItIsFree)
-{
-    sim_process sim({"--broadcast", "127.0.0.255", "--module", "127.0.0.2"});
-    ASSERT_TRUE(sim.ready());
     choose_loopback();
     release_program_port();
-    const std::string holder =
-        std::string(program_invocation_short_name) + " (pid " + std::to_string(getpid()) + ")";
     {
         port_claim elsewhere(KX_PORT);
         ASSERT_TRUE(elsewhere.taken());
         strmodule_num = 1;
         show_list_data(clist_main);
-        testing::internal::CaptureStdout();
-        gtk_button_clicked(GTK_BUTTON(button("Search")));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Port 48899 is held by another program: " + holder + "\n");
+        EXPECT_EQ(click(button("Search")), "Port 48899 is held by another program: "
+                      + std::string(program_invocation_short_name) + " (pid " + std::to_string(getpid()) + ")\n");
         EXPECT_EQ(u_socket, 0);
         EXPECT_EQ(rows(), 0);
     }
+    EXPECT_TRUE(sim.received().empty());
     gtk_button_clicked(GTK_BUTTON(button("Search")));
     EXPECT_EQ(rows(), 1);
     EXPECT_FALSE(port_claim(KX_PORT).taken()) << "the window keeps the port between searches";
@@ -173,8 +135,8 @@ TEST_F(SearchWindow, FirstExposeShowsTheTable)
     gtk_widget_destroy(search_window);
     pump_events();
     strmodule_num = 1;
-    std::snprintf(strmodule[0].ip, sizeof strmodule[0].ip, "10.0.0.9");
-    std::snprintf(strmodule[0].id, sizeof strmodule[0].id, "ID9");
+    copy_text(strmodule[0].ip, "10.0.0.9");
+    copy_text(strmodule[0].id, "ID9");
     bfirst_show = 0;
     build_search_window();
     EXPECT_EQ(rows(), 0);
@@ -182,23 +144,19 @@ TEST_F(SearchWindow, FirstExposeShowsTheTable)
     pump_for(300);
     EXPECT_EQ(bfirst_show, 1);
     ASSERT_EQ(rows(), 1);
-    EXPECT_EQ(cell(0, 1), "10.0.0.9");
-    EXPECT_EQ(cell(0, 2), "ID9");
-}
-
-gboolean choose_second_module(gpointer)
-{
-    gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
-    gtk_button_clicked(GTK_BUTTON(find_by_id(search_window, "Setting")));
-    return FALSE;
+    EXPECT_EQ(clist_cell(clist_main, 0, 1), "10.0.0.9");
+    EXPECT_EQ(clist_cell(clist_main, 0, 2), "ID9");
 }
 
 TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
 {
     sim_process sim({"--silent", "--module", "127.0.0.2", "--reset-behaviour", "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
-    list_two_modules_first_selected();
-    g_timeout_add(1500, choose_second_module, nullptr);
+    list_modules_first_selected();
+    after(1500, [] {
+        gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
+        gtk_button_clicked(GTK_BUTTON(button("Setting")));
+    });
 
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
 
@@ -216,34 +174,90 @@ TEST_F(SearchWindow, ChoosingAnotherModuleEndsAWaitingHandshake)
     EXPECT_EQ(to_second, 2) << "the keyword and +ok";
 }
 
-gboolean select_second_row(gpointer busy)
-{
-    *static_cast<bool*>(busy) = gdk_window_get_cursor(gtk_widget_get_window(search_window)) != nullptr;
-    gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
-    return FALSE;
-}
-
-TEST_F(SearchWindow, ARowChosenDuringAReadIsTheOneSettingOpens)
+TEST_F(SearchWindow, DuringAReadThePagesTakeNoEditAndARowChosenIsTheOneSettingOpens)
 {
     sim_process sim({"--latency", "40", "--modules", "2", "--first", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
-    list_two_modules_first_selected();
+    list_modules_first_selected();
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
     ASSERT_EQ(color, GREEN);
-
-    bool busy = false;
-    g_timeout_add(100, select_second_row, &busy);
-    testing::internal::CaptureStdout();
-    gtk_button_clicked(GTK_BUTTON(button_setting_read));
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(row_selected, 1);
-    EXPECT_TRUE(busy) << "the search window shows the busy cursor too";
+    std::string out = click(button_setting_read);
     pump_events();
-    EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(search_window)), nullptr);
+    ASSERT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the first read opened the pages";
+
+    /* GTK gives no input to an insensitive widget: that is what keeps a
+     * read from overwriting an edit. The other window's list still takes
+     * a click. */
+    bool pages_sensitive = true, busy = false, search_busy = false;
+    after(100, [&] {
+        pages_sensitive = gtk_widget_is_sensitive(radio_wifimode_sta);
+        busy = gdk_window_get_cursor(gtk_widget_get_window(window)) != nullptr;
+        search_busy = gdk_window_get_cursor(gtk_widget_get_window(search_window)) != nullptr;
+        gtk_clist_select_row(GTK_CLIST(clist_main), 1, 0);
+    });
+    out += click(button_setting_read);
+    EXPECT_EQ(out, "Read the Module Setting............OK!\nRead the Module Setting............OK!\n");
+    EXPECT_FALSE(pages_sensitive);
+    EXPECT_TRUE(busy && search_busy) << "both windows show the busy cursor";
+    EXPECT_EQ(row_selected, 1);
+    pump_events();
+    EXPECT_TRUE(gtk_widget_is_sensitive(radio_wifimode_sta)) << "the read leaves the pages usable";
+    for (GtkWidget* w : {window, search_window})
+        EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(w)), nullptr);
 
     gtk_button_clicked(GTK_BUTTON(button("Setting")));
     EXPECT_STREQ(module_ip, "127.0.0.3");
     EXPECT_EQ(color, GREEN);
+}
+
+std::vector<std::string> label_texts;
+
+void on_label(GObject* label, GParamSpec*, gpointer) { label_texts.push_back(gtk_label_get_text(GTK_LABEL(label))); }
+
+struct UploadButton : SearchWindow {
+    sim_process sim{{"--module", "127.0.0.2"}};
+    void SetUp() override
+    {
+        SearchWindow::SetUp();
+        ASSERT_TRUE(sim.ready());
+        list_modules_first_selected(1);
+        label_texts.clear();
+        g_signal_connect(label_up, "notify::label", G_CALLBACK(on_label), nullptr);
+        upload_count_step_ms = 5;
+    }
+    std::string upload(const char* file)
+    {
+        gtk_entry_set_text(GTK_ENTRY(entry_file), file);
+        return click(button("Upload"));
+    }
+    /* Waits for the count to end on the empty label. */
+    void until_count_ends()
+    {
+        for (int i = 0; i < 100 && (label_texts.empty() || !label_texts.back().empty()); ++i)
+            pump_for(20);
+    }
+};
+
+TEST_F(UploadButton, TheImageIsSentAndTheLabelCounts)
+{
+    const char name[] = "固件映像文件版本一二三四五六七";  /* the entry's 15 characters, 45 bytes */
+    write((std::string("data/") + name).c_str(), std::string(10000, 'i'));
+    EXPECT_EQ(upload(name), "") << "no complaint";
+    until_count_ends();
+    ASSERT_EQ(label_texts.size(), 21u);
+    for (int n = 0; n < 20; ++n)
+        EXPECT_EQ(label_texts[n], "升级中... " + std::to_string(n));
+    EXPECT_EQ(label_texts[20], "");
+
+    /* Of two counts the last one started decides. */
+    upload_count_step_ms = 300;
+    upload(name);
+    upload_count_step_ms = 5;
+    label_texts.clear();
+    upload(name);
+    until_count_ends();
+    pump_for(1000);
+    EXPECT_EQ(label_texts.back(), "") << "the first count no longer writes";
 }
 
 } // namespace
