@@ -87,8 +87,6 @@ TEST_F(ScriptedLink, ModuleAnsweringAtOnceGetsOneKeywordAndOneOk)
     EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
     EXPECT_EQ(label_history, std::vector<std::string>{"模块已连接"}) << "no waiting text";
     EXPECT_EQ(color, GREEN);
-    EXPECT_TRUE(sensitive(button_setting_read));
-    EXPECT_TRUE(sensitive(button_setting_down));
     EXPECT_FALSE(sensitive(button_setting_save));
     EXPECT_EQ(strMODComm.inited, 0) << "every page counts as unread";
 }
@@ -208,7 +206,6 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
         {combo_sta_auth, auth_table, &strMODSTA_up.enc_auth, update_sta_widgets},
     };
     for (const auto& c : combos) {
-        EXPECT_EQ(combo_items(c.combo).size(), static_cast<size_t>(c.values.count)) << widget_id(c.combo);
         for (int v = 0; v < c.values.count; ++v) {
             *c.field = static_cast<char>(v);
             c.refresh();
