@@ -22,6 +22,7 @@ namespace {
 #define R "\xEF\xBF\xBD"  /* U+FFFD */
 
 const char widest_address[] = "255.255.255.255";
+const int smallest_size = 7 * PANGO_SCALE;  /* points: below this nobody reads it */
 
 void redraw()
 {
@@ -125,6 +126,7 @@ TEST_F(Display, TheWidestAddressFitsTheListAndTheCombo)
     EXPECT_LE(text_width(clist_main, widest_address), list->column[1].area.width);
     EXPECT_LE(text_width(clist_main, "KXD40-5610"), list->column[2].area.width) << "the IDs beside stay whole";
     EXPECT_LE(list->column[2].area.x + list->column[2].area.width, list->clist_window_width);
+    EXPECT_GE(pango_font_description_get_size(gtk_widget_get_style(clist_main)->font_desc), smallest_size);
 
     /* The combo's text is drawn by its cell view, left of the arrow. */
     GtkWidget* view = gtk_bin_get_child(GTK_BIN(combo_ip));
@@ -141,6 +143,7 @@ TEST_F(Display, TheWidestAddressFitsTheListAndTheCombo)
     GtkAllocation v = allocation_of(view);
     EXPECT_LE(text_width(view, widest_address), v.width - 2 * xpad);
     EXPECT_LE(v.x + v.width, allocation_of(arrow).x);
+    EXPECT_GE(pango_font_description_get_size(gtk_widget_get_style(view)->font_desc), smallest_size);
 }
 
 /* Eighteen characters is the longest field a search answer gives: such

@@ -123,11 +123,14 @@ TEST_F(Edits, AChoiceIsStoredRebuiltAndMarksThePageOnce)
     EXPECT_EQ(rows(CMDTYPE_COMM), rows_t{"AT+UART=115200,8,1,None,NFC"}) << "back to the value read: the row stays";
     EXPECT_EQ(strMODComm.dirty, 1);
     EXPECT_FALSE(sensitive(button_comm_confirm)) << "only the first change makes confirm usable";
-    /* What each protocol leaves editable: link_window_test.cpp. */
-    console_of([] {
-        choose(combo_modnet_prot, NETPROT_UDP);
-        choose(combo_modnet_prot, NETPROT_TCP);
-    });
+
+    for (int prot : {NETPROT_UDP, NETPROT_TCP}) {
+        console_of([=] { choose(combo_modnet_prot, prot); });
+        /* A TCP server has no role to choose, no server address, and a
+         * number of clients; UDP the other way round. */
+        EXPECT_EQ(sensitive(combo_modnet_mode) && sensitive(entry_modnet_maxsk), prot == NETPROT_TCP);
+        EXPECT_EQ(sensitive(entry_modnet_ip), prot == NETPROT_UDP);
+    }
     EXPECT_EQ(rows(CMDTYPE_COMM), (rows_t{"AT+UART=115200,8,1,None,NFC", "AT+NETP=TCP,Server,8899,10.10.100.100"}));
 
     /* The AP's DHCP choice is kept but sends nothing. */
@@ -173,6 +176,7 @@ TEST_F(Edits, PressingARadioEvenTheActiveOneRebuildsAndMarks)
     console_of([] { press(radio_wan_static); });
     EXPECT_EQ(rows(CMDTYPE_STA), rows_t{"AT+WANN=Static,192.168.1.50,0.0.0.0,0.0.0.0"});
     console_of([] { press(radio_wan_dhcp); });
+    EXPECT_FALSE(sensitive(entry_wan_gateway)) << "(and static ones typed: tests/e2e/road_lan.py)";
     EXPECT_EQ(rows(CMDTYPE_STA), rows_t{"AT+WANN=DHCP"});
 }
 

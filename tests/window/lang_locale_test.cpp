@@ -238,10 +238,12 @@ TEST_P(Source, EveryTextIsTheSourceText)
      * in a Chinese locale the fonts chosen are taller, and a few widgets
      * overlap, reported too), and only the two spare lines under the
      * version blank, since a text that fails to convert shows as nothing. */
-    for (const look& l : here)
+    for (const look& l : here) {
+        EXPECT_TRUE(l.widgets[0].place.width <= 1024 && l.widgets[0].place.height <= 768) << l.what << ": too big";
         for (const std::string& fault : l.faults)
             if (fault.compare(0, 7, "Upload ") != 0 && std::string(GetParam().name) != "zh_cn")
                 ADD_FAILURE() << l.what << ": " << fault;
+    }
     EXPECT_EQ(blank_labels, 2);
     ASSERT_EQ(here[7].what, "lamp text 6");
     const std::vector<seen>& connected = here[7].widgets;
