@@ -333,12 +333,14 @@ TEST(Fleet, AClosedPipeStopsTheRunAsCtrlCDoes)
 TEST(Fleet, ResultsComeInTheModulesOrderAndQuietTellsOnlyFailures)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--latency", "150", "--module", "127.0.0.2", "--reset-behaviour",
-                     "--module", "127.0.0.3", "--module", "127.0.0.4", "--silent", "--module", "127.0.0.5"});
+                     "--module", "127.0.0.3", "--module", "127.0.0.4,ACCF23000004,KXD40-0002", "--silent", "--module",
+                     "127.0.0.5"});
     ASSERT_TRUE(sim.ready());
+    /* 4 has the ID of 2: a search keeps modules by address. */
     auto mids = [](const std::vector<int>& order) {
         std::string out;
         for (int i : order)
-            out += "127.0.0." + std::to_string(i) + " +ok=KXD40-000" + std::to_string(i) + "\n";
+            out += "127.0.0." + std::to_string(i) + " +ok=KXD40-000" + std::to_string(i == 4 ? 2 : i) + "\n";
         return out;
     };
     ctl_result named = ctl({"send", "127.0.0.4", "127.0.0.2", "127.0.0.3", "AT+MID"});
@@ -361,4 +363,58 @@ TEST(Fleet, ResultsComeInTheModulesOrderAndQuietTellsOnlyFailures)
     EXPECT_EQ(quiet.err, "kxd40ctl: 127.0.0.5: no answer to the keyword\n"
                          "kxd40ctl: send of 3 modules: 2 done, 0 failed, 1 not reached\n"
                          "  not reached: 127.0.0.5\n");
+}
+
+namespace {
+
+/* The most modules the simulator's log shows with a link open at once: a
+ * module's link spans its first datagram to its last. */
+size_t most_at_once(const sim_process& sim)
+{
+    std::vector<sim_datagram> log = sim.received();
+    std::map<std::string, std::pair<size_t, size_t>> span;
+    for (size_t i = 0; i < log.size(); ++i)
+        span.emplace(log[i].target, std::make_pair(i, i)).first->second.second = i;
+    size_t most = 0;
+    for (size_t i = 0; i < log.size(); ++i)
+        most = std::max<size_t>(most, std::count_if(span.begin(), span.end(), [i](const auto& s) {
+                                    return s.second.first <= i && i <= s.second.second;
+                                }));
+    return most;
+}
+
+} // namespace
+
+/* --jobs bounds the links open at once, and the summary counts each
+ * outcome apart (two garbled modules fail, one silent is not reached);
+ * --stagger holds the later modules back, so a Ctrl-C after the first
+ * leaves them untouched, stopped, and listed for a rerun. */
+TEST(Fleet, JobsAndStaggerPaceTheRunAndAStopListsWhatWasLeft)
+{
+    sim_process sim({"--latency", "5", "--modules", "4", "--first", "127.0.0.2", "--garbage", "--modules", "2",
+                     "--first", "127.0.0.6", "--silent", "--module", "127.0.0.8"});
+    ASSERT_TRUE(sim.ready());
+    temp_file failed;
+    ctl_result r = ctl({"read", "127.0.0.2-8", "--jobs", "2", "--tries", "1", "--timeout", "100", "--failed-to",
+                        failed.path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(most_at_once(sim), 2u);
+    EXPECT_NE(r.err.find("read of 7 modules: 4 done, 2 failed, 1 not reached\n  failed: 127.0.0.6 127.0.0.7\n"
+                         "  not reached: 127.0.0.8\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(file_text(failed.path), "127.0.0.6\n127.0.0.7\n127.0.0.8\n");
+
+    sim_process three({"--modules", "3", "--first", "127.0.0.12"});
+    ASSERT_TRUE(three.ready());
+    r = ctl({"read", "127.0.0.12-14", "--stagger", "600000", "--failed-to", failed.path}, "127.0.0.12 done\n");
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(r.out.rfind("module 127.0.0.12 ", 0), 0u) << r.out;
+    for (const sim_datagram& d : three.received())
+        EXPECT_EQ(d.target, "127.0.0.12") << "started before its turn: " << d.bytes;
+    EXPECT_NE(r.err.find("read of 3 modules: 1 done, 0 failed, 0 not reached, 2 stopped\n"
+                         "  stopped: 127.0.0.13 127.0.0.14\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(file_text(failed.path), "127.0.0.13\n127.0.0.14\n");
 }

@@ -355,3 +355,53 @@ TEST(State, ABackupIsItsOwnModulesAndNoOneElses)
     EXPECT_NE(r.err.find("cannot write " + four + ": No space left on device"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::is_symlink(four));
 }
+
+/* What apply and restore say is what happened: --force sends a
+ * document's settings the module already has; --verify fails on a module
+ * that acknowledged a setting and kept its value; a line skipped as too
+ * long or not text fails the run; a line without all of its command's
+ * values is not compared and goes as written. */
+TEST(State, ForcedVerifiedSkippedAndShortLinesAreToldAsTheyAre)
+{
+    sim_process sim({"--module", "127.0.0.2", "--keep-settings", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    temp_file file;
+    const std::string tcpto = R"({"communication": {"tcp_timeout": 300}})";
+    const struct {
+        std::vector<std::string> args;
+        std::string text;
+        int status;
+        std::string out, sent;
+    } cases[] = {
+        {{"apply", "--force"}, tcpto, 0, "127.0.0.2 ok AT+TCPTO=300\n127.0.0.2 changed: 1 line(s)\n",
+         "127.0.0.2 AT+TCPTO=300"},
+        {{"restore", "--force"}, R"({"mac": "ACCF23000002", "settings": )" + tcpto.substr(0, tcpto.size() - 1) + "}}",
+         0, "127.0.0.2 ok AT+TCPTO=300\n127.0.0.2 changed: 1 line(s)\n", "127.0.0.2 AT+TCPTO=300"},
+        {{"apply", "--verify", "127.0.0.3"}, R"({"communication": {"port": 1234}})", 1,
+         "127.0.0.3 ok AT+NETP=TCP,Server,1234,10.10.100.100\n127.0.0.3 changed: 1 line(s)\n"
+         "127.0.0.3 communication.port: module 8899, desired 1234\n",
+         "127.0.0.3 AT+NETP=TCP,Server,1234,10.10.100.100"},
+        {{"apply"}, "AT+TCPTO=301\nAT+WSSSID=" + std::string(400, 'x') + "\n" + std::string("AT+WSSSID=a\0b\n", 14), 1,
+         "127.0.0.2 ok AT+TCPTO=301\n127.0.0.2 skipped AT+WSSSID=" + std::string(30, 'x') +
+             "...\n127.0.0.2 skipped AT+WSSSID=a...\n127.0.0.2 changed: 1 line(s)\n",
+         "127.0.0.2 AT+TCPTO=301"},
+        {{"diff"}, "AT+UART=9600\n", 1, "127.0.0.2 not compared, always sent: AT+UART=9600\n", ""},
+        {{"apply", "--check"}, "AT+UART=9600\n", 0,
+         "127.0.0.2 would send AT+UART=9600\n127.0.0.2 would change: 1 line(s)\n", ""},
+        {{"apply"}, "AT+UART=9600\n", 1, "127.0.0.2 refused AT+UART=9600\n127.0.0.2 changed: 0 line(s)\n",
+         "127.0.0.2 AT+UART=9600"},
+    };
+    for (const auto& c : cases) {
+        write_file(file.path, c.text);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, file.path);
+        if (args.back().rfind("127.", 0) != 0)
+            args.push_back("127.0.0.2");
+        size_t before = sim.received().size();
+        ctl_result r = ctl(args);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.text << r.err;
+        EXPECT_EQ(r.out, c.out) << c.text;
+        std::vector<std::string> sent = settings_since(sim, before);
+        EXPECT_EQ(sent, c.sent.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.sent}) << c.text;
+    }
+}
