@@ -19,24 +19,6 @@ namespace {
 
 const std::vector<std::string> three = {"--modules", "3", "--first", "127.0.0.2"};
 
-/* The settings the simulator received from some point on. */
-std::vector<std::string> settings_since(const sim_process& sim, size_t from)
-{
-    std::vector<std::string> out;
-    std::vector<sim_datagram> log = sim.received();
-    for (size_t i = from; i < log.size(); ++i)
-        if (log[i].bytes.compare(0, 3, "AT+") == 0 && log[i].bytes.find('=') != std::string::npos)
-            out.push_back(log[i].target + " " + log[i].bytes.substr(0, log[i].bytes.find_last_not_of("\r\n") + 1));
-    return out;
-}
-
-json settings_of(const std::string& ip)
-{
-    ctl_result r = ctl({"read", "--json", ip});
-    EXPECT_EQ(r.status, 0) << r.err;
-    return r.status == 0 ? json::parse(r.out)["data"]["settings"] : json();
-}
-
 } // namespace
 
 /* "0300" is what a module holding 300 has; the real difference is named
