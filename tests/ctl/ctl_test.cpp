@@ -27,22 +27,6 @@ const std::vector<std::string> three = {"--broadcast", "127.0.0.255", "--modules
 
 } // namespace
 
-TEST(Ctl, SearchListsEveryModuleAsTextAndJson)
-{
-    sim_process sim(three);
-    ASSERT_TRUE(sim.ready());
-    ctl_result text = ctl({"search", "--from", "127.0.0.1"});
-    EXPECT_EQ(text.status, 0) << text.err;
-    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << text.out;
-    EXPECT_EQ(text.out.substr(0, text.out.find('\n')).find("127.0.0.2"), 0u) << text.out;
-    ctl_result j = ctl({"search", "--from", "127.0.0.1", "--json"});
-    ASSERT_EQ(j.status, 0) << j.err;
-    std::vector<json> list = json_lines(j.out);
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[1], (json{{"schema", 1}, {"ip", "127.0.0.3"}, {"mac", "ACCF23000003"}, {"id", "KXD40-0003"},
-                             {"action", "search"}, {"result", "done"}, {"error", nullptr}, {"data", json::object()}}));
-}
-
 TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
 {
     sim_process sim(three);

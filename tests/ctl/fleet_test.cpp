@@ -164,6 +164,10 @@ TEST(Fleet, EverySubcommandSpeaksJsonLinesEvenOfInvalidUtf8)
             if (j["ip"] == "127.0.0.2") {
                 EXPECT_EQ(j["id"], "KX\xef\xbf\xbd" "ID") << args[0];
             }
+            if (args[0] == "search") {
+                EXPECT_EQ(j, (json{{"schema", 1}, {"ip", "127.0.0.2"}, {"mac", "ACCF23000002"}, {"id", "KX\xef\xbf\xbd" "ID"},
+                                   {"action", "search"}, {"result", "done"}, {"error", nullptr}, {"data", json::object()}}));
+            }
         }
     }
     ctl_result sent = ctl({"send", "127.0.0.3", "AT+VER", "--json", "--timeout", "200"});
