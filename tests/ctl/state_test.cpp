@@ -348,17 +348,18 @@ TEST(State, ForcedVerifiedSkippedAndShortLinesAreToldAsTheyAre)
     sim_process sim({"--module", "127.0.0.2", "--keep-settings", "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
     temp_file file;
-    const std::string tcpto = R"({"communication": {"tcp_timeout": 300}})";
+    const std::string port = R"({"communication": {"port": 8899}})";
+    const std::string forced = "127.0.0.2 ok AT+NETP=TCP,Server,8899,10.10.100.100\n127.0.0.2 changed: 1 line(s)\n";
     const struct {
         std::vector<std::string> args;
         std::string text;
         int status;
         std::string out, sent;
     } cases[] = {
-        {{"apply", "--force"}, tcpto, 0, "127.0.0.2 ok AT+TCPTO=300\n127.0.0.2 changed: 1 line(s)\n",
-         "127.0.0.2 AT+TCPTO=300"},
-        {{"restore", "--force"}, R"({"mac": "ACCF23000002", "settings": )" + tcpto.substr(0, tcpto.size() - 1) + "}}",
-         0, "127.0.0.2 ok AT+TCPTO=300\n127.0.0.2 changed: 1 line(s)\n", "127.0.0.2 AT+TCPTO=300"},
+        {{"apply", "--force"}, port, 0, forced, "127.0.0.2 AT+NETP=TCP,Server,8899,10.10.100.100"},
+        {{"restore", "--force"}, R"({"mac": "ACCF23000002", "settings": )" + port + "}", 0, forced,
+         "127.0.0.2 AT+NETP=TCP,Server,8899,10.10.100.100"},
+        {{"apply"}, R"({"result": "failed", "data": {"settings": {}}})", 2, "", ""},
         {{"apply", "--verify", "127.0.0.3"}, R"({"communication": {"port": 1234}})", 1,
          "127.0.0.3 ok AT+NETP=TCP,Server,1234,10.10.100.100\n127.0.0.3 changed: 1 line(s)\n"
          "127.0.0.3 communication.port: module 8899, desired 1234\n",
@@ -367,7 +368,8 @@ TEST(State, ForcedVerifiedSkippedAndShortLinesAreToldAsTheyAre)
          "127.0.0.2 ok AT+TCPTO=301\n127.0.0.2 skipped AT+WSSSID=" + std::string(30, 'x') +
              "...\n127.0.0.2 skipped AT+WSSSID=a...\n127.0.0.2 changed: 1 line(s)\n",
          "127.0.0.2 AT+TCPTO=301"},
-        {{"diff"}, "AT+UART=9600\n", 1, "127.0.0.2 not compared, always sent: AT+UART=9600\n", ""},
+        {{"diff"}, "AT+UART=9600\nAT\n", 1,
+         "127.0.0.2 not compared, always sent: AT+UART=9600\n127.0.0.2 not compared, always sent: AT\n", ""},
         {{"apply", "--check"}, "AT+UART=9600\n", 0,
          "127.0.0.2 would send AT+UART=9600\n127.0.0.2 would change: 1 line(s)\n", ""},
         {{"apply"}, "AT+UART=9600\n", 1, "127.0.0.2 refused AT+UART=9600\n127.0.0.2 changed: 0 line(s)\n",
