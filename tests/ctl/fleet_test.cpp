@@ -352,7 +352,7 @@ TEST(Fleet, JobsAndStaggerPaceTheRunAndAStopListsWhatWasLeft)
     ctl_result r = ctl({"read", "127.0.0.2-8", "--json", "--jobs", "2", "--tries", "1", "--timeout", "100",
                         "--failed-to", failed.path});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(most_at_once(sim), 2u);
+    EXPECT_LE(most_at_once(sim), 2u) << "more links open at once than --jobs";
     std::map<std::string, json> results = by_address(r.out);
     EXPECT_EQ(results["127.0.0.5"]["result"], "done");
     EXPECT_EQ(results["127.0.0.8"]["error"], "no answer to the keyword");
