@@ -123,7 +123,12 @@ std::string sim_module::run(const std::string& datagram, const peer& from)
     size_t eq = line.find('=');
     std::string name = line.substr(0, eq);
     if (eq != std::string::npos) {
+        /* A module that says "+ok" and keeps its value is what only a
+         * read after the setting can tell. */
+        settings before = state_;
         at_status s = state_.assign(name, line.substr(eq + 1));
+        if (how_.keep_settings)
+            state_ = before;
         return s == at_status::ok ? ok_reply() : error_reply(s);
     }
     std::string reply = run_action(name, from);

@@ -36,6 +36,7 @@ struct behaviour {
     long boot_ms = 0;         // deaf for this long after a restart
     std::string next_version; // AT+VER's answer once an image is in; empty: unchanged
     std::string lose;         // datagrams to its address that begin so are lost; empty: none
+    bool keep_settings = false; // acknowledges a valid setting, keeps the old value
 };
 
 struct module_config {

@@ -167,6 +167,12 @@ bool opt_echo(parser& p, const std::string&)
     return true;
 }
 
+bool opt_keep_settings(parser& p, const std::string&)
+{
+    p.how.keep_settings = true;
+    return true;
+}
+
 bool opt_search_only(parser& p, const std::string&)
 {
     p.how.search_only = true;
@@ -241,7 +247,7 @@ const option_rule options[] = {
     {"--silent", false, opt_silent},      {"--answer-twice", false, opt_twice},
     {"--garbage", false, opt_garbage},    {"--oversize", false, opt_oversize},
     {"--drop-rate", true, opt_drop_rate}, {"--lose", true, opt_lose},
-    {"--echo", false, opt_echo},
+    {"--echo", false, opt_echo},          {"--keep-settings", false, opt_keep_settings},
     {"--search-only", false, opt_search_only},
     {"--boot-ms", true, opt_boot},        {"--next-version", true, opt_next_version},
     {"--reset-behaviour", false, opt_reset}, {"--seed", true, opt_seed},
@@ -366,6 +372,8 @@ const char* usage_text()
         "  --lose TEXT         lose every datagram to the module's own address that\n"
         "                      begins with TEXT, e.g. AT+Z (logged \"dropped\")\n"
         "  --echo              start with echo on (and return to it after AT+Z)\n"
+        "  --keep-settings     acknowledge each valid setting with \"+ok\" but keep the\n"
+        "                      value it had, as a module that did not take it\n"
         "  --search-only       answer the broadcast search, ignore everything sent to\n"
         "                      the module's own address (logged with the fate \"ignored\")\n"
         "  --boot-ms MS        after a restart (AT+Z, or the end of a firmware image) hear\n"

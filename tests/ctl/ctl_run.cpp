@@ -9,6 +9,7 @@
 #include <cstring>
 #include <csignal>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -150,4 +151,29 @@ std::vector<nlohmann::json> json_lines(const std::string& out)
     while (std::getline(lines, line))
         all.push_back(nlohmann::json::parse(line));
     return all;
+}
+
+std::map<std::string, nlohmann::json> by_address(const std::string& out)
+{
+    std::map<std::string, nlohmann::json> all;
+    for (const nlohmann::json& j : json_lines(out))
+        EXPECT_TRUE(all.emplace(j.at("ip").get<std::string>(), j).second) << "one object per module: " << j;
+    return all;
+}
+
+nlohmann::json settings_of(const std::string& ip)
+{
+    ctl_result r = ctl({"read", "--json", ip});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.status == 0 ? nlohmann::json::parse(r.out)["data"]["settings"] : nlohmann::json();
+}
+
+std::vector<std::string> settings_since(const sim_process& sim, size_t from)
+{
+    std::vector<std::string> out;
+    std::vector<sim_datagram> log = sim.received();
+    for (size_t i = from; i < log.size(); ++i)
+        if (log[i].bytes.compare(0, 3, "AT+") == 0 && log[i].bytes.find('=') != std::string::npos)
+            out.push_back(log[i].target + " " + log[i].bytes.substr(0, log[i].bytes.find_last_not_of("\r\n") + 1));
+    return out;
 }

@@ -6,6 +6,7 @@
 #define KX_TESTS_CTL_RUN_H
 
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <sys/types.h>
@@ -48,6 +49,15 @@ private:
 
 /* One object per line. */
 std::vector<nlohmann::json> json_lines(const std::string& out);
+/* ip -> the run's object for it; every line must be one module's. */
+std::map<std::string, nlohmann::json> by_address(const std::string& out);
+/* The module's settings as read --json gives them (null when it fails). */
+nlohmann::json settings_of(const std::string& ip);
+
+class sim_process;
+/* The settings the simulator received from its log's entry from on, each
+ * "IP AT+NAME=VALUE". */
+std::vector<std::string> settings_since(const sim_process& sim, size_t from);
 
 std::string file_text(const std::string& path);
 void write_file(const std::string& path, const std::string& text);

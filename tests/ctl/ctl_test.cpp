@@ -23,32 +23,9 @@ using nlohmann::json;
 
 namespace {
 
-json read_json(const std::string& ip)
-{
-    ctl_result r = ctl({"read", "--json", ip});
-    EXPECT_EQ(r.status, 0) << r.err;
-    return r.status == 0 ? json::parse(r.out)["data"]["settings"] : json();
-}
-
 const std::vector<std::string> three = {"--broadcast", "127.0.0.255", "--modules", "3", "--first", "127.0.0.2"};
 
 } // namespace
-
-TEST(Ctl, SearchListsEveryModuleAsTextAndJson)
-{
-    sim_process sim(three);
-    ASSERT_TRUE(sim.ready());
-    ctl_result text = ctl({"search", "--from", "127.0.0.1"});
-    EXPECT_EQ(text.status, 0) << text.err;
-    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << text.out;
-    EXPECT_EQ(text.out.substr(0, text.out.find('\n')).find("127.0.0.2"), 0u) << text.out;
-    ctl_result j = ctl({"search", "--from", "127.0.0.1", "--json"});
-    ASSERT_EQ(j.status, 0) << j.err;
-    std::vector<json> list = json_lines(j.out);
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[1], (json{{"schema", 1}, {"ip", "127.0.0.3"}, {"mac", "ACCF23000003"}, {"id", "KXD40-0003"},
-                             {"action", "search"}, {"result", "done"}, {"error", nullptr}, {"data", json::object()}}));
-}
 
 TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
 {
@@ -68,7 +45,7 @@ TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
     ctl_result applied = ctl({"apply", file.path, "127.0.0.3"});
     EXPECT_EQ(applied.status, 0) << applied.out << applied.err;
 
-    json a = read_json("127.0.0.2"), b = read_json("127.0.0.3");
+    json a = settings_of("127.0.0.2"), b = settings_of("127.0.0.3");
     const json sent = {{"communication", {{"baud", 9600}, {"data_bits", 7}, {"stop_bits", 2}, {"parity", "Even"},
                                           {"flow_control", "FC"}, {"protocol", "UDP"}, {"role", "Client"},
                                           {"port", 1234}, {"server", "example.org"}}},
@@ -186,19 +163,6 @@ TEST(Ctl, UploadStoresTheImageByteForByte)
     EXPECT_EQ(r.err, "") << "no progress bar when stderr is no terminal";
     ASSERT_TRUE(sim.child().wait_for("firmware 12411 bytes"));
     EXPECT_EQ(file_text(stored.path), bytes);
-}
-
-TEST(Ctl, AFileThatIsNoRegularFileSendsNothing)
-{
-    sim_process sim({"--module", "127.0.0.2"});
-    ASSERT_TRUE(sim.ready());
-    ctl_result applied = ctl({"apply", "/dev/zero", "127.0.0.2"});
-    EXPECT_EQ(applied.status, 1);
-    EXPECT_EQ(applied.err, "kxd40ctl: cannot open /dev/zero: not a readable regular file\n");
-    ctl_result uploaded = ctl({"upload", "/dev/null", "127.0.0.2"});
-    EXPECT_EQ(uploaded.status, 1);
-    EXPECT_EQ(uploaded.err, "kxd40ctl: cannot open /dev/null: not a readable regular file\n");
-    EXPECT_TRUE(sim.received().empty()) << "not even the keyword";
 }
 
 namespace {
@@ -398,34 +362,9 @@ TEST(Ctl, RestartWaitIsDoneOnlyWhenTheModuleRestarted)
     }
 }
 
-/* upload --wait is done only when the module came back on another
- * version; one back on its old version failed and is listed for a rerun.
- * An empty image is refused before anything is sent. */
-TEST(Ctl, UploadWaitIsDoneOnlyOnANewVersion)
-{
-    sim_process sim({"--boot-ms", "200", "--module", "127.0.0.2", "--next-version", "V2.0.0", "--module", "127.0.0.3"});
-    ASSERT_TRUE(sim.ready());
-    temp_file image, failed;
-    write_file(image.path, std::string(5000, 'i'));
-    ctl_result r = ctl({"upload", image.path, "127.0.0.2-3", "--wait", "5", "--failed-to", failed.path});
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, "127.0.0.3 image sent, 5000 bytes; version V1.0.8 before, V2.0.0 after\n");
-    EXPECT_NE(r.err.find("kxd40ctl: 127.0.0.2: back on version V1.0.8, the one it had before: the image was not "
-                         "taken\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(file_text(failed.path), "127.0.0.2\n");
-
-    size_t first = sim.received().size();
-    write_file(image.path, "");
-    r = ctl({"upload", image.path, "127.0.0.3"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "kxd40ctl: " + image.path + " is empty: no firmware image\n");
-    EXPECT_EQ(sim.received().size(), first) << "not even the keyword";
-}
-
 /* What is read is bounded as it is read: standard input, an address file
- * and its lines; an address named again counts once. */
+ * and its lines; an address named again counts once; a file that is no
+ * regular file is not read. */
 TEST(Ctl, InputIsReadUpToItsBound)
 {
     sim_process sim({"--module", "127.0.0.2", "--module", "127.0.0.3"});
@@ -453,6 +392,8 @@ TEST(Ctl, InputIsReadUpToItsBound)
          "kxd40ctl: the address file " + big.path + " is larger than 4 MiB (try --help)\n"},
         {{"read", "--json", "@" + with_nul.path}, "", 2,
          "kxd40ctl: line 2 of the address file " + with_nul.path + " holds a NUL byte (try --help)\n"},
+        {{"apply", "/dev/zero", "127.0.0.2"}, "", 1, "kxd40ctl: cannot open /dev/zero: not a readable regular file\n"},
+        {{"upload", "/dev/null", "127.0.0.2"}, "", 1, "kxd40ctl: cannot open /dev/null: not a readable regular file\n"},
         {{"restore", dir, "127.0.0.2"}, "", 1,
          "kxd40ctl: 127.0.0.2: " + backup + " is larger than 4 MiB: not read\n"},
         {{"read", "--json", "@" + repeated.path, "127.0.0.3"}, "", 0,
@@ -471,20 +412,4 @@ TEST(Ctl, InputIsReadUpToItsBound)
     }
     unlink(backup.c_str());
     rmdir(dir);
-}
-
-/* A keyword file written by echo ends in a line break, and the keyword
- * goes with it, as the window sends it: a search nobody answered says so. */
-TEST(Ctl, ASearchNobodyAnsweredNamesTheKeywordsLineBreak)
-{
-    sim_process sim({"--keyword", "SITEKEY", "--broadcast", "127.0.0.255", "--module", "127.0.0.2"});
-    ASSERT_TRUE(sim.ready());
-    temp_file keyword;
-    write_file(keyword.path, "SITEKEY\n");
-    ctl_result r = ctl({"search", "--from", "127.0.0.1", "--keyword-file", keyword.path});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "kxd40ctl: no module answered (the keyword of " + keyword.path +
-                         ", ending in a line break that is sent with it; broadcast to 127.0.0.255 from 127.0.0.1)\n");
-    write_file(keyword.path, "SITEKEY");
-    EXPECT_EQ(ctl({"search", "--from", "127.0.0.1", "--keyword-file", keyword.path}).out.find("127.0.0.2"), 0u);
 }

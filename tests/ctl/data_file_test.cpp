@@ -75,6 +75,8 @@ TEST(DataFile, FailedToIsWrittenThroughFollowedOrRefusedButNeverReplaced)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("kxd40ctl: cannot write " + fifo + ": neither a regular file nor a device: not replaced\n"), std::string::npos) << r.err;
     EXPECT_EQ(kind_of(fifo), S_IFIFO);
+    auto left = std::filesystem::directory_iterator(dir);
+    EXPECT_EQ(std::distance(begin(left), end(left)), 3) << "no new file left beside the refused one";
 
     {
         private_dev dev;

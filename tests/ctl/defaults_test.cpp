@@ -170,13 +170,25 @@ TEST_F(CtlDefaults, LocalAddressFromTheVariable)
 }
 
 /* A search nobody answers says which keyword went where: the usual
- * reasons are a keyword or a network other than the modules'. */
+ * reasons are a keyword or a network other than the modules'. A keyword
+ * file written by echo ends in a line break, sent with the keyword as the
+ * window sends it. */
 TEST_F(CtlDefaults, NoAnswerNamesTheKeywordFileAndTheAddresses)
 {
-    ctl_result own = ctl({"search", "--from", "127.0.0.1"});
-    EXPECT_EQ(own.status, 1);
-    EXPECT_EQ(own.err, "kxd40ctl: no module answered (the keyword of data/aswd.txt; broadcast to 127.0.0.255 "
-                       "from 127.0.0.1)\n");
+    sim_process sim(site_module);
+    ASSERT_TRUE(sim.ready());
+    write("site.txt", std::string(site_keyword) + "\n");
+    const std::pair<std::string, std::string> searches[] = {
+        {"", "data/aswd.txt"},
+        {"site.txt", "site.txt, ending in a line break that is sent with it"},
+    };
+    for (const auto& [file, told] : searches) {
+        std::vector<std::string> args = {"search", "--from", "127.0.0.1", "--keyword-file", file};
+        ctl_result r = ctl(std::vector<std::string>(args.begin(), args.end() - (file.empty() ? 2 : 0)));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "kxd40ctl: no module answered (the keyword of " + told +
+                             "; broadcast to 127.0.0.255 from 127.0.0.1)\n");
+    }
     forget_own_keyword();
     ctl_result none = ctl({"read", "--all", "--from", "127.0.0.1"});
     EXPECT_EQ(none.status, 1);

@@ -28,15 +28,6 @@ std::vector<std::string> fleet(int n, std::vector<std::string> more = {})
     return args;
 }
 
-/* ip -> the run's object for it; every line must be one module's. */
-std::map<std::string, json> by_address(const std::string& out)
-{
-    std::map<std::string, json> all;
-    for (const json& j : json_lines(out))
-        EXPECT_TRUE(all.emplace(j.at("ip").get<std::string>(), j).second) << "one object per module: " << j;
-    return all;
-}
-
 } // namespace
 
 /* Thirty modules answering after 20 ms, each reply sent twice: the search
@@ -81,54 +72,6 @@ TEST(Fleet, ThirtyModulesAreFoundAndReadEachWithItsOwnRecords)
     }
 }
 
-/* Among ten, one module is silent and one answers nonsense: the eight are
- * done, the two named (and written for a rerun), and the exit status says
- * so. One module at a time gives the same results. */
-TEST(Fleet, ASilentAndAGarbledModuleAreNamedAndTheOthersDone)
-{
-    std::vector<std::string> args = fleet(8);
-    for (const char* more : {"--silent", "--module", "127.0.0.10", "--reset-behaviour", "--garbage", "--module",
-                             "127.0.0.11"})
-        args.push_back(more);
-    sim_process sim(args);
-    ASSERT_TRUE(sim.ready());
-    temp_file failed;
-    const std::vector<std::string> read = {"read",    "127.0.0.2-11", "--json", "--tries",
-                                           "2",       "--timeout",    "200",    "--failed-to"};
-    std::vector<std::string> all_at_once = read, one_by_one = read;
-    all_at_once.push_back(failed.path);
-    one_by_one.insert(one_by_one.end(), {failed.path, "--jobs", "1"});
-
-    std::map<std::string, json> results[2];
-    const std::vector<std::string>* runs[] = {&all_at_once, &one_by_one};
-    for (int run = 0; run < 2; ++run) {
-        ctl_result r = ctl(*runs[run]);
-        EXPECT_EQ(r.status, 1) << r.err;
-        results[run] = by_address(r.out);
-        ASSERT_EQ(results[run].size(), 10u) << r.out;
-        for (int i = 2; i <= 9; ++i)
-            EXPECT_EQ(results[run]["127.0.0." + std::to_string(i)]["result"], "done") << i;
-        json silent = results[run]["127.0.0.10"], garbled = results[run]["127.0.0.11"];
-        EXPECT_EQ(silent["result"], "not reached");
-        EXPECT_EQ(silent["error"], "no answer to the keyword");
-        EXPECT_EQ(garbled["result"], "failed");
-        EXPECT_EQ(garbled["error"].get<std::string>().rfind("no positive reply to AT+MID AT+WMODE", 0), 0u)
-            << garbled["error"];
-        EXPECT_NE(r.err.find("10 modules: 8 done, 1 failed, 1 not reached\n  failed: 127.0.0.11\n"
-                             "  not reached: 127.0.0.10\n"),
-                  std::string::npos)
-            << r.err;
-        EXPECT_EQ(file_text(failed.path), "127.0.0.11\n127.0.0.10\n");
-    }
-    for (auto& [ip, j] : results[0])
-        EXPECT_EQ(j, results[1][ip]) << "--jobs 1 gives the same result for " << ip;
-
-    /* A clone of a module that answered nothing holds no command at all. */
-    ctl_result clone = ctl({"read", "--commands", "127.0.0.11", "--timeout", "200"});
-    EXPECT_EQ(clone.status, 1);
-    EXPECT_EQ(clone.out, "E\n");
-}
-
 /* Ctrl-C in the middle of three uploads: nothing more is sent, and each
  * module's state is told truly, down to the bytes it was sent. */
 TEST(Fleet, CtrlCDuringAFleetUploadStopsEveryLinkAndTellsWhatWasSent)
@@ -158,26 +101,33 @@ TEST(Fleet, CtrlCDuringAFleetUploadStopsEveryLinkAndTellsWhatWasSent)
 }
 
 /* With --wait an upload counts as done only once the module is back with
- * its MAC; its version before and after are told. One that stays away
- * fails. */
-TEST(Fleet, UploadWaitFindsEachModuleAgainAndTellsItsVersions)
+ * its MAC on another version; its versions before and after are told.
+ * One back on its old version, or one that stays away, fails and is
+ * listed for a rerun. An empty image is refused before anything is sent. */
+TEST(Fleet, UploadWaitIsDoneOnlyOnANewVersion)
 {
-    sim_process sim({"--broadcast", "127.0.0.255", "--boot-ms", "300", "--next-version", "V2.0.0", "--modules", "2",
-                     "--first", "127.0.0.2", "--boot-ms", "600000", "--module", "127.0.0.4"});
+    sim_process sim({"--broadcast", "127.0.0.255", "--boot-ms", "300", "--module", "127.0.0.2", "--next-version",
+                     "V2.0.0", "--module", "127.0.0.3", "--boot-ms", "600000", "--module", "127.0.0.4"});
     ASSERT_TRUE(sim.ready());
-    temp_file image;
+    temp_file image, failed;
     write_file(image.path, std::string(5000, 'i'));
-    ctl_result r = ctl({"upload", image.path, "127.0.0.2-4", "--wait", "3", "--json"});
+    ctl_result r = ctl({"upload", image.path, "127.0.0.2-4", "--wait", "3", "--json", "--failed-to", failed.path});
     EXPECT_EQ(r.status, 1) << r.err;
     std::map<std::string, json> results = by_address(r.out);
     ASSERT_EQ(results.size(), 3u) << r.out;
-    for (const char* ip : {"127.0.0.2", "127.0.0.3"}) {
-        EXPECT_EQ(results[ip]["result"], "done") << ip << r.err;
-        EXPECT_EQ(results[ip]["data"]["version_before"], "V1.0.8") << ip;
-        EXPECT_EQ(results[ip]["data"]["version_after"], "V2.0.0") << ip;
-    }
-    EXPECT_EQ(results["127.0.0.4"]["result"], "failed");
+    EXPECT_EQ(results["127.0.0.3"]["result"], "done") << r.err;
+    EXPECT_EQ(results["127.0.0.3"]["data"]["version_before"], "V1.0.8");
+    EXPECT_EQ(results["127.0.0.3"]["data"]["version_after"], "V2.0.0");
+    EXPECT_EQ(results["127.0.0.2"]["error"], "back on version V1.0.8, the one it had before: the image was not taken");
     EXPECT_EQ(results["127.0.0.4"]["error"], "the module did not come back within 3 s");
+    EXPECT_EQ(file_text(failed.path), "127.0.0.2\n127.0.0.4\n");
+
+    size_t first = sim.received().size();
+    write_file(image.path, "");
+    r = ctl({"upload", image.path, "127.0.0.3"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kxd40ctl: " + image.path + " is empty: no firmware image\n");
+    EXPECT_EQ(sim.received().size(), first) << "not even the keyword";
 }
 
 /* Every subcommand's --json is one object per module with the same
@@ -213,6 +163,10 @@ TEST(Fleet, EverySubcommandSpeaksJsonLinesEvenOfInvalidUtf8)
             EXPECT_EQ(j["action"], args[0]);
             if (j["ip"] == "127.0.0.2") {
                 EXPECT_EQ(j["id"], "KX\xef\xbf\xbd" "ID") << args[0];
+            }
+            if (args[0] == "search") {
+                EXPECT_EQ(j, (json{{"schema", 1}, {"ip", "127.0.0.2"}, {"mac", "ACCF23000002"}, {"id", "KX\xef\xbf\xbd" "ID"},
+                                   {"action", "search"}, {"result", "done"}, {"error", nullptr}, {"data", json::object()}}));
             }
         }
     }
@@ -333,12 +287,14 @@ TEST(Fleet, AClosedPipeStopsTheRunAsCtrlCDoes)
 TEST(Fleet, ResultsComeInTheModulesOrderAndQuietTellsOnlyFailures)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--latency", "150", "--module", "127.0.0.2", "--reset-behaviour",
-                     "--module", "127.0.0.3", "--module", "127.0.0.4", "--silent", "--module", "127.0.0.5"});
+                     "--module", "127.0.0.3", "--module", "127.0.0.4,ACCF23000004,KXD40-0002", "--silent", "--module",
+                     "127.0.0.5"});
     ASSERT_TRUE(sim.ready());
+    /* 4 has the ID of 2: a search keeps modules by address. */
     auto mids = [](const std::vector<int>& order) {
         std::string out;
         for (int i : order)
-            out += "127.0.0." + std::to_string(i) + " +ok=KXD40-000" + std::to_string(i) + "\n";
+            out += "127.0.0." + std::to_string(i) + " +ok=KXD40-000" + std::to_string(i == 4 ? 2 : i) + "\n";
         return out;
     };
     ctl_result named = ctl({"send", "127.0.0.4", "127.0.0.2", "127.0.0.3", "AT+MID"});
@@ -361,4 +317,65 @@ TEST(Fleet, ResultsComeInTheModulesOrderAndQuietTellsOnlyFailures)
     EXPECT_EQ(quiet.err, "kxd40ctl: 127.0.0.5: no answer to the keyword\n"
                          "kxd40ctl: send of 3 modules: 2 done, 0 failed, 1 not reached\n"
                          "  not reached: 127.0.0.5\n");
+}
+
+namespace {
+
+/* The most modules the simulator's log shows with a link open at once: a
+ * module's link spans its first datagram to its last. */
+size_t most_at_once(const sim_process& sim)
+{
+    std::vector<sim_datagram> log = sim.received();
+    std::map<std::string, std::pair<size_t, size_t>> span;
+    for (size_t i = 0; i < log.size(); ++i)
+        span.emplace(log[i].target, std::make_pair(i, i)).first->second.second = i;
+    size_t most = 0;
+    for (size_t i = 0; i < log.size(); ++i)
+        most = std::max<size_t>(most, std::count_if(span.begin(), span.end(), [i](const auto& s) {
+                                    return s.second.first <= i && i <= s.second.second;
+                                }));
+    return most;
+}
+
+} // namespace
+
+/* --jobs bounds the links open at once, and the summary counts each
+ * outcome apart (a garbled module fails, two silent are not reached);
+ * --stagger holds the later modules back, so a Ctrl-C after the first
+ * leaves them untouched, stopped, and listed for a rerun. */
+TEST(Fleet, JobsAndStaggerPaceTheRunAndAStopListsWhatWasLeft)
+{
+    sim_process sim({"--latency", "5", "--modules", "4", "--first", "127.0.0.2", "--garbage", "--module", "127.0.0.6",
+                     "--silent", "--modules", "2", "--first", "127.0.0.7"});
+    ASSERT_TRUE(sim.ready());
+    temp_file failed;
+    ctl_result r = ctl({"read", "127.0.0.2-8", "--json", "--jobs", "2", "--tries", "1", "--timeout", "100",
+                        "--failed-to", failed.path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_LE(most_at_once(sim), 2u) << "more links open at once than --jobs";
+    std::map<std::string, json> results = by_address(r.out);
+    EXPECT_EQ(results["127.0.0.5"]["result"], "done");
+    EXPECT_EQ(results["127.0.0.8"]["error"], "no answer to the keyword");
+    EXPECT_EQ(results["127.0.0.6"]["error"].get<std::string>().rfind("no positive reply to AT+MID AT+WMODE", 0), 0u)
+        << results["127.0.0.6"];
+    EXPECT_NE(r.err.find("read of 7 modules: 4 done, 1 failed, 2 not reached\n  failed: 127.0.0.6\n"
+                         "  not reached: 127.0.0.7 127.0.0.8\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(file_text(failed.path), "127.0.0.6\n127.0.0.7\n127.0.0.8\n");
+    EXPECT_EQ(ctl({"read", "--commands", "127.0.0.6", "--timeout", "100"}).out, "E\n")
+        << "the clone of a module that answered nothing holds no command";
+
+    sim_process three({"--modules", "3", "--first", "127.0.0.12"});
+    ASSERT_TRUE(three.ready());
+    r = ctl({"read", "127.0.0.12-14", "--stagger", "600000", "--failed-to", failed.path}, "127.0.0.12 done\n");
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(r.out.rfind("module 127.0.0.12 ", 0), 0u) << r.out;
+    for (const sim_datagram& d : three.received())
+        EXPECT_EQ(d.target, "127.0.0.12") << "started before its turn: " << d.bytes;
+    EXPECT_NE(r.err.find("read of 3 modules: 1 done, 0 failed, 0 not reached, 2 stopped\n"
+                         "  stopped: 127.0.0.13 127.0.0.14\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(file_text(failed.path), "127.0.0.13\n127.0.0.14\n");
 }

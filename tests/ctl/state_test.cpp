@@ -19,24 +19,6 @@ namespace {
 
 const std::vector<std::string> three = {"--modules", "3", "--first", "127.0.0.2"};
 
-/* The settings the simulator received from some point on. */
-std::vector<std::string> settings_since(const sim_process& sim, size_t from)
-{
-    std::vector<std::string> out;
-    std::vector<sim_datagram> log = sim.received();
-    for (size_t i = from; i < log.size(); ++i)
-        if (log[i].bytes.compare(0, 3, "AT+") == 0 && log[i].bytes.find('=') != std::string::npos)
-            out.push_back(log[i].target + " " + log[i].bytes.substr(0, log[i].bytes.find_last_not_of("\r\n") + 1));
-    return out;
-}
-
-json settings_of(const std::string& ip)
-{
-    ctl_result r = ctl({"read", "--json", ip});
-    EXPECT_EQ(r.status, 0) << r.err;
-    return r.status == 0 ? json::parse(r.out)["data"]["settings"] : json();
-}
-
 } // namespace
 
 /* "0300" is what a module holding 300 has; the real difference is named
@@ -354,4 +336,56 @@ TEST(State, ABackupIsItsOwnModulesAndNoOneElses)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write " + four + ": No space left on device"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::is_symlink(four));
+}
+
+/* What apply and restore say is what happened: --force sends a
+ * document's settings the module already has; --verify fails on a module
+ * that acknowledged a setting and kept its value; a line skipped as too
+ * long or not text fails the run; a line without all of its command's
+ * values is not compared and goes as written. */
+TEST(State, ForcedVerifiedSkippedAndShortLinesAreToldAsTheyAre)
+{
+    sim_process sim({"--module", "127.0.0.2", "--keep-settings", "--module", "127.0.0.3"});
+    ASSERT_TRUE(sim.ready());
+    temp_file file;
+    const std::string port = R"({"communication": {"port": 8899}})";
+    const std::string forced = "127.0.0.2 ok AT+NETP=TCP,Server,8899,10.10.100.100\n127.0.0.2 changed: 1 line(s)\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string text;
+        int status;
+        std::string out, sent;
+    } cases[] = {
+        {{"apply", "--force"}, port, 0, forced, "127.0.0.2 AT+NETP=TCP,Server,8899,10.10.100.100"},
+        {{"restore", "--force"}, R"({"mac": "ACCF23000002", "settings": )" + port + "}", 0, forced,
+         "127.0.0.2 AT+NETP=TCP,Server,8899,10.10.100.100"},
+        {{"apply"}, R"({"result": "failed", "data": {"settings": {}}})", 2, "", ""},
+        {{"apply", "--verify", "127.0.0.3"}, R"({"communication": {"port": 1234}})", 1,
+         "127.0.0.3 ok AT+NETP=TCP,Server,1234,10.10.100.100\n127.0.0.3 changed: 1 line(s)\n"
+         "127.0.0.3 communication.port: module 8899, desired 1234\n",
+         "127.0.0.3 AT+NETP=TCP,Server,1234,10.10.100.100"},
+        {{"apply"}, "AT+TCPTO=301\nAT+WSSSID=" + std::string(400, 'x') + "\n" + std::string("AT+WSSSID=a\0b\n", 14), 1,
+         "127.0.0.2 ok AT+TCPTO=301\n127.0.0.2 skipped AT+WSSSID=" + std::string(30, 'x') +
+             "...\n127.0.0.2 skipped AT+WSSSID=a...\n127.0.0.2 changed: 1 line(s)\n",
+         "127.0.0.2 AT+TCPTO=301"},
+        {{"diff"}, "AT+UART=9600\nAT\n", 1,
+         "127.0.0.2 not compared, always sent: AT+UART=9600\n127.0.0.2 not compared, always sent: AT\n", ""},
+        {{"apply", "--check"}, "AT+UART=9600\n", 0,
+         "127.0.0.2 would send AT+UART=9600\n127.0.0.2 would change: 1 line(s)\n", ""},
+        {{"apply"}, "AT+UART=9600\n", 1, "127.0.0.2 refused AT+UART=9600\n127.0.0.2 changed: 0 line(s)\n",
+         "127.0.0.2 AT+UART=9600"},
+    };
+    for (const auto& c : cases) {
+        write_file(file.path, c.text);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, file.path);
+        if (args.back().rfind("127.", 0) != 0)
+            args.push_back("127.0.0.2");
+        size_t before = sim.received().size();
+        ctl_result r = ctl(args);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.text << r.err;
+        EXPECT_EQ(r.out, c.out) << c.text;
+        std::vector<std::string> sent = settings_since(sim, before);
+        EXPECT_EQ(sent, c.sent.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.sent}) << c.text;
+    }
 }

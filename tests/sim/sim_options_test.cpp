@@ -32,31 +32,28 @@ sim_config parsed(std::vector<std::string> args)
     return config;
 }
 
+/* Each module as "ip,mac,id latency silent boot next-version lose keep". */
+std::vector<std::string> described(const sim_config& c)
+{
+    std::vector<std::string> out;
+    for (const kxsim::module_config& m : c.modules)
+        out.push_back(kxsim::ipv4_text(m.addr) + "," + m.mac + "," + m.id + " " + std::to_string(m.how.latency_ms) +
+                      " " + std::to_string(m.how.silent) + " " + std::to_string(m.how.boot_ms) + " " +
+                      m.how.next_version + " " + m.how.lose + " " + std::to_string(m.how.keep_settings));
+    return out;
+}
+
 } // namespace
 
 TEST(SimOptions, NamesComeFromTheAddressAndBehaviourReachesOnlyTheModulesAfterIt)
 {
     sim_config c = parsed({"--module", "198.51.100.20", "--latency", "250", "--module", "10.1.2.3,AABBCCDDEEFF",
-                           "--silent", "--boot-ms=4000", "--next-version", "V2 beta", "--lose", "AT+Z", "--module", "127.0.0.4",
-                           "--reset-behaviour", "--module", "127.0.0.5"});
-    ASSERT_EQ(c.modules.size(), 4u);
-    EXPECT_EQ(kxsim::ipv4_text(c.modules[0].addr) + "," + c.modules[0].mac + "," + c.modules[0].id,
-              "198.51.100.20,ACCF23336414,KXD40-5620");
-    EXPECT_EQ(c.modules[1].mac + "," + c.modules[1].id, "AABBCCDDEEFF,KXD40-0515");
-    EXPECT_EQ(c.modules[0].how.latency_ms, 0);
-    EXPECT_FALSE(c.modules[1].how.silent);
-    EXPECT_EQ(c.modules[2].how.latency_ms, 250) << "behaviour adds up";
-    EXPECT_TRUE(c.modules[2].how.silent);
-    EXPECT_EQ(c.modules[1].how.boot_ms, 0);
-    EXPECT_EQ(c.modules[2].how.boot_ms, 4000);
-    EXPECT_EQ(c.modules[1].how.next_version, "");
-    EXPECT_EQ(c.modules[2].how.next_version, "V2 beta");
-    EXPECT_EQ(c.modules[1].how.lose + "|" + c.modules[2].how.lose, "|AT+Z");
-    EXPECT_EQ(c.modules[3].how.latency_ms, 0);
-    EXPECT_FALSE(c.modules[3].how.silent);
-    EXPECT_EQ(c.modules[3].how.boot_ms, 0);
-    EXPECT_EQ(c.modules[3].how.next_version, "");
-    EXPECT_EQ(c.modules[3].how.lose, "");
+                           "--silent", "--boot-ms=4000", "--next-version", "V2 beta", "--lose", "AT+Z",
+                           "--keep-settings", "--module", "127.0.0.4", "--reset-behaviour", "--module", "127.0.0.5"});
+    EXPECT_EQ(described(c), (std::vector<std::string>{"198.51.100.20,ACCF23336414,KXD40-5620 0 0 0   0",
+                                                      "10.1.2.3,AABBCCDDEEFF,KXD40-0515 250 0 0   0",
+                                                      "127.0.0.4,ACCF23000004,KXD40-0004 250 1 4000 V2 beta AT+Z 1",
+                                                      "127.0.0.5,ACCF23000005,KXD40-0005 0 0 0   0"}));
     c = parsed({"--latency", "5", "--firmware", "/tmp/fw", "--modules", "2", "--first", "127.0.0.2"});
     EXPECT_EQ(c.modules[1].how.latency_ms, 5) << "the counted modules take the last behaviour";
     EXPECT_EQ(kxsim::firmware_file(c, "127.0.0.3"), "/tmp/fw.127.0.0.3");
