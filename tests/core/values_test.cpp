@@ -48,6 +48,10 @@ TEST(EditRules, NumbersAreReadAsStrtolSaturatedAndCorrectedIntoRange)
     EXPECT_EQ(code, WIFIAUTH_OPEN) << "texts are matched exactly";
     EXPECT_EQ(ap_standard_code("802.11AC", 0), APSTD_11BGN);
     EXPECT_EQ(encryption_code("CCMP", ENC_AES), ENC_AES) << "an unknown encryption keeps the code";
+    for (int v : {-1, COMPARITY_SPACE + 1}) {
+        EXPECT_STREQ(enum_module_text(parity_table, v, "?"), "?") << v << " is outside the table";
+        EXPECT_EQ(enum_combo_text(parity_table, v), nullptr) << v;
+    }
 }
 
 TEST(Records, TheCommCopyKeepsTheHostNameUnderAnAddressAndAChosenModuleIsCopied)
