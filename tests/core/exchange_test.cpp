@@ -507,25 +507,6 @@ TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
     EXPECT_EQ(strMODComm.maxsk, 32) << "the read goes on";
 }
 
-/* The page readers take every item into a buffer as long as the reply, so
- * an empty item between two others is the case they meet: it reads as
- * empty, not as the item before it. */
-TEST(ListItems, EmptyItemsReadAsEmptyAndLongOnesAreSkippedWhole)
-{
-    auto items = [](const std::string& reply, int count, size_t cap) {
-        lines got;
-        int p = 0;
-        char item[20];
-        for (int i = 0; i < count; ++i) {
-            get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, item, cap);
-            got.push_back(item);
-        }
-        return got;
-    };
-    EXPECT_EQ(items("a,, b ,", 5, 20), (lines{"a", "", " b ", "", ""}));
-    EXPECT_EQ(items(std::string(50, 'k') + ",next", 2, 8), (lines{"kkkkkkk", "next"}));
-}
-
 /* The resend option: a silent wait sends the same command again, even
  * beyond the window's ten seconds (the bound is the tries times the wait);
  * a refusal never does; nonsense gives back the window's single send. */

@@ -145,4 +145,16 @@ TEST_F(Read, LongValuesAreCutToTheirFields)
     EXPECT_EQ(strMODComm.bip, 0);
 }
 
+/* An item longer than the buffer it is read into is cut and skipped whole. */
+TEST(ListItems, ALongItemIsCutAndSkippedWhole)
+{
+    const std::string reply = std::string(50, 'k') + ",next";
+    int p = 0;
+    char item[8];
+    for (const char* expected : {"kkkkkkk", "next"}) {
+        get_list_item(reply.c_str(), static_cast<int>(reply.size()), &p, item, sizeof item);
+        EXPECT_STREQ(item, expected);
+    }
+}
+
 } // namespace

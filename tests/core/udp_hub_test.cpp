@@ -7,20 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "discovery.h"
-#include "link.h"
-#include "module.h"
-#include "scripted_net.h"
-#include "strutil.h"
+#include "scripted_link.h"
 #include "udp_hub.h"
 
 namespace {
-
-const std::string crlf2 = "\r\n\r\n";
-using lines = std::vector<std::string>;
 
 /* The scripted network, with something to run inside the next wait, and
  * an interrupt that ends the wait in progress as the window's does. */
@@ -78,17 +69,17 @@ struct Hub : testing::Test {
         return value;
     }
     /* "time destination bytes" of each datagram sent, then forgotten. */
-    std::vector<std::string> sends()
+    lines sends()
     {
-        std::vector<std::string> out;
+        lines out;
         for (const sent_datagram& d : sn.sent)
             out.push_back(std::to_string(d.at_ms) + " " + d.to + " " + d.bytes);
         sn.sent.clear();
         return out;
     }
-    static std::vector<std::string> waiting(const module_link& l)
+    static lines waiting(const module_link& l)
     {
-        std::vector<std::string> out;
+        lines out;
         for (const link_datagram& d : l.inbox)
             out.push_back(d.bytes);
         return out;
@@ -134,7 +125,7 @@ TEST_F(Hub, EachLinkTakesOnlyItsOwnModulesReplyInItsOwnTime)
     EXPECT_EQ(hub_unowned() - unowned_before, 1u) << "only the datagram of a module without a link";
 }
 
-std::vector<std::string> answers;
+lines answers;
 void put_answer(const char* text, int length) { answers.emplace_back(text, static_cast<size_t>(length)); }
 int any_answer() { return answers.empty() ? 0 : 1; }
 

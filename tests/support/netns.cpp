@@ -52,8 +52,7 @@ bool enter_private_network(std::string* why)
     std::strcpy(ifr.ifr_name, "lo");
     bool up = s >= 0 && ioctl(s, SIOCGIFFLAGS, &ifr) == 0 && (ifr.ifr_flags |= IFF_UP | IFF_RUNNING) &&
               ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
-    if (s >= 0)
-        close(s);
+    close(s);
     if (!up)
         return fail(why, "bringing lo up");
     /* The network is private only if loopback is the one interface left. */

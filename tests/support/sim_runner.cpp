@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -30,9 +31,8 @@ temp_file::~temp_file()
 
 std::string temp_file::text() const
 {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 sim_child::sim_child(std::vector<std::string> args)
@@ -80,20 +80,14 @@ int sim_child::stop()
 sim_child::~sim_child()
 {
     stop();
-    if (out_ >= 0)
-        close(out_);
+    close(out_);
 }
 
 void sim_child::pause() { kill(pid_, SIGSTOP); }
 void sim_child::resume() { kill(pid_, SIGCONT); }
 
-sim_process::sim_process(const std::vector<std::string>& args)
-    : child_([&] {
-          std::vector<std::string> with_log = {"--log", log_.path};
-          with_log.insert(with_log.end(), args.begin(), args.end());
-          return with_log;
-      }()),
-      ready_(child_.wait_for("kxd40-sim: ready\n"))
+sim_process::sim_process(std::vector<std::string> args)
+    : child_((args.insert(args.begin(), {"--log", log_.path}), args)), ready_(child_.wait_for("kxd40-sim: ready\n"))
 {
 }
 

@@ -10,18 +10,12 @@
 #include <sys/types.h>
 #include <vector>
 
-/* What a test holds alone and gives back at its end: not copied. */
-struct not_copied {
-    not_copied() = default;
-    not_copied(const not_copied&) = delete;
-    not_copied& operator=(const not_copied&) = delete;
-};
-
 /* A file, or an empty directory, removed with its contents when the test
- * ends. */
-struct temp_file : not_copied {
+ * ends; what a test holds alone, so not copied. */
+struct temp_file {
     std::string path;
     explicit temp_file(bool directory = false);
+    temp_file(const temp_file&) = delete;
     ~temp_file();
     std::string text() const;
 };
@@ -30,9 +24,10 @@ struct temp_dir : temp_file {
 };
 
 /* kxd40-sim with the given arguments. */
-class sim_child : not_copied {
+class sim_child {
 public:
     explicit sim_child(std::vector<std::string> args);
+    sim_child(const sim_child&) = delete;
     ~sim_child();
 
     /* Reads stdout until text shows up, stdout ends or 5 s pass. */
@@ -62,7 +57,7 @@ struct sim_datagram {
 /* The simulator with a log, started and ready (or not: see ready()). */
 class sim_process {
 public:
-    explicit sim_process(const std::vector<std::string>& args);
+    explicit sim_process(std::vector<std::string> args);
     bool ready() const { return ready_; }
     /* Everything the simulator received so far, in order. */
     std::vector<sim_datagram> received() const;

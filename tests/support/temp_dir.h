@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,9 +36,7 @@ struct InTempDir : testing::Test {
     static std::string read(const char* path)
     {
         std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return in.is_open() ? ss.str() : "<missing>";
+        return in.is_open() ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
     }
     static void write(const char* path, const std::string& bytes)
     {
