@@ -56,8 +56,9 @@ TEST_F(Edits, ARefusedTextLeavesTheEntryAndThePagesAsTheyWere)
     for (const auto& c : cases) {
         std::string before = text(*c.entry);
         EXPECT_EQ(console_of([&] { type_into(*c.entry, c.typed.c_str()); }), c.console) << c.typed;
-        if (*c.entry != entry_sta_mac)
+        if (*c.entry != entry_sta_mac) {
             EXPECT_EQ(text(*c.entry), before) << c.typed;
+        }
     }
     EXPECT_STREQ(strMODMana_up.user, "admin");
     nothing_pending();
@@ -98,8 +99,9 @@ TEST_F(Edits, EachPageBuildsTheCommandsOfItsEdits)
     for (const auto& t : typed) {
         console_of([&] { type_into(*t.entry, t.typed.c_str()); });
         EXPECT_EQ(text(*t.entry), t.shown) << t.typed;
-        if (*t.entry == entry_mod_usr)
+        if (*t.entry == entry_mod_usr) {
             EXPECT_TRUE(sensitive(button_mana_confirm));
+        }
     }
     console_of([] { choose(combo_modcom_af, COMAF_EN); });
     ASSERT_TRUE(sensitive(entry_modcom_aft)) << "framing on opens its entries";
