@@ -507,6 +507,33 @@ TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
     EXPECT_EQ(strMODComm.maxsk, 32) << "the read goes on";
 }
 
+/* A copy still owed is awaited four exchanges on: one that comes during
+ * the fifth query after its own, reading as that query's answer would,
+ * is not taken for it. */
+TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
+{
+    set_at_resend(2, 500);
+    /* AT+UARTFT goes twice and the first is answered; the copy owed for
+     * the second comes just before the answer to the second AT+UARTFL. */
+    std::map<std::string, int> count;
+    sn.on_send = [&](const sent_datagram& d) {
+        int n = ++count[d.bytes];
+        if (d.bytes == "AT+UARTFT\n") {
+            if (n == 1)
+                sn.arrive_at(d.at_ms + 600, m.replies[d.bytes]);
+            return;
+        }
+        if (d.bytes == "AT+UARTFL\n" && n == 2)
+            sn.arrive_at(d.at_ms + 1, m.replies["AT+UARTFT\n"]);
+        sn.arrive_at(d.at_ms + 5, m.replies[d.bytes]);
+    };
+    int r = 0;
+    for (const char* q : {"AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+MAXSK", "AT+TCPTO"})
+        ASSERT_NE(get(q, &r), "unchanged") << q;
+    EXPECT_EQ(get("AT+UARTFL", &r), "1024");
+    EXPECT_EQ(r, 1);
+}
+
 /* The resend option: a silent wait sends the same command again, even
  * beyond the window's ten seconds (the bound is the tries times the wait);
  * a refusal never does; nonsense gives back the window's single send. */
