@@ -424,6 +424,18 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     t0 = sn.now;
     EXPECT_EQ(get("AT+UARTFT", &r), "100");
     EXPECT_EQ(sn.now - t0, 20 + 4 * 10 + 20);
+
+    /* An answer half a round trip after the resend is the resend's: the
+     * back-off ends there, and the next loss costs the learned wait. */
+    const std::pair<int, const char*> resent[] = {{10, "AT+UARTFL"}, {20, "AT+TCPTO"}};
+    for (const auto& q : resent) {
+        m.latency_ms = q.first;
+        m.lost = {m.sends};
+        sn.sent.clear();
+        EXPECT_NE(get(q.second, &r), "unchanged");
+        ASSERT_EQ(sn.sent.size(), 2u) << q.second;
+        EXPECT_EQ(sn.sent[1].at_ms - sn.sent[0].at_ms, 20 + 4 * 10) << q.second;
+    }
 }
 
 /* A link's first wait starts from what the program's other links learned
