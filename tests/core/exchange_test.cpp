@@ -424,6 +424,18 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     t0 = sn.now;
     EXPECT_EQ(get("AT+UARTFT", &r), "100");
     EXPECT_EQ(sn.now - t0, 20 + 4 * 10 + 20);
+
+    /* An answer half a round trip after the resend is the resend's: the
+     * back-off ends there, and the next loss costs the learned wait. */
+    const std::pair<int, const char*> resent[] = {{10, "AT+UARTFL"}, {20, "AT+TCPTO"}};
+    for (const auto& q : resent) {
+        m.latency_ms = q.first;
+        m.lost = {m.sends};
+        sn.sent.clear();
+        EXPECT_NE(get(q.second, &r), "unchanged");
+        ASSERT_EQ(sn.sent.size(), 2u) << q.second;
+        EXPECT_EQ(sn.sent[1].at_ms - sn.sent[0].at_ms, 20 + 4 * 10) << q.second;
+    }
 }
 
 /* A link's first wait starts from what the program's other links learned
@@ -505,6 +517,33 @@ TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
     EXPECT_EQ(module_silent, 0);
     EXPECT_EQ(strMODComm.AFT, 100);
     EXPECT_EQ(strMODComm.maxsk, 32) << "the read goes on";
+}
+
+/* A copy still owed is awaited four exchanges on: one that comes during
+ * the fifth query after its own, reading as that query's answer would,
+ * is not taken for it. */
+TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
+{
+    set_at_resend(2, 500);
+    /* AT+UARTFT goes twice and the first is answered; the copy owed for
+     * the second comes just before the answer to the second AT+UARTFL. */
+    std::map<std::string, int> count;
+    sn.on_send = [&](const sent_datagram& d) {
+        int n = ++count[d.bytes];
+        if (d.bytes == "AT+UARTFT\n") {
+            if (n == 1)
+                sn.arrive_at(d.at_ms + 600, m.replies[d.bytes]);
+            return;
+        }
+        if (d.bytes == "AT+UARTFL\n" && n == 2)
+            sn.arrive_at(d.at_ms + 1, m.replies["AT+UARTFT\n"]);
+        sn.arrive_at(d.at_ms + 5, m.replies[d.bytes]);
+    };
+    int r = 0;
+    for (const char* q : {"AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+MAXSK", "AT+TCPTO"})
+        ASSERT_NE(get(q, &r), "unchanged") << q;
+    EXPECT_EQ(get("AT+UARTFL", &r), "1024");
+    EXPECT_EQ(r, 1);
 }
 
 /* The resend option: a silent wait sends the same command again, even

@@ -204,4 +204,24 @@ TEST_F(Hub, EndingALinkEndsItsOwnWaitOnly)
     EXPECT_EQ(sn.now, 300);
 }
 
+/* A link without samples of its own takes what a neighbour learns during
+ * its wait: its keyword goes again after the learned wait, not the first
+ * guess. */
+TEST_F(Hub, ALinkWithoutSamplesResendsOnWhatANeighbourLearnsMeanwhile)
+{
+    forget_shared_rtt();
+    at_resend r = learning_resend(4, 500);
+    copy_text(a.module_aswd, "kxd40\n");
+    int keywords = 0;
+    sn.on_send = [&](const sent_datagram& d) {
+        if (d.bytes == "kxd40\n" && ++keywords == 2)
+            sn.arrive_at(d.at_ms + 2, "127.0.0.2,ACCF23000002,KXD40-2", "127.0.0.2");
+    };
+    sn.during_wait = [&] { link_rtt_sample(b, r, 2); };
+    EXPECT_EQ(link_handshake(a, r, nullptr), 1);
+    EXPECT_EQ(sends(), (lines{"0 127.0.0.2:48899 kxd40\n", std::to_string(AT_LEARNED_MIN_MS) + " 127.0.0.2:48899 kxd40\n",
+                           std::to_string(AT_LEARNED_MIN_MS + 2) + " 127.0.0.2:48899 +ok"}));
+    forget_shared_rtt();
+}
+
 } // namespace

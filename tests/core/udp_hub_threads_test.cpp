@@ -2,8 +2,8 @@
  * udp_hub_threads_test.cpp - the hub's receiver thread on the system's
  * sockets, in the test process's private network: thirty links to the
  * simulator asking at once from thirty threads, each taking its own
- * module's replies alone though every reply comes twice, and a stop from
- * another thread that ends every wait.
+ * module's replies alone though every reply comes twice, a stop from
+ * another thread that ends every wait, and a search beside a waiting link.
  */
 #include <gtest/gtest.h>
 
@@ -119,6 +119,26 @@ TEST_F(HubThreads, ThirtyLinksTakeOnlyTheirOwnRepliesUntilAStopEndsEveryWait)
         EXPECT_TRUE(a.link.ended) << "link " << i;
     }
     EXPECT_EQ(hub_unowned() - unowned_before, 0u) << "every reply had its link";
+}
+
+/* A search running beside a link does not take the answers the link is
+ * waiting for: only an idle link's module answers the search. */
+TEST_F(HubThreads, ASearchLeavesAWaitingLinkItsAnswers)
+{
+    sim_process sim({"--latency", "20", "--modules", "1", "--first", module_address(0)});
+    ASSERT_TRUE(sim.ready());
+    hub_slot search;
+    hub_search_begin(search);
+    asker a;
+    copy_text(a.link.module_ip, module_address(0).c_str());
+    copy_text(a.link.module_aswd, default_keyword);
+    link_open(a.link, true);
+    a.link.query_resend = at_resend{4, 1000, 1000};
+    EXPECT_EQ(link_handshake(a.link, 4, 1000, nullptr), 1);
+    char value[32] = "";
+    EXPECT_EQ(at_query(a.link, "AT+MID", value, sizeof value), 1);
+    EXPECT_STREQ(value, "KXD40-0002");
+    hub_search_end();
 }
 
 } // namespace
