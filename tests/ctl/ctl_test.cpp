@@ -4,14 +4,18 @@
  */
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <poll.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "ctl_run.h"
@@ -302,6 +306,9 @@ TEST(Ctl, TheMachinesOwnAddressesAreNoModules)
     sim_process sim({"--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
     ASSERT_EQ(std::system("ip addr add 198.51.100.1/24 dev lo"), 0);
+    /* A /31 has no network or broadcast address: its other end, the
+     * module 127.0.0.2, is reached. */
+    ASSERT_EQ(std::system("ip addr add 127.0.0.3/31 dev lo"), 0);
     const std::string own = "this machine's own address, not a module";
     const std::string net8 = " address of this machine's 127.0.0.1/8, not a module";
     const std::string net24 = " address of this machine's 198.51.100.1/24, not a module";
@@ -331,6 +338,46 @@ TEST(Ctl, TheMachinesOwnAddressesAreNoModules)
         EXPECT_EQ(sent_since(sim, first), c.status == 0 ? "127.0.0.2 keyword\n127.0.0.2 AT+RELD\n" : "");
     }
     EXPECT_EQ(std::system("ip addr del 198.51.100.1/24 dev lo"), 0);
+    EXPECT_EQ(std::system("ip addr del 127.0.0.3/31 dev lo"), 0);
+}
+
+/* Answers to a search as any device on the network may send them: one
+ * without a MAC is no module, and a module both named and found is known
+ * by what it answered even when its link then fails. */
+TEST(Ctl, ASearchKeepsOnlyWholeAnswersAndTellsWhatTheyGave)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(KX_PORT);
+    inet_pton(AF_INET, "127.0.0.255", &at.sin_addr);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    std::atomic<bool> done{false};
+    std::thread answering([&] {
+        while (!done) {
+            pollfd p{fd, POLLIN, 0};
+            char buf[512];
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            if (poll(&p, 1, 50) <= 0 || recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len) <= 0)
+                continue;
+            for (const char* answer : {"127.0.0.9,,NO-MAC", "127.0.0.8,ACCF23000008,RAW-8"})
+                sendto(fd, answer, std::strlen(answer), 0, reinterpret_cast<sockaddr*>(&from), len);
+        }
+    });
+    ctl_result r = ctl({"read", "--json", "--all", "--from", "127.0.0.1", "--tries", "1", "--timeout", "100",
+                        "127.0.0.8"});
+    done = true;
+    answering.join();
+    close(fd);
+    EXPECT_EQ(r.status, 1) << r.err;
+    std::map<std::string, json> results = by_address(r.out);
+    ASSERT_EQ(results.size(), 1u) << r.out;
+    EXPECT_EQ(results["127.0.0.8"]["result"], "not reached") << r.out;
+    EXPECT_EQ(results["127.0.0.8"]["mac"], "ACCF23000008");
+    EXPECT_EQ(results["127.0.0.8"]["id"], "RAW-8");
 }
 
 /* restart --wait is done only when the module was seen to restart: one

@@ -1,7 +1,8 @@
 /*
  * data_file_test.cpp - the files kxd40ctl writes whole, met as a person
  * meets them: --failed-to naming a device, a symbolic link or a FIFO is
- * written through, followed or refused, never replaced by a plain file.
+ * written through, followed or refused, never replaced by a plain file;
+ * and a write given up or overtaken leaves the file as it was.
  */
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include "ctl_run.h"
+#include "data_file.h"
 #include "sim_runner.h"
 
 namespace {
@@ -98,4 +100,37 @@ TEST(DataFile, FailedToIsWrittenThroughFollowedOrRefusedButNeverReplaced)
         EXPECT_EQ(kind_of("/dev/stdout"), S_IFLNK);
     }
     std::filesystem::remove_all(dir);
+}
+
+/* A backup given up half written (its disk full) leaves no new file
+ * behind; and a link put in the file's place while it was written is not
+ * replaced by a plain file at the commit, nor is the file it names. */
+TEST(DataFile, AWriteGivenUpOrOvertakenLeavesTheFilesAsTheyWere)
+{
+    temp_dir dir;
+    const std::string file = dir.path + "/backup.json", other = dir.path + "/other.json";
+    write_file(file, "old\n");
+    write_file(other, "other\n");
+    auto entries = [&] {
+        auto it = std::filesystem::directory_iterator(dir.path);
+        return std::distance(begin(it), end(it));
+    };
+    {
+        whole_file given_up(file, 0600);
+        ASSERT_TRUE(given_up);
+        std::fputs("half", given_up.get());
+        std::fflush(given_up.get());
+    }
+    EXPECT_EQ(entries(), 2) << "no new file left beside the backup";
+    EXPECT_EQ(file_text(file), "old\n");
+
+    whole_file overtaken(file, 0600);
+    ASSERT_TRUE(overtaken);
+    std::fputs("new\n", overtaken.get());
+    ASSERT_EQ(std::remove(file.c_str()), 0);
+    ASSERT_EQ(symlink("other.json", file.c_str()), 0);
+    EXPECT_FALSE(overtaken.commit());
+    EXPECT_EQ(kind_of(file), S_IFLNK) << "the link stays";
+    EXPECT_EQ(file_text(other), "other\n");
+    EXPECT_EQ(entries(), 2);
 }
