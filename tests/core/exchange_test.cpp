@@ -42,27 +42,31 @@ struct Exchange : OnScriptedNet<> {
         return value;
     }
     lines sent_lines() { return sent(true); }
+    /* A query's value, result and module_silent after it. */
+    std::string ask(const char* cmd)
+    {
+        int r = -1;
+        std::string v = get(cmd, &r);
+        return v + " " + std::to_string(r) + " " + std::to_string(module_silent);
+    }
 };
 
 TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagramsAndEchoes)
 {
     replies = {"abcd", "\r\n\r\n", "+o", "+ok=STA" + crlf2};
-    int r = 0;
-    EXPECT_EQ(get("AT+WMODE", &r), "STA");
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(ask("AT+WMODE"), "STA 1 0");
     ASSERT_EQ(sn.sent.size(), 1u);
     EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
     EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
     EXPECT_TRUE(sn.pauses.empty()) << "datagrams of 4 bytes or less are no answer";
     replies = {"+ok" + crlf2};
-    EXPECT_EQ(get("AT+MID", &r), "") << "no separator: nothing to read past the text";
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(ask("AT+MID"), " 1 0") << "no separator: nothing to read past the text";
 
     /* Stale datagrams are dropped before the send. */
     sn.arrive("+ok=OLD" + crlf2);
     sn.arrive("127.0.0.3,ACCF23000003,LATE");
     replies = {"+ok=NEW" + crlf2};
-    EXPECT_EQ(get("AT+WMODE", &r), "NEW");
+    EXPECT_EQ(ask("AT+WMODE"), "NEW 1 0");
 
     sn.wait_timeouts.clear();
     replies = {"AT+E\n", "+ok" + crlf2};
@@ -75,15 +79,12 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
 {
     replies.assign(40, "+ERR=-1" + crlf2);
     replies.push_back("+ok=late" + crlf2);
-    int r = 1;
-    EXPECT_EQ(get("AT+VER", &r), "unchanged");
-    EXPECT_EQ(r, 0);
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 0");
     EXPECT_EQ(sn.pauses, std::vector<int>(40, 200));
-    EXPECT_EQ(module_silent, 0);
 
     replies.assign(39, "busy" + crlf2);
     replies.push_back("+ok=V2" + crlf2);
-    EXPECT_EQ(get("AT+VER", &r), "V2") << "the 40th answer may still be the reply";
+    EXPECT_EQ(ask("AT+VER"), "V2 1 0") << "the 40th answer may still be the reply";
 
     replies.assign(40, "+ERR=-1" + crlf2);
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0) << "a setting gives up alike";
@@ -94,7 +95,7 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
     EXPECT_EQ(sn.pauses.size(), 2u) << "to a setting an empty datagram is an answer";
 
     replies = {"+ok=V1" + crlf2};
-    ASSERT_EQ(get("AT+VER", &r), "V1");
+    ASSERT_EQ(ask("AT+VER"), "V1 1 0");
     replies.assign(45, "+ok=V1" + crlf2);
     replies.push_back("+ok" + crlf2);
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1) << "copies of the last reply cost a setting no try";
@@ -106,10 +107,7 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
  * another host neither answer nor keep the wait going. */
 TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
 {
-    int r = 1;
-    EXPECT_EQ(get("AT+VER", &r), "unchanged");
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1");
     EXPECT_EQ(sn.wait_timeouts, std::vector<int>(4, 500));
     EXPECT_EQ(sent_lines(), lines(4, "AT+VER"));
     EXPECT_EQ(sn.now, 2000);
@@ -125,17 +123,15 @@ TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
             sn.arrive_at(d.at_ms + t, "+ok=FOREIGN" + crlf2, "127.0.0.3");
     };
     long long t0 = sn.now;
-    EXPECT_EQ(get("AT+MID", &r), "unchanged");
+    EXPECT_EQ(ask("AT+MID"), "unchanged 0 1");
     EXPECT_EQ(sn.now - t0, 2000) << "the receive limit runs from the send";
     EXPECT_EQ(sent_lines().size(), 4u) << "foreign datagrams are no answer and no try";
-    EXPECT_EQ(module_silent, 1);
     EXPECT_TRUE(sn.pauses.empty());
 
     sn.now += 20000;
     link_discard_pending();
     sn.forced_waits = {WAIT_READY, WAIT_READY};
-    get("AT+VER", &r);
-    EXPECT_EQ(module_silent, 1) << "a readiness report with nothing behind it is no datagram";
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1") << "a readiness report with nothing behind it is no datagram";
 }
 
 /* Whatever arrives, one exchange ends within ten seconds. */
@@ -155,12 +151,9 @@ TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
         long long start = sn.now;
         for (long long t = c.every_ms; t < 120000; t += c.every_ms)
             sn.arrive_at(start + t, c.bytes);
-        int r = 1;
-        EXPECT_EQ(get("AT+VER", &r), "unchanged") << c.what;
-        EXPECT_EQ(r, 0) << c.what;
+        EXPECT_EQ(ask("AT+VER"), "unchanged 0 " + std::to_string(c.silent)) << c.what;
         EXPECT_LE(sn.now - start, 10000) << c.what;
         EXPECT_GE(sn.now - start, 9000) << c.what;
-        EXPECT_EQ(module_silent, c.silent) << c.what;
         sn.now += 120000; /* the rest of the stream is stale */
         link_discard_pending();
     }
@@ -169,10 +162,7 @@ TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
 TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchReadsIt)
 {
     link_end();
-    int r = 1;
-    get("AT+VER", &r);
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(module_silent, 1) << "a read stops there";
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1") << "a read stops there";
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_TRUE(sn.sent.empty());
     EXPECT_TRUE(sn.wait_timeouts.empty());
@@ -180,13 +170,12 @@ TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchRe
     copy_text(module_ip, "127.000.000.002");
     udp_add_r();
     replies = {"+ok=V1" + crlf2};
-    EXPECT_EQ(get("AT+VER", &r), "V1") << "the next link is open again";
+    EXPECT_EQ(ask("AT+VER"), "V1 1 0") << "the next link is open again";
     ASSERT_EQ(sn.sent.size(), 1u);
     EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
 
     udpsocket = 0;
-    get("AT+VER", &r);
-    EXPECT_EQ(r, 0) << "a failed send ends at once";
+    EXPECT_EQ(ask("AT+VER").substr(0, 11), "unchanged 0") << "a failed send ends at once";
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_EQ(sn.wait_timeouts.size(), 1u);
 
@@ -212,9 +201,7 @@ TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
     };
     auto taken_at_once = [&](const char* what) {
         long long t0 = sn.now;
-        EXPECT_EQ(get("AT+VER", &r), "V1") << what;
-        EXPECT_EQ(r, 1) << what;
-        EXPECT_EQ(module_silent, 0) << what;
+        EXPECT_EQ(ask("AT+VER"), "V1 1 0") << what;
         EXPECT_EQ(sn.now - t0, 1) << what;
     };
     ASSERT_EQ(get("AT+VER", &r), "V1");
