@@ -18,23 +18,25 @@ const std::string kw = "KX-D40LOCATORPING";
 struct DiscoveryTest : testing::Test {
     void SetUp() override { strmodule_num = 0; }
     int add(const std::string& s) { return add_module_answer(s.data(), static_cast<int>(s.size())); }
+    static std::string table()
+    {
+        std::string t;
+        for (int i = 0; i < strmodule_num; ++i)
+            t += std::string(strmodule[i].ip) + " " + strmodule[i].mac + " " + strmodule[i].id + "\n";
+        return t;
+    }
 };
 
 TEST_F(DiscoveryTest, AnswersFillTheTableUpToTenModules)
 {
-    EXPECT_EQ(add("192.168.1.10,ACCF23000001,KXD40-0001"), 1);
-    EXPECT_EQ(add("192.168.1.11,ACCF23000002"), 1);
-    EXPECT_EQ(add(std::string("1.2.3.4,MAC\0,junk", 17)), 1);
-    EXPECT_EQ(add("1.2.3.5,MAC2,ID2,whatever,else"), 1);
-    EXPECT_EQ(add("1.2.3.6,MAC3," + std::string(18, 'I')), 1);
-    ASSERT_EQ(strmodule_num, 5);
-    EXPECT_STREQ(strmodule[0].ip, "192.168.1.10");
-    EXPECT_STREQ(strmodule[0].mac, "ACCF23000001");
-    EXPECT_STREQ(strmodule[0].id, "KXD40-0001");
-    EXPECT_STREQ(strmodule[1].id, "") << "a missing ID is empty";
-    EXPECT_STREQ(strmodule[2].mac, "MAC") << "the text ends at a NUL";
-    EXPECT_STREQ(strmodule[3].id, "ID2") << "and after the third field";
-    EXPECT_EQ(std::string(strmodule[4].id), std::string(18, 'I'));
+    /* A missing ID is empty; the text ends at a NUL and after the third field. */
+    using std::string;
+    for (const string& a : {string("192.168.1.10,ACCF23000001,KXD40-0001"), string("192.168.1.11,ACCF23000002"),
+                            string("1.2.3.4,MAC\0,junk", 17), string("1.2.3.5,MAC2,ID2,whatever,else"),
+                            "1.2.3.6,MAC3," + string(18, 'I')})
+        EXPECT_EQ(add(a), 1) << a;
+    EXPECT_EQ(table(), "192.168.1.10 ACCF23000001 KXD40-0001\n192.168.1.11 ACCF23000002 \n1.2.3.4 MAC \n"
+                       "1.2.3.5 MAC2 ID2\n1.2.3.6 MAC3 " + std::string(18, 'I') + "\n");
     for (int i = 5; i < 10; ++i)
         add("10.0.0." + std::to_string(i) + ",MAC,ID");
     EXPECT_EQ(add("10.0.0.99,MAC,ID"), 0) << "an eleventh answer is ignored";

@@ -35,34 +35,32 @@ struct Exchange : OnScriptedNet<> {
         window_link.rtt = rtt_estimate{};
         forget_shared_rtt();
     }
-    std::string get(const char* cmd, int* result)
+    lines sent_lines() { return sent(true); }
+    /* A query's value ("unchanged" when none came), result and module_silent after it. */
+    std::string ask(const char* cmd)
     {
         char value[100] = "unchanged";
-        *result = module_send_cmd_get(cmd, value);
-        return value;
+        int r = module_send_cmd_get(cmd, value);
+        return value + (" " + std::to_string(r)) + " " + std::to_string(module_silent);
     }
-    lines sent_lines() { return sent(true); }
 };
 
 TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagramsAndEchoes)
 {
     replies = {"abcd", "\r\n\r\n", "+o", "+ok=STA" + crlf2};
-    int r = 0;
-    EXPECT_EQ(get("AT+WMODE", &r), "STA");
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(ask("AT+WMODE"), "STA 1 0");
     ASSERT_EQ(sn.sent.size(), 1u);
     EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
     EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
     EXPECT_TRUE(sn.pauses.empty()) << "datagrams of 4 bytes or less are no answer";
     replies = {"+ok" + crlf2};
-    EXPECT_EQ(get("AT+MID", &r), "") << "no separator: nothing to read past the text";
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(ask("AT+MID"), " 1 0") << "no separator: nothing to read past the text";
 
     /* Stale datagrams are dropped before the send. */
     sn.arrive("+ok=OLD" + crlf2);
     sn.arrive("127.0.0.3,ACCF23000003,LATE");
     replies = {"+ok=NEW" + crlf2};
-    EXPECT_EQ(get("AT+WMODE", &r), "NEW");
+    EXPECT_EQ(ask("AT+WMODE"), "NEW 1 0");
 
     sn.wait_timeouts.clear();
     replies = {"AT+E\n", "+ok" + crlf2};
@@ -75,15 +73,12 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
 {
     replies.assign(40, "+ERR=-1" + crlf2);
     replies.push_back("+ok=late" + crlf2);
-    int r = 1;
-    EXPECT_EQ(get("AT+VER", &r), "unchanged");
-    EXPECT_EQ(r, 0);
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 0");
     EXPECT_EQ(sn.pauses, std::vector<int>(40, 200));
-    EXPECT_EQ(module_silent, 0);
 
     replies.assign(39, "busy" + crlf2);
     replies.push_back("+ok=V2" + crlf2);
-    EXPECT_EQ(get("AT+VER", &r), "V2") << "the 40th answer may still be the reply";
+    EXPECT_EQ(ask("AT+VER"), "V2 1 0") << "the 40th answer may still be the reply";
 
     replies.assign(40, "+ERR=-1" + crlf2);
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0) << "a setting gives up alike";
@@ -94,7 +89,7 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
     EXPECT_EQ(sn.pauses.size(), 2u) << "to a setting an empty datagram is an answer";
 
     replies = {"+ok=V1" + crlf2};
-    ASSERT_EQ(get("AT+VER", &r), "V1");
+    ASSERT_EQ(ask("AT+VER"), "V1 1 0");
     replies.assign(45, "+ok=V1" + crlf2);
     replies.push_back("+ok" + crlf2);
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1) << "copies of the last reply cost a setting no try";
@@ -106,10 +101,7 @@ TEST_F(Exchange, FortyOtherAnswersGiveUp)
  * another host neither answer nor keep the wait going. */
 TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
 {
-    int r = 1;
-    EXPECT_EQ(get("AT+VER", &r), "unchanged");
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1");
     EXPECT_EQ(sn.wait_timeouts, std::vector<int>(4, 500));
     EXPECT_EQ(sent_lines(), lines(4, "AT+VER"));
     EXPECT_EQ(sn.now, 2000);
@@ -125,17 +117,15 @@ TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
             sn.arrive_at(d.at_ms + t, "+ok=FOREIGN" + crlf2, "127.0.0.3");
     };
     long long t0 = sn.now;
-    EXPECT_EQ(get("AT+MID", &r), "unchanged");
+    EXPECT_EQ(ask("AT+MID"), "unchanged 0 1");
     EXPECT_EQ(sn.now - t0, 2000) << "the receive limit runs from the send";
     EXPECT_EQ(sent_lines().size(), 4u) << "foreign datagrams are no answer and no try";
-    EXPECT_EQ(module_silent, 1);
     EXPECT_TRUE(sn.pauses.empty());
 
     sn.now += 20000;
     link_discard_pending();
     sn.forced_waits = {WAIT_READY, WAIT_READY};
-    get("AT+VER", &r);
-    EXPECT_EQ(module_silent, 1) << "a readiness report with nothing behind it is no datagram";
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1") << "a readiness report with nothing behind it is no datagram";
 }
 
 /* Whatever arrives, one exchange ends within ten seconds. */
@@ -155,12 +145,9 @@ TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
         long long start = sn.now;
         for (long long t = c.every_ms; t < 120000; t += c.every_ms)
             sn.arrive_at(start + t, c.bytes);
-        int r = 1;
-        EXPECT_EQ(get("AT+VER", &r), "unchanged") << c.what;
-        EXPECT_EQ(r, 0) << c.what;
+        EXPECT_EQ(ask("AT+VER"), "unchanged 0 " + std::to_string(c.silent)) << c.what;
         EXPECT_LE(sn.now - start, 10000) << c.what;
         EXPECT_GE(sn.now - start, 9000) << c.what;
-        EXPECT_EQ(module_silent, c.silent) << c.what;
         sn.now += 120000; /* the rest of the stream is stale */
         link_discard_pending();
     }
@@ -169,10 +156,7 @@ TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
 TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchReadsIt)
 {
     link_end();
-    int r = 1;
-    get("AT+VER", &r);
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(module_silent, 1) << "a read stops there";
+    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1") << "a read stops there";
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_TRUE(sn.sent.empty());
     EXPECT_TRUE(sn.wait_timeouts.empty());
@@ -180,13 +164,12 @@ TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchRe
     copy_text(module_ip, "127.000.000.002");
     udp_add_r();
     replies = {"+ok=V1" + crlf2};
-    EXPECT_EQ(get("AT+VER", &r), "V1") << "the next link is open again";
+    EXPECT_EQ(ask("AT+VER"), "V1 1 0") << "the next link is open again";
     ASSERT_EQ(sn.sent.size(), 1u);
     EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
 
     udpsocket = 0;
-    get("AT+VER", &r);
-    EXPECT_EQ(r, 0) << "a failed send ends at once";
+    EXPECT_EQ(ask("AT+VER").substr(0, 11), "unchanged 0") << "a failed send ends at once";
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_EQ(sn.wait_timeouts.size(), 1u);
 
@@ -204,7 +187,7 @@ TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchRe
  * link's: the next link, even to the same module, owes nothing. */
 TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
 {
-    int r = 0, sends = 0;
+    int sends = 0;
     bool lose_first = false;
     sn.on_send = [&](const sent_datagram& d) {
         if (!lose_first || ++sends != 1)
@@ -212,19 +195,17 @@ TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
     };
     auto taken_at_once = [&](const char* what) {
         long long t0 = sn.now;
-        EXPECT_EQ(get("AT+VER", &r), "V1") << what;
-        EXPECT_EQ(r, 1) << what;
-        EXPECT_EQ(module_silent, 0) << what;
+        EXPECT_EQ(ask("AT+VER"), "V1 1 0") << what;
         EXPECT_EQ(sn.now - t0, 1) << what;
     };
-    ASSERT_EQ(get("AT+VER", &r), "V1");
+    ASSERT_EQ(ask("AT+VER"), "V1 1 0");
     taken_at_once("equal to the last");
     lose_first = true;
-    ASSERT_EQ(get("AT+VER", &r), "V1") << "sent twice: one copy owed";
+    ASSERT_EQ(ask("AT+VER"), "V1 1 0") << "sent twice: one copy owed";
     udp_add_r();
     taken_at_once("a new link");
     lose_first = true, sends = 0;
-    ASSERT_EQ(get("AT+VER", &r), "V1");
+    ASSERT_EQ(ask("AT+VER"), "V1 1 0");
     link_end();
     udp_add_r();
     taken_at_once("a link after an ended one");
@@ -372,8 +353,7 @@ TEST_F(Replies, OnlyABareOkAcknowledgesASetting)
     m.latency_ms = 900;
     m.replies["AT+BOGUS=1\n"] = "+ERR=-1" + crlf2;
     sn.on_send = [this](const sent_datagram& d) { m.answer(sn, d); };
-    int r = 0;
-    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(ask("AT+UARTFT"), "100 1 0");
     EXPECT_EQ(module_send_cmd_set("AT+BOGUS=1"), 0);
     EXPECT_EQ(sent_lines(), (lines{"AT+UARTFT", "AT+UARTFT", "AT+BOGUS=1"}));
 }
@@ -408,9 +388,7 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     m.replies.erase("AT+MAXSK\n");
     sn.sent.clear();
     t0 = sn.now;
-    int r = 0;
-    get("AT+MAXSK", &r);
-    EXPECT_EQ(module_silent, 1);
+    EXPECT_EQ(ask("AT+MAXSK"), "unchanged 0 1");
     EXPECT_EQ(sent_lines(), lines(4, "AT+MAXSK"));
     EXPECT_EQ(sn.now - t0, 4 * 500) << "what was learned hastens a resend, never the verdict of silence";
 
@@ -422,7 +400,7 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
     m.lost = {m.sends};
     t0 = sn.now;
-    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(ask("AT+UARTFT"), "100 1 0");
     EXPECT_EQ(sn.now - t0, 20 + 4 * 10 + 20);
 
     /* An answer half a round trip after the resend is the resend's: the
@@ -432,7 +410,7 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
         m.latency_ms = q.first;
         m.lost = {m.sends};
         sn.sent.clear();
-        EXPECT_NE(get(q.second, &r), "unchanged");
+        EXPECT_NE(ask(q.second).substr(0, 9), "unchanged") << q.second;
         ASSERT_EQ(sn.sent.size(), 2u) << q.second;
         EXPECT_EQ(sn.sent[1].at_ms - sn.sent[0].at_ms, 20 + 4 * 10) << q.second;
     }
@@ -463,8 +441,7 @@ TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
     long long t0 = sn.now;
     ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
     EXPECT_EQ(sn.now - t0, AT_LEARNED_MIN_MS + 2);
-    int r = 0;
-    EXPECT_EQ(get("AT+UARTFT", &r), "100");
+    EXPECT_EQ(ask("AT+UARTFT"), "100 1 0");
     EXPECT_EQ(sent_lines(), (lines{"kxd40", "kxd40", "+ok", "AT+UARTFT", "+ok", "AT+UARTFT"}));
 }
 
@@ -476,9 +453,7 @@ TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
     m.lost = {0}; /* the keyword goes twice: a copy of its answer is owed */
     ASSERT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
     m.replies.erase("AT+UARTFT\n");
-    int r = 0;
-    get("AT+UARTFT", &r);
-    ASSERT_EQ(module_silent, 1);
+    ASSERT_EQ(ask("AT+UARTFT"), "unchanged 0 1");
     sn.sent.clear();
     EXPECT_EQ(link_handshake(window_link, window_link.query_resend, nullptr), 1);
     EXPECT_EQ(sent_lines(), (lines{"kxd40", "kxd40", "+ok"})) << "the first answer may be the copy still owed";
@@ -486,7 +461,7 @@ TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
     /* While a copy is owed, what waits is dropped before the keyword goes:
      * an old answer to the keyword is no answer to this one. */
     m.lost = {m.sends};
-    ASSERT_EQ(get("AT+UART", &r), "57600,8,1,None,NFC");
+    ASSERT_EQ(ask("AT+UART"), "57600,8,1,None,NFC 1 0");
     sn.arrive(m.replies["AT+UART\n"]);
     sn.arrive("127.0.0.2,ACCF23000002,OLD");
     std::string answer;
@@ -539,11 +514,9 @@ TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
             sn.arrive_at(d.at_ms + 1, m.replies["AT+UARTFT\n"]);
         sn.arrive_at(d.at_ms + 5, m.replies[d.bytes]);
     };
-    int r = 0;
     for (const char* q : {"AT+UARTFT", "AT+UARTFL", "AT+NETP", "AT+MAXSK", "AT+TCPTO"})
-        ASSERT_NE(get(q, &r), "unchanged") << q;
-    EXPECT_EQ(get("AT+UARTFL", &r), "1024");
-    EXPECT_EQ(r, 1);
+        ASSERT_NE(ask(q).substr(0, 9), "unchanged") << q;
+    EXPECT_EQ(ask("AT+UARTFL"), "1024 1 0");
 }
 
 /* The resend option: a silent wait sends the same command again, even
@@ -552,12 +525,12 @@ TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
 TEST_F(Exchange, ResendsTheCallerAllowsAreAllMadeButNeverAfterARefusal)
 {
     set_at_resend(4, 4000);
-    int sends = 0, r = 0;
+    int sends = 0;
     sn.on_send = [&](const sent_datagram& d) {
         if (++sends == 4)
             sn.arrive_at(d.at_ms + 100, "+ok=STA" + crlf2);
     };
-    EXPECT_EQ(get("AT+WMODE", &r), "STA");
+    EXPECT_EQ(ask("AT+WMODE"), "STA 1 0");
     EXPECT_EQ(sn.now, 12100);
     EXPECT_EQ(sent_lines(), lines(4, "AT+WMODE"));
 
@@ -569,15 +542,13 @@ TEST_F(Exchange, ResendsTheCallerAllowsAreAllMadeButNeverAfterARefusal)
 
     set_at_resend(4, 500);
     sn.on_send = [this](const sent_datagram&) { sn.arrive("+ERR=-2" + crlf2); };
-    get("AT+UARTFT=50", &r);
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(module_silent, 0);
+    EXPECT_EQ(ask("AT+UARTFT=50"), "unchanged 0 0");
     EXPECT_EQ(sent_lines().size(), 1u);
     EXPECT_STREQ(module_last_refusal, "+ERR=-2");
 
     set_at_resend(0, 500);
     sn.on_send = nullptr;
-    get("AT+VER", &r);
+    ask("AT+VER");
     EXPECT_EQ(sent_lines().size(), 4u);
     EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
     EXPECT_EQ(sent_lines().size(), 1u) << "a setting goes once";

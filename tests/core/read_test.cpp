@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "scripted_link.h"
 
@@ -49,18 +50,16 @@ TEST_F(Read, RefusedValuesKeepOrEmptyTheirFieldsAndTheReadGoesOn)
         read();
         EXPECT_EQ(module_silent, 0);
     }
-    EXPECT_EQ(strMODMana.inited, 1);
-    EXPECT_EQ(strMODMana.dirty, 0);
-    EXPECT_STREQ(strMODMana.mid, "KXD40-0002") << "a refused MID leaves the field";
-    EXPECT_STREQ(strMODMana.user, "") << "a refused list reads as empty";
-    EXPECT_EQ(strMODComm.AFL, 0) << "a refused number is 0";
-    EXPECT_EQ(strMODComm.protocol, NETPROT_UDP);
-    EXPECT_EQ(strMODComm.mode, NETMODE_CLIENT);
-    EXPECT_STREQ(strMODComm.hostname, "");
-    EXPECT_STREQ(strMODSTA.SSID, "home") << "a refused SSID leaves the field";
-    EXPECT_EQ(strMODSTA.bDHCP, DHCP_ENABLE);
-    EXPECT_EQ(ip(strMODSTA.ipadd), "0.0.0.0") << "no static address under DHCP";
-    EXPECT_EQ(strMODSTA_up.bDHCP, DHCP_ENABLE) << "the edited record follows the read";
+    const _MOD_MANA_STRUCT& m = strMODMana;
+    const _MOD_STA_STRUCT& sta = strMODSTA;
+    /* A refused MID or SSID leaves its field, a refused list or host reads
+     * as empty, a refused number as 0; no static address under DHCP, and
+     * the edited record follows the read. */
+    EXPECT_EQ((std::vector<int>{m.inited, m.dirty, strMODComm.AFL, strMODComm.protocol, strMODComm.mode, sta.bDHCP,
+                                strMODSTA_up.bDHCP}),
+              (std::vector<int>{1, 0, 0, NETPROT_UDP, NETMODE_CLIENT, DHCP_ENABLE, DHCP_ENABLE}));
+    EXPECT_EQ((lines{m.mid, m.user, strMODComm.hostname, sta.SSID, ip(sta.ipadd)}),
+              (lines{"KXD40-0002", "", "", "home", "0.0.0.0"}));
 }
 
 /* Unknown texts in a reply of the query's shape take the readers'
@@ -81,31 +80,24 @@ TEST_F(Read, UnknownValuesTakeTheirFallbacks)
     init_module_comm_struct();
     init_module_ap_struct();
     init_module_sta_struct();
-    EXPECT_EQ(strMODMana.wmode, WIFIMODE_AP) << "case matters";
-    EXPECT_EQ(strMODMana.tmode, WORKMODE_AG);
-    EXPECT_EQ(strMODComm.baud, BAUDRATE_57600);
-    EXPECT_EQ(strMODComm.data_bits, COMBITS_8);
-    EXPECT_EQ(strMODComm.stop_bits, COMSTOPBITS_1);
-    EXPECT_EQ(strMODComm.parity, COMPARITY_NONE);
-    EXPECT_EQ(strMODComm.fc, COMFC_DIS);
-    EXPECT_EQ(strMODComm.bAF, COMAF_EN) << "only \"disable\" turns framing off";
-    EXPECT_EQ(strMODComm.AFT, 0) << "not a number: no reply to a number's query, read as a refusal";
-    EXPECT_EQ(strMODComm.AFL, 0) << "nor ten digits";
-    EXPECT_EQ(strMODComm.port, 70000 % 65536);
-    EXPECT_EQ(strMODComm.bip, 1);
-    EXPECT_EQ(ip(strMODComm.ipadd), "192.168.1.7");
-    EXPECT_EQ(strMODAP.mode, APSTD_11BGN);
-    EXPECT_STREQ(strMODAP.SSID, "") << "items outside the tables: no reply to AT+WAP";
-    EXPECT_EQ(strMODAP.channel, APCH_AUTO);
-    EXPECT_EQ(strMODAP.enc_auth, WIFIAUTH_OPEN);
-    EXPECT_EQ(strMODAP.enc_encry, ENC_AES) << "an unknown encryption leaves the value";
-    EXPECT_EQ(ip(strMODAP.ipadd), "10.10.100.254") << "not an address: unchanged";
-    EXPECT_STREQ(strMODSTA.SSID, "home,2nd floor") << "the whole value, commas included";
+    const _MOD_COMM_STRUCT& c = strMODComm;
+    const _MOD_AP_STRUCT& ap = strMODAP;
+    /* Case matters; only "disable" turns framing off; text or ten digits
+     * are no reply to a number's query (read as refused); the port wraps
+     * at 16 bits; an unknown encryption leaves the value. */
+    EXPECT_EQ((std::vector<int>{strMODMana.wmode, strMODMana.tmode, c.baud, c.data_bits, c.stop_bits, c.parity, c.fc,
+                                c.bAF, c.AFT, c.AFL, c.port, c.bip, ap.mode, ap.channel, ap.enc_auth, ap.enc_encry}),
+              (std::vector<int>{WIFIMODE_AP, WORKMODE_AG, BAUDRATE_57600, COMBITS_8, COMSTOPBITS_1, COMPARITY_NONE,
+                                COMFC_DIS, COMAF_EN, 0, 0, 70000 % 65536, 1, APSTD_11BGN, APCH_AUTO, WIFIAUTH_OPEN,
+                                ENC_AES}));
+    /* Items outside the tables are no reply to AT+WAP; what is no address
+     * leaves the field; an SSID is the whole value, commas included. */
+    EXPECT_EQ((lines{ip(c.ipadd), ap.SSID, ip(ap.ipadd), strMODSTA.SSID}),
+              (lines{"192.168.1.7", "", "10.10.100.254", "home,2nd floor"}));
 
     values = {{"AT+WAP", "11N,office,CH6"}};
     init_module_ap_struct();
-    EXPECT_EQ(strMODAP.mode, APSTD_11N);
-    EXPECT_EQ(strMODAP.channel, APCH_CH6);
+    EXPECT_EQ((std::vector<int>{ap.mode, ap.channel}), (std::vector<int>{APSTD_11N, APCH_CH6}));
 }
 
 /* A module that falls silent part-way: the rest of the page is not
@@ -123,8 +115,7 @@ TEST_F(Read, ASilenceStopsThePageAndPutsItsRecordBack)
     init_module_comm_struct();
     EXPECT_EQ(module_silent, 1);
     EXPECT_EQ(sent(true), (lines{"AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFT", "AT+UARTFT", "AT+UARTFT"}));
-    EXPECT_EQ(strMODComm.baud, BAUDRATE_115200);
-    EXPECT_EQ(strMODComm.inited, 0);
+    EXPECT_EQ((std::vector<int>{strMODComm.baud, strMODComm.inited}), (std::vector<int>{BAUDRATE_115200, 0}));
 }
 
 TEST_F(Read, LongValuesAreCutToTheirFields)
