@@ -56,59 +56,59 @@ size_t sent_to_module(const sim_process& sim)
 
 } // namespace
 
-/* No data/ here: the installed window's keyword file is read, under
- * XDG_DATA_HOME or, with that unset or empty, under HOME as the launcher
- * has it; a data/ here comes first. */
-TEST_F(CtlDefaults, KeywordOfTheInstalledWindowServesWhenThereIsNoDataDirectory)
+/* Where the keyword comes from, first to last: --keyword-file, its
+ * variable, data/ here, the installed window's file under XDG_DATA_HOME
+ * or, with that unset or empty, under HOME as the launcher has it. A
+ * keyword file given that cannot be read stops everything. The keyword
+ * also opens each link: a read needs it too. */
+TEST_F(CtlDefaults, KeywordComesFromTheOptionItsVariableDataOrTheInstalledWindow)
 {
     sim_process sim(site_module);
     ASSERT_TRUE(sim.ready());
     install_keyword(path("xdg"), site_keyword);
     install_keyword(path("home/.local/share"), site_keyword);
-    const std::vector<std::string> search = {"search", "--from", "127.0.0.1"};
-
-    ctl_result own = ctl_env({"XDG_DATA_HOME=" + path("xdg")}, search);
-    EXPECT_EQ(own.status, 1) << "data/aswd.txt here comes first: " << own.out;
-
-    forget_own_keyword();
-    ctl_result xdg = ctl_env({"XDG_DATA_HOME=" + path("xdg"), "HOME=/nonexistent"}, search);
-    EXPECT_EQ(xdg.status, 0) << xdg.err;
-    EXPECT_EQ(xdg.out, found);
-    for (const char* unset : {"XDG_DATA_HOME=", "XDG_DATA_HOME"}) {
-        ctl_result home = ctl_env({"HOME=" + path("home"), unset}, search);
-        EXPECT_EQ(home.out, found) << unset << ": " << home.err;
-    }
-    /* The keyword also opens each link: a read needs it too. */
-    ctl_result read = ctl_env({"XDG_DATA_HOME=" + path("xdg")}, {"read", "--json", "127.0.0.2"});
-    EXPECT_EQ(read.status, 0) << read.err;
-}
-
-/* --keyword-file (or its variable) wins over data/ and the installed
- * window's file; one that cannot be read stops everything. */
-TEST_F(CtlDefaults, KeywordFileGivenWinsAndMustBeReadable)
-{
-    sim_process sim(site_module);
-    ASSERT_TRUE(sim.ready());
-    install_keyword(path("xdg"), "AlsoNotIt");
     write("site.txt", site_keyword);
-    std::vector<std::string> xdg = {"XDG_DATA_HOME=" + path("xdg")};
-
-    ctl_result given = ctl_env(xdg, {"search", "--from", "127.0.0.1", "--keyword-file", "site.txt"});
-    EXPECT_EQ(given.status, 0) << given.err;
-    EXPECT_EQ(given.out, found);
-    std::vector<std::string> by_variable = {"XDG_DATA_HOME=" + path("xdg"), "KXD40CTL_KEYWORD_FILE=site.txt"};
-    EXPECT_EQ(ctl_env(by_variable, {"search", "--from", "127.0.0.1"}).out, found);
-    EXPECT_EQ(ctl_env(by_variable, {"search", "--from", "127.0.0.1", "--keyword-file", "data/aswd.txt"}).status, 1)
-        << "the option wins over its variable";
-
-    size_t before = sim.received().size();
-    ctl_result missing = ctl_env(xdg, {"read", "--keyword-file", "gone.txt", "127.0.0.2"});
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "kxd40ctl: --keyword-file gone.txt: No such file or directory (try --help)\n");
-    ctl_result directory = ctl_env({"KXD40CTL_KEYWORD_FILE=data"}, {"read", "127.0.0.2"});
-    EXPECT_EQ(directory.status, 2);
-    EXPECT_EQ(directory.err, "kxd40ctl: KXD40CTL_KEYWORD_FILE=data: not a regular file (try --help)\n");
-    EXPECT_EQ(sim.received().size(), before) << "nothing is sent after a usage error";
+    write("echoed.txt", std::string(site_keyword) + "\n");
+    const std::string xdg = "XDG_DATA_HOME=" + path("xdg"), variable = "KXD40CTL_KEYWORD_FILE=site.txt";
+    const std::vector<std::string> search = {"search", "--from", "127.0.0.1"};
+    const std::string to = "; broadcast to 127.0.0.255 from 127.0.0.1)\n",
+                      none = "kxd40ctl: no module answered (the keyword of data/aswd.txt" + to;
+    const struct {
+        std::vector<std::string> env, args;
+        std::string expected; /* status, stdout, stderr */
+    } with_data[] = {
+        {{xdg}, search, "1\n\n" + none},
+        {{xdg}, {"search", "--from", "127.0.0.1", "--keyword-file", "site.txt"}, "0\n" + found + "\n"},
+        {{xdg, variable}, search, "0\n" + found + "\n"},
+        {{xdg, variable}, {"search", "--from", "127.0.0.1", "--keyword-file", "data/aswd.txt"}, "1\n\n" + none},
+        {{xdg}, {"search", "--from", "127.0.0.1", "--keyword-file", "echoed.txt"},
+         "1\n\nkxd40ctl: no module answered (the keyword of echoed.txt, ending in a line break that is sent with it" +
+             to},
+        {{xdg}, {"read", "--keyword-file", "gone.txt", "127.0.0.2"},
+         "2\n\nkxd40ctl: --keyword-file gone.txt: No such file or directory (try --help)\n"},
+        {{"KXD40CTL_KEYWORD_FILE=data"}, {"read", "127.0.0.2"},
+         "2\n\nkxd40ctl: KXD40CTL_KEYWORD_FILE=data: not a regular file (try --help)\n"},
+    }, without_data[] = {
+        {{xdg, "HOME=/nonexistent"}, search, "0\n" + found + "\n"},
+        {{"HOME=" + path("home"), "XDG_DATA_HOME="}, search, "0\n" + found + "\n"},
+        {{"HOME=" + path("home"), "XDG_DATA_HOME"}, search, "0\n" + found + "\n"},
+        {{"HOME=/nonexistent"}, {"read", "--all", "--from", "127.0.0.1"},
+         "1\n\nkxd40ctl: the search found no module (the default keyword, no keyword file" + to},
+    };
+    auto run = [&](const auto& c) {
+        size_t before = sim.received().size();
+        ctl_result r = ctl_env(c.env, c.args);
+        EXPECT_EQ(std::to_string(r.status) + "\n" + r.out + "\n" + r.err, c.expected) << c.args[0] << " " << c.env[0];
+        if (r.status == 2) {
+            EXPECT_EQ(sim.received().size(), before) << "nothing is sent after a usage error";
+        }
+    };
+    for (const auto& c : with_data)
+        run(c);
+    forget_own_keyword();
+    for (const auto& c : without_data)
+        run(c);
+    EXPECT_EQ(ctl_env({xdg}, {"read", "--json", "127.0.0.2"}).status, 0);
 }
 
 /* A variable gives an option's default, the option given wins, and a
@@ -167,31 +167,4 @@ TEST_F(CtlDefaults, LocalAddressFromTheVariable)
     EXPECT_NE(by_default.err.find("from 192.0.2.1)"), std::string::npos) << "the address a window offers first";
     EXPECT_EQ(by_variable.out, found) << by_variable.err;
     EXPECT_NE(option_wins.err.find("from 192.0.2.1)"), std::string::npos) << option_wins.err;
-}
-
-/* A search nobody answers says which keyword went where: the usual
- * reasons are a keyword or a network other than the modules'. A keyword
- * file written by echo ends in a line break, sent with the keyword as the
- * window sends it. */
-TEST_F(CtlDefaults, NoAnswerNamesTheKeywordFileAndTheAddresses)
-{
-    sim_process sim(site_module);
-    ASSERT_TRUE(sim.ready());
-    write("site.txt", std::string(site_keyword) + "\n");
-    const std::pair<std::string, std::string> searches[] = {
-        {"", "data/aswd.txt"},
-        {"site.txt", "site.txt, ending in a line break that is sent with it"},
-    };
-    for (const auto& [file, told] : searches) {
-        std::vector<std::string> args = {"search", "--from", "127.0.0.1", "--keyword-file", file};
-        ctl_result r = ctl(std::vector<std::string>(args.begin(), args.end() - (file.empty() ? 2 : 0)));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "kxd40ctl: no module answered (the keyword of " + told +
-                             "; broadcast to 127.0.0.255 from 127.0.0.1)\n");
-    }
-    forget_own_keyword();
-    ctl_result none = ctl({"read", "--all", "--from", "127.0.0.1"});
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.err, "kxd40ctl: the search found no module (the default keyword, no keyword file; broadcast "
-                        "to 127.0.0.255 from 127.0.0.1)\n");
 }
