@@ -353,8 +353,6 @@ void link_end() { link_end(window_link); }
 
 void link_discard_pending() { link_discard_pending(window_link); }
 
-unsigned link_serial() { return window_link.serial; }
-
 lent_link::lent_link() : saved_addr_(window_link.addr_r), saved_ended_(window_link.ended)
 {
     window_link.lent = true;

@@ -261,10 +261,6 @@ void link_end();
 /* As link_discard_pending(window_link). */
 void link_discard_pending();
 
-/* Changes whenever the window's link is opened or ended, and when a lent
- * link is given back. */
-unsigned link_serial();
-
 /* For its lifetime, the window's link goes to module_ip for an upload,
  * whatever settings window is linked: link_end does not end it, and
  * afterwards addr_r and the link's state are as they were (ended, if the
