@@ -122,8 +122,9 @@ TEST(SettingValues, ALineIsTakenByValueAndOnlyWhenTheRecordsCanHoldIt)
         ASSERT_EQ(split_setting_line(c.line, &name, &items), c.setting) << c.line;
         const values before = c.setting ? setting_values(m, name, true) : values{};
         EXPECT_EQ(c.setting && take_setting(m, name, items), !c.taken.empty()) << c.line;
-        if (c.setting)
+        if (c.setting) {
             EXPECT_EQ(setting_values(m, name, c.taken.empty()), c.taken.empty() ? before : c.taken) << c.line;
+        }
     }
 }
 
