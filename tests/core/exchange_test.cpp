@@ -45,82 +45,85 @@ struct Exchange : OnScriptedNet<> {
     }
 };
 
-TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagramsAndEchoes)
+/* One exchange per row, in order: the datagrams that arrive right after
+ * its first send, and what came of it (the value of a query, the result,
+ * module_silent; the sends, the pauses after refusals, the time taken). */
+TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
 {
-    replies = {"abcd", "\r\n\r\n", "+o", "+ok=STA" + crlf2};
-    EXPECT_EQ(ask("AT+WMODE"), "STA 1 0");
-    ASSERT_EQ(sn.sent.size(), 1u);
-    EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
-    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
-    EXPECT_TRUE(sn.pauses.empty()) << "datagrams of 4 bytes or less are no answer";
-    replies = {"+ok" + crlf2};
-    EXPECT_EQ(ask("AT+MID"), " 1 0") << "no separator: nothing to read past the text";
+    const std::string ok = "+ok" + crlf2, err = "+ERR=-1" + crlf2;
+    auto and_then = [](lines l, const std::string& last) {
+        l.push_back(last);
+        return l;
+    };
+    const struct {
+        bool setting;
+        const char* cmd;
+        lines replies;
+        const char* outcome;
+    } rows[] = {
+        /* datagrams of 4 bytes or less are no answer */
+        {false, "AT+WMODE", {"abcd", "\r\n\r\n", "+o", "+ok=STA" + crlf2}, "STA 1 0: 1 sent, 0 ms paused, 0 ms"},
+        {false, "AT+MID", {ok}, " 1 0: 1 sent, 0 ms paused, 0 ms"},
+        {true, "AT+E", {"AT+E\n", ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        {false, "AT+VER", and_then(lines(40, err), "+ok=late" + crlf2), "unchanged 0 0: 1 sent, 8000 ms paused, 8000 ms"},
+        {false, "AT+VER", and_then(lines(39, "busy" + crlf2), "+ok=V2" + crlf2), "V2 1 0: 1 sent, 7800 ms paused, 7800 ms"},
+        {true, "AT+WMODE=AP", lines(40, err), "0 0: 1 sent, 8000 ms paused, 8000 ms"},
+        /* to a setting an empty datagram is an answer */
+        {true, "AT+WMODE=XX", {"", "+ERR=-2" + crlf2, ok}, "1 0: 1 sent, 400 ms paused, 400 ms"},
+        {false, "AT+VER", {"+ok=V1" + crlf2}, "V1 1 0: 1 sent, 0 ms paused, 0 ms"},
+        /* copies of the last reply cost a setting no try */
+        {true, "AT+WMODE=STA", and_then(lines(45, "+ok=V1" + crlf2), ok), "1 0: 1 sent, 0 ms paused, 0 ms"},
+        /* a lost datagram is no dead module: a query is asked again, a
+         * setting goes once, since the module would run it twice */
+        {false, "AT+VER", {}, "unchanged 0 1: 4 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WMODE=AP", {}, "0 1: 1 sent, 0 ms paused, 2000 ms"},
+        /* only a bare "+ok" acknowledges a setting, not a late query's reply */
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=OPEN,NONE" + crlf2}, "0 1: 1 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+okay" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=11BGN,Server,CH11" + crlf2, ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok\r\n"}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok"}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+    };
+    for (const auto& r : rows) {
+        replies = r.replies;
+        sn.pauses.clear();
+        long long t0 = sn.now;
+        std::string got = r.setting ? std::to_string(module_send_cmd_set(r.cmd)) + " " + std::to_string(module_silent)
+                                    : ask(r.cmd);
+        int paused = 0;
+        for (int p : sn.pauses)
+            paused += p;
+        lines to = sent_lines();
+        got += ": " + std::to_string(to.size()) + " sent, " + std::to_string(paused) + " ms paused, " +
+               std::to_string(sn.now - t0) + " ms";
+        EXPECT_EQ(got, r.outcome) << r.cmd << " " << testing::PrintToString(r.replies);
+        EXPECT_EQ(to, lines(to.size(), r.cmd)) << r.cmd;
+        sn.now += 5000; /* what is still on its way is stale */
+    }
+}
 
-    /* Stale datagrams are dropped before the send. */
+/* Datagrams that waited before the send are stale; datagrams from another
+ * host neither answer nor keep the wait going. */
+TEST_F(Exchange, StaleAndForeignDatagramsAreNoAnswer)
+{
     sn.arrive("+ok=OLD" + crlf2);
     sn.arrive("127.0.0.3,ACCF23000003,LATE");
     replies = {"+ok=NEW" + crlf2};
     EXPECT_EQ(ask("AT+WMODE"), "NEW 1 0");
-
-    sn.wait_timeouts.clear();
-    replies = {"AT+E\n", "+ok" + crlf2};
-    EXPECT_EQ(module_send_cmd_set("AT+E"), 1);
-    EXPECT_EQ(sn.wait_timeouts.size(), 2u) << "the reply after the echo is taken too";
-    EXPECT_TRUE(sn.pauses.empty());
-}
-
-TEST_F(Exchange, FortyOtherAnswersGiveUp)
-{
-    replies.assign(40, "+ERR=-1" + crlf2);
-    replies.push_back("+ok=late" + crlf2);
-    EXPECT_EQ(ask("AT+VER"), "unchanged 0 0");
-    EXPECT_EQ(sn.pauses, std::vector<int>(40, 200));
-
-    replies.assign(39, "busy" + crlf2);
-    replies.push_back("+ok=V2" + crlf2);
-    EXPECT_EQ(ask("AT+VER"), "V2 1 0") << "the 40th answer may still be the reply";
-
-    replies.assign(40, "+ERR=-1" + crlf2);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0) << "a setting gives up alike";
-    EXPECT_EQ(module_silent, 0);
-    sn.pauses.clear();
-    replies = {"", "+ERR=-2" + crlf2, "+ok" + crlf2};
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=XX"), 1);
-    EXPECT_EQ(sn.pauses.size(), 2u) << "to a setting an empty datagram is an answer";
-
-    replies = {"+ok=V1" + crlf2};
-    ASSERT_EQ(ask("AT+VER"), "V1 1 0");
-    replies.assign(45, "+ok=V1" + crlf2);
-    replies.push_back("+ok" + crlf2);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1) << "copies of the last reply cost a setting no try";
-}
-
-/* A query is asked again while nothing answers (a lost datagram is no
- * dead module); a setting goes once, since the module would run it twice.
- * Either way two seconds of silence end the exchange, and datagrams from
- * another host neither answer nor keep the wait going. */
-TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
-{
-    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1");
-    EXPECT_EQ(sn.wait_timeouts, std::vector<int>(4, 500));
-    EXPECT_EQ(sent_lines(), lines(4, "AT+VER"));
-    EXPECT_EQ(sn.now, 2000);
-
-    sn.wait_timeouts.clear();
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(module_silent, 1);
-    EXPECT_EQ(sent_lines().size(), 1u);
-    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
+    ASSERT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
+    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
 
     sn.on_send = [this](const sent_datagram& d) {
         for (int t = 300; t < 10000; t += 300)
             sn.arrive_at(d.at_ms + t, "+ok=FOREIGN" + crlf2, "127.0.0.3");
     };
+    sn.sent.clear();
     long long t0 = sn.now;
     EXPECT_EQ(ask("AT+MID"), "unchanged 0 1");
     EXPECT_EQ(sn.now - t0, 2000) << "the receive limit runs from the send";
-    EXPECT_EQ(sent_lines().size(), 4u) << "foreign datagrams are no answer and no try";
-    EXPECT_TRUE(sn.pauses.empty());
+    EXPECT_EQ(sent_lines(), lines(4, "AT+MID")) << "foreign datagrams are no answer and no try";
 
     sn.now += 20000;
     link_discard_pending();
@@ -328,26 +331,10 @@ TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
     EXPECT_TRUE(sn.pauses.empty()) << "a stray is no refusal";
 }
 
-/* A setting is acknowledged by "+ok" and line ends alone: a query's reply
- * that comes late is not the module taking the setting. */
-TEST_F(Replies, OnlyABareOkAcknowledgesASetting)
+/* A query's reply that comes late is not the module taking the next
+ * setting: the refused setting after a query that went twice 900 ms late. */
+TEST_F(Replies, ALateQueryReplyDoesNotAcknowledgeTheNextSetting)
 {
-    const std::pair<lines, int> cases[] = {
-        {{"+ok=OPEN,NONE" + crlf2}, 0}, {{"+ok=" + crlf2}, 0}, {{"+okay" + crlf2}, 0},
-        {{"+ok=11BGN,Server,CH11" + crlf2, "+ok" + crlf2}, 1}, {{"+ok" + crlf2}, 1}, {{"+ok\r\n"}, 1}, {{"+ok"}, 1},
-    };
-    for (const auto& c : cases) {
-        sn.on_send = [&](const sent_datagram& d) {
-            for (const std::string& r : c.first)
-                sn.arrive_at(d.at_ms + 5, r);
-        };
-        EXPECT_EQ(module_send_cmd_set("AT+WAP=11BGN,KX-AP,CH6"), c.second) << c.first[0];
-        sn.now += 5000;
-    }
-
-    /* The refused setting after a query that went twice 900 ms late. */
-    sn.sent.clear();
-    forget_rtt();
     learn(4);
     window_link.setting_resend = learning_resend(4, 500);
     m.latency_ms = 900;
