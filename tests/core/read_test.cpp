@@ -97,7 +97,9 @@ TEST_F(Read, UnknownValuesTakeTheirFallbacks)
 
     values = {{"AT+WAP", "11N,office,CH6"}};
     init_module_ap_struct();
-    EXPECT_EQ((std::vector<int>{ap.mode, ap.channel}), (std::vector<int>{APSTD_11N, APCH_CH6}));
+    EXPECT_EQ((std::vector<int>{ap.mode, ap.channel, strMODAP_up.mode, strMODAP_up.channel}),
+              (std::vector<int>{APSTD_11N, APCH_CH6, APSTD_11N, APCH_CH6}))
+        << "the edited record starts as read";
 }
 
 /* A module that falls silent part-way: the rest of the page is not
