@@ -43,12 +43,27 @@ struct Exchange : OnScriptedNet<> {
         int r = module_send_cmd_get(cmd, value);
         return value + (" " + std::to_string(r)) + " " + std::to_string(module_silent);
     }
+    /* What came of one exchange: ask()'s text (the result and module_silent
+     * alone for a setting), the sends, the pauses after refusals, the time. */
+    std::string outcome(bool setting, const char* cmd)
+    {
+        sn.pauses.clear();
+        long long t0 = sn.now;
+        std::string got = setting ? std::to_string(module_send_cmd_set(cmd)) : ask(cmd);
+        if (setting)
+            got += " " + std::to_string(module_silent);
+        int paused = 0;
+        for (int p : sn.pauses)
+            paused += p;
+        lines to = sent_lines();
+        EXPECT_EQ(to, lines(to.size(), cmd)) << cmd;
+        return got + ": " + std::to_string(to.size()) + " sent, " + std::to_string(paused) + " ms paused, " +
+               std::to_string(sn.now - t0) + " ms";
+    }
 };
 
-/* One exchange per row, in order: the datagrams that arrive right after
- * its first send (or one of them every so often), and what came of it
- * (the value of a query, the result, module_silent; the sends, the pauses
- * after refusals, the time taken). */
+/* One exchange per row, in order, and the datagrams that arrive right
+ * after its first send (or one of them every so often). */
 TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
 {
     const std::string ok = "+ok" + crlf2, err = "+ERR=-1" + crlf2;
@@ -80,7 +95,7 @@ TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
         {false, "AT+VER", {}, "unchanged 0 1: 4 sent, 0 ms paused, 2000 ms"},
         {true, "AT+WMODE=AP", {}, "0 1: 1 sent, 0 ms paused, 2000 ms"},
         /* only a bare "+ok" acknowledges a setting, not a late query's reply */
-        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=OPEN,NONE" + crlf2}, "0 1: 1 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=OPEN,NONE" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+okay" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=11BGN,Server,CH11" + crlf2, ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
@@ -97,17 +112,7 @@ TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
         for (long long t = r.every_ms; r.every_ms > 0 && t < 120000; t += r.every_ms)
             sn.arrive_at(t0 + t, r.replies[0]);
         replies = r.every_ms > 0 ? lines{} : r.replies;
-        sn.pauses.clear();
-        std::string got = r.setting ? std::to_string(module_send_cmd_set(r.cmd)) + " " + std::to_string(module_silent)
-                                    : ask(r.cmd);
-        int paused = 0;
-        for (int p : sn.pauses)
-            paused += p;
-        lines to = sent_lines();
-        got += ": " + std::to_string(to.size()) + " sent, " + std::to_string(paused) + " ms paused, " +
-               std::to_string(sn.now - t0) + " ms";
-        EXPECT_EQ(got, r.outcome) << r.cmd << " " << testing::PrintToString(r.replies);
-        EXPECT_EQ(to, lines(to.size(), r.cmd)) << r.cmd;
+        EXPECT_EQ(outcome(r.setting, r.cmd), r.outcome) << r.cmd << " " << testing::PrintToString(r.replies);
         sn.now += 120000; /* what is still on its way is stale */
         link_discard_pending();
     }
@@ -494,34 +499,32 @@ TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
  * a refusal never does; nonsense gives back the window's single send. */
 TEST_F(Exchange, ResendsTheCallerAllowsAreAllMadeButNeverAfterARefusal)
 {
-    set_at_resend(4, 4000);
-    int sends = 0;
-    sn.on_send = [&](const sent_datagram& d) {
-        if (++sends == 4)
-            sn.arrive_at(d.at_ms + 100, "+ok=STA" + crlf2);
+    const struct {
+        int tries, wait_ms;
+        bool setting;
+        const char* cmd;
+        std::string reply; /* 100 ms after the fourth send, or at once to each */
+        const char* outcome;
+    } rows[] = {
+        {4, 4000, false, "AT+WMODE", "+ok=STA" + crlf2, "STA 1 0: 4 sent, 0 ms paused, 12100 ms"},
+        {4, 4000, true, "AT+WMODE=AP", "", "0 1: 4 sent, 0 ms paused, 16000 ms"},
+        {0, 500, false, "AT+VER", "", "unchanged 0 1: 4 sent, 0 ms paused, 2000 ms"},
+        {0, 500, true, "AT+WMODE=AP", "", "0 1: 1 sent, 0 ms paused, 2000 ms"},
+        {4, 500, false, "AT+UARTFT=50", "+ERR=-2" + crlf2, "unchanged 0 0: 1 sent, 200 ms paused, 700 ms"},
     };
-    EXPECT_EQ(ask("AT+WMODE"), "STA 1 0");
-    EXPECT_EQ(sn.now, 12100);
-    EXPECT_EQ(sent_lines(), lines(4, "AT+WMODE"));
-
-    sn.on_send = nullptr;
-    long long t0 = sn.now;
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(sn.now - t0, 16000) << "silence ends after the last wait";
-    EXPECT_EQ(sent_lines().size(), 4u);
-
-    set_at_resend(4, 500);
-    sn.on_send = [this](const sent_datagram&) { sn.arrive("+ERR=-2" + crlf2); };
-    EXPECT_EQ(ask("AT+UARTFT=50"), "unchanged 0 0");
-    EXPECT_EQ(sent_lines().size(), 1u);
+    for (const auto& r : rows) {
+        set_at_resend(r.tries, r.wait_ms);
+        int sends = 0;
+        sn.on_send = [&](const sent_datagram& d) {
+            if (r.reply[0] == '+' && r.reply[1] == 'E')
+                sn.arrive(r.reply);
+            else if (++sends == 4 && !r.reply.empty())
+                sn.arrive_at(d.at_ms + 100, r.reply);
+        };
+        EXPECT_EQ(outcome(r.setting, r.cmd), r.outcome) << r.cmd;
+        sn.now += 120000;
+    }
     EXPECT_STREQ(module_last_refusal, "+ERR=-2");
-
-    set_at_resend(0, 500);
-    sn.on_send = nullptr;
-    ask("AT+VER");
-    EXPECT_EQ(sent_lines().size(), 4u);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(sent_lines().size(), 1u) << "a setting goes once";
 }
 
 } // namespace
