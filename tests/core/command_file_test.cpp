@@ -53,9 +53,7 @@ struct CommandFiles : OnScriptedNet<InTempDir> {
     }
 };
 
-/* A row is updated where it stands, only in the value its item names; a
- * command whose name begins another's ("UART", "UARTFT") has a row of its
- * own. Confirming sends the rows in order and rewrites the page's file. */
+/* An edit changes only its item's value, in place; "UART" is not "UARTFT". */
 TEST_F(CommandFiles, EditsUpdateTheirRowsInPlaceAndConfirmSendsThemInOrder)
 {
     strMODComm_up.AFT = 250;

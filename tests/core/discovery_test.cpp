@@ -27,9 +27,7 @@ struct DiscoveryTest : testing::Test {
     }
 };
 
-/* A missing ID is empty; the text ends at a NUL and after the third
- * field; a malformed address or a 19-character field adds nothing, nor
- * does an empty MAC, though the answer counts (the table is redrawn). */
+/* An empty MAC adds nothing, though the answer counts (the table is redrawn). */
 TEST_F(DiscoveryTest, AnswersFillTheTableUpToTenModules)
 {
     using std::string;
@@ -75,9 +73,7 @@ struct SearchPassTest : DiscoveryTest {
     int run() { return search_passes(1, dest, kw.data(), static_cast<int>(kw.size()), put); }
 };
 
-/* Without a module, five keywords (no terminator, no line end), each pass
- * ending after a quiet second, or after three seconds however much
- * traffic that is no answer comes. */
+/* Each pass ends after a quiet second, or three seconds of traffic that is no answer. */
 TEST_F(SearchPassTest, NoModuleMeansFivePassesOfAQuietSecondOrThreeSecondsAtMost)
 {
     for (int pass_ms : {1000, 3000}) {

@@ -175,9 +175,7 @@ TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchRe
     EXPECT_EQ(sn.sent.size(), 1u) << "nothing goes to 0.0.0.0";
 }
 
-/* With no copy owed, a reply equal to the last one is the answer (two
- * settings may well read alike), taken at once; what a link owes is the
- * link's: the next link, even to the same module, owes nothing. */
+/* Two settings may read alike; what a link owes, the next link does not. */
 TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
 {
     int sends = 0;
@@ -204,9 +202,7 @@ TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
     taken_at_once("a link after an ended one");
 }
 
-/* A module on the scripted network: each line sent is answered after
- * latency_ms (twice with twice) from its table, unless the send is lost;
- * a line not in the table gets no answer. */
+/* Answers each line from its table after latency_ms (twice with twice), unless lost. */
 struct scripted_module {
     std::map<std::string, std::string> replies = {
         {"AT+UART\n", "+ok=57600,8,1,None,NFC" + crlf2}, {"AT+UARTF\n", "+ok=disable" + crlf2},
@@ -293,10 +289,8 @@ TEST_F(Replies, ALateOrRepeatedReplyNeverLandsOnTheNextQuery)
     }
 }
 
-/* A positive reply of another query's shape is a stray, not the answer:
- * the wait goes on, at no cost of a try; a stray alone is no sign the
- * module heard the query, so it is asked again, yet no silence either:
- * the read goes on. */
+/* A stray costs no try and is no answer; strays alone are asked again, yet are no
+ * silence: the read goes on. */
 TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
 {
     const std::pair<const char*, const char*> strays[] = {
@@ -391,9 +385,7 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     }
 }
 
-/* A link's first wait starts from what the program's other links learned
- * (modules on one network answer alike); a module that missed the link's
- * "+ok" ignores commands, so the first resend carries it again. */
+/* A module that missed the link's "+ok" ignores commands: the first resend carries it. */
 TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
 {
     learn(4);
@@ -444,9 +436,7 @@ TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
     EXPECT_EQ(answer, "127.0.0.2,ACCF23000002,KXD40-0002");
 }
 
-/* A reply that could be the late copy of the last one as well as the
- * answer is asked again; what then still cannot be told fails the query,
- * named, and the read goes on. */
+/* A reply that may be a late copy is asked again; if still unsure the query fails. */
 TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
 {
     set_at_resend(2, 500);
@@ -469,9 +459,7 @@ TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
     EXPECT_EQ(strMODComm.maxsk, 32) << "the read goes on";
 }
 
-/* A copy still owed is awaited four exchanges on: one that comes during
- * the fifth query after its own, reading as that query's answer would,
- * is not taken for it. */
+/* A copy owed that comes during the fifth query after its own is not its answer. */
 TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
 {
     set_at_resend(2, 500);
@@ -494,9 +482,7 @@ TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
     EXPECT_EQ(ask("AT+UARTFL"), "1024 1 0");
 }
 
-/* The resend option: a silent wait sends the same command again, even
- * beyond the window's ten seconds (the bound is the tries times the wait);
- * a refusal never does; nonsense gives back the window's single send. */
+/* Resends past the window's ten seconds, none after a refusal; 0 tries: the window's. */
 TEST_F(Exchange, ResendsTheCallerAllowsAreAllMadeButNeverAfterARefusal)
 {
     const struct {

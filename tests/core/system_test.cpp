@@ -49,10 +49,7 @@ std::string this_process()
     return std::string(program_invocation_short_name) + " (pid " + std::to_string(getpid()) + ")";
 }
 
-/* One holder in a network at a time, named to whoever is refused, free
- * again once let go; and the program's own claim, which later searches
- * reuse. No program's claim is on the spare port, whatever the neighbours
- * left held. */
+/* Later searches reuse the program's own claim; none is on the spare port. */
 TEST(PortClaim, OneHolderAtATimeNamedToTheRefusedUntilItLetsGo)
 {
     const unsigned short spare_port = 48900;

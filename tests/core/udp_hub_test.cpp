@@ -87,10 +87,7 @@ struct Hub : testing::Test {
     }
 };
 
-/* a's module is silent to a's query and answers late, twice, while b
- * asks; b's module sends a stray reply while a waits. Each exchange takes
- * its own module's reply alone, keeps the resends of its own timetable,
- * and takes nothing that waited for it before its send. */
+/* a's module answers late, twice, while b asks; b's module strays while a waits. */
 TEST_F(Hub, EachLinkTakesOnlyItsOwnModulesReplyInItsOwnTime)
 {
     sn.arrive_at(100, "+ok=B-STRAY" + crlf2, "127.0.0.3");
@@ -171,9 +168,7 @@ TEST_F(Hub, ALinksInboxKeepsTheNewest256)
     EXPECT_EQ(waiting(b).front(), "+ok=B44" + crlf2);
 }
 
-/* Ending a link cuts short its own wait on the socket, and no other: the
- * window closing on b leaves a's exchange to finish. An ended link is
- * silent, though its module had refused before, so that a read stops. */
+/* An ended link is silent though its module refused before, so that a read stops. */
 TEST_F(Hub, EndingALinkEndsItsOwnWaitOnly)
 {
     sn.during_wait = [this] { link_end(b); };
@@ -196,9 +191,7 @@ TEST_F(Hub, EndingALinkEndsItsOwnWaitOnly)
     EXPECT_EQ(sn.now, 500);
 }
 
-/* A link without samples of its own takes what a neighbour learns during
- * its wait: its keyword goes again after the learned wait, not the first
- * guess. */
+/* The keyword goes again after what a neighbour learned meanwhile. */
 TEST_F(Hub, ALinkWithoutSamplesResendsOnWhatANeighbourLearnsMeanwhile)
 {
     forget_shared_rtt();

@@ -93,11 +93,7 @@ module_pages a_module()
     return p;
 }
 
-/* An SSID is the whole value, commas and all, a blank after "=" its own
- * (as the builder writes it); a key without encryption is not sent. A
- * value the records cannot hold (a baud rate the module does not name, a
- * port beyond 16 bits, a user longer than its field, one item too many)
- * is refused and nothing is taken. */
+/* A value the records cannot hold is refused and nothing is taken. */
 TEST(SettingValues, ALineIsTakenByValueAndOnlyWhenTheRecordsCanHoldIt)
 {
     const struct {
@@ -124,9 +120,7 @@ TEST(SettingValues, ALineIsTakenByValueAndOnlyWhenTheRecordsCanHoldIt)
     }
 }
 
-/* By the field's kind: numbers in number fields, addresses in address
- * fields, a server as an address only when both are addresses, and every
- * other text byte for byte. */
+/* A server is an address only when both are; other texts go byte for byte. */
 TEST(SettingValues, ValuesAreComparedAsTheirFieldReadsThem)
 {
     const struct {
