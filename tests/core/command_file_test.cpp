@@ -119,7 +119,8 @@ TEST_F(CommandFiles, ListingShowsEveryPageAndUnknownNamesChangeNothing)
         generate_cmd("NOPE", "");
     });
     const std::string listing = "------------Commands----------------\n"
-                                "AT+TMODE=Agreement\nAT+NETP=TCP,Server,0,host\nAT+WAP=11B,office,CH11\nAT+WSSSID=lab\n"
+                                "AT+TMODE=Agreement\nAT+NETP=TCP,Server,0,host\n"
+                                "AT+WAP=11B,office,CH11\nAT+WSSSID=lab\n"
                                 "------------------------------------\n";
     EXPECT_EQ(out, listing + listing);
 }

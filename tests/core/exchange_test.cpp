@@ -66,7 +66,7 @@ struct Exchange : OnScriptedNet<> {
  * after its first send (or one of them every so often). */
 TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
 {
-    const std::string ok = "+ok" + crlf2, err = "+ERR=-1" + crlf2;
+    const std::string ok = "+ok" + crlf2, err = "+ERR=-1" + crlf2, busy = "busy" + crlf2, sta = "+ok=STA" + crlf2;
     auto and_then = [](lines l, const std::string& last) {
         l.push_back(last);
         return l;
@@ -79,11 +79,11 @@ TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
         int every_ms = 0;
     } rows[] = {
         /* datagrams of 4 bytes or less are no answer */
-        {false, "AT+WMODE", {"abcd", "\r\n\r\n", "+o", "+ok=STA" + crlf2}, "STA 1 0: 1 sent, 0 ms paused, 0 ms"},
+        {false, "AT+WMODE", {"abcd", "\r\n\r\n", "+o", sta}, "STA 1 0: 1 sent, 0 ms paused, 0 ms"},
         {false, "AT+MID", {ok}, " 1 0: 1 sent, 0 ms paused, 0 ms"},
         {true, "AT+E", {"AT+E\n", ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
-        {false, "AT+VER", and_then(lines(40, err), "+ok=late" + crlf2), "unchanged 0 0: 1 sent, 8000 ms paused, 8000 ms"},
-        {false, "AT+VER", and_then(lines(39, "busy" + crlf2), "+ok=V2" + crlf2), "V2 1 0: 1 sent, 7800 ms paused, 7800 ms"},
+        {false, "AT+VER", and_then(lines(40, err), sta), "unchanged 0 0: 1 sent, 8000 ms paused, 8000 ms"},
+        {false, "AT+VER", and_then(lines(39, busy), sta), "STA 1 0: 1 sent, 7800 ms paused, 7800 ms"},
         {true, "AT+WMODE=AP", lines(40, err), "0 0: 1 sent, 8000 ms paused, 8000 ms"},
         /* to a setting an empty datagram is an answer */
         {true, "AT+WMODE=XX", {"", "+ERR=-2" + crlf2, ok}, "1 0: 1 sent, 400 ms paused, 400 ms"},
@@ -98,7 +98,7 @@ TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=OPEN,NONE" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+okay" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
-        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=11BGN,Server,CH11" + crlf2, ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=11BGN,KX,CH1" + crlf2, ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok\r\n"}, "1 0: 1 sent, 0 ms paused, 0 ms"},
         {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok"}, "1 0: 1 sent, 0 ms paused, 0 ms"},
         /* whatever arrives, one exchange ends within ten seconds */

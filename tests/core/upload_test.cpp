@@ -64,8 +64,8 @@ TEST_F(Upload, TheImageGoesInPacedChunksEndingShort)
     const std::pair<size_t, lines> cases[] = {
         {10000, {"0: KX-D40LOCATORPING", "5: +ok", "5: AT+FWUPDAT", "10: 4096 bytes", "20: 4096 bytes",
                  "30: 1808 bytes", "40: 7 bytes"}}, /* AT+VER, from the window */
-        {8192, {"0: KX-D40LOCATORPING", "5: +ok", "5: AT+FWUPDAT", "10: 4096 bytes", "20: 4096 bytes", "30: 0 bytes",
-                "40: 7 bytes"}},
+        {8192, {"0: KX-D40LOCATORPING", "5: +ok", "5: AT+FWUPDAT", "10: 4096 bytes", "20: 4096 bytes",
+                "30: 0 bytes", "40: 7 bytes"}},
     };
     for (const auto& c : cases) {
         std::string image;

@@ -63,7 +63,8 @@ TEST(Records, TheCommCopyKeepsTheHostNameUnderAnAddressAndAChosenModuleIsCopied)
         strMODComm_up.port = 8899;
         copy_text(strMODComm_up.hostname, "server.lan");
         copy_module_comm_struct();
-        EXPECT_EQ(strMODComm.hostname + (" " + std::to_string(strMODComm.port)) + " " + std::to_string(strMODComm.bip),
+        const _MOD_COMM_STRUCT& c = strMODComm;
+        EXPECT_EQ(c.hostname + (" " + std::to_string(c.port)) + " " + std::to_string(c.bip),
                   bip ? "kept.example 8899 1" : "server.lan 8899 0");
     }
 
