@@ -36,13 +36,7 @@ struct Exchange : OnScriptedNet<> {
         forget_shared_rtt();
     }
     lines sent_lines() { return sent(true); }
-    /* A query's value ("unchanged" when none came), result and module_silent after it. */
-    std::string ask(const char* cmd)
-    {
-        char value[100] = "unchanged";
-        int r = module_send_cmd_get(cmd, value);
-        return value + (" " + std::to_string(r)) + " " + std::to_string(module_silent);
-    }
+    static std::string ask(const char* cmd) { return asked(window_link, cmd); }
     /* What came of one exchange: ask()'s text (the result and module_silent
      * alone for a setting), the sends, the pauses after refusals, the time. */
     std::string outcome(bool setting, const char* cmd)
