@@ -1,7 +1,8 @@
 /*
- * command_file_test.cpp - confirming a page's commands, the temporary and
- * saved command files, their replay and the settings file, through the
- * scripted network in an empty directory.
+ * command_file_test.cpp - the pending commands an edit builds and their
+ * listing, confirming a page's commands, the temporary and saved command
+ * files, their replay and the settings file, through the scripted network
+ * in an empty directory.
  */
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 
 #include "command.h"
 #include "command_file.h"
+#include "enums.h"
+#include "rendered_rows.h"
 #include "scripted_link.h"
 #include "temp_dir.h"
 
@@ -31,19 +34,16 @@ struct CommandFiles : OnScriptedNet<InTempDir> {
     {
         OnScriptedNet::SetUp();
         cmd_num_mod = cmd_num_comm = cmd_num_ap = cmd_num_sta = 0;
+        window_link.pages = {};
         sn.on_send = [this](const sent_datagram& d) {
             std::string line = d.bytes.substr(0, d.bytes.size() - 1);
             if (ignore.count(line) == 0)
                 sn.arrive(refuse.count(line) ? "+ERR=-2" + crlf2 : "+ok" + crlf2);
         };
     }
-    static void add_row(STRCOMMAND* rows, int* count, const char* cmd, std::vector<const char*> values)
+    static void quietly(const char* cmd, const char* item)
     {
-        STRCOMMAND& r = rows[(*count)++];
-        copy_text(r.cmd, cmd);
-        r.value_num = static_cast<int>(values.size());
-        for (size_t i = 0; i < values.size(); ++i)
-            copy_text(r.value[i], values[i]);
+        printed([&] { generate_cmd(cmd, item); });
     }
     static int confirm(int type, std::string* console)
     {
@@ -53,15 +53,27 @@ struct CommandFiles : OnScriptedNet<InTempDir> {
     }
 };
 
-TEST_F(CommandFiles, ConfirmSendsTheRowsInOrderAndRewritesThePageFile)
+/* An edit changes only its item's value, in place; "UART" is not "UARTFT". */
+TEST_F(CommandFiles, EditsUpdateTheirRowsInPlaceAndConfirmSendsThemInOrder)
 {
-    add_row(strcommand_comm, &cmd_num_comm, "UART", {"115200", "8", "1", "None", "NFC"});
-    add_row(strcommand_comm, &cmd_num_comm, "TCPTO", {"300"});
+    strMODComm_up.AFT = 250;
+    quietly("UARTFT", "aft");
+    strMODComm_up.fc = COMFC_EN;
+    strMODComm_up.data_bits = COMBITS_8;
+    strMODComm_up.baud = BAUDRATE_9600;
+    quietly("UART", "baud");
+    strMODComm_up.fc = COMFC_DIS; /* no item rewrites the flow control */
+    strMODComm_up.baud = BAUDRATE_115200;
+    quietly("UART", "baud");
+    strMODComm_up.parity = COMPARITY_SPACE;
+    strMODComm_up.data_bits = COMBITS_5; /* changed, but not named */
+    quietly("UART", "parity");
+    EXPECT_EQ(find_cmd("UART", 4), -1) << "no table beyond the four pages";
     std::string console;
     EXPECT_EQ(confirm(CMDTYPE_COMM, &console), CONFIRM_DONE);
-    EXPECT_EQ(sent(), (std::vector<std::string>{"AT+UART=115200,8,1,None,NFC\n", "AT+TCPTO=300\n"}));
-    EXPECT_EQ(read("cmd_comm_tmp.txt"), "AT+UART=115200,8,1,None,NFC\nAT+TCPTO=300\nE");
-    EXPECT_EQ(console, start + "Send CMD: AT+UART=115200,8,1,None,NFC\nSend CMD: AT+TCPTO=300\n" + finished);
+    EXPECT_EQ(sent(), (lines{"AT+UARTFT=250\n", "AT+UART=115200,8,1,Space,FC\n"}));
+    EXPECT_EQ(read("cmd_comm_tmp.txt"), "AT+UARTFT=250\nAT+UART=115200,8,1,Space,FC\nE");
+    EXPECT_EQ(console, start + "Send CMD: AT+UARTFT=250\nSend CMD: AT+UART=115200,8,1,Space,FC\n" + finished);
     EXPECT_EQ(cmd_num_comm, 2) << "the table is the caller's to empty";
 
     cmd_num_comm = 0;
@@ -69,31 +81,79 @@ TEST_F(CommandFiles, ConfirmSendsTheRowsInOrderAndRewritesThePageFile)
     EXPECT_EQ(read("cmd_comm_tmp.txt"), "E") << "an empty table";
 }
 
+/* The key goes only with encryption, and then as it now stands. */
+TEST_F(CommandFiles, KeyRowsCarryTheKeyOnlyWithEncryption)
+{
+    const struct {
+        char auth, encry;
+        const char *key, *item, *row;
+    } steps[] = {
+        {WIFIAUTH_OPEN, ENC_NONE, "old-key", "encry", "AT+WAKEY=OPEN,NONE"},
+        {WIFIAUTH_WPA2PSK, ENC_NONE, "old-key", "auth", "AT+WAKEY=WPA2PSK,NONE"},
+        {WIFIAUTH_WPA2PSK, ENC_AES, "31415926", "encry", "AT+WAKEY=WPA2PSK,AES,31415926"},
+        {WIFIAUTH_WPA2PSK, ENC_NONE, "31415926", "encry", "AT+WAKEY=WPA2PSK,NONE"},
+    };
+    for (const auto& s : steps) {
+        strMODAP_up.enc_auth = s.auth;
+        strMODAP_up.enc_encry = s.encry;
+        copy_text(strMODAP_up.password, s.key);
+        quietly("WAKEY", s.item);
+        EXPECT_EQ(rendered_rows(CMDTYPE_AP), lines{s.row});
+    }
+}
+
+/* Each edit prints the listing of every page; an unknown name changes
+ * nothing; a text with a line break gives one command line. */
+TEST_F(CommandFiles, ListingShowsEveryPageAndUnknownNamesChangeNothing)
+{
+    strMODMana_up.tmode = WORKMODE_AG;
+    quietly("TMODE", "ag");
+    copy_text(strMODComm_up.hostname, "host\r\nAT+Z");
+    quietly("NETP", "ipadd");
+    copy_text(strMODAP_up.SSID, "office");
+    strMODAP_up.channel = APCH_CH11;
+    quietly("WAP", "ssid");
+    copy_text(strMODSTA_up.SSID, "lab\nAT+RELD");
+    std::string out = printed([] {
+        generate_cmd("WSSSID", "ssid");
+        generate_cmd("NOPE", "");
+    });
+    const std::string listing = "------------Commands----------------\n"
+                                "AT+TMODE=Agreement\nAT+NETP=TCP,Server,0,host\n"
+                                "AT+WAP=11B,office,CH11\nAT+WSSSID=lab\n"
+                                "------------------------------------\n";
+    EXPECT_EQ(out, listing + listing);
+}
+
 TEST_F(CommandFiles, ARefusedOrUnansweredCommandLeavesTheFileAlone)
 {
     write("cmd_ap_tmp.txt", "AT+WAP=11BGN,old,Auto\nE");
-    add_row(strcommand_ap, &cmd_num_ap, "WAP", {"11BGN", "new", "CH99"});
-    add_row(strcommand_ap, &cmd_num_ap, "DHCPGW", {"10.10.100.1"});
-    refuse = {"AT+WAP=11BGN,new,CH99"};
+    copy_text(strMODAP_up.SSID, "new");
+    strMODAP_up.channel = APCH_CH11;
+    quietly("WAP", "ssid");
+    strMODAP_up.enc_auth = WIFIAUTH_OPEN;
+    strMODAP_up.enc_encry = ENC_NONE;
+    quietly("WAKEY", "encry");
+    refuse = {"AT+WAP=11B,new,CH11"};
     std::string console;
     EXPECT_EQ(confirm(CMDTYPE_AP, &console), CONFIRM_REFUSED);
-    EXPECT_EQ(console, start + "Send CMD: AT+WAP=11BGN,new,CH99\nCommand refused: AT+WAP=11BGN,new,CH99\n"
-                                "Send CMD: AT+DHCPGW=10.10.100.1\n" + finished);
+    EXPECT_EQ(console, start + "Send CMD: AT+WAP=11B,new,CH11\nCommand refused: AT+WAP=11B,new,CH11\n"
+                                "Send CMD: AT+WAKEY=OPEN,NONE\n" + finished);
     EXPECT_EQ(sent().size(), 2u) << "a refusal does not stop the rest";
     EXPECT_EQ(read("cmd_ap_tmp.txt"), "AT+WAP=11BGN,old,Auto\nE");
 
     refuse.clear();
-    ignore = {"AT+WAP=11BGN,new,CH99"};
+    ignore = {"AT+WAP=11B,new,CH11"};
     EXPECT_EQ(confirm(CMDTYPE_AP, &console), CONFIRM_STOPPED);
     EXPECT_EQ(sent().size(), 1u) << "nothing after the silent command";
-    EXPECT_EQ(console, start + "Send CMD: AT+WAP=11BGN,new,CH99\nNo answer from the module\n");
+    EXPECT_EQ(console, start + "Send CMD: AT+WAP=11B,new,CH11\nNo answer from the module\n");
     EXPECT_EQ(read("cmd_ap_tmp.txt"), "AT+WAP=11BGN,old,Auto\nE");
 
     /* A replay stops at the silent command too. */
-    write("data/set_file.txt", "AT+WAP=11BGN,new,CH99\nAT+MAXSK=8\nE\n");
+    write("data/set_file.txt", "AT+WAP=11B,new,CH11\nAT+MAXSK=8\nE\n");
     EXPECT_EQ(printed([] { EXPECT_EQ(replay_command_file("set_file.txt"), 0); }),
-              start + "Send Command: AT+WAP=11BGN,new,CH99\nNo answer from the module\n");
-    EXPECT_EQ(sent(), std::vector<std::string>{"AT+WAP=11BGN,new,CH99\n"});
+              start + "Send Command: AT+WAP=11B,new,CH11\nNo answer from the module\n");
+    EXPECT_EQ(sent(), std::vector<std::string>{"AT+WAP=11B,new,CH11\n"});
 }
 
 TEST_F(CommandFiles, SaveJoinsThePageFilesInPageOrder)

@@ -36,121 +36,108 @@ struct Exchange : OnScriptedNet<> {
         forget_shared_rtt();
     }
     lines sent_lines() { return sent(true); }
-    /* A query's value ("unchanged" when none came), result and module_silent after it. */
-    std::string ask(const char* cmd)
+    static std::string ask(const char* cmd) { return asked(window_link, cmd); }
+    /* What came of one exchange: ask()'s text (the result and module_silent
+     * alone for a setting), the sends, the pauses after refusals, the time. */
+    std::string outcome(bool setting, const char* cmd)
     {
-        char value[100] = "unchanged";
-        int r = module_send_cmd_get(cmd, value);
-        return value + (" " + std::to_string(r)) + " " + std::to_string(module_silent);
+        sn.pauses.clear();
+        long long t0 = sn.now;
+        std::string got = setting ? std::to_string(module_send_cmd_set(cmd)) : ask(cmd);
+        if (setting)
+            got += " " + std::to_string(module_silent);
+        int paused = 0;
+        for (int p : sn.pauses)
+            paused += p;
+        lines to = sent_lines();
+        EXPECT_EQ(to, lines(to.size(), cmd)) << cmd;
+        return got + ": " + std::to_string(to.size()) + " sent, " + std::to_string(paused) + " ms paused, " +
+               std::to_string(sn.now - t0) + " ms";
     }
 };
 
-TEST_F(Exchange, QueryValueComesAfterTheSeparatorPastShortDatagramsAndEchoes)
+/* One exchange per row, in order, and the datagrams that arrive right
+ * after its first send (or one of them every so often). */
+TEST_F(Exchange, EachExchangeEndsOnItsAnswerItsTriesOrTwoSecondsOfSilence)
 {
-    replies = {"abcd", "\r\n\r\n", "+o", "+ok=STA" + crlf2};
-    EXPECT_EQ(ask("AT+WMODE"), "STA 1 0");
-    ASSERT_EQ(sn.sent.size(), 1u);
-    EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
-    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
-    EXPECT_TRUE(sn.pauses.empty()) << "datagrams of 4 bytes or less are no answer";
-    replies = {"+ok" + crlf2};
-    EXPECT_EQ(ask("AT+MID"), " 1 0") << "no separator: nothing to read past the text";
+    const std::string ok = "+ok" + crlf2, err = "+ERR=-1" + crlf2, busy = "busy" + crlf2, sta = "+ok=STA" + crlf2;
+    auto and_then = [](lines l, const std::string& last) {
+        l.push_back(last);
+        return l;
+    };
+    const struct {
+        bool setting;
+        const char* cmd;
+        lines replies;
+        const char* outcome;
+        int every_ms = 0;
+    } rows[] = {
+        /* datagrams of 4 bytes or less are no answer */
+        {false, "AT+WMODE", {"abcd", "\r\n\r\n", "+o", sta}, "STA 1 0: 1 sent, 0 ms paused, 0 ms"},
+        {false, "AT+MID", {ok}, " 1 0: 1 sent, 0 ms paused, 0 ms"},
+        {true, "AT+E", {"AT+E\n", ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        {false, "AT+VER", and_then(lines(40, err), sta), "unchanged 0 0: 1 sent, 8000 ms paused, 8000 ms"},
+        {false, "AT+VER", and_then(lines(39, busy), sta), "STA 1 0: 1 sent, 7800 ms paused, 7800 ms"},
+        {true, "AT+WMODE=AP", lines(40, err), "0 0: 1 sent, 8000 ms paused, 8000 ms"},
+        /* to a setting an empty datagram is an answer */
+        {true, "AT+WMODE=XX", {"", "+ERR=-2" + crlf2, ok}, "1 0: 1 sent, 400 ms paused, 400 ms"},
+        {false, "AT+VER", {"+ok=V1" + crlf2}, "V1 1 0: 1 sent, 0 ms paused, 0 ms"},
+        /* copies of the last reply cost a setting no try */
+        {true, "AT+WMODE=STA", and_then(lines(45, "+ok=V1" + crlf2), ok), "1 0: 1 sent, 0 ms paused, 0 ms"},
+        /* a lost datagram is no dead module: a query is asked again, a
+         * setting goes once, since the module would run it twice */
+        {false, "AT+VER", {}, "unchanged 0 1: 4 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WMODE=AP", {}, "0 1: 1 sent, 0 ms paused, 2000 ms"},
+        /* only a bare "+ok" acknowledges a setting, not a late query's reply */
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=OPEN,NONE" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+okay" + crlf2}, "0 0: 1 sent, 0 ms paused, 2000 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok=11BGN,KX,CH1" + crlf2, ok}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok\r\n"}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        {true, "AT+WAP=11BGN,KX-AP,CH6", {"+ok"}, "1 0: 1 sent, 0 ms paused, 0 ms"},
+        /* whatever arrives, one exchange ends within ten seconds */
+        {false, "AT+VER", {"\r\n\r\n"}, "unchanged 0 1: 1 sent, 0 ms paused, 10000 ms", 500},
+        {false, "AT+VER", {err}, "unchanged 0 0: 4 sent, 850 ms paused, 10000 ms", 1990},
+        {false, "AT+VER", {std::string(150, '+')}, "unchanged 0 0: 1 sent, 0 ms paused, 10000 ms", 300},
+        {false, "AT+VER", {std::string(3000, '+')}, "unchanged 0 0: 1 sent, 0 ms paused, 10000 ms", 300},
+    };
+    for (const auto& r : rows) {
+        long long t0 = sn.now;
+        for (long long t = r.every_ms; r.every_ms > 0 && t < 120000; t += r.every_ms)
+            sn.arrive_at(t0 + t, r.replies[0]);
+        replies = r.every_ms > 0 ? lines{} : r.replies;
+        EXPECT_EQ(outcome(r.setting, r.cmd), r.outcome) << r.cmd << " " << testing::PrintToString(r.replies);
+        sn.now += 120000; /* what is still on its way is stale */
+        link_discard_pending();
+    }
+}
 
-    /* Stale datagrams are dropped before the send. */
+/* Datagrams that waited before the send are stale; datagrams from another
+ * host neither answer nor keep the wait going. */
+TEST_F(Exchange, StaleAndForeignDatagramsAreNoAnswer)
+{
     sn.arrive("+ok=OLD" + crlf2);
     sn.arrive("127.0.0.3,ACCF23000003,LATE");
     replies = {"+ok=NEW" + crlf2};
     EXPECT_EQ(ask("AT+WMODE"), "NEW 1 0");
-
-    sn.wait_timeouts.clear();
-    replies = {"AT+E\n", "+ok" + crlf2};
-    EXPECT_EQ(module_send_cmd_set("AT+E"), 1);
-    EXPECT_EQ(sn.wait_timeouts.size(), 2u) << "the reply after the echo is taken too";
-    EXPECT_TRUE(sn.pauses.empty());
-}
-
-TEST_F(Exchange, FortyOtherAnswersGiveUp)
-{
-    replies.assign(40, "+ERR=-1" + crlf2);
-    replies.push_back("+ok=late" + crlf2);
-    EXPECT_EQ(ask("AT+VER"), "unchanged 0 0");
-    EXPECT_EQ(sn.pauses, std::vector<int>(40, 200));
-
-    replies.assign(39, "busy" + crlf2);
-    replies.push_back("+ok=V2" + crlf2);
-    EXPECT_EQ(ask("AT+VER"), "V2 1 0") << "the 40th answer may still be the reply";
-
-    replies.assign(40, "+ERR=-1" + crlf2);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0) << "a setting gives up alike";
-    EXPECT_EQ(module_silent, 0);
-    sn.pauses.clear();
-    replies = {"", "+ERR=-2" + crlf2, "+ok" + crlf2};
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=XX"), 1);
-    EXPECT_EQ(sn.pauses.size(), 2u) << "to a setting an empty datagram is an answer";
-
-    replies = {"+ok=V1" + crlf2};
-    ASSERT_EQ(ask("AT+VER"), "V1 1 0");
-    replies.assign(45, "+ok=V1" + crlf2);
-    replies.push_back("+ok" + crlf2);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=STA"), 1) << "copies of the last reply cost a setting no try";
-}
-
-/* A query is asked again while nothing answers (a lost datagram is no
- * dead module); a setting goes once, since the module would run it twice.
- * Either way two seconds of silence end the exchange, and datagrams from
- * another host neither answer nor keep the wait going. */
-TEST_F(Exchange, SilenceIsFourQueriesOrOneSettingInTwoSeconds)
-{
-    EXPECT_EQ(ask("AT+VER"), "unchanged 0 1");
-    EXPECT_EQ(sn.wait_timeouts, std::vector<int>(4, 500));
-    EXPECT_EQ(sent_lines(), lines(4, "AT+VER"));
-    EXPECT_EQ(sn.now, 2000);
-
-    sn.wait_timeouts.clear();
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(module_silent, 1);
-    EXPECT_EQ(sent_lines().size(), 1u);
-    EXPECT_EQ(sn.wait_timeouts, std::vector<int>{2000});
+    ASSERT_EQ(sn.sent.size(), 1u);
+    EXPECT_EQ(sn.sent[0].bytes, "AT+WMODE\n");
+    EXPECT_EQ(sn.sent[0].to, "127.0.0.2:48899");
 
     sn.on_send = [this](const sent_datagram& d) {
         for (int t = 300; t < 10000; t += 300)
             sn.arrive_at(d.at_ms + t, "+ok=FOREIGN" + crlf2, "127.0.0.3");
     };
+    sn.sent.clear();
     long long t0 = sn.now;
     EXPECT_EQ(ask("AT+MID"), "unchanged 0 1");
     EXPECT_EQ(sn.now - t0, 2000) << "the receive limit runs from the send";
-    EXPECT_EQ(sent_lines().size(), 4u) << "foreign datagrams are no answer and no try";
-    EXPECT_TRUE(sn.pauses.empty());
+    EXPECT_EQ(sent_lines(), lines(4, "AT+MID")) << "foreign datagrams are no answer and no try";
 
     sn.now += 20000;
     link_discard_pending();
     sn.forced_waits = {WAIT_READY, WAIT_READY};
     EXPECT_EQ(ask("AT+VER"), "unchanged 0 1") << "a readiness report with nothing behind it is no datagram";
-}
-
-/* Whatever arrives, one exchange ends within ten seconds. */
-TEST_F(Exchange, NoStreamOfDatagramsHoldsAnExchange)
-{
-    const struct {
-        const char* what;
-        std::string bytes;
-        int every_ms, silent;
-    } cases[] = {
-        {"4-byte datagrams", "\r\n\r\n", 500, 1},
-        {"refusals just under the receive limit", "+ERR=-1" + crlf2, 1990, 0},
-        {"oversized datagrams", std::string(150, '+'), 300, 0},
-        {"datagrams beyond what the hub keeps", std::string(3000, '+'), 300, 0},
-    };
-    for (const auto& c : cases) {
-        long long start = sn.now;
-        for (long long t = c.every_ms; t < 120000; t += c.every_ms)
-            sn.arrive_at(start + t, c.bytes);
-        EXPECT_EQ(ask("AT+VER"), "unchanged 0 " + std::to_string(c.silent)) << c.what;
-        EXPECT_LE(sn.now - start, 10000) << c.what;
-        EXPECT_GE(sn.now - start, 9000) << c.what;
-        sn.now += 120000; /* the rest of the stream is stale */
-        link_discard_pending();
-    }
 }
 
 TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchReadsIt)
@@ -182,9 +169,7 @@ TEST_F(Exchange, AnEndedLinkSendsAndAwaitsNothingAndAnAddressIsReadAsTheSearchRe
     EXPECT_EQ(sn.sent.size(), 1u) << "nothing goes to 0.0.0.0";
 }
 
-/* With no copy owed, a reply equal to the last one is the answer (two
- * settings may well read alike), taken at once; what a link owes is the
- * link's: the next link, even to the same module, owes nothing. */
+/* Two settings may read alike; what a link owes, the next link does not. */
 TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
 {
     int sends = 0;
@@ -211,9 +196,7 @@ TEST_F(Exchange, AReplyEqualToTheLastIsTakenAtOnceWhenNoCopyIsOwed)
     taken_at_once("a link after an ended one");
 }
 
-/* A module on the scripted network: each line sent is answered after
- * latency_ms (twice with twice) from its table, unless the send is lost;
- * a line not in the table gets no answer. */
+/* Answers each line from its table after latency_ms (twice with twice), unless lost. */
 struct scripted_module {
     std::map<std::string, std::string> replies = {
         {"AT+UART\n", "+ok=57600,8,1,None,NFC" + crlf2}, {"AT+UARTF\n", "+ok=disable" + crlf2},
@@ -300,8 +283,8 @@ TEST_F(Replies, ALateOrRepeatedReplyNeverLandsOnTheNextQuery)
     }
 }
 
-/* A positive reply of another query's shape is a stray, not the answer:
- * the wait goes on, at no cost of a try or a send. */
+/* A stray costs no try and is no answer; strays alone are asked again, yet are no
+ * silence: the read goes on. */
 TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
 {
     const std::pair<const char*, const char*> strays[] = {
@@ -310,44 +293,24 @@ TEST_F(Replies, AReplyOfAnotherShapeIsNoAnswer)
         {"AT+UARTFL\n", "AT+UARTF\n"}, /* a word for a number */
         {"AT+NETP\n", "AT+UARTFT\n"},  /* one item for four */
     };
-    int maxsk = 0;
     sn.on_send = [&](const sent_datagram& d) {
         for (const auto& s : strays)
             if (d.bytes == s.first)
                 sn.arrive_at(d.at_ms + 1, m.replies[s.second]);
-        /* A stray alone is no sign the module heard the query: asked again. */
-        if (d.bytes == "AT+MAXSK\n" && ++maxsk == 1)
-            sn.arrive_at(d.at_ms + 1, m.replies["AT+UART\n"]);
-        else
-            sn.arrive_at(d.at_ms + 2, m.replies[d.bytes]);
+        sn.arrive_at(d.at_ms + 2, m.replies[d.bytes == "AT+MAXSK\n" ? "AT+UART\n" : d.bytes]);
     };
-    EXPECT_EQ(read_comm(), comm_read);
+    EXPECT_EQ(read_comm(), "unanswered: AT+MAXSK");
     lines sent = comm_once;
-    sent.insert(sent.begin() + 5, "AT+MAXSK");
+    sent.insert(sent.begin() + 5, 3, "AT+MAXSK");
     EXPECT_EQ(sent_lines(), sent);
     EXPECT_TRUE(sn.pauses.empty()) << "a stray is no refusal";
+    EXPECT_EQ(strMODComm.TCPto, 300);
 }
 
-/* A setting is acknowledged by "+ok" and line ends alone: a query's reply
- * that comes late is not the module taking the setting. */
-TEST_F(Replies, OnlyABareOkAcknowledgesASetting)
+/* A query's reply that comes late is not the module taking the next
+ * setting: the refused setting after a query that went twice 900 ms late. */
+TEST_F(Replies, ALateQueryReplyDoesNotAcknowledgeTheNextSetting)
 {
-    const std::pair<lines, int> cases[] = {
-        {{"+ok=OPEN,NONE" + crlf2}, 0}, {{"+ok=" + crlf2}, 0}, {{"+okay" + crlf2}, 0},
-        {{"+ok=11BGN,Server,CH11" + crlf2, "+ok" + crlf2}, 1}, {{"+ok" + crlf2}, 1}, {{"+ok\r\n"}, 1}, {{"+ok"}, 1},
-    };
-    for (const auto& c : cases) {
-        sn.on_send = [&](const sent_datagram& d) {
-            for (const std::string& r : c.first)
-                sn.arrive_at(d.at_ms + 5, r);
-        };
-        EXPECT_EQ(module_send_cmd_set("AT+WAP=11BGN,KX-AP,CH6"), c.second) << c.first[0];
-        sn.now += 5000;
-    }
-
-    /* The refused setting after a query that went twice 900 ms late. */
-    sn.sent.clear();
-    forget_rtt();
     learn(4);
     window_link.setting_resend = learning_resend(4, 500);
     m.latency_ms = 900;
@@ -416,9 +379,7 @@ TEST_F(Replies, ALostDatagramCostsTheLearnedWait)
     }
 }
 
-/* A link's first wait starts from what the program's other links learned
- * (modules on one network answer alike); a module that missed the link's
- * "+ok" ignores commands, so the first resend carries it again. */
+/* A module that missed the link's "+ok" ignores commands: the first resend carries it. */
 TEST_F(Replies, ANewLinkStartsFromWhatOthersLearnedAndConfirmsItselfAgain)
 {
     learn(4);
@@ -469,9 +430,7 @@ TEST_F(Replies, TheKeywordIsAnsweredAgainAfterASilence)
     EXPECT_EQ(answer, "127.0.0.2,ACCF23000002,KXD40-0002");
 }
 
-/* A reply that could be the late copy of the last one as well as the
- * answer is asked again; what then still cannot be told fails the query,
- * named, and the read goes on. */
+/* A reply that may be a late copy is asked again; if still unsure the query fails. */
 TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
 {
     set_at_resend(2, 500);
@@ -494,9 +453,7 @@ TEST_F(Replies, WhatCannotBeToldApartFailsTheQueryByName)
     EXPECT_EQ(strMODComm.maxsk, 32) << "the read goes on";
 }
 
-/* A copy still owed is awaited four exchanges on: one that comes during
- * the fifth query after its own, reading as that query's answer would,
- * is not taken for it. */
+/* A copy owed that comes during the fifth query after its own is not its answer. */
 TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
 {
     set_at_resend(2, 500);
@@ -519,39 +476,35 @@ TEST_F(Replies, AnOwedCopyIsKnownFourExchangesOn)
     EXPECT_EQ(ask("AT+UARTFL"), "1024 1 0");
 }
 
-/* The resend option: a silent wait sends the same command again, even
- * beyond the window's ten seconds (the bound is the tries times the wait);
- * a refusal never does; nonsense gives back the window's single send. */
+/* Resends past the window's ten seconds, none after a refusal; 0 tries: the window's. */
 TEST_F(Exchange, ResendsTheCallerAllowsAreAllMadeButNeverAfterARefusal)
 {
-    set_at_resend(4, 4000);
-    int sends = 0;
-    sn.on_send = [&](const sent_datagram& d) {
-        if (++sends == 4)
-            sn.arrive_at(d.at_ms + 100, "+ok=STA" + crlf2);
+    const struct {
+        int tries, wait_ms;
+        bool setting;
+        const char* cmd;
+        std::string reply; /* 100 ms after the fourth send, or at once to each */
+        const char* outcome;
+    } rows[] = {
+        {4, 4000, false, "AT+WMODE", "+ok=STA" + crlf2, "STA 1 0: 4 sent, 0 ms paused, 12100 ms"},
+        {4, 4000, true, "AT+WMODE=AP", "", "0 1: 4 sent, 0 ms paused, 16000 ms"},
+        {0, 500, false, "AT+VER", "", "unchanged 0 1: 4 sent, 0 ms paused, 2000 ms"},
+        {0, 500, true, "AT+WMODE=AP", "", "0 1: 1 sent, 0 ms paused, 2000 ms"},
+        {4, 500, false, "AT+UARTFT=50", "+ERR=-2" + crlf2, "unchanged 0 0: 1 sent, 200 ms paused, 700 ms"},
     };
-    EXPECT_EQ(ask("AT+WMODE"), "STA 1 0");
-    EXPECT_EQ(sn.now, 12100);
-    EXPECT_EQ(sent_lines(), lines(4, "AT+WMODE"));
-
-    sn.on_send = nullptr;
-    long long t0 = sn.now;
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(sn.now - t0, 16000) << "silence ends after the last wait";
-    EXPECT_EQ(sent_lines().size(), 4u);
-
-    set_at_resend(4, 500);
-    sn.on_send = [this](const sent_datagram&) { sn.arrive("+ERR=-2" + crlf2); };
-    EXPECT_EQ(ask("AT+UARTFT=50"), "unchanged 0 0");
-    EXPECT_EQ(sent_lines().size(), 1u);
+    for (const auto& r : rows) {
+        set_at_resend(r.tries, r.wait_ms);
+        int sends = 0;
+        sn.on_send = [&](const sent_datagram& d) {
+            if (r.reply[0] == '+' && r.reply[1] == 'E')
+                sn.arrive(r.reply);
+            else if (++sends == 4 && !r.reply.empty())
+                sn.arrive_at(d.at_ms + 100, r.reply);
+        };
+        EXPECT_EQ(outcome(r.setting, r.cmd), r.outcome) << r.cmd;
+        sn.now += 120000;
+    }
     EXPECT_STREQ(module_last_refusal, "+ERR=-2");
-
-    set_at_resend(0, 500);
-    sn.on_send = nullptr;
-    ask("AT+VER");
-    EXPECT_EQ(sent_lines().size(), 4u);
-    EXPECT_EQ(module_send_cmd_set("AT+WMODE=AP"), 0);
-    EXPECT_EQ(sent_lines().size(), 1u) << "a setting goes once";
 }
 
 } // namespace

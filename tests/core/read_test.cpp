@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scripted_link.h"
+#include "setting_values.h"
 
 namespace {
 
@@ -29,15 +30,41 @@ struct Read : OnScriptedNet<> {
     }
 };
 
-std::string ip(const unsigned char* a)
+/* The records as the setting lines that would make them, a page a line,
+ * after the module's own values. */
+std::string records(const module_pages& p)
 {
-    char t[16];
-    format_text(t, sizeof t, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
-    return t;
+    std::string t = std::string("MID=") + p.mana.mid + " VER=" + p.mana.mver;
+    const char* section = "";
+    for (const std::string& c : setting_commands()) {
+        const char* s = field_of_item(c, 0)->section;
+        t += std::strcmp(s, section) != 0 ? "\n" : " ";
+        t += setting_line(c, setting_values(p, c, true)).substr(3);
+        section = s;
+    }
+    return t + "\n";
 }
 
-/* A refusal is an answer: the read goes on and the page counts as read. */
-TEST_F(Read, RefusedValuesKeepOrEmptyTheirFieldsAndTheReadGoesOn)
+/* The four pages read, each clean and read, its edited record as read. */
+std::string read_all()
+{
+    for (void (*read)() : {init_module_mana_struct, init_module_comm_struct, init_module_ap_struct,
+                           init_module_sta_struct})
+        read();
+    module_pages& p = window_link.pages;
+    module_pages edited = p;
+    for (int type = CMDTYPE_MOD; type <= CMDTYPE_STA; ++type)
+        take_page_edits(edited, type);
+    EXPECT_EQ(records(edited), records(p)) << "the edited records start as read";
+    EXPECT_EQ((std::vector<int>{module_silent, p.mana.dirty, p.mana.inited, p.comm.inited, p.ap.inited,
+                                p.sta.inited}),
+              (std::vector<int>{0, 0, 1, 1, 1, 1}));
+    return records(p);
+}
+
+/* Each row, read after the one before, from a module that answers these
+ * values alone: a refusal is an answer, and the read goes on. */
+TEST_F(Read, EachPageIsReadWholeThroughRefusedUnknownOddAndLongValues)
 {
     copy_text(strMODMana.mid, "KXD40-0002");
     copy_text(strMODMana.user, "admin");
@@ -45,59 +72,55 @@ TEST_F(Read, RefusedValuesKeepOrEmptyTheirFieldsAndTheReadGoesOn)
     copy_text(strMODSTA.SSID, "home");
     strMODSTA.ipadd[0] = 192;
     strMODMana.dirty = 1;
-    values = {{"AT+WANN", "DHCP,none,x,y"}};
-    for (void (*read)() : {init_module_mana_struct, init_module_comm_struct, init_module_sta_struct}) {
-        read();
-        EXPECT_EQ(module_silent, 0);
-    }
-    const _MOD_MANA_STRUCT& m = strMODMana;
-    const _MOD_STA_STRUCT& sta = strMODSTA;
-    /* A refused MID or SSID leaves its field, a refused list or host reads
-     * as empty, a refused number as 0; no static address under DHCP, and
-     * the edited record follows the read. */
-    EXPECT_EQ((std::vector<int>{m.inited, m.dirty, strMODComm.AFL, strMODComm.protocol, strMODComm.mode, sta.bDHCP,
-                                strMODSTA_up.bDHCP}),
-              (std::vector<int>{1, 0, 0, NETPROT_UDP, NETMODE_CLIENT, DHCP_ENABLE, DHCP_ENABLE}));
-    EXPECT_EQ((lines{m.mid, m.user, strMODComm.hostname, sta.SSID, ip(sta.ipadd)}),
-              (lines{"KXD40-0002", "", "", "home", "0.0.0.0"}));
-}
-
-/* Unknown texts in a reply of the query's shape take the readers'
- * fallbacks; a reply of another shape (items outside the tables, text
- * where a number stands) is no answer to the query, though the module
- * said something: the read goes on and the fields read as refused. */
-TEST_F(Read, UnknownValuesTakeTheirFallbacks)
-{
     strMODAP.enc_encry = ENC_AES;
     const unsigned char lan[4] = {10, 10, 100, 254};
     std::memcpy(strMODAP.ipadd, lan, 4);
-    values = {{"AT+WMODE", "sta"}, {"AT+TMODE", "Agreement"},
-              {"AT+UART", "57601,9,3,odd,fc"}, {"AT+UARTF", "off"}, {"AT+UARTFT", "12abc"}, {"AT+UARTFL", "1234567890"},
-              {"AT+NETP", "TCP,Server,70000,192.168.1.7"},
-              {"AT+WAP", "11X,office,CH15"}, {"AT+WAKEY", "SHARED,WEP-Q"}, {"AT+LANN", "host,1.2.3"},
-              {"AT+WSSSID", "home,2nd floor"}};
-    init_module_mana_struct();
-    init_module_comm_struct();
-    init_module_ap_struct();
-    init_module_sta_struct();
-    const _MOD_COMM_STRUCT& c = strMODComm;
-    const _MOD_AP_STRUCT& ap = strMODAP;
-    /* Case matters; only "disable" turns framing off; text or ten digits
-     * are no reply to a number's query (read as refused); the port wraps
-     * at 16 bits; an unknown encryption leaves the value. */
-    EXPECT_EQ((std::vector<int>{strMODMana.wmode, strMODMana.tmode, c.baud, c.data_bits, c.stop_bits, c.parity, c.fc,
-                                c.bAF, c.AFT, c.AFL, c.port, c.bip, ap.mode, ap.channel, ap.enc_auth, ap.enc_encry}),
-              (std::vector<int>{WIFIMODE_AP, WORKMODE_AG, BAUDRATE_57600, COMBITS_8, COMSTOPBITS_1, COMPARITY_NONE,
-                                COMFC_DIS, COMAF_EN, 0, 0, 70000 % 65536, 1, APSTD_11BGN, APCH_AUTO, WIFIAUTH_OPEN,
-                                ENC_AES}));
-    /* Items outside the tables are no reply to AT+WAP; what is no address
-     * leaves the field; an SSID is the whole value, commas included. */
-    EXPECT_EQ((lines{ip(c.ipadd), ap.SSID, ip(ap.ipadd), strMODSTA.SSID}),
-              (lines{"192.168.1.7", "", "10.10.100.254", "home,2nd floor"}));
-
-    values = {{"AT+WAP", "11N,office,CH6"}};
-    init_module_ap_struct();
-    EXPECT_EQ((std::vector<int>{ap.mode, ap.channel}), (std::vector<int>{APSTD_11N, APCH_CH6}));
+    std::string seven; /* 21 bytes */
+    for (int i = 0; i < 7; ++i)
+        seven += "工";
+    const struct {
+        std::map<std::string, std::string> values;
+        std::string records;
+    } reads[] = {
+        /* Case matters; only "disable" turns framing off; the port wraps at
+         * 16 bits; an unknown encryption leaves the value; an SSID is the
+         * whole value. Text or ten digits where a number stands, items
+         * outside the tables or what is no address are no reply to the
+         * query: read as refused, though the module said something. */
+        {{{"AT+WMODE", "sta"}, {"AT+TMODE", "Agreement"}, {"AT+UART", "57601,9,3,odd,fc"}, {"AT+UARTF", "off"},
+          {"AT+UARTFT", "12abc"}, {"AT+UARTFL", "1234567890"}, {"AT+NETP", "TCP,Server,70000,192.168.1.7"},
+          {"AT+WAP", "11X,office,CH15"}, {"AT+WAKEY", "SHARED,WEP-Q"}, {"AT+LANN", "host,1.2.3"},
+          {"AT+WSSSID", "home,2nd floor"}},
+         "MID=KXD40-0002 VER=\n"
+         "WMODE=AP TMODE=Agreement WEBU=,\n"
+         "UART=57600,8,1,None,NFC UARTF=enable UARTFT=0 UARTFL=0 NETP=TCP,Server,4464,192.168.1.7 "
+         "MAXSK=0 TCPTO=0\n"
+         "WAP=11BGN,,Auto WAKEY=OPEN,AES, LANN=10.10.100.254,0.0.0.0 DHCPGW=0.0.0.0\n"
+         "WSSSID=home,2nd floor WSKEY=OPEN,NONE, WANN=Static,0.0.0.0,0.0.0.0,0.0.0.0\n"},
+        /* A refused MID or SSID leaves its field, a refused list or host
+         * reads as empty, a refused number as 0; no static address under
+         * DHCP. */
+        {{{"AT+WANN", "DHCP,none,x,y"}, {"AT+WAP", "11N,office,CH6"}},
+         "MID=KXD40-0002 VER=\n"
+         "WMODE=AP TMODE=Through WEBU=,\n"
+         "UART=57600,8,1,None,NFC UARTF=enable UARTFT=0 UARTFL=0 NETP=UDP,Client,0, MAXSK=0 TCPTO=0\n"
+         "WAP=11N,office,CH6 WAKEY=OPEN,AES, LANN=10.10.100.254,0.0.0.0 DHCPGW=0.0.0.0\n"
+         "WSSSID=home,2nd floor WSKEY=OPEN,NONE, WANN=DHCP,0.0.0.0,0.0.0.0,0.0.0.0\n"},
+        /* Long values are cut at whole characters; a host name fits whole. */
+        {{{"AT+MID", std::string(92, 'm')}, {"AT+VER", std::string(92, 'v')},
+          {"AT+WEBU", std::string(40, 'u') + "," + std::string(5, 'p') + seven},
+          {"AT+NETP", "TCP,Client,8899," + std::string(75, 'h')}},
+         "MID=" + std::string(15, 'm') + " VER=" + std::string(9, 'v') + "\n"
+         "WMODE=AP TMODE=Through WEBU=" + std::string(19, 'u') + ",ppppp" + seven.substr(0, 12) + "\n"
+         "UART=57600,8,1,None,NFC UARTF=enable UARTFT=0 UARTFL=0 NETP=TCP,Client,8899," + std::string(75, 'h') +
+             " MAXSK=0 TCPTO=0\n"
+         "WAP=11BGN,,Auto WAKEY=OPEN,AES, LANN=10.10.100.254,0.0.0.0 DHCPGW=0.0.0.0\n"
+         "WSSSID=home,2nd floor WSKEY=OPEN,NONE, WANN=Static,0.0.0.0,0.0.0.0,0.0.0.0\n"},
+    };
+    for (const auto& r : reads) {
+        values = r.values;
+        EXPECT_EQ(read_all(), r.records);
+    }
 }
 
 /* A module that falls silent part-way: the rest of the page is not
@@ -116,24 +139,6 @@ TEST_F(Read, ASilenceStopsThePageAndPutsItsRecordBack)
     EXPECT_EQ(module_silent, 1);
     EXPECT_EQ(sent(true), (lines{"AT+UART", "AT+UARTF", "AT+UARTFT", "AT+UARTFT", "AT+UARTFT", "AT+UARTFT"}));
     EXPECT_EQ((std::vector<int>{strMODComm.baud, strMODComm.inited}), (std::vector<int>{BAUDRATE_115200, 0}));
-}
-
-TEST_F(Read, LongValuesAreCutToTheirFields)
-{
-    std::string seven; /* 21 bytes */
-    for (int i = 0; i < 7; ++i)
-        seven += "工";
-    values = {{"AT+MID", std::string(92, 'm')}, {"AT+VER", std::string(92, 'v')},
-              {"AT+WEBU", std::string(40, 'u') + "," + std::string(5, 'p') + seven},
-              {"AT+NETP", "TCP,Client,8899," + std::string(75, 'h')}};
-    init_module_mana_struct();
-    init_module_comm_struct();
-    const _MOD_MANA_STRUCT& m = strMODMana;
-    EXPECT_EQ((lines{m.mid, m.mver, m.user, m.pswd, strMODComm.hostname}),
-              (lines{std::string(15, 'm'), std::string(9, 'v'), std::string(19, 'u'),
-                     std::string(5, 'p') + seven.substr(0, 12), std::string(75, 'h')}))
-        << "cut at whole characters; a host name fits whole";
-    EXPECT_EQ(strMODComm.bip, 0);
 }
 
 /* An item longer than the buffer it is read into is cut and skipped whole. */

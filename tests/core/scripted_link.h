@@ -48,6 +48,15 @@ struct OnScriptedNet : BASE {
     }
 };
 
+/* A query's value ("unchanged" when none came), its result and the
+ * link's module_silent after it. */
+inline std::string asked(module_link& l, const char* cmd)
+{
+    char value[100] = "unchanged";
+    int r = at_query(l, cmd, value, sizeof value);
+    return value + (" " + std::to_string(r)) + " " + std::to_string(l.module_silent);
+}
+
 /* What f printed on stdout. */
 template <class F>
 std::string printed(F f)

@@ -16,17 +16,14 @@
 namespace {
 
 /* A module at 127.0.0.3 that answers the keyword and, unless deaf,
- * "AT+FWUPDAT". */
-struct Upload : InTempDir {
-    scripted_net sn;
-    net_scope scope{&sn};
+ * "AT+FWUPDAT"; the window's link lies open to 127.0.0.2. */
+struct Upload : OnScriptedNet<InTempDir> {
     bool silent = false, deaf = false;
     std::string console;
 
     void SetUp() override
     {
-        InTempDir::SetUp();
-        udpsocket = 7;
+        OnScriptedNet::SetUp();
         copy_text(module_ip, "127.0.0.3");
         copy_text(module_aswd, "KX-D40LOCATORPING");
         sn.on_send = [this](const sent_datagram& d) {
@@ -38,55 +35,49 @@ struct Upload : InTempDir {
                 sn.arrive_at(sn.now + 5, "+ok\r\n\r\n", "127.0.0.3");
         };
     }
-    void TearDown() override
-    {
-        udpsocket = 0;
-        InTempDir::TearDown();
-    }
     int upload(const char* file)
     {
         int r = 0;
         console = printed([&] { r = upload_firmware(file); });
         return r;
     }
-    /* The sizes of the datagrams after "AT+FWUPDAT\n". */
-    std::vector<size_t> image_sizes()
+    /* "time: bytes" of each datagram sent since t0, an image's by its size,
+     * then forgotten. */
+    lines timeline(long long t0)
     {
-        std::vector<size_t> sizes;
+        lines out;
         bool image = false;
-        for (auto& d : sn.sent) {
-            if (image)
-                sizes.push_back(d.bytes.size());
+        for (const sent_datagram& d : sn.sent) {
+            std::string bytes = image ? std::to_string(d.bytes.size()) + " bytes" : d.bytes;
+            out.push_back(std::to_string(d.at_ms - t0) + ": " + bytes.substr(0, bytes.find('\n')));
             image = image || d.bytes == "AT+FWUPDAT\n";
         }
-        return sizes;
+        sn.sent.clear();
+        return out;
     }
 };
 
+/* The image in datagrams of 4096 bytes, 10 ms apart, the last always
+ * short; the module has its pause after the last datagram too. */
 TEST_F(Upload, TheImageGoesInPacedChunksEndingShort)
 {
-    std::string image;
-    for (int i = 0; i < 10000; ++i)
-        image += static_cast<char>(i * 7);
-    write("data/fw.bin", image);
-    ASSERT_EQ(upload("fw.bin"), UPLOAD_SENT);
-    ASSERT_GE(sn.sent.size(), 6u);
-    EXPECT_EQ(sn.sent[0].bytes, "KX-D40LOCATORPING");
-    EXPECT_EQ(sn.sent[1].bytes, "+ok");
-    EXPECT_EQ(sn.sent[2].bytes, "AT+FWUPDAT\n");
-    EXPECT_EQ(image_sizes(), (std::vector<size_t>{4096, 4096, 1808}));
-    EXPECT_EQ(sn.sent[3].bytes + sn.sent[4].bytes + sn.sent[5].bytes, image);
-    for (size_t i = 4; i < sn.sent.size(); ++i)
-        EXPECT_GE(sn.sent[i].at_ms - sn.sent[i - 1].at_ms, 10) << "datagram " << i;
-    long long last = sn.sent.back().at_ms;
-    udp_add_r();
-    udpsendn("AT+VER\n", 7);
-    EXPECT_GE(sn.sent.back().at_ms - last, UPLOAD_PACE_MS) << "the module has its pause after the last datagram too";
-
-    write("data/fw.bin", std::string(8192, 'f'));
-    sn.sent.clear();
-    ASSERT_EQ(upload("fw.bin"), UPLOAD_SENT);
-    EXPECT_EQ(image_sizes(), (std::vector<size_t>{4096, 4096, 0})) << "the last datagram is always short";
+    const std::pair<size_t, lines> cases[] = {
+        {10000, {"0: KX-D40LOCATORPING", "5: +ok", "5: AT+FWUPDAT", "10: 4096 bytes", "20: 4096 bytes",
+                 "30: 1808 bytes", "40: 7 bytes"}}, /* AT+VER, from the window */
+        {8192, {"0: KX-D40LOCATORPING", "5: +ok", "5: AT+FWUPDAT", "10: 4096 bytes", "20: 4096 bytes",
+                "30: 0 bytes", "40: 7 bytes"}},
+    };
+    for (const auto& c : cases) {
+        std::string image;
+        for (size_t i = 0; i < c.first; ++i)
+            image += static_cast<char>(i * 7);
+        write("data/fw.bin", image);
+        long long t0 = sn.now;
+        ASSERT_EQ(upload("fw.bin"), UPLOAD_SENT);
+        EXPECT_EQ(sn.sent[3].bytes + sn.sent[4].bytes + sn.sent[5].bytes, image);
+        udpsendn("AT+VER\n", 7);
+        EXPECT_EQ(timeline(t0), c.second) << c.first;
+    }
 }
 
 /* Nothing goes, not even the keyword, for an image that is no regular
@@ -113,7 +104,8 @@ TEST_F(Upload, FailuresSendNoImageAndSayWhy)
         {"fw.bin", false, true, UPLOAD_NO_FWUPDAT, "Upload: no answer to AT+FWUPDAT\n", "AT+FWUPDAT\n"},
     };
     for (const auto& c : cases) {
-        silent = c.silent, deaf = c.deaf;
+        silent = c.silent;
+        deaf = c.deaf;
         sn.sent.clear();
         EXPECT_EQ(upload(c.name), c.result) << c.name;
         EXPECT_EQ(console, c.said) << c.name;
@@ -124,9 +116,6 @@ TEST_F(Upload, FailuresSendNoImageAndSayWhy)
 
 TEST_F(Upload, TheSettingsWindowsLinkStaysWithItsModule)
 {
-    copy_text(module_ip, "127.0.0.2");
-    udp_add_r();  /* a settings window linked to 127.0.0.2 */
-    copy_text(module_ip, "127.0.0.3");
     write("data/fw.bin", "tiny");
     auto answer = sn.on_send;
     sn.on_send = [&](const sent_datagram& d) {
@@ -135,7 +124,8 @@ TEST_F(Upload, TheSettingsWindowsLinkStaysWithItsModule)
             link_end();  /* the settings window closes meanwhile */
     };
     ASSERT_EQ(upload("fw.bin"), UPLOAD_SENT) << "the upload is not the window's to end";
-    EXPECT_EQ(image_sizes(), std::vector<size_t>{4});
+    lines sent = timeline(0);
+    EXPECT_EQ(sent.back().substr(sent.back().find(' ') + 1), "4 bytes");
     EXPECT_TRUE(link_ended()) << "the window's link ended with it";
 
     sn.on_send = answer;
