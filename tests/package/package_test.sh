@@ -112,9 +112,11 @@ desktop-file-validate "$inst/usr/share/applications/kxd40-tool.desktop" || fail 
 bash -c '. "$1" && complete -p kxd40ctl' sh "$inst/usr/share/bash-completion/completions/kxd40ctl" >/dev/null ||
     fail "the packaged completion does not complete kxd40ctl"
 mkdir -p "$tmp/vhome" "$tmp/home"
+# Asking the installed launcher its version makes no working directory.
 for prog in kxd40ctl kxd40-sim kxd40-tool; do
     out=$($UNSHARE env HOME="$tmp/vhome" XDG_DATA_HOME= "$inst/usr/bin/$prog" --version 2>&1)
     [ "$out" = "$prog $version" ] || fail "$prog --version printed '$out', not '$prog $version'"
+    [ -z "$(ls -A "$tmp/vhome")" ] || fail "$prog --version made $(ls -A "$tmp/vhome") in the home directory"
 done
 
 # ansible-core finds the collection where the package put it.
