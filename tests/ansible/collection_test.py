@@ -95,51 +95,62 @@ def by_item(task):
     return dict((r['item'], r) for r in task['results'])
 
 
-def fleet_run(bench, what, *flags):
-    """The fleet playbook: the silent module fails alone in both loops."""
-    _, tasks, received = bench.fleet(*flags)
-    for task in ('Desired settings', 'Read back'):
-        items = by_item(tasks[task])
-        check(items[SILENT].get('failed') and 'no answer' in items[SILENT].get('msg', ''),
-              '%s: %s: the silent module fails with kxd40ctl\'s message' % (what, task))
-        for ip in GOOD:
-            check(not items[ip].get('failed'), '%s: %s: %s succeeds beside the silent one (%s)'
-                  % (what, task, ip, items[ip].get('msg')))
-    read_back = dict((ip, r['ansible_facts']['kxd40']) for ip, r in by_item(tasks['Read back']).items() if ip in GOOD)
-    return by_item(tasks['Desired settings']), read_back, received
+def fleet_text(tasks, received):
+    """The fleet playbook's run as one text: each module's result in each
+    loop (the diff's lines below it) and what reached the modules."""
+    out = []
+    for r in tasks['Desired settings']['results']:
+        out.append('set %s %s' % (r['item'], 'failed: ' + r['msg'] if r['failed'] else
+                                  ' '.join(['changed:' if r['changed'] else 'same:'] + r['sent'])))
+        diff = r.get('diff', {'before': {}})
+        out += ['  %s: %s -> %s' % (name, old, diff['after'][name]) for name, old in diff['before'].items()]
+    for r in tasks['Read back']['results']:
+        f = r.get('ansible_facts', {}).get('kxd40', {})
+        out.append('read %s ' % r['item'] + ('failed: ' + r['msg'] if r['failed'] else '%s %s %s %s' % (
+            f['id'], f['mac'], f['settings']['communication']['baud'], f['settings']['sta']['ssid'])))
+    return '\n'.join(out + ['%s < %r' % sent for sent in settings_sent(received)])
 
 
-def test_check_mode(bench):
-    items, read_back, received = fleet_run(bench, 'check', '--check', '--diff')
-    for ip in GOOD:
-        r, facts = items[ip], read_back[ip]
-        check(r.get('changed') is True and r.get('diff') == {
-              'before': {'communication.baud': 115200, 'sta.ssid': 'KX-AP'},
-              'after': {'communication.baud': 9600, 'sta.ssid': 'plant'}},
-              'check: %s would change, diff before/after: %s' % (ip, r.get('diff')))
-        check(any(s.startswith('AT+UART=9600') for s in r.get('sent', [])),
-              'check: %s reports the line it would send: %s' % (ip, r.get('sent')))
-        check(facts['id'] == 'KXD40-000' + ip[-1] and facts['mac'] == 'ACCF2300000' + ip[-1] and
-              facts['settings']['communication']['baud'] == 115200, 'check: %s read, still at 115200: %s' % (ip, facts))
-    check(settings_sent(received) == [], 'check: no setting reached a module: %s' % settings_sent(received))
+FLEET_RUNS = [  # (what, flags, the run's text)
+    ('check', ['--check', '--diff'], """\
+set 127.0.0.2 changed: AT+UART=9600,8,1,None,NFC AT+WSSSID=plant
+  communication.baud: 115200 -> 9600
+  sta.ssid: KX-AP -> plant
+set 127.0.0.3 changed: AT+UART=9600,8,1,None,NFC AT+WSSSID=plant
+  communication.baud: 115200 -> 9600
+  sta.ssid: KX-AP -> plant
+set 127.0.0.4 failed: no answer to the keyword
+read 127.0.0.2 KXD40-0002 ACCF23000002 115200 KX-AP
+read 127.0.0.3 KXD40-0003 ACCF23000003 115200 KX-AP
+read 127.0.0.4 failed: no answer to the keyword"""),
+    ('first run', [], """\
+set 127.0.0.2 changed: AT+UART=9600,8,1,None,NFC AT+WSSSID=plant
+set 127.0.0.3 changed: AT+UART=9600,8,1,None,NFC AT+WSSSID=plant
+set 127.0.0.4 failed: no answer to the keyword
+read 127.0.0.2 KXD40-0002 ACCF23000002 9600 plant
+read 127.0.0.3 KXD40-0003 ACCF23000003 9600 plant
+read 127.0.0.4 failed: no answer to the keyword
+127.0.0.2 < b'AT+UART=9600,8,1,None,NFC\\n'
+127.0.0.2 < b'AT+WSSSID=plant\\n'
+127.0.0.3 < b'AT+UART=9600,8,1,None,NFC\\n'
+127.0.0.3 < b'AT+WSSSID=plant\\n'"""),
+    ('second run', [], """\
+set 127.0.0.2 same:
+set 127.0.0.3 same:
+set 127.0.0.4 failed: no answer to the keyword
+read 127.0.0.2 KXD40-0002 ACCF23000002 9600 plant
+read 127.0.0.3 KXD40-0003 ACCF23000003 9600 plant
+read 127.0.0.4 failed: no answer to the keyword"""),
+]
 
 
-def test_apply_then_again(bench):
-    items, read_back, received = fleet_run(bench, 'first run')
-    for ip in GOOD:
-        check(items[ip].get('changed') is True and ip in [to for to, _ in settings_sent(received)]
-              and 'diff' not in items[ip], 'first run: %s changed, no diff without --diff: %s' % (ip, items[ip]))
-        settings = read_back[ip]['settings']
-        check(settings['communication']['baud'] == 9600 and settings['sta']['ssid'] == 'plant',
-              'first run: %s reads back the desired settings' % ip)
-    items, _, received = fleet_run(bench, 'second run')
-    for ip in GOOD:
-        check(items[ip].get('changed') is False and items[ip].get('sent') == [],
-              'second run: %s unchanged, nothing sent: %s' % (ip, items[ip].get('sent')))
-    check(settings_sent(received) == [], 'second run: only queries reached the modules: %s'
-          % settings_sent(received))
-    check(any(to == GOOD[0] and data.startswith(b'AT+UART') for to, data in received),
-          'second run: the modules were queried')
+def test_fleet(bench):
+    """Check mode with a diff, then a real run and the same run again: the
+    silent module fails alone in both loops, the others go on past it."""
+    for what, flags, expected in FLEET_RUNS:
+        _, tasks, received = bench.fleet(*flags)
+        text = fleet_text(tasks, received)
+        check(text == expected, '%s: the run says\n%s\nnot\n%s' % (what, text, expected))
 
 
 def test_example(bench):
@@ -168,43 +179,49 @@ def test_example(bench):
 
 
 def test_options(tasks, record):
+    """What the stand-in kxd40ctl was given (its desired file private, and
+    gone afterwards) and what the task made of its answers."""
     seen = json.loads(read(record))
-    args = seen['argv']
-    check(args[0] == 'apply' and args[2] == '127.0.0.9', 'options: apply FILE ADDRESS: %s' % args)
-    for option in (['--json'], ['--from', '127.0.0.1'], ['--timeout', '300'], ['--tries', '3'], ['--force'],
-                   ['--exclude=ap.ssid'], ['--exclude=ap.key'], ['--check']):
-        check(any(args[i:i + len(option)] == option for i in range(3, len(args))),
-              'options: %s after the address in %s' % (option, args))
-    check(seen['desired'] == {'settings': {'communication': {'baud': 9600},
-                                           'sta': {'ssid': 'plant', 'key': 'new-secret'}}},
-          'options: the desired file holds the settings: %s' % seen['desired'])
-    check(seen['mode'] == 0o600 and not os.path.exists(seen['path']),
-          'options: the desired file is private (%o) and removed afterwards' % seen['mode'])
-    every = tasks['Every option']
-    check(every.get('changed') is True, 'options: changed as kxd40ctl says')
-    check(every.get('diff') == {'before': {'sta.key': '(hidden)'}, 'after': {'sta.key': '(hidden, new)'}},
-          'options: a new key shows as such in the diff: %s' % every.get('diff'))
-    text = json.dumps(every)
-    check('new-secret' not in text and 'old-secret' not in text and '********' in text,
-          'options: keys are masked in the result: %s' % text)
-    usage, quoted = tasks['No result from kxd40ctl'], tasks['A key in kxd40ctl\'s own words']
-    check(usage['failed'] and usage.get('msg') == 'kxd40ctl: /nonexistent/site.txt: no such file',
-          'options: no JSON from kxd40ctl fails with its error: %s' % usage.get('msg'))
-    check(quoted['failed'] and quoted.get('msg') == 'not a value the module takes: sta.key = ********'
-          and 'module-secret' not in json.dumps(quoted), 'options: kxd40ctl\'s words are masked: %s' % quoted)
+    path = seen['path']
+    check(seen == {'argv': ['apply', path, '127.0.0.9', '--json', '--from', '127.0.0.1', '--timeout', '300',
+                            '--tries', '3', '--check', '--force', '--exclude=ap.ssid', '--exclude=ap.key'],
+                   'path': path, 'mode': 0o600, 'desired': {'settings': {
+                       'communication': {'baud': 9600}, 'sta': {'ssid': 'plant', 'key': 'new-secret'}}}}
+          and not os.path.exists(path), 'options: kxd40ctl was given %s' % seen)
+    got = dict((name, dict((k, tasks[name].get(k)) for k in ('changed', 'failed', 'msg', 'diff', 'sent')))
+               for name in ('Every option', 'No result from kxd40ctl', 'A key in kxd40ctl\'s own words'))
+    check(got == {
+        'Every option': {'changed': True, 'failed': False, 'msg': None, 'sent': ['AT+WSKEY=WPA2PSK,AES,********'],
+                         'diff': {'before': {'sta.key': '(hidden)'}, 'after': {'sta.key': '(hidden, new)'}}},
+        'No result from kxd40ctl': {'changed': False, 'failed': True, 'diff': None, 'sent': None,
+                                    'msg': 'kxd40ctl: /nonexistent/site.txt: no such file'},
+        'A key in kxd40ctl\'s own words': {'changed': False, 'failed': True, 'diff': None, 'sent': None,
+                                           'msg': 'not a value the module takes: sta.key = ********'}},
+          'options: the tasks say %s' % got)
+    text = json.dumps([tasks[name] for name in got])
+    check(not re.search('new-secret|old-secret|module-secret', text), 'options: keys in clear: %s' % text)
+
+
+KEY_TASKS = """\
+The key the module already has: same
+A new key beside a value the module refuses: failed: the module refused or was not sent a line
+A new key for a module that does not answer: failed: no answer to the keyword
+The module's key read back: same
+A command file: changed
+127.0.0.5 < b'AT+TCPTO=700\\n'
+127.0.0.5 < b'AT+WSKEY=WPA2PSK,AES,87654321\\n'
+127.0.0.5 < b'AT+WSSSID=plant\\n'"""
 
 
 def test_secrets(bench, tasks, received, command_file, fields):
-    same = tasks['The key the module already has']
-    check(same['changed'] is False and not same['failed'], 'secrets: the key the module has: %s' % same)
-    check((KEYED, b'AT+WSKEY=WPA2PSK,AES,87654321\n') in received,
-          'secrets: the key given as a number reached the module as its digits')
-    refused = tasks['A new key beside a value the module refuses']
-    silent = tasks['A new key for a module that does not answer']
-    check(refused['failed'] and refused.get('msg') == 'the module refused or was not sent a line',
-          'secrets: the refused setting fails with kxd40ctl\'s message: %s' % refused.get('msg'))
-    check(silent['failed'] and silent.get('msg') == 'no answer to the keyword', 'secrets: the silent module fails: %s'
-          % silent.get('msg'))
+    """Tasks that know keys, their results and what reached the keyed module
+    as one text; 12345678 is its key before them, 87654321 (given as a
+    number) the new one: every result, and with -vvv the arguments, hide both."""
+    text = '\n'.join('%s: %s' % (name, 'failed: ' + r['msg'] if r['failed'] else 'changed' if r['changed'] else 'same')
+                     for name, r in tasks.items() if name in KEY_TASKS)
+    text = '\n'.join([text] + ['%s < %r' % sent for sent in settings_sent(received) if sent[0] == KEYED])
+    check(text == KEY_TASKS, 'secrets: the tasks say\n%s\nnot\n%s' % (text, KEY_TASKS))
+    check(os.path.exists(command_file), 'secrets: the user\'s command file outlives its task')
     settings = tasks['The module\'s key read back']['ansible_facts']['kxd40']['settings']
     # The collection declares the fields to hide the secret ones; it must
     # take every field kxd40ctl reads, so that facts can be handed back.
@@ -212,13 +229,8 @@ def test_secrets(bench, tasks, received, command_file, fields):
           'secrets: the collection declares the fields kxd40ctl reads: %s' % settings)
     check(settings['sta']['key'] == 'VALUE_SPECIFIED_IN_NO_LOG_PARAMETER', 'secrets: the key read back is masked in '
           'the fact: %s' % settings['sta'])
-    # 12345678 is the module's key before the tasks, 87654321 the new one;
-    # each task's result, and with -vvv its arguments, must hide both.
     for name, text in [(task, json.dumps(tasks[task])) for task in tasks] + [('printed', bench.printed)]:
         check('12345678' not in text and '87654321' not in text, 'secrets: no key in clear in %s: %s' % (name, text))
-    check(not tasks['A command file']['failed'] and (KEYED, b'AT+WSSSID=plant\n') in received,
-          'secrets: the command file was applied: %s' % tasks['A command file'])
-    check(os.path.exists(command_file), 'secrets: the user\'s command file outlives its task')
 
 
 def test_one_address(bench):
@@ -249,8 +261,7 @@ def main():
     from ansible_collections.kx.kxd40.plugins.module_utils.kxd40ctl import SETTING_FIELDS
     bench = Bench(ctl, sim, collections, work)
     try:
-        test_check_mode(bench)
-        test_apply_then_again(bench)
+        test_fleet(bench)
         test_example(bench)
         record, command_file = os.path.join(work, 'fake.json'), os.path.join(work, 'site.txt')
         write(command_file, 'AT+WSSSID=plant\n')

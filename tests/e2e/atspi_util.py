@@ -29,6 +29,7 @@ def wait_for(check, seconds=10.0, step=0.05):
 
 
 def start_tool(tool, workdir):
+    """The console goes to WORKDIR/tool.out, read while the tool runs: each line must be there once written."""
     env = dict({k: v for k, v in os.environ.items() if k != "NO_AT_BRIDGE"}, GTK_MODULES="gail:atk-bridge")
     with open(os.path.join(workdir, "tool.out"), "w") as log:
         return subprocess.Popen([tool], cwd=workdir, env=env, stdout=log, stderr=subprocess.STDOUT)

@@ -1,20 +1,34 @@
 """road_lan.py - the whole road of a change, as a person takes it: search
 from the preselected LAN address and find the three modules listed, open
 the first, read it, edit one field on each page, confirm the communication
-page, see the module take the new baud rate, save the commands, open the
+page (first while the module is silent, as during a read), see the module
+take the new baud rate, save the commands, open the
 second module, replay the command file into it and see it take the baud
 rate too; cancel an edit and see nothing sent; switch the automatic replay
 on and see the third module get the file right after its link; reset it to
-its factory settings and restart it."""
+its factory settings and restart it; upload a folder (refused before
+anything is sent) and an image, compared byte for byte with what the
+module stored."""
 import os
+import signal
 
-from atspi_util import (click, console, contents, find_by_id, open_module, read_settings, run_scenario, search_three,
-                        sensitive, show_page, sim_log, table_rows, text_of, type_into, wait_for, window_shot)
+from atspi_util import (click, console, contents, find_by_id, move_settings_aside, open_module, read_settings,
+                        run_scenario, search_three, sensitive, show_page, sim_log, table_rows, text_of, type_into,
+                        wait_for, window_shot)
 
 
 def baud(app):
     show_page(app, 1)
     return find_by_id(app, "combo_modcom_baud").name
+
+
+def click_while_silent(work, button):
+    """A click with every module silent: the console says so within the exchange's bound."""
+    before = console(work).count("No answer from the module")
+    os.kill(int(os.environ["SIM_PID"]), signal.SIGSTOP)
+    click(button)
+    assert wait_for(lambda: console(work).count("No answer from the module") > before, 5), console(work)[-300:]
+    os.kill(int(os.environ["SIM_PID"]), signal.SIGCONT)
 
 
 def scenario(tool, work, app):
@@ -42,6 +56,7 @@ def scenario(tool, work, app):
         acc = find_by_id(app, ident)
         shown = acc.name if ident.startswith("combo") else text_of(acc)
         assert shown == value or (value.endswith(("-", "_")) and shown.startswith(value)), (ident, shown)
+    click_while_silent(work, find_by_id(app, "button_setting_read"))
     show_page(app, 0)
 
     # One field on each page.
@@ -61,8 +76,12 @@ def scenario(tool, work, app):
         assert wait_for(lambda: row in listing(), 3), (row, listing())
 
     show_page(app, 1)
+    click_while_silent(work, confirm)
+    confirmed = os.path.join(work, "cmd_comm_tmp.txt")
+    assert sensitive(confirm) and not os.path.exists(confirmed), "still pending, no file, after the silence"
     click(confirm)
     assert wait_for(lambda: not sensitive(confirm), 5), "confirm is done with"
+    assert contents(confirmed) == "AT+UART=9600,8,1,None,NFC\nE", contents(confirmed)
     save = find_by_id(app, "button_setting_save")
     assert sensitive(save), "there is something to save"
     read_settings(app)
@@ -76,18 +95,18 @@ def scenario(tool, work, app):
     saved = os.path.join(work, "data", "set_file.txt")
     assert wait_for(lambda: contents(saved) == "AT+UART=9600,8,1,None,NFC\nE\n", 3), contents(saved)
 
-    before = len(console(work))
+    before, sent_before = len(console(work)), len(sim_log(work))
     second = open_module(app, 1, work)
     assert second != first
     click(find_by_id(app, "button_setting_down"))
     assert wait_for(lambda: console(work).count("-----------------Finished-----------------") >= 2, 5)
     read_settings(app)
     assert baud(app) == "9600", "the second module took it too"
-    out = console(work)
+    out = console(work)[before:]
     assert "Command refused" not in out and "No answer" not in out, out
-    assert "AT+WEBU=engineer" not in out[before:], "module 1's pending edits stayed with its window"
-    took = [m for m, b in sim_log(work) if b.startswith(b"AT+UART=")]
-    assert took == [first, second], took
+    assert "AT+WEBU=engineer" not in out, "module 1's pending edits stayed with its window"
+    took = [m for m, b in sim_log(work)[sent_before:] if b.startswith(b"AT+UART=")]
+    assert took == [second], took
 
     # An edit cancelled sends nothing and shows the module's value again.
     show_page(app, 2)
@@ -122,6 +141,25 @@ def scenario(tool, work, app):
     click(find_by_id(app, "restart_button"))
     assert wait_for(lambda: sim_log(work)[-1] == (third, b"AT+Z\n"), 3), sim_log(work)[-1]
     assert wait_for(lambda: text_of(find_by_id(app, "label_net_conn")) == "正在等待连接.", 3)
+
+    # A folder is no image: the upload fails before anything is sent.
+    open_module(app, 2, work)
+    move_settings_aside()
+    os.mkdir(os.path.join(work, "data", "images"))
+    entry = find_by_id(app, "entry_file")
+    type_into(entry, "images", leave=False)
+    click(find_by_id(app, "Upload"))
+    label = find_by_id(app, "label_up")
+    assert wait_for(lambda: text_of(label) == "升级失败", 5), text_of(label)
+    assert console(work).rstrip().endswith("Can't open file"), console(work)[-200:]
+    assert not any(b"FWUPDAT" in b for _, b in sim_log(work)), "nothing switched the module"
+    image = bytes((i * 31 + (i >> 9)) & 0xFF for i in range(10000))
+    with open(os.path.join(work, "data", "fw.bin"), "wb") as f:
+        f.write(image)
+    type_into(entry, "fw.bin", leave=False)
+    click(find_by_id(app, "Upload"))
+    assert wait_for(lambda: text_of(label).startswith("升级中..."), 5), text_of(label)
+    assert wait_for(lambda: contents(os.path.join(work, "fw.stored." + third), "rb") == image, 5), "stored whole"
     print("baud 9600 confirmed on %s, replayed into %s and, automatically, %s" % (first, second, third))
 
 

@@ -16,7 +16,8 @@ say() { echo "package_test: $*"; }
 
 if [ "$(id -u)" -eq 0 ]; then UNSHARE="unshare -n"; else UNSHARE="unshare -rn"; fi
 $UNSHARE true 2>/dev/null || { say "no private network can be had; skipped"; exit 77; }
-for t in git dpkg-buildpackage dpkg-parsechangelog lintian xvfb-run xdotool ansible-doc; do
+for t in git dpkg-buildpackage dpkg-parsechangelog lintian xvfb-run xdotool ansible-doc \
+         desktop-file-validate; do
     command -v "$t" >/dev/null || fail "$t is missing (script/bootstrap installs it)"
 done
 
@@ -106,10 +107,16 @@ depends kxd40-ansible | grep -q 'ansible-core' || fail "kxd40-ansible does not d
 inst="$tmp/root"
 for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do dpkg -x "$(deb $p)" "$inst" || fail "dpkg -x $p"; done
 leak=$(grep -rlF "$src" "$inst") && fail "installed files name the build directory: $leak"
+desktop-file-validate "$inst/usr/share/applications/kxd40-tool.desktop" || fail "desktop entry not valid"
+# bash-completion loads the file by the command's name: it must complete kxd40ctl.
+bash -c '. "$1" && complete -p kxd40ctl' sh "$inst/usr/share/bash-completion/completions/kxd40ctl" >/dev/null ||
+    fail "the packaged completion does not complete kxd40ctl"
 mkdir -p "$tmp/vhome" "$tmp/home"
+# Asking the installed launcher its version makes no working directory.
 for prog in kxd40ctl kxd40-sim kxd40-tool; do
     out=$($UNSHARE env HOME="$tmp/vhome" XDG_DATA_HOME= "$inst/usr/bin/$prog" --version 2>&1)
     [ "$out" = "$prog $version" ] || fail "$prog --version printed '$out', not '$prog $version'"
+    [ -z "$(ls -A "$tmp/vhome")" ] || fail "$prog --version made $(ls -A "$tmp/vhome") in the home directory"
 done
 
 # ansible-core finds the collection where the package put it.

@@ -3,9 +3,7 @@
 # the version being the build's (the project() line, handed in by CMake);
 # the window answers before it needs a display. Answering changes nothing
 # on the disk: run in an empty directory, with an empty home, each leaves
-# both empty. The window is asked through its launcher too (the one the
-# build configured, laid out as installed), which would otherwise make the
-# per-user working directory.
+# both empty. (The installed launcher is asked in tests/package/.)
 #
 # usage: version_test.sh VERSION PROGRAM...
 set -u
@@ -37,23 +35,7 @@ ask() {
 }
 
 for program in "$@"; do
-    name=$(basename "$program")
-    program="$(cd "$(dirname "$program")" && pwd)/$name"
-    ask "$name" "$program"
-    launcher="$(dirname "$program")/launcher/$name"
-    [ -f "$launcher" ] || continue
-    # The launcher finds the program from its own place: give it the
-    # installed layout, the program linked where it looks.
-    relative=$(sed -n 's|^exec "\$here/\(.*\)" "\$@"$|\1|p' "$launcher")
-    if [ -z "$relative" ]; then
-        echo "version_test: $launcher starts no program"
-        status=1
-        continue
-    fi
-    mkdir -p "$tmp/prefix/bin" "$(dirname "$tmp/prefix/bin/$relative")"
-    cp "$launcher" "$tmp/prefix/bin/$name"
-    ln -sf "$program" "$tmp/prefix/bin/$relative"
-    ask "$name" sh "$tmp/prefix/bin/$name"
+    ask "$(basename "$program")" "$(realpath "$program")"
 done
 [ "$status" -eq 0 ] && echo "version_test: $* say $version and make nothing"
 exit "$status"
