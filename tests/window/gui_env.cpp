@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <sstream>
+
 #include "command.h"
 #include "discovery.h"
 #include "enums.h"
@@ -336,6 +340,75 @@ void press(GtkWidget* radio)
     gtk_button_pressed(GTK_BUTTON(radio));
     gtk_button_released(GTK_BUTTON(radio));
     pump_events();
+}
+
+void act(GtkWidget* w, const std::string& input)
+{
+    if (GTK_IS_ENTRY(w))
+        return type_into(w, input.c_str());
+    if (GTK_IS_RADIO_BUTTON(w))
+        return press(w);
+    if (!GTK_IS_COMBO_BOX(w)) {
+        gtk_button_clicked(GTK_BUTTON(w));
+        return pump_events();
+    }
+    std::vector<std::string> items = combo_items(w);
+    auto it = std::find(items.begin(), items.end(), input);
+    if (it == items.end())
+        ADD_FAILURE() << widget_id(w) << " offers no \"" << input << "\"";
+    else
+        choose(w, static_cast<int>(it - items.begin()));
+}
+
+std::string pages_state()
+{
+    std::string out;
+    GtkNotebook* notebook = GTK_NOTEBOOK(find_by_id(window, "notebook"));
+    for (const settings_page& p : settings_pages) {
+        for (GtkWidget* w : widgets_below(gtk_notebook_get_nth_page(notebook, p.type))) {
+            std::string id = widget_id(w), value;
+            if (id.empty())
+                continue;
+            if (GTK_IS_ENTRY(w))
+                value = gtk_entry_get_text(GTK_ENTRY(w));
+            else if (GTK_IS_COMBO_BOX(w))
+                value = combo_active_text(w);
+            else if (GTK_IS_TOGGLE_BUTTON(w))
+                value = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) ? "on" : "";
+            std::replace(value.begin(), value.end(), ' ', '_');
+            value += gtk_widget_get_sensitive(w) ? "" : "(off)";
+            value += gtk_widget_get_visible(w) ? "" : "(hid)";
+            if (!GTK_IS_LABEL(w))
+                id.erase(0, id.find('_') + 1);
+            out += id + "=" + value + " ";
+        }
+        std::string rows;
+        for (const std::string& row : rendered_rows(p.type))
+            rows += (rows.empty() ? "" : "|") + row;
+        out += "pending_" + std::to_string(p.type) + "=" + rows + "\n";
+    }
+    return out;
+}
+
+std::string changes(const std::string& before, const std::string& now)
+{
+    auto items = [](const std::string& text) {
+        std::vector<std::pair<std::string, std::string>> out;
+        std::istringstream in(text);
+        for (std::string item; in >> item;) {
+            size_t eq = item.find('=');
+            out.emplace_back(item.substr(0, eq), item.substr(eq + 1));
+        }
+        return out;
+    };
+    std::map<std::string, std::string> was;
+    for (auto& [id, value] : items(before))
+        was[id] = value;
+    std::string out;
+    for (auto& [id, value] : items(now))
+        if (was[id] != value)
+            out += (out.empty() ? "" : " ") + id + "=" + value;
+    return out;
 }
 
 void Gui::SetUp()

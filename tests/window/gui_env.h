@@ -43,6 +43,18 @@ void type_into(GtkWidget* entry, const char* text);
 void choose(GtkWidget* combo, int index);
 void press(GtkWidget* radio);
 
+/* A user's action on w: the text typed into an entry, the item with that
+ * text chosen, a button pressed. */
+void act(GtkWidget* w, const std::string& input);
+
+/* The settings window's pages as a person reads them, one line a page:
+ * each widget with an id as id=value (the id without its kind, spaces
+ * in the value as _; a label's only its state), "(off)" when insensitive,
+ * "(hid)" when hidden; then the page's pending commands as pending_N=ROW|ROW. */
+std::string pages_state();
+/* The id=value items of now whose value differs from before's. */
+std::string changes(const std::string& before, const std::string& now);
+
 /* Counts the toolkit's warnings and criticals while alive; each is a
  * failure of the test too. */
 struct complaint_counter {
