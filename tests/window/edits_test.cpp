@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 
 #include "enums.h"
 #include "gui_env.h"
@@ -17,36 +16,11 @@
 
 namespace {
 
-/* One user action and what it leaves: the items of pages_state() that
- * changed with it, and the console (nullptr: not looked at). */
-struct step {
-    std::function<void()> act;
-    std::string changed;
-    const char* console = nullptr;
-};
-
-std::function<void()> on(GtkWidget** w, const std::string& input)
-{
-    return [=] { act(*w, input); };
-}
-
 struct Edits : Gui {
     void SetUp() override
     {
         Gui::SetUp();
         open_read_pages();
-    }
-    static void run(const std::vector<step>& steps)
-    {
-        std::string before = pages_state();
-        for (const step& s : steps) {
-            std::string console = console_of(s.act), now = pages_state();
-            if (s.console != nullptr) {
-                EXPECT_EQ(console, s.console) << s.changed;
-            }
-            EXPECT_EQ(changes(before, now), s.changed);
-            before = now;
-        }
     }
 };
 

@@ -360,6 +360,11 @@ void act(GtkWidget* w, const std::string& input)
         choose(w, static_cast<int>(it - items.begin()));
 }
 
+std::function<void()> on(GtkWidget** w, const std::string& input)
+{
+    return [=] { act(*w, input); };
+}
+
 std::string pages_state()
 {
     std::string out;
@@ -481,6 +486,19 @@ std::string Gui::console_of(const std::function<void()>& f)
 std::string Gui::click(GtkWidget* button)
 {
     return console_of([=] { gtk_button_clicked(GTK_BUTTON(button)); });
+}
+
+void Gui::run(const std::vector<step>& steps)
+{
+    std::string before = pages_state();
+    for (const step& s : steps) {
+        std::string console = console_of(s.act), now = pages_state();
+        if (s.console != nullptr) {
+            EXPECT_EQ(console, s.console) << s.changed;
+        }
+        EXPECT_EQ(changes(before, now), s.changed);
+        before = now;
+    }
 }
 
 std::vector<std::string> Gui::rows(int type) { return rendered_rows(type); }

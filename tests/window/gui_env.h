@@ -55,6 +55,16 @@ std::string pages_state();
 /* The id=value items of now whose value differs from before's. */
 std::string changes(const std::string& before, const std::string& now);
 
+/* One action and what it leaves: the items of pages_state() that changed
+ * with it, and the console (nullptr: not looked at). */
+struct step {
+    std::function<void()> act;
+    std::string changed;
+    const char* console = nullptr;
+};
+/* The action of a user on *w (act), for a step. */
+std::function<void()> on(GtkWidget** w, const std::string& input);
+
 /* Counts the toolkit's warnings and criticals while alive; each is a
  * failure of the test too. */
 struct complaint_counter {
@@ -93,6 +103,9 @@ struct Gui : InTempDir {
     static bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
     static bool visible(GtkWidget* w) { return gtk_widget_get_visible(w) != 0; }
     static bool active(GtkWidget* w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) != 0; }
+    /* Takes the steps in turn, each compared with the pages as the step
+     * before left them. */
+    static void run(const std::vector<step>& steps);
     /* The page's pending commands as the module would get them. */
     static std::vector<std::string> rows(int type);
 };
