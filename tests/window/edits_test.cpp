@@ -135,10 +135,10 @@ TEST_F(Edits, BeforeTheFirstRefreshNoHandlerActs)
 {
     page_comm_shown = page_ap_shown = page_mana_shown = page_sta_shown = 0;
     EXPECT_EQ(console_of([] {
-        choose(combo_modcom_baud, BAUDRATE_9600);
-        choose(combo_sta_auth, WIFIAUTH_OPEN);
-        press(radio_workmode_ag);
-        press(radio_wan_static);
+        act(combo_modcom_baud, "9600");
+        act(combo_sta_auth, "OPEN");
+        act(radio_workmode_ag, "");
+        act(radio_wan_static, "");
     }), "");
     EXPECT_EQ(strMODComm_up.baud, BAUDRATE_115200);
     EXPECT_EQ(strMODSTA_up.enc_auth, WIFIAUTH_WPA2PSK);

@@ -138,6 +138,31 @@ void label_faults(GtkWidget* label, std::vector<std::string>* faults)
         faults->push_back(name + ": smaller than 7 points");
 }
 
+void type_into(GtkWidget* entry, const char* text)
+{
+    /* Its page in front, as a user clicks the tab before typing there. */
+    for (GtkWidget* child = entry; gtk_widget_get_parent(child) != nullptr; child = gtk_widget_get_parent(child))
+        if (GTK_IS_NOTEBOOK(gtk_widget_get_parent(child))) {
+            GtkNotebook* nb = GTK_NOTEBOOK(gtk_widget_get_parent(child));
+            gtk_notebook_set_current_page(nb, gtk_notebook_page_num(nb, child));
+            pump_events();
+        }
+    /* The window has the keyboard, as under a window manager once clicked. */
+    GtkWidget* top = gtk_widget_get_toplevel(entry);
+    if (!gtk_window_has_toplevel_focus(GTK_WINDOW(top))) {
+        GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
+        e->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
+        e->focus_change.send_event = TRUE;
+        e->focus_change.in = TRUE;
+        gtk_widget_send_focus_change(top, e);
+        gdk_event_free(e);
+    }
+    gtk_widget_grab_focus(entry);
+    gtk_test_text_set(entry, text);
+    gtk_test_widget_send_key(entry, GDK_Tab, GdkModifierType(0));
+    pump_events();
+}
+
 } // namespace
 
 void pump_events()
@@ -304,60 +329,25 @@ unsigned pixel_at(GtkWidget* w, int x, int y)
     return rgb;
 }
 
-void type_into(GtkWidget* entry, const char* text)
-{
-    /* Its page in front, as a user clicks the tab before typing there. */
-    for (GtkWidget* child = entry; gtk_widget_get_parent(child) != nullptr; child = gtk_widget_get_parent(child))
-        if (GTK_IS_NOTEBOOK(gtk_widget_get_parent(child))) {
-            GtkNotebook* nb = GTK_NOTEBOOK(gtk_widget_get_parent(child));
-            gtk_notebook_set_current_page(nb, gtk_notebook_page_num(nb, child));
-            pump_events();
-        }
-    /* The window has the keyboard, as under a window manager once clicked. */
-    GtkWidget* top = gtk_widget_get_toplevel(entry);
-    if (!gtk_window_has_toplevel_focus(GTK_WINDOW(top))) {
-        GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
-        e->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
-        e->focus_change.send_event = TRUE;
-        e->focus_change.in = TRUE;
-        gtk_widget_send_focus_change(top, e);
-        gdk_event_free(e);
-    }
-    gtk_widget_grab_focus(entry);
-    gtk_test_text_set(entry, text);
-    gtk_test_widget_send_key(entry, GDK_Tab, GdkModifierType(0));
-    pump_events();
-}
-
-void choose(GtkWidget* combo, int index)
-{
-    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index);
-    pump_events();
-}
-
-void press(GtkWidget* radio)
-{
-    gtk_button_pressed(GTK_BUTTON(radio));
-    gtk_button_released(GTK_BUTTON(radio));
-    pump_events();
-}
-
 void act(GtkWidget* w, const std::string& input)
 {
     if (GTK_IS_ENTRY(w))
         return type_into(w, input.c_str());
-    if (GTK_IS_RADIO_BUTTON(w))
-        return press(w);
-    if (!GTK_IS_COMBO_BOX(w)) {
+    if (GTK_IS_COMBO_BOX(w)) {
+        std::vector<std::string> items = combo_items(w);
+        auto it = std::find(items.begin(), items.end(), input);
+        if (it == items.end()) {
+            ADD_FAILURE() << widget_id(w) << " offers no \"" << input << "\"";
+            return;
+        }
+        gtk_combo_box_set_active(GTK_COMBO_BOX(w), static_cast<int>(it - items.begin()));
+    } else if (GTK_IS_RADIO_BUTTON(w)) {
+        gtk_button_pressed(GTK_BUTTON(w));
+        gtk_button_released(GTK_BUTTON(w));
+    } else {
         gtk_button_clicked(GTK_BUTTON(w));
-        return pump_events();
     }
-    std::vector<std::string> items = combo_items(w);
-    auto it = std::find(items.begin(), items.end(), input);
-    if (it == items.end())
-        ADD_FAILURE() << widget_id(w) << " offers no \"" << input << "\"";
-    else
-        choose(w, static_cast<int>(it - items.begin()));
+    pump_events();
 }
 
 std::function<void()> on(GtkWidget** w, const std::string& input)

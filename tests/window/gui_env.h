@@ -36,15 +36,9 @@ int windows_titled(const char* title);
 /* The colour of one pixel of w as drawn, 0xRRGGBB. */
 unsigned pixel_at(GtkWidget* w, int x, int y);
 
-/* Edits as a user makes them: the text replaced and the entry left with
- * Tab (its page brought to front, the window given the keyboard), an item
- * chosen, a radio button pressed. */
-void type_into(GtkWidget* entry, const char* text);
-void choose(GtkWidget* combo, int index);
-void press(GtkWidget* radio);
-
-/* A user's action on w: the text typed into an entry, the item with that
- * text chosen, a button pressed. */
+/* A user's action on w: the text typed into an entry and the entry left
+ * with Tab (its page in front, the window given the keyboard), the item
+ * with that text chosen, a button pressed. */
 void act(GtkWidget* w, const std::string& input);
 
 /* The settings window's pages as a person reads them, one line a page:

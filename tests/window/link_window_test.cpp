@@ -5,7 +5,6 @@
  */
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -213,24 +212,6 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
             EXPECT_EQ(combo_active_text(c.combo), enum_combo_text(c.values, v)) << widget_id(c.combo);
         }
     }
-    /* The authentication chooses the encryption list and whether a key is
-     * shown; a value the list does not offer leaves no item active. */
-    for (int auth = WIFIAUTH_OPEN; auth <= WIFIAUTH_WPA2PSK; ++auth)
-        for (int encry = ENC_NONE; encry <= ENC_TKIPAES; ++encry) {
-            strMODAP_up.enc_auth = static_cast<char>(auth);
-            strMODAP_up.enc_encry = static_cast<char>(encry);
-            update_ap_widgets();
-            GtkWidget* offered = auth == WIFIAUTH_OPEN     ? combo_ap_encry_open
-                                 : auth == WIFIAUTH_SHARED ? combo_ap_encry_shared
-                                                           : combo_ap_encry_wpapsk;
-            for (GtkWidget* w : {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk})
-                EXPECT_EQ(visible(w), w == offered) << widget_id(w) << " " << auth;
-            auto items = combo_items(offered);
-            std::string item = enum_combo_text(encry_table, encry);
-            bool offers = std::find(items.begin(), items.end(), item) != items.end();
-            EXPECT_EQ(combo_active_text(offered), offers ? item : "") << auth << "/" << encry;
-            EXPECT_EQ(visible(entry_ap_key) && visible(label_ap_key), encry != ENC_NONE);
-        }
     EXPECT_EQ(page_ap_shown, 1);
 }
 
