@@ -11,6 +11,7 @@
 #include "gui_env.h"
 #include "module.h"
 #include "pages.h"
+#include "rendered_rows.h"
 #include "strutil.h"
 #include "window.h"
 
@@ -164,7 +165,7 @@ TEST_F(Edits, ARefreshShowsAndKeepsTheValuesJustRead)
               " pending_2=AT+WAP=11BGN,KXD40_0002,CH6|AT+WAKEY=WPAPSK,AES,new-key"}});
     gtk_widget_destroy(window);
     pump_events();
-    EXPECT_TRUE(rows(CMDTYPE_AP).empty()) << "edits not confirmed go with their window";
+    EXPECT_TRUE(rendered_rows(CMDTYPE_AP).empty()) << "edits not confirmed go with their window";
     /* The next module's records, as its read leaves them. */
     init_window();
     strMODAP.dirty = 0;

@@ -490,5 +490,3 @@ void Gui::run(const std::vector<step>& steps)
         before = now;
     }
 }
-
-std::vector<std::string> Gui::rows(int type) { return rendered_rows(type); }

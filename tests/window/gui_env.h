@@ -100,8 +100,6 @@ struct Gui : InTempDir {
     /* Takes the steps in turn, each compared with the pages as the step
      * before left them. */
     static void run(const std::vector<step>& steps);
-    /* The page's pending commands as the module would get them. */
-    static std::vector<std::string> rows(int type);
 };
 
 #endif
