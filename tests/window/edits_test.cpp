@@ -5,8 +5,6 @@
  */
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "enums.h"
 #include "gui_env.h"
 #include "module.h"
@@ -41,8 +39,8 @@ TEST_F(Edits, EachEditShowsItselfAndBuildsItsPagesCommands)
         {on(&entry_lan_gateway, "gateway"), "", ""},
         {on(&entry_lan_ip, "10.10.100.256"), "", ""},
         {on(&entry_modnet_tcpto, "300"), "", ""},  /* the value read: nothing to send */
-        {on(&entry_sta_mac, "AA"), "sta_mac=AA(off)"},        /* leaving the MAC entry does nothing */
-        /* the user refused is not in the record */
+        {on(&entry_sta_mac, "AA"), "sta_mac=AA(off)"},  /* leaving the MAC entry does nothing */
+        /* the user refused stayed out of the record */
         {on(&entry_mod_pwd, "s3cret"), "mod_pwd=s3cret mana_confirm= pending_0=AT+WEBU=admin,s3cret"},
         {on(&entry_mod_usr, six), "mod_usr=工程师工程师 pending_0=AT+WEBU=工程师工程师,s3cret"},
         /* a client has a server to reach */
