@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
+#include <iterator>
+#include <set>
 #include <sstream>
 
 #include "command.h"
@@ -380,6 +381,7 @@ std::string pages_state()
         std::string rows;
         for (const std::string& row : rendered_rows(p.type))
             rows += (rows.empty() ? "" : "|") + row;
+        std::replace(rows.begin(), rows.end(), ' ', '_');
         out += "pending_" + std::to_string(p.type) + "=" + rows + "\n";
     }
     return out;
@@ -387,22 +389,12 @@ std::string pages_state()
 
 std::string changes(const std::string& before, const std::string& now)
 {
-    auto items = [](const std::string& text) {
-        std::vector<std::pair<std::string, std::string>> out;
-        std::istringstream in(text);
-        for (std::string item; in >> item;) {
-            size_t eq = item.find('=');
-            out.emplace_back(item.substr(0, eq), item.substr(eq + 1));
-        }
-        return out;
-    };
-    std::map<std::string, std::string> was;
-    for (auto& [id, value] : items(before))
-        was[id] = value;
+    std::istringstream was_in(before), now_in(now);
+    const std::set<std::string> was{std::istream_iterator<std::string>(was_in), {}};
     std::string out;
-    for (auto& [id, value] : items(now))
-        if (was[id] != value)
-            out += (out.empty() ? "" : " ") + id + "=" + value;
+    for (std::istream_iterator<std::string> item(now_in), end; item != end; ++item)
+        if (was.count(*item) == 0)
+            out += (out.empty() ? "" : " ") + *item;
     return out;
 }
 

@@ -44,9 +44,10 @@ void act(GtkWidget* w, const std::string& input);
 /* The settings window's pages as a person reads them, one line a page:
  * each widget with an id as id=value (the id without its kind, spaces
  * in the value as _; a label's only its state), "(off)" when insensitive,
- * "(hid)" when hidden; then the page's pending commands as pending_N=ROW|ROW. */
+ * "(hid)" when hidden; then the page's pending commands as pending_N=ROW|ROW
+ * (spaces as _ too). */
 std::string pages_state();
-/* The id=value items of now whose value differs from before's. */
+/* The items of now that before lacks: each changed value as its new item. */
 std::string changes(const std::string& before, const std::string& now);
 
 /* One action and what it leaves: the items of pages_state() that changed
