@@ -96,7 +96,6 @@ struct Gui : InTempDir {
     static std::string click(GtkWidget* button);
     static std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
     static bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
-    static bool visible(GtkWidget* w) { return gtk_widget_get_visible(w) != 0; }
     static bool active(GtkWidget* w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) != 0; }
     /* Takes the steps in turn, each compared with the pages as the step
      * before left them. */
