@@ -47,15 +47,15 @@ struct Actions : Gui {
     }
     static void slower_uart()
     {
-        choose(combo_modcom_baud, BAUDRATE_9600);
-        choose(combo_modcom_parity, COMPARITY_EVEN);
+        act(combo_modcom_baud, "9600");
+        act(combo_modcom_parity, "Even");
     }
 };
 
 TEST_F(Actions, ConfirmCommitsThePageOnceTheModuleTookAllEvenWhenItsFileCannotBeWritten)
 {
     ASSERT_EQ(mkdir("cmd_comm_tmp.txt", 0755), 0);
-    console_of([] { type_into(entry_modnet_tcpto, "120"); });
+    console_of(on(&entry_modnet_tcpto, "120"));
     EXPECT_EQ(click(button_comm_confirm), "\n------------Start to send Command------------\nSend CMD: AT+TCPTO=120\n"
                                           "-----------------Finished-----------------\n\n"
                                           "The module took the commands; only cmd_comm_tmp.txt could not be written\n");
@@ -65,7 +65,7 @@ TEST_F(Actions, ConfirmCommitsThePageOnceTheModuleTookAllEvenWhenItsFileCannotBe
     EXPECT_FALSE(sensitive(button_setting_save)) << "the page files do not hold this page";
     /* A confirm that writes its file: tests/e2e/failures_lan.py. */
     ASSERT_EQ(rmdir("cmd_comm_tmp.txt"), 0);
-    console_of([] { type_into(entry_modnet_tcpto, "110"); });
+    console_of(on(&entry_modnet_tcpto, "110"));
     click(button_comm_confirm);
     ASSERT_EQ(read("cmd_comm_tmp.txt"), "AT+TCPTO=110\nE");
 
@@ -74,7 +74,7 @@ TEST_F(Actions, ConfirmCommitsThePageOnceTheModuleTookAllEvenWhenItsFileCannotBe
     rlimit before{}, tiny{1, RLIM_INFINITY};
     getrlimit(RLIMIT_FSIZE, &before);
     auto old_handler = signal(SIGXFSZ, SIG_IGN);
-    console_of([] { type_into(entry_modnet_tcpto, "130"); });
+    console_of(on(&entry_modnet_tcpto, "130"));
     setrlimit(RLIMIT_FSIZE, &tiny);
     gtk_button_clicked(GTK_BUTTON(button_comm_confirm));  /* its console line cannot be captured either */
     setrlimit(RLIMIT_FSIZE, &before);
@@ -85,7 +85,7 @@ TEST_F(Actions, ConfirmCommitsThePageOnceTheModuleTookAllEvenWhenItsFileCannotBe
 
 TEST_F(Actions, RefusedConfirmCancelAndAReadOverPendingEdits)
 {
-    console_of([] { type_into(entry_ap_ssid, ""); });  /* no module takes an empty SSID */
+    console_of(on(&entry_ap_ssid, ""));  /* no module takes an empty SSID */
     std::string out = click(button_ap_confirm);
     EXPECT_NE(out.find("Command refused: AT+WAP=11BGN,,CH1\n"), std::string::npos) << out;
     EXPECT_EQ(cmd_num_ap, 1);
@@ -96,7 +96,7 @@ TEST_F(Actions, RefusedConfirmCancelAndAReadOverPendingEdits)
     /* A module that falls silent stops a read before it reaches the
      * pages: they keep their edits. (Cancel, and a read that drops them:
      * tests/e2e/road_lan.py.) */
-    console_of([] { type_into(entry_ap_ssid, "workshop"); });
+    console_of(on(&entry_ap_ssid, "workshop"));
     console_of(slower_uart);
     sim.child().pause();
     out = click(button_setting_read);
@@ -107,7 +107,7 @@ TEST_F(Actions, RefusedConfirmCancelAndAReadOverPendingEdits)
 
     click(button_setting_read);
     /* The next edit sends itself and nothing of the edit before the read. */
-    console_of([] { choose(combo_ap_channel, APCH_CH6); });
+    console_of(on(&combo_ap_channel, "Channel 6"));
     out = click(button_ap_confirm);
     EXPECT_NE(out.find("Send CMD: AT+WAP=11BGN,KXD40_0002,CH6\n-----"), std::string::npos) << out;
     EXPECT_EQ(query("AT+WAP"), "11BGN,KXD40_0002,CH6");

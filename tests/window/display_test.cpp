@@ -87,14 +87,11 @@ TEST_F(Display, InvalidUtf8FromTheNetworkShowsReplacedWithoutWarnings)
     ASSERT_TRUE(choose_module(0, "KX-D40LOCATORPING"));
     init_window();
 
-    strMODMana_up = {};
     copy_text(strMODMana_up.user, "ad\xE6\xA8min");
     copy_text(strMODMana_up.mver, "V1.0\xFF");
     update_mana_widgets();
-    strMODComm_up = {};
     copy_text(strMODComm_up.hostname, "srv\xF5.lan");
     update_comm_widgets();
-    strMODAP_up = {};
     copy_text(strMODAP_up.SSID, "\xED\xA0\x80net");
     update_ap_widgets();
     GtkWidget* notebook = find_by_id(window, "notebook");

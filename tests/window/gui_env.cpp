@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <set>
+#include <sstream>
+
 #include "command.h"
 #include "discovery.h"
 #include "enums.h"
@@ -132,6 +137,31 @@ void label_faults(GtkWidget* label, std::vector<std::string>* faults)
     const int smallest = 7 * PANGO_SCALE;
     if (pango_font_description_get_size(gtk_widget_get_style(label)->font_desc) < smallest)
         faults->push_back(name + ": smaller than 7 points");
+}
+
+void type_into(GtkWidget* entry, const char* text)
+{
+    /* Its page in front, as a user clicks the tab before typing there. */
+    for (GtkWidget* child = entry; gtk_widget_get_parent(child) != nullptr; child = gtk_widget_get_parent(child))
+        if (GTK_IS_NOTEBOOK(gtk_widget_get_parent(child))) {
+            GtkNotebook* nb = GTK_NOTEBOOK(gtk_widget_get_parent(child));
+            gtk_notebook_set_current_page(nb, gtk_notebook_page_num(nb, child));
+            pump_events();
+        }
+    /* The window has the keyboard, as under a window manager once clicked. */
+    GtkWidget* top = gtk_widget_get_toplevel(entry);
+    if (!gtk_window_has_toplevel_focus(GTK_WINDOW(top))) {
+        GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
+        e->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
+        e->focus_change.send_event = TRUE;
+        e->focus_change.in = TRUE;
+        gtk_widget_send_focus_change(top, e);
+        gdk_event_free(e);
+    }
+    gtk_widget_grab_focus(entry);
+    gtk_test_text_set(entry, text);
+    gtk_test_widget_send_key(entry, GDK_Tab, GdkModifierType(0));
+    pump_events();
 }
 
 } // namespace
@@ -300,42 +330,72 @@ unsigned pixel_at(GtkWidget* w, int x, int y)
     return rgb;
 }
 
-void type_into(GtkWidget* entry, const char* text)
+void act(GtkWidget* w, const std::string& input)
 {
-    /* Its page in front, as a user clicks the tab before typing there. */
-    for (GtkWidget* child = entry; gtk_widget_get_parent(child) != nullptr; child = gtk_widget_get_parent(child))
-        if (GTK_IS_NOTEBOOK(gtk_widget_get_parent(child))) {
-            GtkNotebook* nb = GTK_NOTEBOOK(gtk_widget_get_parent(child));
-            gtk_notebook_set_current_page(nb, gtk_notebook_page_num(nb, child));
-            pump_events();
+    if (GTK_IS_ENTRY(w))
+        return type_into(w, input.c_str());
+    if (GTK_IS_COMBO_BOX(w)) {
+        std::vector<std::string> items = combo_items(w);
+        auto it = std::find(items.begin(), items.end(), input);
+        if (it == items.end()) {
+            ADD_FAILURE() << widget_id(w) << " offers no \"" << input << "\"";
+            return;
         }
-    /* The window has the keyboard, as under a window manager once clicked. */
-    GtkWidget* top = gtk_widget_get_toplevel(entry);
-    if (!gtk_window_has_toplevel_focus(GTK_WINDOW(top))) {
-        GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
-        e->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
-        e->focus_change.send_event = TRUE;
-        e->focus_change.in = TRUE;
-        gtk_widget_send_focus_change(top, e);
-        gdk_event_free(e);
+        gtk_combo_box_set_active(GTK_COMBO_BOX(w), static_cast<int>(it - items.begin()));
+    } else if (GTK_IS_RADIO_BUTTON(w)) {
+        gtk_button_pressed(GTK_BUTTON(w));
+        gtk_button_released(GTK_BUTTON(w));
+    } else {
+        gtk_button_clicked(GTK_BUTTON(w));
     }
-    gtk_widget_grab_focus(entry);
-    gtk_test_text_set(entry, text);
-    gtk_test_widget_send_key(entry, GDK_Tab, GdkModifierType(0));
     pump_events();
 }
 
-void choose(GtkWidget* combo, int index)
+std::function<void()> on(GtkWidget** w, const std::string& input)
 {
-    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), index);
-    pump_events();
+    return [=] { act(*w, input); };
 }
 
-void press(GtkWidget* radio)
+std::string pages_state()
 {
-    gtk_button_pressed(GTK_BUTTON(radio));
-    gtk_button_released(GTK_BUTTON(radio));
-    pump_events();
+    std::string out;
+    GtkNotebook* notebook = GTK_NOTEBOOK(find_by_id(window, "notebook"));
+    for (const settings_page& p : settings_pages) {
+        for (GtkWidget* w : widgets_below(gtk_notebook_get_nth_page(notebook, p.type))) {
+            std::string id = widget_id(w), value;
+            if (id.empty())
+                continue;
+            if (GTK_IS_ENTRY(w))
+                value = gtk_entry_get_text(GTK_ENTRY(w));
+            else if (GTK_IS_COMBO_BOX(w))
+                value = combo_active_text(w);
+            else if (GTK_IS_TOGGLE_BUTTON(w))
+                value = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) ? "on" : "";
+            std::replace(value.begin(), value.end(), ' ', '_');
+            value += gtk_widget_get_sensitive(w) ? "" : "(off)";
+            value += gtk_widget_get_visible(w) ? "" : "(hid)";
+            if (!GTK_IS_LABEL(w))
+                id.erase(0, id.find('_') + 1);
+            out += id + "=" + value + " ";
+        }
+        std::string rows;
+        for (const std::string& row : rendered_rows(p.type))
+            rows += (rows.empty() ? "" : "|") + row;
+        std::replace(rows.begin(), rows.end(), ' ', '_');
+        out += "pending_" + std::to_string(p.type) + "=" + rows + "\n";
+    }
+    return out;
+}
+
+std::string changes(const std::string& before, const std::string& now)
+{
+    std::istringstream was_in(before), now_in(now);
+    const std::set<std::string> was{std::istream_iterator<std::string>(was_in), {}};
+    std::string out;
+    for (std::istream_iterator<std::string> item(now_in), end; item != end; ++item)
+        if (was.count(*item) == 0)
+            out += (out.empty() ? "" : " ") + *item;
+    return out;
 }
 
 void Gui::SetUp()
@@ -410,4 +470,15 @@ std::string Gui::click(GtkWidget* button)
     return console_of([=] { gtk_button_clicked(GTK_BUTTON(button)); });
 }
 
-std::vector<std::string> Gui::rows(int type) { return rendered_rows(type); }
+void Gui::run(const std::vector<step>& steps)
+{
+    std::string before = pages_state();
+    for (const step& s : steps) {
+        std::string console = console_of(s.act), now = pages_state();
+        if (s.console != nullptr) {
+            EXPECT_EQ(console, s.console) << s.changed;
+        }
+        EXPECT_EQ(changes(before, now), s.changed);
+        before = now;
+    }
+}

@@ -36,12 +36,29 @@ int windows_titled(const char* title);
 /* The colour of one pixel of w as drawn, 0xRRGGBB. */
 unsigned pixel_at(GtkWidget* w, int x, int y);
 
-/* Edits as a user makes them: the text replaced and the entry left with
- * Tab (its page brought to front, the window given the keyboard), an item
- * chosen, a radio button pressed. */
-void type_into(GtkWidget* entry, const char* text);
-void choose(GtkWidget* combo, int index);
-void press(GtkWidget* radio);
+/* A user's action on w: the text typed into an entry and the entry left
+ * with Tab (its page in front, the window given the keyboard), the item
+ * with that text chosen, a button pressed. */
+void act(GtkWidget* w, const std::string& input);
+
+/* The settings window's pages as a person reads them, one line a page:
+ * each widget with an id as id=value (the id without its kind, spaces
+ * in the value as _; a label's only its state), "(off)" when insensitive,
+ * "(hid)" when hidden; then the page's pending commands as pending_N=ROW|ROW
+ * (spaces as _ too). */
+std::string pages_state();
+/* The items of now that before lacks: each changed value as its new item. */
+std::string changes(const std::string& before, const std::string& now);
+
+/* One action and what it leaves: the items of pages_state() that changed
+ * with it, and the console (nullptr: not looked at). */
+struct step {
+    std::function<void()> act;
+    std::string changed;
+    const char* console = nullptr;
+};
+/* The action of a user on *w (act), for a step. */
+std::function<void()> on(GtkWidget** w, const std::string& input);
 
 /* Counts the toolkit's warnings and criticals while alive; each is a
  * failure of the test too. */
@@ -79,10 +96,10 @@ struct Gui : InTempDir {
     static std::string click(GtkWidget* button);
     static std::string text(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
     static bool sensitive(GtkWidget* w) { return gtk_widget_get_sensitive(w) != 0; }
-    static bool visible(GtkWidget* w) { return gtk_widget_get_visible(w) != 0; }
     static bool active(GtkWidget* w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) != 0; }
-    /* The page's pending commands as the module would get them. */
-    static std::vector<std::string> rows(int type);
+    /* Takes the steps in turn, each compared with the pages as the step
+     * before left them. */
+    static void run(const std::vector<step>& steps);
 };
 
 #endif

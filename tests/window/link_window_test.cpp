@@ -5,7 +5,6 @@
  */
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -16,6 +15,7 @@
 #include "enums.h"
 #include "gui_env.h"
 #include "module.h"
+#include "pages.h"
 #include "scripted_net.h"
 #include "sim_runner.h"
 #include "strutil.h"
@@ -212,86 +212,67 @@ TEST_F(Refresh, EveryComboShowsTheValueOfItsRecord)
             EXPECT_EQ(combo_active_text(c.combo), enum_combo_text(c.values, v)) << widget_id(c.combo);
         }
     }
-    /* The authentication chooses the encryption list and whether a key is
-     * shown; a value the list does not offer leaves no item active. */
-    for (int auth = WIFIAUTH_OPEN; auth <= WIFIAUTH_WPA2PSK; ++auth)
-        for (int encry = ENC_NONE; encry <= ENC_TKIPAES; ++encry) {
-            strMODAP_up.enc_auth = static_cast<char>(auth);
-            strMODAP_up.enc_encry = static_cast<char>(encry);
-            update_ap_widgets();
-            GtkWidget* offered = auth == WIFIAUTH_OPEN     ? combo_ap_encry_open
-                                 : auth == WIFIAUTH_SHARED ? combo_ap_encry_shared
-                                                           : combo_ap_encry_wpapsk;
-            for (GtkWidget* w : {combo_ap_encry_open, combo_ap_encry_shared, combo_ap_encry_wpapsk})
-                EXPECT_EQ(visible(w), w == offered) << widget_id(w) << " " << auth;
-            auto items = combo_items(offered);
-            std::string item = enum_combo_text(encry_table, encry);
-            bool offers = std::find(items.begin(), items.end(), item) != items.end();
-            EXPECT_EQ(combo_active_text(offered), offers ? item : "") << auth << "/" << encry;
-            EXPECT_EQ(visible(entry_ap_key) && visible(label_ap_key), encry != ENC_NONE);
-        }
     EXPECT_EQ(page_ap_shown, 1);
 }
 
+/* Framing, the network fields by role and protocol, the server as an
+ * address or a name; the WAN entries by DHCP; an empty key shows the
+ * default one and stays empty. */
 TEST_F(Refresh, EntriesRadiosAndWhatIsEditable)
 {
     strMODComm_up.AFT = 250;
     ASSERT_EQ(string_to_ip("192.168.1.7", strMODComm_up.ipadd), 1);
     copy_text(strMODComm_up.hostname, "server.lan");
-    /* Framing, and the network fields by role and protocol. */
-    const struct {
-        int af, bip, mode, protocol;
-        bool framing, mode_combo, timeout, server, maxsk;
-        const char* server_shown;
-    } comm[] = {
-        {COMAF_DIS, 1, NETMODE_SERVER, NETPROT_TCP, false, true, true, false, true, "192.168.1.7"},
-        {COMAF_EN, 0, NETMODE_CLIENT, NETPROT_TCP, true, true, true, true, false, "server.lan"},
-        {COMAF_EN, 0, NETMODE_SERVER, NETPROT_UDP, true, false, false, true, false, "server.lan"},
-        {COMAF_EN, 1, NETMODE_CLIENT, NETPROT_UDP, true, false, false, true, false, "192.168.1.7"},
+    ASSERT_EQ(string_to_ip("192.168.1.50", strMODSTA_up.ipadd), 1);
+    auto comm = [](int af, int bip, int mode, int protocol) {
+        return [=] {
+            strMODComm_up.bAF = static_cast<char>(af);
+            strMODComm_up.bip = static_cast<char>(bip);
+            strMODComm_up.mode = static_cast<char>(mode);
+            strMODComm_up.protocol = static_cast<char>(protocol);
+            update_comm_widgets();
+        };
     };
-    for (const auto& c : comm) {
-        strMODComm_up.bAF = static_cast<char>(c.af);
-        strMODComm_up.bip = static_cast<char>(c.bip);
-        strMODComm_up.mode = static_cast<char>(c.mode);
-        strMODComm_up.protocol = static_cast<char>(c.protocol);
-        update_comm_widgets();
-        const std::string what = std::to_string(c.mode) + "/" + std::to_string(c.protocol);
-        EXPECT_EQ(text(entry_modcom_aft), "250");
-        EXPECT_EQ(text(entry_modnet_ip), c.server_shown) << what;
-        for (GtkWidget* w : {entry_modcom_aft, label_modcom_aft, label_modcom_afl})
-            EXPECT_EQ(sensitive(w), c.framing) << what;
-        EXPECT_EQ(sensitive(combo_modnet_mode), c.mode_combo) << what;
-        EXPECT_EQ(sensitive(entry_modnet_tcpto), c.timeout) << what;
-        EXPECT_EQ(sensitive(entry_modnet_ip), c.server) << what;
-        EXPECT_EQ(sensitive(entry_modnet_maxsk), c.maxsk) << what;
-    }
-
-    strMODMana_up.wmode = WIFIMODE_STA;
-    strMODMana_up.tmode = WORKMODE_AG;
-    copy_text(strMODMana_up.mver, "V1.0");
-    update_mana_widgets();
-    /* The user, the port and the SSIDs as read: tests/e2e/road_lan.py. */
-    EXPECT_TRUE(active(radio_wifimode_sta) && active(radio_workmode_ag));
-    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label_mod_ver)), "软件版本: V1.0");
-
-    /* An empty key shows the default one and stays empty. */
+    auto ap = [](const std::string& key) {
+        return [=] {
+            copy_text(strMODAP_up.password, key.c_str());
+            update_ap_widgets();
+        };
+    };
+    auto sta = [](int dhcp, const std::string& key) {
+        return [=] {
+            copy_text(strMODSTA_up.password, key.c_str());
+            strMODSTA_up.bDHCP = static_cast<char>(dhcp);
+            update_sta_widgets();
+        };
+    };
     strMODAP_up.enc_auth = strMODSTA_up.enc_auth = WIFIAUTH_WPA2PSK;
     strMODAP_up.enc_encry = strMODSTA_up.enc_encry = ENC_AES;
-    update_ap_widgets();
-    EXPECT_EQ(text(entry_ap_key), "31415926");
+    for (const settings_page& p : settings_pages)
+        p.refresh();
+    run({
+        {comm(COMAF_DIS, 1, NETMODE_SERVER, NETPROT_TCP), "modnet_ip=192.168.1.7(off)"},
+        {comm(COMAF_EN, 0, NETMODE_CLIENT, NETPROT_TCP), "modcom_af=Enable label_modcom_aft= modcom_aft=250"
+            " label_modcom_afl= modcom_afl=0 modnet_mode=Client modnet_ip=server.lan modnet_maxsk=0(off)"
+            " comm_confirm= pending_1=AT+UARTF=enable|AT+NETP=TCP,Client,0,server.lan"},
+        {comm(COMAF_EN, 0, NETMODE_SERVER, NETPROT_UDP), "modnet_mode=Server(off) modnet_prot=UDP"
+            " modnet_tcpto=0(off) pending_1=AT+UARTF=enable|AT+NETP=UDP,Server,0,server.lan"},
+        {comm(COMAF_EN, 1, NETMODE_CLIENT, NETPROT_UDP), "modnet_mode=Client(off) modnet_ip=192.168.1.7"
+            " pending_1=AT+UARTF=enable|AT+NETP=UDP,Client,0,server.lan"},
+        {[] {
+             strMODMana_up.wmode = WIFIMODE_STA;
+             strMODMana_up.tmode = WORKMODE_AG;
+             update_mana_widgets();
+         },
+         "wifimode_ap= wifimode_sta=on workmode_th= workmode_ag=on"},
+        {ap("typed"), "ap_key=typed"},
+        {ap(""), "ap_key=31415926"},
+        {sta(DHCP_DISABLE, std::string(64, 'k')), "sta_key=kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk"
+            " wan_dhcp= wan_static=on wan_ip=192.168.1.50 wan_mask=0.0.0.0 wan_gateway=0.0.0.0"},
+        {sta(DHCP_ENABLE, ""), "sta_key=31415926 wan_dhcp=on wan_static= wan_ip=192.168.1.50(off)"
+            " wan_mask=0.0.0.0(off) wan_gateway=0.0.0.0(off)"},
+    });
     EXPECT_STREQ(strMODAP_up.password, "");
-    ASSERT_EQ(string_to_ip("192.168.1.50", strMODSTA_up.ipadd), 1);
-    for (int dhcp : {DHCP_DISABLE, DHCP_ENABLE}) {
-        const std::string key = dhcp == DHCP_DISABLE ? std::string(64, 'k') : "";
-        copy_text(strMODSTA_up.password, key.c_str());
-        strMODSTA_up.bDHCP = static_cast<char>(dhcp);
-        update_sta_widgets();
-        EXPECT_EQ(text(entry_sta_key), key.empty() ? "31415926" : key);
-        EXPECT_TRUE(active(dhcp == DHCP_ENABLE ? radio_wan_dhcp : radio_wan_static));
-        EXPECT_EQ(text(entry_wan_ip), "192.168.1.50");
-        for (GtkWidget* w : {entry_wan_ip, entry_wan_mask, entry_wan_gateway})
-            EXPECT_EQ(sensitive(w), dhcp == DHCP_DISABLE) << widget_id(w);
-    }
 }
 
 TEST_F(Refresh, WithoutAWindowNothingIsTouched)

@@ -8,7 +8,6 @@
  */
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <unistd.h>
@@ -50,20 +49,13 @@ struct SearchWindow : Gui {
         show_list_data(clist_main);
         gtk_clist_select_row(GTK_CLIST(clist_main), 0, 0);
     }
-    static void choose_loopback()
-    {
-        std::vector<std::string> items = combo_items(combo_ip);
-        auto lo = std::find(items.begin(), items.end(), "127.0.0.1");
-        ASSERT_NE(lo, items.end()) << "127.0.0.1 is not offered";
-        gtk_combo_box_set_active(GTK_COMBO_BOX(combo_ip), static_cast<int>(lo - items.begin()));
-    }
 };
 
 TEST_F(SearchWindow, ClicksDuringASearchHaveNoEffect)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--latency", "300", "--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
-    choose_loopback();
+    act(combo_ip, "127.0.0.1");
     strmodule_num = 1;  /* a module from an earlier search, selectable */
     row_selected = 0;
     module_ip[0] = '\0';
@@ -81,7 +73,7 @@ TEST_F(SearchWindow, ClosingDuringASearchEndsTheLoopAtOnce)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--silent", "--module", "127.0.0.2"});
     ASSERT_TRUE(sim.ready());
-    choose_loopback();
+    act(combo_ip, "127.0.0.1");
     long long closed_at = 0;
     after(0, [] { gtk_button_clicked(GTK_BUTTON(button("Search"))); });
     after(1500, [&] {
@@ -109,7 +101,7 @@ TEST_F(SearchWindow, ASearchThatCannotBeMadeSendsNothingAndSaysWhy)
     EXPECT_EQ(click(button("Search")), "No local address to search from\n");
     EXPECT_EQ(rows() + strmodule_num, 0);
 
-    choose_loopback();
+    act(combo_ip, "127.0.0.1");
     release_program_port();
     {
         port_claim elsewhere(KX_PORT);
