@@ -63,7 +63,7 @@ TEST_F(Actions, ConfirmCommitsThePageOnceTheModuleTookAllEvenWhenItsFileCannotBe
     EXPECT_EQ(strMODComm.TCPto, 120) << "the page holds what the module has";
     EXPECT_FALSE(sensitive(button_comm_confirm));
     EXPECT_FALSE(sensitive(button_setting_save)) << "the page files do not hold this page";
-    /* A confirm that writes its file: tests/e2e/failures_lan.py. */
+    /* A confirm that writes its file: tests/e2e/road_lan.py. */
     ASSERT_EQ(rmdir("cmd_comm_tmp.txt"), 0);
     console_of(on(&entry_modnet_tcpto, "110"));
     click(button_comm_confirm);

@@ -4,7 +4,7 @@
  * handshake waits, and "升级": a file named with the entry's fifteen
  * characters is sent, the label counts (on a shortened clock), and of two
  * counts the last one started decides. The image stored byte for byte and
- * a failed upload's label are taken end to end (tests/e2e/failures_lan.py).
+ * a failed upload's label are taken end to end (tests/e2e/road_lan.py).
  */
 #include <gtest/gtest.h>
 
