@@ -25,7 +25,9 @@ ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "", c
  * unsets NAME). Every kxd40ctl of a test starts without the KXD40CTL_
  * variables and with XDG_DATA_HOME naming no directory, so that the
  * user's own defaults and installed keyword never reach a test. */
-ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args);
+ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args, bool alone = false);
+/* alone: in a network of its own, where nothing answers, so that runs
+ * waiting out a whole search can go side by side. */
 
 /* kxd40ctl writing its stdout to out_path (a device, a FIFO) while
  * meanwhile runs in the test (reading the FIFO, say); out stays empty. */
@@ -55,9 +57,26 @@ std::map<std::string, nlohmann::json> by_address(const std::string& out);
 nlohmann::json settings_of(const std::string& ip);
 
 class sim_process;
-/* The settings the simulator received from its log's entry from on, each
- * "IP AT+NAME=VALUE". */
-std::vector<std::string> settings_since(const sim_process& sim, size_t from);
+/* The lines that change a module (a setting, AT+Z, AT+RELD) the
+ * simulator received from its log's entry from on, "IP AT+..." each. */
+std::string changes_since(const sim_process& sim, size_t from);
+
+/* What went to the modules since the log's entry first, one "IP bytes" a
+ * line: the keyword as "keyword", the "+ok" that opens a link left out. */
+std::string sent_since(const sim_process& sim, size_t first);
+
+/* A run told whole: its exit status, its stdout, "--", its stderr. */
+std::string whole(const ctl_result& r);
+
+/* One row of a table of runs on one simulator, in order: kxd40ctl with
+ * args, where "FILE" stands for a file holding text (text is its stdin
+ * too); the run told whole; the changes_since() it made. A usage error
+ * (2, one line on stderr alone) must send nothing at all. */
+struct ctl_case {
+    std::vector<std::string> args;
+    std::string text, told, changes;
+};
+void expect_cases(const sim_process& sim, const std::vector<ctl_case>& cases);
 
 std::string file_text(const std::string& path);
 void write_file(const std::string& path, const std::string& text);

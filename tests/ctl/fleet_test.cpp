@@ -98,6 +98,15 @@ TEST(Fleet, CtrlCDuringAFleetUploadStopsEveryLinkAndTellsWhatWasSent)
                               "for an image until it is restarted");
     }
     EXPECT_NE(r.err.find("0 done, 0 failed, 0 not reached, 3 stopped"), std::string::npos) << r.err;
+
+    /* Stopped while the module was to switch to the image: nothing sent. */
+    sim_process deaf({"--lose", "AT+FWUPDAT", "--module", "127.0.0.5", "--module", "127.0.0.6"});
+    ASSERT_TRUE(deaf.ready());
+    r = ctl({"upload", image.path, "127.0.0.5-6", "--jobs", "1"}, "127.0.0.5 sending the image\n");
+    EXPECT_EQ(whole(r), "130\n--\n127.0.0.5 linking\n127.0.0.5 linked KXD40-0005\n127.0.0.5 sending the image\n"
+                        "kxd40ctl: 127.0.0.5: upload stopped\n"
+                        "kxd40ctl: upload of 2 modules: 0 done, 0 failed, 0 not reached, 2 stopped\n"
+                        "  stopped: 127.0.0.5 127.0.0.6\n");
 }
 
 /* With --wait an upload counts as done only once the module is back with

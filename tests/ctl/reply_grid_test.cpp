@@ -20,7 +20,7 @@ using nlohmann::json;
 
 namespace {
 
-const long timeout_ms = 100;
+const long timeout_ms = 40;
 const char* const reference = "127.0.0.2";
 
 struct grid_module {
