@@ -353,26 +353,16 @@ TEST(Ctl, RestartWaitIsDoneOnlyWhenTheModuleRestarted)
 {
     sim_process sim({"--boot-ms", "200", "--module", "127.0.0.2", "--lose", "AT+Z", "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
-    const struct {
-        std::string ip;
-        int status;
-        std::string out, err;
-        int restarts;
-    } cases[] = {
-        {"127.0.0.2", 0, "127.0.0.2 restarted\n", "", 1},
-        {"127.0.0.3", 1, "",
-         "kxd40ctl: 127.0.0.3: the module still answers on its link after AT+Z sent 2 time(s): it did not restart\n", 2},
+    auto restart = [](const char* ip) {
+        return std::vector<std::string>{"restart", "--wait", "5", "--tries", "2", "--timeout", "200", ip};
     };
-    for (const auto& c : cases) {
-        ctl_result r = ctl({"restart", "--wait", "5", "--tries", "2", "--timeout", "200", c.ip});
-        EXPECT_EQ(r.status, c.status) << c.ip << r.err;
-        EXPECT_EQ(r.out, c.out) << c.ip;
-        EXPECT_EQ(r.err, c.err) << c.ip;
-        int restarts = 0;
-        for (const sim_datagram& d : sim.received())
-            restarts += d.target == c.ip && d.bytes == "AT+Z\n";
-        EXPECT_EQ(restarts, c.restarts) << c.ip;
-    }
+    expect_cases(sim, {
+        {restart("127.0.0.2"), "", "0\n127.0.0.2 restarted\n--\n", "127.0.0.2 AT+Z\n"},
+        {restart("127.0.0.3"), "",
+         "1\n--\nkxd40ctl: 127.0.0.3: the module still answers on its link after AT+Z sent 2 time(s): it did not "
+         "restart\n",
+         "127.0.0.3 AT+Z\n127.0.0.3 AT+Z\n"},
+    });
 }
 
 /* What is read is bounded as it is read: standard input, an address file
@@ -393,36 +383,22 @@ TEST(Ctl, InputIsReadUpToItsBound)
         ranges += "127.0.0.2-3\n";
     write_file(repeated.path, ranges);
     write_file(with_nul.path, std::string("127.0.0.2\n127.0.\0.3\n", 20));
-    const struct {
-        std::vector<std::string> args;
-        std::string input;
-        int status;
-        std::string err;
-    } cases[] = {
-        {{"apply", "-", "127.0.0.2"}, std::string(5 << 20, '\0'), 1,
-         "kxd40ctl: standard input is larger than 4 MiB: not read\n"},
-        {{"read", "--json", "@" + big.path}, "", 2,
-         "kxd40ctl: the address file " + big.path + " is larger than 4 MiB (try --help)\n"},
-        {{"read", "--json", "@" + with_nul.path}, "", 2,
-         "kxd40ctl: line 2 of the address file " + with_nul.path + " holds a NUL byte (try --help)\n"},
-        {{"apply", "/dev/zero", "127.0.0.2"}, "", 1, "kxd40ctl: cannot open /dev/zero: not a readable regular file\n"},
-        {{"upload", "/dev/null", "127.0.0.2"}, "", 1, "kxd40ctl: cannot open /dev/null: not a readable regular file\n"},
-        {{"restore", dir, "127.0.0.2"}, "", 1,
-         "kxd40ctl: 127.0.0.2: " + backup + " is larger than 4 MiB: not read\n"},
-        {{"read", "--json", "@" + repeated.path, "127.0.0.3"}, "", 0,
-         "kxd40ctl: read of 2 modules: 2 done, 0 failed, 0 not reached\n"},
-    };
-    for (const auto& c : cases) {
-        ctl_result r = ctl(c.args, "", c.input);
-        EXPECT_EQ(r.status, c.status) << c.args[2];
-        if (c.status == 0) {
-            EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), c.err.size())), c.err) << "the summary";
-            EXPECT_EQ(json_lines(r.out).size(), 2u) << r.out;
-        } else {
-            EXPECT_EQ(r.err, c.err) << c.args[2];
-            EXPECT_EQ(sim.received().size(), c.args[0] == "restore" ? 2u : 0u) << c.args[2] << ": the link alone";
-        }
-    }
+    const std::string larger = " is larger than 4 MiB", not_regular = ": not a readable regular file\n";
+    expect_cases(sim, {
+        {{"apply", "-", "127.0.0.2"}, std::string(5 << 20, '\0'),
+         "1\n--\nkxd40ctl: standard input" + larger + ": not read\n", ""},
+        {{"read", "--json", "@" + big.path}, "", "2\n--\nkxd40ctl: the address file " + big.path + larger + " (try --help)\n",
+         ""},
+        {{"read", "--json", "@" + with_nul.path}, "",
+         "2\n--\nkxd40ctl: line 2 of the address file " + with_nul.path + " holds a NUL byte (try --help)\n", ""},
+        {{"apply", "/dev/zero", "127.0.0.2"}, "", "1\n--\nkxd40ctl: cannot open /dev/zero" + not_regular, ""},
+        {{"upload", "/dev/null", "127.0.0.2"}, "", "1\n--\nkxd40ctl: cannot open /dev/null" + not_regular, ""},
+        {{"restore", dir, "127.0.0.2"}, "", "1\n--\nkxd40ctl: 127.0.0.2: " + backup + larger + ": not read\n", ""},
+    });
+    EXPECT_EQ(sim.received().size(), 2u) << "the restore's link alone";
+    ctl_result r = ctl({"read", "--json", "@" + repeated.path, "127.0.0.3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(by_address(r.out).size(), 2u) << r.out;
     unlink(backup.c_str());
     rmdir(dir);
 }
