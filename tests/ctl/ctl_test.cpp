@@ -72,9 +72,8 @@ TEST(Ctl, ReadCommandsOfOneModuleAppliedToAnotherClonesItsSettings)
         EXPECT_EQ(log[i].bytes.find('='), std::string::npos) << log[i].bytes;
 }
 
-/* --verify tells each line's fate and what the module kept otherwise;
- * of a command set twice the second counts, and the file's written form
- * does not: 0007 is what a module holding 7 has. */
+/* --verify tells each line's fate; of a command set twice the second
+ * counts, and 0007 is what a module holding 7 has. */
 TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
 {
     sim_process sim({"--module", "127.0.0.2"});
@@ -96,9 +95,8 @@ TEST(Ctl, ApplyVerifyReportsWhatWasRefused)
         EXPECT_EQ(d.bytes.find("FWUPDAT"), std::string::npos) << "only an upload switches a module";
 }
 
-/* --id reaches the modules whose ID matches and no other, also beside
- * --all; a restart is the one line the window sends, as it sends it. The
- * modules go at once, so in any order. */
+/* --id reaches the matching modules alone, also beside --all; they go at
+ * once, so in any order. */
 TEST(Ctl, RestartByIdReachesExactlyTheMatchingModules)
 {
     sim_process sim(three);
@@ -180,8 +178,7 @@ std::string held_line(const std::string& name, pid_t pid)
 
 } // namespace
 
-/* A second program on the port would take the first one's replies: it
- * says who holds the port and sends nothing. */
+/* A second program on the port names the holder and sends nothing. */
 TEST(Ctl, ASecondProgramOnThePortNamesTheHolderAndSendsNothing)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--silent", "--module", "127.0.0.2", "--module", "127.0.0.3"});
@@ -213,8 +210,7 @@ TEST(Ctl, ASecondProgramOnThePortNamesTheHolderAndSendsNothing)
     EXPECT_TRUE(sim_got_datagram_to(sim, "127.0.0.3"));
 }
 
-/* Another kind of program bound to the port without address reuse: the
- * socket cannot be bound, and the program in the way is named. */
+/* A program bound to the port without address reuse is named. */
 TEST(Ctl, AProgramInTheWayOfTheBindIsNamed)
 {
     int s = socket(AF_INET, SOCK_DGRAM, 0);
@@ -230,10 +226,8 @@ TEST(Ctl, AProgramInTheWayOfTheBindIsNamed)
     EXPECT_EQ(r.out, "");
 }
 
-/* send takes AT+Z and AT+RELD however they are spelled as restart and
- * reset send and report them, and never sends AT+FWUPDAT: nothing at all
- * goes when it is among the commands, nor when a restart is not last. An
- * answered AT+VER after each run puts what it sent in the log. */
+/* AT+Z and AT+RELD, however spelled, go as restart and reset; AT+FWUPDAT
+ * or a restart not last sends nothing. An AT+VER after each run logs it. */
 TEST(Ctl, SendRestartsAndResetsAsTheirSubcommandsAndNeverSwitchesToFirmware)
 {
     sim_process sim({"--module", "127.0.0.2"});
@@ -269,10 +263,8 @@ TEST(Ctl, SendRestartsAndResetsAsTheirSubcommandsAndNeverSwitchesToFirmware)
     }
 }
 
-/* The PC is no module: its own address, and its subnets' network and
- * broadcast addresses, are a usage error when named and left out of a
- * range with a line; nothing goes to them. The test's network has
- * 127.0.0.1/8, and here 198.51.100.1/24 beside it. */
+/* The machine's own, network and broadcast addresses (127.0.0.1/8,
+ * 198.51.100.1/24) are a usage error when named, skipped in a range. */
 TEST(Ctl, TheMachinesOwnAddressesAreNoModules)
 {
     sim_process sim({"--module", "127.0.0.2"});
@@ -307,9 +299,8 @@ TEST(Ctl, TheMachinesOwnAddressesAreNoModules)
     EXPECT_EQ(std::system("ip addr del 127.0.0.3/31 dev lo"), 0);
 }
 
-/* Answers to a search as any device on the network may send them: one
- * without a MAC is no module, and a module both named and found is known
- * by what it answered even when its link then fails. */
+/* An answer without a MAC is no module; one named and found is known by
+ * its answer even when its link then fails. */
 TEST(Ctl, ASearchKeepsOnlyWholeAnswersAndTellsWhatTheyGave)
 {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -346,9 +337,7 @@ TEST(Ctl, ASearchKeepsOnlyWholeAnswersAndTellsWhatTheyGave)
     EXPECT_EQ(results["127.0.0.8"]["id"], "RAW-8");
 }
 
-/* restart --wait is done only when the module was seen to restart: one
- * whose every AT+Z is lost still answers on its link and fails, after
- * --tries of them; one that restarts gets AT+Z once. */
+/* restart --wait is done only when the module was seen to restart. */
 TEST(Ctl, RestartWaitIsDoneOnlyWhenTheModuleRestarted)
 {
     sim_process sim({"--boot-ms", "200", "--module", "127.0.0.2", "--lose", "AT+Z", "--module", "127.0.0.3"});
@@ -365,9 +354,8 @@ TEST(Ctl, RestartWaitIsDoneOnlyWhenTheModuleRestarted)
     });
 }
 
-/* What is read is bounded as it is read: standard input, an address file
- * and its lines; an address named again counts once; a file that is no
- * regular file is not read. */
+/* Input is bounded as it is read, no regular file is not read, and an
+ * address named again counts once. */
 TEST(Ctl, InputIsReadUpToItsBound)
 {
     sim_process sim({"--module", "127.0.0.2", "--module", "127.0.0.3"});

@@ -1,10 +1,8 @@
 /*
- * defaults_test.cpp - where kxd40ctl takes what the command line leaves
- * out: the keyword file of the installed window, --keyword-file, and the
- * KXD40CTL_ variables; and what it says when no module answers.
- *
- * The simulator answers a keyword that is not the default one, so a
- * search finds it only when the file meant to be read was read.
+ * defaults_test.cpp - what kxd40ctl takes when the command line is silent:
+ * keyword files and KXD40CTL_ variables. The simulator answers a keyword
+ * that is not the default one, so a search finds it only when the file
+ * meant to be read was read.
  */
 #include <gtest/gtest.h>
 
@@ -57,11 +55,8 @@ size_t sent_to_module(const sim_process& sim)
 
 } // namespace
 
-/* Where the keyword comes from, first to last: --keyword-file, its
- * variable, data/ here, the installed window's file under XDG_DATA_HOME
- * or, with that unset or empty, under HOME as the launcher has it. A
- * keyword file given that cannot be read stops everything. The keyword
- * also opens each link: a read needs it too. */
+/* The keyword from --keyword-file, its variable, data/ here, then the
+ * installed window's under XDG_DATA_HOME or HOME; an unreadable one stops. */
 TEST_F(CtlDefaults, KeywordComesFromTheOptionItsVariableDataOrTheInstalledWindow)
 {
     sim_process sim(site_module);
@@ -159,9 +154,8 @@ TEST_F(CtlDefaults, VariablesGiveDefaultsThatOptionsOverride)
     EXPECT_EQ(sim.received().size(), before) << "nothing is sent after a usage error";
 }
 
-/* With a second address on this machine's (private) network, the search
- * goes from the variable's address, not from the default one: a module
- * beside each broadcast address says which was searched. */
+/* The search goes from the variable's address: a module beside each
+ * broadcast address says which was searched. */
 TEST_F(CtlDefaults, LocalAddressFromTheVariable)
 {
     ASSERT_EQ(std::system("ip addr add 192.0.2.1/24 brd + dev lo"), 0);

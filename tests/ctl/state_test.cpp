@@ -1,9 +1,6 @@
 /*
- * state_test.cpp - desired settings against simulated modules: diff and
- * apply compare by value and send only what differs, documents set only
- * their fields, backups come back after a factory reset and belong to
- * their own module, and a fleet is not reset or shown its secrets by a
- * slip.
+ * state_test.cpp - desired settings, diff, apply, backup and restore
+ * against simulated modules.
  */
 #include <gtest/gtest.h>
 
@@ -21,13 +18,8 @@ const std::vector<std::string> three = {"--modules", "3", "--first", "127.0.0.2"
 
 } // namespace
 
-/* One module's desired settings, in order: "0300" is what a module holding
- * 300 has, and only a real difference is named, sent once, and not again;
- * a document sets only its fields; an SSID, a key or a user is a text
- * ("0123" is no "123"); only AT commands up to "E" or a document make a
- * desired file, a byte-order mark no part of it; a setting line is known
- * however it is spelled; secrets are hidden unless asked; diff's status
- * says same (0), different (1) or not compared (2). */
+/* Compared by value ("0300" is 300), texts as texts ("0123" is no "123"),
+ * only what differs sent, once; files refused before anything is sent. */
 TEST(State, DesiredSettingsAreComparedSentAndToldAsTheyAre)
 {
     sim_process sim({"--broadcast", "127.0.0.255", "--modules", "3", "--first", "127.0.0.2", "--silent", "--module",
@@ -120,10 +112,8 @@ TEST(State, DesiredSettingsAreComparedSentAndToldAsTheyAre)
     EXPECT_NE(ctl({"read", "--show-secrets", "127.0.0.3"}).out.find("    key: 12345678\n"), std::string::npos);
 }
 
-/* Three modules saved; one changed and reset to its factory settings
- * gets every setting back from its own file, field by field; another's
- * file put onto a replacement leaves the replacement's name alone, and
- * --exclude leaves the station alone. */
+/* A reset module gets its own backup back; another's backup leaves a
+ * replacement its name, and --exclude leaves the station alone. */
 TEST(State, BackupAndRestoreBringTheSettingsBack)
 {
     sim_process sim(three);
@@ -163,11 +153,8 @@ TEST(State, BackupAndRestoreBringTheSettingsBack)
     EXPECT_EQ(missing.status, 1);
 }
 
-/* A backup is its own module's: a second module with the same MAC fails
- * by name and overwrites nothing; a backup holds keys, so it is its
- * owner's alone, also over an older file; a write that fails fails the
- * module. restore takes a file only as large as a backup can be, and only
- * when the MAC inside it is the module's. */
+/* A twin MAC fails by name; a backup is its owner's alone (0600); restore
+ * takes only a backup of the module's MAC, of a backup's size. */
 TEST(State, ABackupIsItsOwnModulesAndNoOneElses)
 {
     sim_process sim({"--module", "127.0.0.2,ACCF23000002", "--module", "127.0.0.3,ACCF23000002", "--module",
@@ -222,11 +209,8 @@ TEST(State, ABackupIsItsOwnModulesAndNoOneElses)
     EXPECT_TRUE(std::filesystem::is_symlink(four));
 }
 
-/* What apply and restore say is what happened: --force sends a
- * document's settings the module already has; --verify fails on a module
- * that acknowledged a setting and kept its value; a line skipped as too
- * long or not text fails the run; a line without all of its command's
- * values is not compared and goes as written. */
+/* What apply and restore say is what happened: forced, kept despite an
+ * ok, skipped, or a short line sent as written. */
 TEST(State, ForcedVerifiedSkippedAndShortLinesAreToldAsTheyAre)
 {
     sim_process sim({"--module", "127.0.0.2", "--keep-settings", "--module", "127.0.0.3"});
