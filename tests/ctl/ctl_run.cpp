@@ -105,35 +105,18 @@ ctl_result run_ctl(std::vector<std::string> args, const std::string& stop_at, co
 
 } // namespace
 
-ctl_running::ctl_running(std::vector<std::string> args)
-{
-    temp_file out, err;
-    out_ = out.path + ".running";
-    err_ = err.path + ".running";
-    pid_ = start_ctl(std::move(args), "/dev/null", out_, err_);
-}
-
-ctl_running::~ctl_running()
-{
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    std::remove(out_.c_str());
-    std::remove(err_.c_str());
-}
-
 ctl_result ctl(std::vector<std::string> args, const std::string& stop_at, const std::string& input)
 {
     return run_ctl(std::move(args), stop_at, input, {});
 }
 
 ctl_result ctl_out_to(std::vector<std::string> args, const std::string& out_path,
-                      const std::function<void()>& meanwhile)
+                      const std::function<void(pid_t)>& meanwhile)
 {
     temp_file in, err;
     write_file(in.path, "");
     pid_t pid = start_ctl(std::move(args), in.path, out_path, err.path);
-    if (meanwhile)
-        meanwhile();
+    meanwhile(pid);
     int status = 0;
     if (waitpid(pid, &status, 0) != pid)
         status = -1;

@@ -30,24 +30,9 @@ ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string>
  * waiting out a whole search can go side by side. */
 
 /* kxd40ctl writing its stdout to out_path (a device, a FIFO) while
- * meanwhile runs in the test (reading the FIFO, say); out stays empty. */
+ * meanwhile(its PID) runs in the test; out stays empty. */
 ctl_result ctl_out_to(std::vector<std::string> args, const std::string& out_path,
-                      const std::function<void()>& meanwhile = {});
-
-/* kxd40ctl left running beside the test (stdout and stderr kept), ended
- * by its PID when the object goes. */
-class ctl_running {
-public:
-    explicit ctl_running(std::vector<std::string> args);
-    ~ctl_running();
-    ctl_running(const ctl_running&) = delete;
-    ctl_running& operator=(const ctl_running&) = delete;
-    pid_t pid() const { return pid_; }
-
-private:
-    std::string out_, err_; /* file names */
-    pid_t pid_;
-};
+                      const std::function<void(pid_t)>& meanwhile = [](pid_t) {});
 
 /* One object per line. */
 std::vector<nlohmann::json> json_lines(const std::string& out);

@@ -246,7 +246,7 @@ TEST(Fleet, AClosedPipeStopsTheRunAsCtrlCDoes)
     std::string line;
     ctl_result r = ctl_out_to({"read", "127.0.0.2-6", "--json", "--jobs", "1", "--tries", "100", "--failed-to",
                                failed.path},
-                              fifo.path, [&] {
+                              fifo.path, [&](pid_t) {
                                   FILE* reader = std::fopen(fifo.path.c_str(), "r");
                                   for (int c; reader != nullptr && (c = std::fgetc(reader)) != EOF && c != '\n';)
                                       line += static_cast<char>(c);
