@@ -107,22 +107,17 @@ TEST(Fleet, UploadWaitIsDoneOnlyOnANewVersion)
     ASSERT_TRUE(sim.ready());
     temp_file image, failed;
     write_file(image.path, std::string(5000, 'i'));
-    ctl_result r = ctl({"upload", image.path, "127.0.0.2-4", "--wait", "3", "--json", "--failed-to", failed.path});
-    EXPECT_EQ(r.status, 1) << r.err;
-    std::map<std::string, json> results = by_address(r.out);
-    ASSERT_EQ(results.size(), 3u) << r.out;
-    EXPECT_EQ(results["127.0.0.3"]["result"], "done") << r.err;
-    EXPECT_EQ(results["127.0.0.3"]["data"]["version_before"], "V1.0.8");
-    EXPECT_EQ(results["127.0.0.3"]["data"]["version_after"], "V2.0.0");
-    EXPECT_EQ(results["127.0.0.2"]["error"], "back on version V1.0.8, the one it had before: the image was not taken");
-    EXPECT_EQ(results["127.0.0.4"]["error"], "the module did not come back within 3 s");
+    ctl_result r = ctl({"-q", "upload", image.path, "127.0.0.2-4", "--wait", "3", "--failed-to", failed.path});
+    EXPECT_EQ(whole(r), "1\n127.0.0.3 image sent, 5000 bytes; version V1.0.8 before, V2.0.0 after\n--\n"
+                        "kxd40ctl: 127.0.0.2: back on version V1.0.8, the one it had before: the image was not taken\n"
+                        "kxd40ctl: 127.0.0.4: the module did not come back within 3 s\n"
+                        "kxd40ctl: upload of 3 modules: 1 done, 2 failed, 0 not reached\n  failed: 127.0.0.2 127.0.0.4\n");
     EXPECT_EQ(file_text(failed.path), "127.0.0.2\n127.0.0.4\n");
 
     size_t first = sim.received().size();
     write_file(image.path, "");
-    r = ctl({"upload", image.path, "127.0.0.3"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "kxd40ctl: " + image.path + " is empty: no firmware image\n");
+    EXPECT_EQ(whole(ctl({"upload", image.path, "127.0.0.3"})),
+              "1\n--\nkxd40ctl: " + image.path + " is empty: no firmware image\n");
     EXPECT_EQ(sim.received().size(), first) << "not even the keyword";
 }
 
