@@ -62,7 +62,7 @@ std::vector<char*> pointers(std::vector<std::string>& texts)
 
 /* Starts kxd40ctl reading in and writing the two files. */
 pid_t start_ctl(std::vector<std::string> args, const std::string& in, const std::string& out, const std::string& err,
-                const std::vector<std::string>& env_given = {}, bool alone = false)
+                const std::vector<std::string>& env_given = {}, const std::string& alone_in = "")
 {
     args.insert(args.begin(), KXD40CTL_PATH);
     std::vector<char*> argv = pointers(args);
@@ -71,7 +71,8 @@ pid_t start_ctl(std::vector<std::string> args, const std::string& in, const std:
     pid_t pid = fork();
     if (pid == 0) {
         std::string why;
-        if ((alone && !enter_private_network(&why)) || freopen(in.c_str(), "r", stdin) == nullptr || freopen(out.c_str(), "w", stdout) == nullptr ||
+        if ((!alone_in.empty() && (!enter_private_network(&why) || chdir(alone_in.c_str()) != 0)) ||
+            freopen(in.c_str(), "r", stdin) == nullptr || freopen(out.c_str(), "w", stdout) == nullptr ||
             freopen(err.c_str(), "w", stderr) == nullptr)
             _exit(127);
         execve(argv[0], argv.data(), envp.data());
@@ -82,11 +83,11 @@ pid_t start_ctl(std::vector<std::string> args, const std::string& in, const std:
 
 /* kxd40ctl to its end; see ctl() and ctl_env(). */
 ctl_result run_ctl(std::vector<std::string> args, const std::string& stop_at, const std::string& input,
-                   const std::vector<std::string>& env, bool alone = false)
+                   const std::vector<std::string>& env, const std::string& alone_in = "")
 {
     temp_file in, out, err;
     write_file(in.path, input);
-    pid_t pid = start_ctl(std::move(args), in.path, out.path, err.path, env, alone);
+    pid_t pid = start_ctl(std::move(args), in.path, out.path, err.path, env, alone_in);
     int status = 0;
     if (!stop_at.empty()) {
         /* Polls the child's stderr; a minute at most, however busy the machine. */
@@ -123,9 +124,9 @@ ctl_result ctl_out_to(std::vector<std::string> args, const std::string& out_path
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err.text()};
 }
 
-ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args, bool alone)
+ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args, const std::string& alone_in)
 {
-    return run_ctl(std::move(args), "", "", env, alone);
+    return run_ctl(std::move(args), "", "", env, alone_in);
 }
 
 std::vector<nlohmann::json> json_lines(const std::string& out)

@@ -25,9 +25,10 @@ ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "", c
  * unsets NAME). Every kxd40ctl of a test starts without the KXD40CTL_
  * variables and with XDG_DATA_HOME naming no directory, so that the
  * user's own defaults and installed keyword never reach a test. */
-ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args, bool alone = false);
-/* alone: in a network of its own, where nothing answers, so that runs
- * waiting out a whole search can go side by side. */
+ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args,
+                   const std::string& alone_in = "");
+/* alone_in: in that directory and a network of its own, where nothing
+ * answers, so that runs waiting out a whole search can go side by side. */
 
 /* kxd40ctl writing its stdout to out_path (a device, a FIFO) while
  * meanwhile(its PID) runs in the test; out stays empty. */

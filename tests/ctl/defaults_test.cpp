@@ -73,17 +73,17 @@ TEST_F(CtlDefaults, KeywordComesFromTheOptionItsVariableDataOrTheInstalledWindow
         std::vector<std::string> env, args;
         std::string expected; /* status, stdout, stderr */
     } with_data[] = {
-        {{xdg}, search, "1\n\n" + none},
         {{xdg}, {"search", "--from", "127.0.0.1", "--keyword-file", "site.txt"}, "0\n" + found + "\n"},
         {{xdg, variable}, search, "0\n" + found + "\n"},
-        {{xdg, variable}, {"search", "--from", "127.0.0.1", "--keyword-file", "data/aswd.txt"}, "1\n\n" + none},
-        {{xdg}, {"search", "--from", "127.0.0.1", "--keyword-file", "echoed.txt"},
-         "1\n\nkxd40ctl: no module answered (the keyword of echoed.txt, ending in a line break that is sent with it" +
-             to},
         {{xdg}, {"read", "--keyword-file", "gone.txt", "127.0.0.2"},
          "2\n\nkxd40ctl: --keyword-file gone.txt: No such file or directory (try --help)\n"},
         {{"KXD40CTL_KEYWORD_FILE=data"}, {"read", "127.0.0.2"},
          "2\n\nkxd40ctl: KXD40CTL_KEYWORD_FILE=data: not a regular file (try --help)\n"},
+        {{xdg}, search, "1\n\n" + none},
+        {{xdg, variable}, {"search", "--from", "127.0.0.1", "--keyword-file", "data/aswd.txt"}, "1\n\n" + none},
+        {{xdg}, {"search", "--from", "127.0.0.1", "--keyword-file", "echoed.txt"},
+         "1\n\nkxd40ctl: no module answered (the keyword of echoed.txt, ending in a line break that is sent with it" +
+             to},
     }, without_data[] = {
         {{xdg, "HOME=/nonexistent"}, search, "0\n" + found + "\n"},
         {{"HOME=" + path("home"), "XDG_DATA_HOME="}, search, "0\n" + found + "\n"},
@@ -92,13 +92,19 @@ TEST_F(CtlDefaults, KeywordComesFromTheOptionItsVariableDataOrTheInstalledWindow
          "1\n\nkxd40ctl: the search found no module (the default keyword, no keyword file" + to},
     };
     /* A search nobody answers waits out its passes: those runs go side by
-     * side, each in a network of its own, the others one by one here. */
-    auto run = [&](const auto& table) {
-        std::vector<std::future<ctl_result>> alone;
+     * side from the start, each in a network of its own (without data/
+     * elsewhere), the others one by one here meanwhile. */
+    mkdir(path("elsewhere").c_str(), 0755);
+    std::vector<std::future<ctl_result>> alone;
+    auto start = [&](const auto& table, const std::string& in) {
         for (const auto& c : table)
             if (c.expected[0] == '1')
-                alone.push_back(std::async(std::launch::async, [&c] { return ctl_env(c.env, c.args, true); }));
-        auto next = alone.begin();
+                alone.push_back(std::async(std::launch::async, [&c, in] { return ctl_env(c.env, c.args, in); }));
+    };
+    start(with_data, dir);
+    start(without_data, path("elsewhere"));
+    auto next = alone.begin();
+    auto run = [&](const auto& table) {
         for (const auto& c : table) {
             size_t before = sim.received().size();
             ctl_result r = c.expected[0] == '1' ? next++->get() : ctl_env(c.env, c.args);
