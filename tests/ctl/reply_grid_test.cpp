@@ -18,7 +18,7 @@ using nlohmann::json;
 
 namespace {
 
-const long timeout_ms = 40;
+const long timeout_ms = 30;
 const char* const reference = "127.0.0.2";
 
 struct grid_module {
