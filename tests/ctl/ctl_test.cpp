@@ -356,8 +356,8 @@ TEST(Ctl, InputIsReadUpToItsBound)
     expect_cases(sim, {
         {{"apply", "-", "127.0.0.2"}, std::string(5 << 20, '\0'),
          "1\n--\nkxd40ctl: standard input" + larger + ": not read\n", ""},
-        {{"read", "--json", "@" + big.path}, "", "2\n--\nkxd40ctl: the address file " + big.path + larger + " (try --help)\n",
-         ""},
+        {{"read", "--json", "@" + big.path}, "",
+         "2\n--\nkxd40ctl: the address file " + big.path + larger + " (try --help)\n", ""},
         {{"read", "--json", "@" + with_nul.path}, "",
          "2\n--\nkxd40ctl: line 2 of the address file " + with_nul.path + " holds a NUL byte (try --help)\n", ""},
         {{"apply", "/dev/zero", "127.0.0.2"}, "", "1\n--\nkxd40ctl: cannot open /dev/zero" + not_regular, ""},
