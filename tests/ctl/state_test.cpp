@@ -98,6 +98,12 @@ TEST(State, DesiredSettingsAreComparedSentAndToldAsTheyAre)
                          "0\n127.0.0.2 ok " + shown + "\n127.0.0.2 changed: 1 line(s)\n--\n",
                          "127.0.0.2 " + desired + "\n"});
     }
+    /* In JSON too a text of digits stays a text. */
+    cases.push_back({{"send", two, "AT+WSSSID=123"}, "", "0\n+ok\n--\n", "127.0.0.2 AT+WSSSID=123\n"});
+    cases.push_back({{"apply", "--check", "--json", "FILE", two}, "AT+WSSSID=0123\n",
+                     "0\n" + json_line("apply", R"("check":true,"changed":true,"sent":["AT+WSSSID=0123"],"differences":)"
+                                                 R"([{"name":"sta.ssid","module":"123","desired":"0123"}],"lines":[])"),
+                     ""});
     /* A byte-order mark is no part of the text. */
     cases.push_back({{"apply", "FILE", two}, "\xEF\xBB\xBF{\"communication\": {\"port\": 1235}}",
                      "0\n127.0.0.2 ok AT+NETP=TCP,Server,1235,10.10.100.100\n127.0.0.2 changed: 1 line(s)\n--\n",
