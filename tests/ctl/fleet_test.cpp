@@ -107,10 +107,10 @@ TEST(Fleet, UploadWaitIsDoneOnlyOnANewVersion)
     ASSERT_TRUE(sim.ready());
     temp_file image, failed;
     write_file(image.path, std::string(5000, 'i'));
-    ctl_result r = ctl({"-q", "upload", image.path, "127.0.0.2-4", "--wait", "3", "--failed-to", failed.path});
+    ctl_result r = ctl({"-q", "upload", image.path, "127.0.0.2-4", "--wait", "2", "--failed-to", failed.path});
     EXPECT_EQ(whole(r), "1\n127.0.0.3 image sent, 5000 bytes; version V1.0.8 before, V2.0.0 after\n--\n"
                         "kxd40ctl: 127.0.0.2: back on version V1.0.8, the one it had before: the image was not taken\n"
-                        "kxd40ctl: 127.0.0.4: the module did not come back within 3 s\n"
+                        "kxd40ctl: 127.0.0.4: the module did not come back within 2 s\n"
                         "kxd40ctl: upload of 3 modules: 1 done, 2 failed, 0 not reached\n"
                         "  failed: 127.0.0.2 127.0.0.4\n");
     EXPECT_EQ(file_text(failed.path), "127.0.0.2\n127.0.0.4\n");
