@@ -15,6 +15,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "netns.h"
 #include "sim_runner.h"
 
 std::string file_text(const std::string& path)
@@ -61,7 +62,7 @@ std::vector<char*> pointers(std::vector<std::string>& texts)
 
 /* Starts kxd40ctl reading in and writing the two files. */
 pid_t start_ctl(std::vector<std::string> args, const std::string& in, const std::string& out, const std::string& err,
-                const std::vector<std::string>& env_given = {})
+                const std::vector<std::string>& env_given = {}, const std::string& alone_in = "")
 {
     args.insert(args.begin(), KXD40CTL_PATH);
     std::vector<char*> argv = pointers(args);
@@ -69,7 +70,9 @@ pid_t start_ctl(std::vector<std::string> args, const std::string& in, const std:
     std::vector<char*> envp = pointers(env_texts);
     pid_t pid = fork();
     if (pid == 0) {
-        if (freopen(in.c_str(), "r", stdin) == nullptr || freopen(out.c_str(), "w", stdout) == nullptr ||
+        std::string why;
+        if ((!alone_in.empty() && (!enter_private_network(&why) || chdir(alone_in.c_str()) != 0)) ||
+            freopen(in.c_str(), "r", stdin) == nullptr || freopen(out.c_str(), "w", stdout) == nullptr ||
             freopen(err.c_str(), "w", stderr) == nullptr)
             _exit(127);
         execve(argv[0], argv.data(), envp.data());
@@ -80,11 +83,11 @@ pid_t start_ctl(std::vector<std::string> args, const std::string& in, const std:
 
 /* kxd40ctl to its end; see ctl() and ctl_env(). */
 ctl_result run_ctl(std::vector<std::string> args, const std::string& stop_at, const std::string& input,
-                   const std::vector<std::string>& env)
+                   const std::vector<std::string>& env, const std::string& alone_in = "")
 {
     temp_file in, out, err;
     write_file(in.path, input);
-    pid_t pid = start_ctl(std::move(args), in.path, out.path, err.path, env);
+    pid_t pid = start_ctl(std::move(args), in.path, out.path, err.path, env, alone_in);
     int status = 0;
     if (!stop_at.empty()) {
         /* Polls the child's stderr; a minute at most, however busy the machine. */
@@ -103,44 +106,27 @@ ctl_result run_ctl(std::vector<std::string> args, const std::string& stop_at, co
 
 } // namespace
 
-ctl_running::ctl_running(std::vector<std::string> args)
-{
-    temp_file out, err;
-    out_ = out.path + ".running";
-    err_ = err.path + ".running";
-    pid_ = start_ctl(std::move(args), "/dev/null", out_, err_);
-}
-
-ctl_running::~ctl_running()
-{
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    std::remove(out_.c_str());
-    std::remove(err_.c_str());
-}
-
 ctl_result ctl(std::vector<std::string> args, const std::string& stop_at, const std::string& input)
 {
     return run_ctl(std::move(args), stop_at, input, {});
 }
 
 ctl_result ctl_out_to(std::vector<std::string> args, const std::string& out_path,
-                      const std::function<void()>& meanwhile)
+                      const std::function<void(pid_t)>& meanwhile)
 {
     temp_file in, err;
     write_file(in.path, "");
     pid_t pid = start_ctl(std::move(args), in.path, out_path, err.path);
-    if (meanwhile)
-        meanwhile();
+    meanwhile(pid);
     int status = 0;
     if (waitpid(pid, &status, 0) != pid)
         status = -1;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err.text()};
 }
 
-ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args)
+ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args, const std::string& alone_in)
 {
-    return run_ctl(std::move(args), "", "", env);
+    return run_ctl(std::move(args), "", "", env, alone_in);
 }
 
 std::vector<nlohmann::json> json_lines(const std::string& out)
@@ -168,12 +154,48 @@ nlohmann::json settings_of(const std::string& ip)
     return r.status == 0 ? nlohmann::json::parse(r.out)["data"]["settings"] : nlohmann::json();
 }
 
-std::vector<std::string> settings_since(const sim_process& sim, size_t from)
+std::string changes_since(const sim_process& sim, size_t from)
 {
-    std::vector<std::string> out;
     std::vector<sim_datagram> log = sim.received();
-    for (size_t i = from; i < log.size(); ++i)
-        if (log[i].bytes.compare(0, 3, "AT+") == 0 && log[i].bytes.find('=') != std::string::npos)
-            out.push_back(log[i].target + " " + log[i].bytes.substr(0, log[i].bytes.find_last_not_of("\r\n") + 1));
-    return out;
+    std::string changes;
+    for (size_t i = from; i < log.size(); ++i) {
+        const std::string& b = log[i].bytes;
+        std::string line = b.substr(0, b.find_last_not_of("\r\n") + 1);
+        if (b.compare(0, 3, "AT+") == 0 && (b.find('=') != std::string::npos || line == "AT+Z" || line == "AT+RELD"))
+            changes += log[i].target + " " + line + "\n";
+    }
+    return changes;
+}
+
+std::string sent_since(const sim_process& sim, size_t first)
+{
+    std::vector<sim_datagram> log = sim.received();
+    std::string sent;
+    for (size_t i = first; i < log.size(); ++i)
+        if (log[i].bytes != "+ok")
+            sent += log[i].target + " " + (log[i].bytes == "KX-D40LOCATORPING" ? "keyword\n" : log[i].bytes);
+    return sent;
+}
+
+std::string whole(const ctl_result& r) { return std::to_string(r.status) + "\n" + r.out + "--\n" + r.err; }
+
+void expect_cases(const sim_process& sim, const std::vector<ctl_case>& cases)
+{
+    temp_file file;
+    for (const ctl_case& c : cases) {
+        write_file(file.path, c.text);
+        std::vector<std::string> args = c.args;
+        std::replace(args.begin(), args.end(), std::string("FILE"), file.path);
+        size_t first = sim.received().size();
+        ctl_result r = ctl(args, "", c.text);
+        std::string what = c.args[0] + " " + c.text.substr(0, 60);
+        size_t at;
+        while ((at = r.err.find(file.path)) != std::string::npos)
+            r.err.replace(at, file.path.size(), "FILE");
+        EXPECT_EQ(whole(r), c.told) << what;
+        EXPECT_EQ(changes_since(sim, first), c.changes) << what;
+        if (r.status == 2 && r.out.empty() && std::count(r.err.begin(), r.err.end(), '\n') == 1) {
+            EXPECT_EQ(sim.received().size(), first) << what << ": a usage error sends nothing";
+        }
+    }
 }

@@ -25,27 +25,15 @@ ctl_result ctl(std::vector<std::string> args, const std::string& stop_at = "", c
  * unsets NAME). Every kxd40ctl of a test starts without the KXD40CTL_
  * variables and with XDG_DATA_HOME naming no directory, so that the
  * user's own defaults and installed keyword never reach a test. */
-ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args);
+ctl_result ctl_env(const std::vector<std::string>& env, std::vector<std::string> args,
+                   const std::string& alone_in = "");
+/* alone_in: in that directory and a network of its own, where nothing
+ * answers, so that runs waiting out a whole search can go side by side. */
 
 /* kxd40ctl writing its stdout to out_path (a device, a FIFO) while
- * meanwhile runs in the test (reading the FIFO, say); out stays empty. */
+ * meanwhile(its PID) runs in the test; out stays empty. */
 ctl_result ctl_out_to(std::vector<std::string> args, const std::string& out_path,
-                      const std::function<void()>& meanwhile = {});
-
-/* kxd40ctl left running beside the test (stdout and stderr kept), ended
- * by its PID when the object goes. */
-class ctl_running {
-public:
-    explicit ctl_running(std::vector<std::string> args);
-    ~ctl_running();
-    ctl_running(const ctl_running&) = delete;
-    ctl_running& operator=(const ctl_running&) = delete;
-    pid_t pid() const { return pid_; }
-
-private:
-    std::string out_, err_; /* file names */
-    pid_t pid_;
-};
+                      const std::function<void(pid_t)>& meanwhile = [](pid_t) {});
 
 /* One object per line. */
 std::vector<nlohmann::json> json_lines(const std::string& out);
@@ -55,9 +43,26 @@ std::map<std::string, nlohmann::json> by_address(const std::string& out);
 nlohmann::json settings_of(const std::string& ip);
 
 class sim_process;
-/* The settings the simulator received from its log's entry from on, each
- * "IP AT+NAME=VALUE". */
-std::vector<std::string> settings_since(const sim_process& sim, size_t from);
+/* The lines that change a module (a setting, AT+Z, AT+RELD) the
+ * simulator received from its log's entry from on, "IP AT+..." each. */
+std::string changes_since(const sim_process& sim, size_t from);
+
+/* What went to the modules since the log's entry first, one "IP bytes" a
+ * line: the keyword as "keyword", the "+ok" that opens a link left out. */
+std::string sent_since(const sim_process& sim, size_t first);
+
+/* A run told whole: its exit status, its stdout, "--", its stderr. */
+std::string whole(const ctl_result& r);
+
+/* One row of a table of runs on one simulator, in order: kxd40ctl with
+ * args, where "FILE" stands for a file holding text (text is its stdin
+ * too); the run told whole; the changes_since() it made. A usage error
+ * (2, one line on stderr alone) must send nothing at all. */
+struct ctl_case {
+    std::vector<std::string> args;
+    std::string text, told, changes;
+};
+void expect_cases(const sim_process& sim, const std::vector<ctl_case>& cases);
 
 std::string file_text(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
