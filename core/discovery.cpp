@@ -190,3 +190,24 @@ int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int ke
             return 0;
     return 1;
 }
+
+int search_to_end(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
+                  void (*put_answer)(const char*, int), int (*listed)(), search_count* out)
+{
+    *out = search_count{};
+    search_scope scope;
+    for (;;) {
+        int before = listed();
+        unsigned long dropped = net().drops(sock);
+        if (!search_pass(sock, dest, keyword, keyword_len, put_answer))
+            return 0;
+        unsigned long lost = net().drops(sock) - dropped;
+        ++out->passes;
+        out->lost += lost;
+        out->may_miss_modules = lost > 0;
+        /* Nobody yet: as many passes as the window makes. */
+        bool again = listed() > before || lost > 0 || (listed() == 0 && out->passes < SEARCH_PASSES);
+        if (!again || out->passes >= SEARCH_PASSES_MOST)
+            return 1;
+    }
+}

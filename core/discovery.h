@@ -21,6 +21,7 @@ enum {
     ANSWER_MAX = 100,   /* longest answer datagram taken */
     FIELD_MAX = 18,     /* longest field of an answer */
     SEARCH_PASSES = 5,
+    SEARCH_PASSES_MOST = 10,   /* search_to_end's bound */
     SEARCH_QUIET_MS = 1000,
     SEARCH_PASS_MS = 3000   /* longest pass, whatever arrives */
 };
@@ -66,5 +67,21 @@ int broadcast_address(const char* local_ip, sockaddr_in* out);
  * 0 when a wait was abandoned (the program is closing). */
 int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
                   void (*put_answer)(const char* text, int length), int (*found)() = nullptr);
+
+/* What search_to_end found out besides the answers. */
+struct search_count {
+    int passes = 0;
+    unsigned long lost = 0;         /* answers the system dropped, the whole search */
+    bool may_miss_modules = false;  /* its last pass lost answers too */
+};
+
+/* kxd40ctl's search: the passes of search_passes, and more of them while
+ * one brings a module not yet listed (listed() counts them) or loses
+ * answers to a full receive buffer, SEARCH_PASSES_MOST at most. Every
+ * module answers every pass, so a last pass that brought nobody new and
+ * lost nothing leaves no module out. Returns 1, or 0 when a wait was
+ * abandoned. */
+int search_to_end(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
+                  void (*put_answer)(const char* text, int length), int (*listed)(), search_count* out);
 
 #endif

@@ -31,6 +31,16 @@ enum { WAIT_FOREVER = -1 };
 
 enum udp_open_error { UDP_OPEN_OK = 0, UDP_OPEN_SOCKET_FAILED, UDP_OPEN_BIND_FAILED };
 
+/* One datagram of a batch: room for cap bytes in buf, then what recv_from
+ * would have said of it (length, stored, from). */
+struct datagram_slot {
+    char* buf;
+    int cap;
+    int length;
+    int stored;
+    sockaddr_in from;
+};
+
 class net_mediator {
 public:
     virtual ~net_mediator() = default;
@@ -51,6 +61,21 @@ public:
      * which bytes, if any, are in buf), or RECV_NONE when nothing was
      * there. from may be nullptr. */
     virtual int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) = 0;
+
+    /* Takes up to count waiting datagrams without waiting, in the order
+     * they came; returns how many (0: none was there). A burst of answers
+     * must leave the receive buffer faster than it fills; this one takes
+     * them one by one through recv_from, so a scripted network needs
+     * nothing more, and the system's takes a batch in one call. */
+    virtual int recv_batch(int sock, datagram_slot* slots, int count);
+
+    /* Datagrams the system dropped on sock since it was opened because
+     * its receive buffer was full; 0 where the system does not tell. */
+    virtual unsigned long drops(int sock)
+    {
+        (void)sock;
+        return 0;
+    }
 
     /* Waits until a datagram is waiting on sock, at most timeout_ms
      * milliseconds (WAIT_FOREVER: no limit). Returns a wait_result. */
@@ -80,6 +105,8 @@ public:
     void close_udp(int sock) override;
     int send_to(int sock, const void* data, int n, const sockaddr_in& to) override;
     int recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* from) override;
+    int recv_batch(int sock, datagram_slot* slots, int count) override;
+    unsigned long drops(int sock) override;
     int wait_readable(int sock, int timeout_ms) override;
     bool has_datagram(int sock) override;
     bool pause_ms(int ms) override;
@@ -89,6 +116,10 @@ public:
 net_mediator& net();
 /* nullptr restores the system's. The caller keeps ownership. */
 void set_net(net_mediator* m);
+
+/* The receive buffer, in bytes, that sockets opened from now on ask for;
+ * 0 (the default) asks for as large a one as the system grants. */
+void set_receive_buffer(int bytes);
 
 /* Starts the socket layer (Winsock on Windows; nothing on POSIX).
  * Returns 1, or 0 when it cannot start. */

@@ -7,6 +7,7 @@
 #include "netio.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -21,11 +22,47 @@ typedef int socklen_t;
 #include <unistd.h>
 #define close_socket ::close
 #endif
+#ifdef __linux__
+#include <linux/sock_diag.h>
+#endif
 
 namespace {
 
 system_net system_mediator;
 net_mediator* current = &system_mediator;
+
+enum {
+    /* Asked for when nothing else was: a search answer takes one to two
+     * KiB of a receive buffer as the kernel counts it, so thousands of
+     * modules answering at once fit, where the usual default holds a
+     * few hundred and the rest are lost. */
+    RECEIVE_BUFFER_MOST = 8 << 20,
+    /* Halving stops here: a system that grants less than this gives its
+     * default, which is as good. */
+    RECEIVE_BUFFER_LEAST = 64 << 10,
+    /* Datagrams one receive call takes at most. */
+    BATCH_MOST = 64
+};
+
+int wanted_receive_buffer = 0;
+
+/* As large a receive buffer as the system grants, or the one asked for. */
+void size_receive_buffer(int fd)
+{
+    int bytes = wanted_receive_buffer > 0 ? wanted_receive_buffer : RECEIVE_BUFFER_MOST;
+#ifdef __linux__
+    /* A privileged program is not held to the system's limit. */
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0)
+        return;
+#endif
+    /* Linux cuts a request down to its limit; other systems refuse one
+     * above it, so the request is halved until one is taken. */
+    do {
+        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes) == 0)
+            return;
+        bytes /= 2;
+    } while (bytes >= RECEIVE_BUFFER_LEAST);
+}
 
 /* 0 means "no socket" throughout the program, so a socket that came out as
  * descriptor 0 (stdin was closed) is moved to another number. */
@@ -44,6 +81,8 @@ int never_zero(int fd)
 } // namespace
 
 net_mediator& net() { return *current; }
+
+void set_receive_buffer(int bytes) { wanted_receive_buffer = bytes; }
 
 void set_net(net_mediator* m) { current = m != nullptr ? m : &system_mediator; }
 
@@ -77,6 +116,7 @@ int system_net::open_udp(unsigned short port, udp_open_error* err)
         return 0;
     }
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
+    size_receive_buffer(fd);
     *err = UDP_OPEN_OK;
     return fd;
 }
@@ -140,6 +180,67 @@ int system_net::recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* 
         *from = src;
     return got > n ? -1 : static_cast<int>(got);
 }
+
+int net_mediator::recv_batch(int sock, datagram_slot* slots, int count)
+{
+    /* One at a time, as every wait for a datagram took them before
+     * batches: a scripted network sees the same calls as ever. */
+    if (count < 1)
+        return 0;
+    slots[0].length = recv_from(sock, slots[0].buf, slots[0].cap, &slots[0].stored, &slots[0].from);
+    return slots[0].length == RECV_NONE ? 0 : 1;
+}
+
+#ifdef __linux__
+
+int system_net::recv_batch(int sock, datagram_slot* slots, int count)
+{
+    mmsghdr msgs[BATCH_MOST];
+    iovec parts[BATCH_MOST];
+    count = count < BATCH_MOST ? count : BATCH_MOST;
+    for (int i = 0; i < count; ++i) {
+        parts[i] = {slots[i].buf, static_cast<size_t>(slots[i].cap)};
+        msgs[i] = {};
+        msgs[i].msg_hdr.msg_name = &slots[i].from;
+        msgs[i].msg_hdr.msg_namelen = sizeof slots[i].from;
+        msgs[i].msg_hdr.msg_iov = &parts[i];
+        msgs[i].msg_hdr.msg_iovlen = 1;
+    }
+    int got;
+    do
+        got = recvmmsg(sock, msgs, static_cast<unsigned>(count), MSG_DONTWAIT, nullptr);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : net_mediator::recv_batch(sock, slots, count);
+    for (int i = 0; i < got; ++i) {
+        int n = static_cast<int>(msgs[i].msg_len);
+        slots[i].stored = n < slots[i].cap ? n : slots[i].cap;
+        slots[i].length = (msgs[i].msg_hdr.msg_flags & MSG_TRUNC) != 0 ? -1 : n;
+    }
+    return got;
+}
+
+unsigned long system_net::drops(int sock)
+{
+    /* The kernel's count of what found the buffer full, read at any time;
+     * older kernels without it report nothing. */
+    uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t len = sizeof info;
+    if (getsockopt(sock, SOL_SOCKET, SO_MEMINFO, info, &len) != 0 || len <= SK_MEMINFO_DROPS * sizeof info[0])
+        return 0;
+    return info[SK_MEMINFO_DROPS];
+}
+
+#else
+
+int system_net::recv_batch(int sock, datagram_slot* slots, int count)
+{
+    return net_mediator::recv_batch(sock, slots, count);
+}
+
+unsigned long system_net::drops(int) { return 0; }
+
+#endif
 
 int system_net::wait_readable(int sock, int timeout_ms)
 {

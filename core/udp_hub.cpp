@@ -24,6 +24,7 @@ namespace {
 enum {
     KEEP_BYTES = 2048,  /* kept of one datagram; a module's are far shorter */
     INBOX_MAX = 256,    /* datagrams one owner may have waiting */
+    PUMP_BATCH = 64,    /* datagrams taken off the socket at once */
     /* How soon a stopped receiver notices: the socket layer has no way to
      * wake a wait from outside, and a program ends only once it has. */
     RECEIVER_POLL_MS = 10
@@ -69,24 +70,34 @@ void put(hub_slot& l, link_datagram d)
     l.arrived.notify_all();
 }
 
-/* Takes one datagram off the socket, if there is one, and hands it on. A
- * failed receive tells only the search something: that the network is not
- * quiet. */
-void pump_one()
+/* Hands one datagram on. A failed receive tells only the search
+ * something: that the network is not quiet. Under the lock. */
+void hand_on(const datagram_slot& d)
 {
-    char buf[KEEP_BYTES];
-    int stored = 0;
-    sockaddr_in from{};
-    int n = net().recv_from(udpsocket, buf, sizeof buf, &stored, &from);
-    if (n == RECV_NONE)
-        return;
-    std::lock_guard<std::mutex> g(lock);
-    hub_slot* to = n >= 0 || stored > 0 ? owner_of(from) : search;
+    hub_slot* to = d.length >= 0 || d.stored > 0 ? owner_of(d.from) : search;
     if (to == nullptr) {
         ++unowned;
         return;
     }
-    put(*to, link_datagram{std::string(buf, static_cast<size_t>(stored)), n});
+    put(*to, link_datagram{std::string(d.buf, static_cast<size_t>(d.stored)), d.length});
+}
+
+/* Takes what is waiting on the socket, a batch at once (a burst of search
+ * answers must leave the receive buffer faster than it fills), and hands
+ * it on. Returns how many datagrams it took. */
+int pump()
+{
+    thread_local char room[PUMP_BATCH][KEEP_BYTES];
+    datagram_slot batch[PUMP_BATCH];
+    for (int i = 0; i < PUMP_BATCH; ++i)
+        batch[i] = {room[i], KEEP_BYTES, 0, 0, {}};
+    int got = net().recv_batch(udpsocket, batch, PUMP_BATCH);
+    if (got <= 0)
+        return 0;
+    std::lock_guard<std::mutex> g(lock);
+    for (int i = 0; i < got; ++i)
+        hand_on(batch[i]);
+    return got;
 }
 
 bool pop(hub_slot& l, link_datagram* out)
@@ -131,7 +142,7 @@ int wait_socket(hub_slot& l, long long deadline)
         --l.active;
     }
     if (w == WAIT_READY && !l.ended)
-        pump_one();
+        pump();
     return w;
 }
 
@@ -140,8 +151,8 @@ void receive_loop()
     while (!stop_receiver) {
         if (net().wait_readable(udpsocket, RECEIVER_POLL_MS) != WAIT_READY)
             continue;
-        for (int i = 0; i < INBOX_MAX && net().has_datagram(udpsocket); ++i)
-            pump_one();
+        for (int taken = 0, got = 1; taken < INBOX_MAX && got > 0; taken += got)
+            got = pump();
     }
 }
 
@@ -243,7 +254,7 @@ void hub_discard(hub_slot& l, std::deque<link_datagram>* dropped)
 {
     if (!receiving && udpsocket != 0)
         for (int i = 0; i < 1000 && net().has_datagram(udpsocket); ++i)
-            pump_one();
+            pump();
     std::lock_guard<std::mutex> g(lock);
     if (dropped != nullptr)
         for (link_datagram& d : l.inbox)

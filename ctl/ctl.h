@@ -59,8 +59,10 @@ std::vector<std::string> local_choices();
 /* The address the window offers first, or "" when there is none. */
 std::string default_local_address();
 /* A search from local: every module that answers, in the order they
- * answered; false with a message when it could not run. */
-bool search_modules(const std::string& local, std::vector<module_ref>* found);
+ * answered; false with a message when it could not run. *lost is the
+ * count of answers the system dropped when the list may miss a module
+ * for it, else 0. */
+bool search_modules(const std::string& local, std::vector<module_ref>* found, unsigned long* lost);
 /* The modules chosen: the given addresses, then the matching modules of a
  * search, each once. False with a message when a search was needed and
  * failed or found none. */

@@ -7,8 +7,11 @@
  * module that answers: the window's list stops at ten, a fleet does not.
  */
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <arpa/inet.h>
 #include <fnmatch.h>
 
@@ -25,8 +28,11 @@
 namespace kxctl {
 namespace {
 
-/* The answers of the search in progress (it runs before any worker). */
+/* The answers of the search in progress (it runs before any worker), and
+ * where each address stands among them: a module answers every pass, and
+ * a thousand of them each time. */
 std::vector<module_ref> answers;
+std::map<uint32_t, size_t> answer_at;
 
 bool same_address(const std::string& a, const std::string& b)
 {
@@ -46,15 +52,24 @@ void take_answer(const char* text, int length)
     if (!get_field(ip, text, len, &at) || !check_ip(ip) || !get_field(mac, text, len, &at) ||
         !get_field(id, text, len, &at) || mac[0] == '\0')
         return;
-    for (module_ref& m : answers)
-        if (same_address(m.ip, ip)) {
-            m = {ip, mac, id};
-            return;
-        }
-    answers.push_back({ip, mac, id});
+    unsigned char b[4] = {};
+    parse_dotted_ipv4(ip, b);
+    uint32_t key = static_cast<uint32_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+    auto known = answer_at.emplace(key, answers.size());
+    if (known.second)
+        answers.push_back({ip, mac, id});
+    else
+        answers[known.first->second] = {ip, mac, id};
 }
 
-int any_answer() { return answers.empty() ? 0 : 1; }
+int answer_count() { return static_cast<int>(answers.size()); }
+
+/* The list may miss a module: say so, with how many answers the system
+ * dropped. */
+void say_lost(unsigned long lost)
+{
+    std::fprintf(stderr, "kxd40ctl: %lu answers were lost on the way in (the receive buffer overflowed)\n", lost);
+}
 
 /* A search nobody answered is most often a keyword or a network other
  * than the modules': say which were used. */
@@ -87,6 +102,10 @@ bool open_socket()
         return false;
     }
     udp_open_error err = UDP_OPEN_OK;
+    /* A small buffer makes the loss report testable with a few modules. */
+    const char* buffer = std::getenv("KXD40CTL_RECEIVE_BUFFER");
+    if (buffer != nullptr && *buffer != '\0')
+        set_receive_buffer(std::atoi(buffer));
     u_socket = udpsocket = net().open_udp(KX_PORT, &err);
     if (u_socket != 0)
         return true;
@@ -111,19 +130,22 @@ std::string default_local_address()
     return all.empty() ? std::string() : all.front();
 }
 
-bool search_modules(const std::string& local, std::vector<module_ref>* found)
+bool search_modules(const std::string& local, std::vector<module_ref>* found, unsigned long* lost)
 {
     if (!broadcast_address(local.c_str(), &addr_b)) {
         std::fprintf(stderr, "kxd40ctl: no local address to search from\n");
         return false;
     }
     answers.clear();
+    answer_at.clear();
     int keyword_len = static_cast<int>(std::strlen(aswd));
-    if (!search_passes(u_socket, addr_b, aswd, keyword_len, take_answer, any_answer)) {
+    search_count count;
+    if (!search_to_end(u_socket, addr_b, aswd, keyword_len, take_answer, answer_count, &count)) {
         std::fprintf(stderr, "kxd40ctl: the search was cut short\n");
         return false;
     }
     *found = answers;
+    *lost = count.may_miss_modules ? count.lost : 0;
     return true;
 }
 
@@ -135,8 +157,14 @@ bool resolve_targets(const target_choice& chosen, const common_options& o, std::
         return true;
     std::vector<module_ref> found;
     std::string local = o.from.empty() ? default_local_address() : o.from;
-    if (!search_modules(local, &found))
+    unsigned long lost = 0;
+    if (!search_modules(local, &found, &lost))
         return false;
+    /* An action on all modules but some it could not know of is refused. */
+    if (lost > 0) {
+        say_lost(lost);
+        return false;
+    }
     if (found.empty()) {
         std::fprintf(stderr, "kxd40ctl: the search found no module%s\n", searched(local).c_str());
         return false;
@@ -173,7 +201,8 @@ int run_search(const common_options& o)
         return EXIT_FAILED;
     std::vector<module_ref> found;
     std::string local = o.from.empty() ? default_local_address() : o.from;
-    if (!search_modules(local, &found))
+    unsigned long lost = 0;
+    if (!search_modules(local, &found, &lost))
         return EXIT_FAILED;
     in_address_order(found.begin(), found.end());
     for (const module_ref& m : found) {
@@ -186,9 +215,11 @@ int run_search(const common_options& o)
             std::printf("%-15s  %-17s  %s\n", m.ip.c_str(), shown(m.mac).c_str(), shown(m.id).c_str());
         }
     }
-    if (found.empty())
+    if (lost > 0)
+        say_lost(lost);
+    else if (found.empty())
         std::fprintf(stderr, "kxd40ctl: no module answered%s\n", searched(local).c_str());
-    return found.empty() ? EXIT_FAILED : EXIT_DONE;
+    return found.empty() || lost > 0 ? EXIT_FAILED : EXIT_DONE;
 }
 
 } // namespace kxctl
