@@ -11,9 +11,10 @@
 
 namespace {
 
-/* Two modules that answer and a third that answers the search alone. */
+/* Two modules that answer and a third that answers the search alone,
+ * with an ID that is no valid UTF-8. */
 const std::vector<std::string> site = {"--broadcast", "127.0.0.255", "--modules", "2", "--first", "127.0.0.2",
-                                       "--search-only", "--module", "127.0.0.4"};
+                                       "--search-only", "--module", "127.0.0.4,ACCF23000004,KX\xff" "ID"};
 
 const std::string header =
     "ip,mac,id,result,error,"
@@ -51,7 +52,7 @@ TEST(Csv, ASearchsCsvIsTheTargetListOfAReadAsCsv)
 
     ctl_result found = ctl({"search", "--csv"});
     EXPECT_EQ(whole(found), "0\nip,mac,id\r\n127.0.0.2,ACCF23000002,KXD40-0002\r\n"
-                            "127.0.0.3,ACCF23000003,KXD40-0003\r\n127.0.0.4,ACCF23000004,KXD40-0004\r\n--\n");
+                            "127.0.0.3,ACCF23000003,KXD40-0003\r\n127.0.0.4,ACCF23000004,KX\xef\xbf\xbd" "ID\r\n--\n");
     temp_file list;
     write_file(list.path, found.out);
 
