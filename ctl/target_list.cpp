@@ -141,10 +141,12 @@ private:
 };
 
 /* A CSV's first line: it has a comma, or is the address column's name
- * alone. A list of addresses has neither. */
+ * alone. A list of addresses has neither, but for a comment, which may
+ * say anything. */
 bool csv_header(const std::string& first)
 {
-    return first.find(',') != std::string::npos || trimmed(first) == CSV_ADDRESS;
+    std::string head = first.substr(0, first.find('#'));
+    return head.find(',') != std::string::npos || trimmed(head) == CSV_ADDRESS;
 }
 
 /* The address column of a CSV, taken by its name wherever it stands, row

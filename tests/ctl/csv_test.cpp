@@ -84,6 +84,7 @@ TEST(Csv, ATargetListCsvIsTakenByItsAddressColumn)
         {ver, "\"id\",\"ip\"\r\nX,\"127.0.0.3\"\r\nY,127.0.0.2\r\n", both, ""},
         {ver, "mac,id,ip\nA,\"a, \"\"b\"\"\nc\",127.0.0.3\nB,spare,\n,,\n\nC,,127.0.0.2", both, ""},
         {ver, "ip\n127.0.0.3\n127.0.0.2\n", both, ""},
+        {ver, "# site, north\n127.0.0.3 # rack 1, left\n127.0.0.2\n", both, ""},
         {ver, "address,id\n127.0.0.2,x\n", usage + "the address file FILE is a CSV without an address column "
                                                    "(\"ip\" in its first line) (try --help)\n", ""},
         {ver, "id,ip\nx,\"127.0.0.2\n", usage + "the address file FILE is no valid CSV: line 2: a quoted field "
