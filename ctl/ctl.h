@@ -40,6 +40,8 @@ struct common_options {
     int jobs = 0;         /* modules handled at once; 0: all (at most 256) */
     int stagger_ms = 0;   /* between two modules' starts */
     bool json = false;    /* JSON Lines on stdout */
+    bool csv = false;     /* comma-separated values on stdout (search, read) */
+    bool csv_secrets = false; /* read --csv --show-secrets */
     bool quiet = false;   /* -q: on stderr only the failures and the summary */
     std::string failed_to; /* file for the addresses that failed */
     std::string keyword_file; /* given; empty: ./data/aswd.txt, else the installed window's */
@@ -79,6 +81,10 @@ ordered_json pages_json(const module_pages& p);
 /* The same as indented "name: value" lines under "module IP (ID)"; the
  * keys and the web password as "********" unless show_secrets. */
 std::string records_text(const module_ref& m, const ordered_json& pages, bool show_secrets);
+/* One field's value as the text and CSV outputs write it: a string as it
+ * is, a number in digits, a key or the web password as "********" unless
+ * show_secrets. */
+std::string field_text(const std::string& page, const std::string& field, const ordered_json& v, bool show_secrets);
 /* The setting commands that give another module these pages, one per line
  * (without the MID, which is the module's own), but for the commands
  * whose query in unanswered ("AT+UART AT+NETP") got no positive reply. */

@@ -258,13 +258,18 @@ int run(int argc, char** argv)
     CLI::App* search = app.add_subcommand("search", "list every module that answers the search keyword");
     add_search_options(search, c.o);
     search->add_flag("--json", c.o.json, "one JSON object per module (JSON Lines)");
+    search->add_flag("--csv", c.o.csv, "a header line, then one line per module, comma-separated (RFC 4180)");
 
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
     add_fleet_options(read, c);
-    read->add_flag("--show-secrets", c.s.show_secrets, "show the keys and the web password in text output");
+    read->add_flag("--show-secrets", c.s.show_secrets, "show the keys and the web password in text and CSV output");
     read->add_flag("--commands", c.as_commands,
                    "a command file that gives another module the same settings (MID aside, and no command "
-                   "whose query got no positive reply); not with --json");
+                   "whose query got no positive reply); not with --json or --csv");
+    read->add_flag("--csv", c.o.csv,
+                   "a header line, then one line per module, comma-separated (RFC 4180): --json's data "
+                   "flattened, a page's fields named page.field; a failed module has its failure in the error "
+                   "column");
 
     const char* desired_help = "desired settings: a command file (AT lines up to the first empty line or line "
                                "beginning with E) or a JSON settings document as read --json prints it (fields "
@@ -338,8 +343,11 @@ int run(int argc, char** argv)
     if (!load_keyword(c.o.keyword_file, &unreadable))
         return usage_error(unreadable);
 
-    if (read->parsed() && c.as_commands && c.o.json)
-        return usage_error("--commands and --json exclude each other");
+    if (read->parsed() && c.as_commands && (c.o.json || c.o.csv))
+        return usage_error(std::string("--commands and ") + (c.o.json ? "--json" : "--csv") + " exclude each other");
+    if (c.o.json && c.o.csv)
+        return usage_error("--json and --csv exclude each other");
+    c.o.csv_secrets = c.s.show_secrets;
     if (send->parsed()) {
         split_send_words(&c.words, &c.commands);
         if (c.commands.empty() || (c.words.empty() && !c.t.searching()))

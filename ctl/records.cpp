@@ -139,6 +139,14 @@ ordered_json pages_json(const module_pages& p)
                         {"sta", station(p.sta)}};
 }
 
+std::string field_text(const std::string& page, const std::string& field, const ordered_json& v, bool show_secrets)
+{
+    std::string text = v.is_string() ? v.get<std::string>() : v.dump();
+    if (!show_secrets && !text.empty() && secret_field(page + "." + field))
+        text = "********";
+    return text;
+}
+
 std::string records_text(const module_ref& m, const ordered_json& pages, bool show_secrets)
 {
     std::ostringstream out;
@@ -149,11 +157,8 @@ std::string records_text(const module_ref& m, const ordered_json& pages, bool sh
     for (const auto& section : pages.items()) {
         out << "  " << section.key() << ":\n";
         for (const auto& field : section.value().items()) {
-            const ordered_json& v = field.value();
-            std::string text = v.is_string() ? v.get<std::string>() : v.dump();
-            if (!show_secrets && !text.empty() && secret_field(section.key() + "." + field.key()))
-                text = "********";
-            out << "    " << field.key() << ": " << text << "\n";
+            out << "    " << field.key() << ": "
+                << field_text(section.key(), field.key(), field.value(), show_secrets) << "\n";
         }
     }
     return out.str();

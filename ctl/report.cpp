@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "csv.h"
 #include "data_file.h"
 #include "utf8_text.h"
 
@@ -187,7 +188,7 @@ void fleet_report::share(size_t i, long long bytes, long long total)
 
 void fleet_report::print(size_t i, const std::string& text)
 {
-    if (o_.json)
+    if (o_.json || o_.csv)
         return;
     std::lock_guard<std::mutex> g(lock_);
     rows_[i].out += text;
@@ -215,6 +216,10 @@ void fleet_report::ended(size_t i)
                        {"id", shown(r.m.id)},    {"action", action_},     {"result", outcome_text(r.how)},
                        {"error", r.error.empty() ? ordered_json() : ordered_json(r.error)}, {"data", r.data}};
         r.out = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    } else if (o_.csv) {
+        /* The header rides on the first module's row, which goes out first. */
+        r.out = (i == 0 ? read_csv_header() : "") +
+                read_csv_row(r.m, outcome_text(r.how), r.error, r.data, o_.csv_secrets);
     }
     release();
 }

@@ -5,8 +5,9 @@
  * place (address, ID, step or share sent, result); elsewhere one plain
  * line per module event; then a summary. On stdout, the results: the
  * action's text, or one JSON object per module with --json and nothing
- * else, in the order of the modules: a module's results are held until
- * every module before it has finished, so two runs compare line by line.
+ * else (read --csv: a header, then a row per module), in the order of the
+ * modules: a module's results are held until every module before it has
+ * finished, so two runs compare line by line.
  * Every line is written whole under one lock, so no two modules' output
  * ever meets in a line. A write to stdout that fails is told once on
  * stderr; a reader that went away (EPIPE) stops the run.

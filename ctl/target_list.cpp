@@ -1,6 +1,7 @@
 /*
- * target_list.cpp - addresses, ranges and address files; the command file
- * and the image, opened only when they are regular files.
+ * target_list.cpp - addresses, ranges and address files (lists, or CSVs
+ * with an address column); the command file and the image, opened only
+ * when they are regular files.
  *
  * Whatever comes from outside is bounded while it is read: a file by its
  * bytes, the addresses by how many different ones are named, so that a
@@ -8,6 +9,7 @@
  */
 #include "target_list.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include <sys/stat.h>
 
 #include "command_file.h"
+#include "csv.h"
 #include "data_file.h"
 #include "local_addr.h"
 #include "netio.h"
@@ -137,36 +140,73 @@ private:
     std::vector<uint32_t> order_;
 };
 
+/* A CSV's first line: it has a comma, or is the address column's name
+ * alone. A list of addresses has neither, but for a comment, which may
+ * say anything. */
+bool csv_header(const std::string& first)
+{
+    std::string head = first.substr(0, first.find('#'));
+    return head.find(',') != std::string::npos || trimmed(head) == CSV_ADDRESS;
+}
+
+/* The address column of a CSV, taken by its name wherever it stands, row
+ * by row to the set. A row without an address is a module not yet given
+ * one, or a sheet's spare line: skipped. */
+std::string add_csv(const std::string& path, const std::string& text, address_set* set)
+{
+    std::vector<std::vector<std::string>> records;
+    std::string why;
+    if (!parse_csv(text, &records, &why))
+        return "the address file " + path + " is no valid CSV: " + why;
+    const std::vector<std::string>& header = records.front();
+    auto column = std::find(header.begin(), header.end(), CSV_ADDRESS);
+    if (column == header.end())
+        return "the address file " + path + " is a CSV without an address column (\"ip\" in its first line)";
+    size_t at = static_cast<size_t>(column - header.begin());
+    for (size_t r = 1; r < records.size(); ++r) {
+        std::string word = at < records[r].size() ? trimmed(records[r][at]) : "";
+        why = word.empty() ? "" : set->add(word);
+        if (why == not_an_address)
+            return "not a module address in row " + std::to_string(r) + " of " + path + ": " + word;
+        if (!why.empty())
+            return why;
+    }
+    return "";
+}
+
 /* Each word of an address file (blanks and comments left out) to the
- * set, read up to TEXT_BYTES_MAX; "" when all were taken. */
+ * set, or a CSV's address column, read up to TEXT_BYTES_MAX; "" when all
+ * were taken. */
 std::string add_file(const std::string& path, address_set* set)
 {
     stdio_file f(open_regular(path.c_str()));
     if (!f)
         return "cannot read the address file " + path;
-    std::string line;
-    long long bytes = 0, number = 1;
-    const std::string too_large = "the address file " + path + " is larger than " + text_limit();
-    for (int c; (c = std::fgetc(f.get())) != EOF; line.clear(), ++number) {
-        for (; c != EOF && c != '\n'; c = std::fgetc(f.get())) {
-            if (++bytes > TEXT_BYTES_MAX)
-                return too_large;
-            line.push_back(static_cast<char>(c));
-        }
-        if (c == '\n' && ++bytes > TEXT_BYTES_MAX)
-            return too_large;
+    std::string text;
+    for (int c; (c = std::fgetc(f.get())) != EOF;) {
+        if (text.size() >= TEXT_BYTES_MAX)
+            return "the address file " + path + " is larger than " + text_limit();
+        text.push_back(static_cast<char>(c));
+    }
+    if (std::ferror(f.get()))
+        return "cannot read the address file " + path;
+    std::string first = text.substr(0, text.find('\n'));
+    bool csv = csv_header(first);
+    long long number = 1;
+    for (size_t at = 0; at < text.size(); ++number) {
+        size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
         if (line.find('\0') != std::string::npos)
             return "line " + std::to_string(number) + " of the address file " + path + " holds a NUL byte";
-        std::string word = trimmed(line.substr(0, line.find('#')));
+        std::string word = csv ? "" : trimmed(line.substr(0, line.find('#')));
         std::string why = word.empty() ? "" : set->add(word);
         if (why == not_an_address)
             return "not a module address in " + path + ": " + word;
         if (!why.empty())
             return why;
-        if (c == EOF)
-            break;
     }
-    return std::ferror(f.get()) ? "cannot read the address file " + path : "";
+    return csv ? add_csv(path, text, set) : "";
 }
 
 } // namespace

@@ -12,7 +12,8 @@ namespace kxctl {
 
 /* Each word an address ("198.51.100.10"), a range of the last group
  * ("198.51.100.10-49") or @FILE (one address or range per line; blank
- * lines and lines from '#' on are ignored), appended to *out in order,
+ * lines and lines from '#' on are ignored; or a CSV, whose "ip" column is
+ * taken, rows with none skipped), appended to *out in order,
  * each address once. "" when all were valid, else what is wrong. An
  * address of this machine, or the network or broadcast address of one of
  * its subnets, named alone is wrong; within a range it is left out with a

@@ -16,6 +16,7 @@
 #include <fnmatch.h>
 
 #include "actions.h"
+#include "csv.h"
 #include "ctl.h"
 #include "defaults.h"
 #include "discovery.h"
@@ -205,8 +206,12 @@ int run_search(const common_options& o)
     if (!search_modules(local, &found, &lost))
         return EXIT_FAILED;
     in_address_order(found.begin(), found.end());
+    if (o.csv)
+        std::printf("%s", search_csv_header().c_str());
     for (const module_ref& m : found) {
-        if (o.json) {
+        if (o.csv) {
+            std::printf("%s", search_csv_row(m).c_str());
+        } else if (o.json) {
             ordered_json j{{"schema", JSON_SCHEMA}, {"ip", m.ip},         {"mac", shown(m.mac)},
                            {"id", shown(m.id)},     {"action", "search"}, {"result", "done"},
                            {"error", nullptr},      {"data", ordered_json::object()}};

@@ -17,8 +17,8 @@ _kxd40ctl_options()
 {
     local state="--exclude --show-secrets"
     case $1 in
-    search) echo "--help --from --keyword-file --json" ;;
-    read) echo "$_kxd40ctl_fleet_options --show-secrets --commands" ;;
+    search) echo "--help --from --keyword-file --json --csv" ;;
+    read) echo "$_kxd40ctl_fleet_options --show-secrets --commands --csv" ;;
     apply | restore) echo "$_kxd40ctl_fleet_options $state --check --force --verify" ;;
     diff) echo "$_kxd40ctl_fleet_options $state" ;;
     backup | send) echo "$_kxd40ctl_fleet_options" ;;

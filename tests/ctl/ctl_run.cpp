@@ -186,6 +186,7 @@ void expect_cases(const sim_process& sim, const std::vector<ctl_case>& cases)
         write_file(file.path, c.text);
         std::vector<std::string> args = c.args;
         std::replace(args.begin(), args.end(), std::string("FILE"), file.path);
+        std::replace(args.begin(), args.end(), std::string("@FILE"), "@" + file.path);
         size_t first = sim.received().size();
         ctl_result r = ctl(args, "", c.text);
         std::string what = c.args[0] + " " + c.text.substr(0, 60);

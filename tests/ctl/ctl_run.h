@@ -55,7 +55,8 @@ std::string sent_since(const sim_process& sim, size_t first);
 std::string whole(const ctl_result& r);
 
 /* One row of a table of runs on one simulator, in order: kxd40ctl with
- * args, where "FILE" stands for a file holding text (text is its stdin
+ * args, where "FILE" stands for a file holding text, "@FILE" for that
+ * file as a target list (text is its stdin
  * too); the run told whole; the changes_since() it made. A usage error
  * (2, one line on stderr alone) must send nothing at all. */
 struct ctl_case {
