@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "command_file.h"
+#include "csv.h"
 #include "data_file.h"
 #include "discovery.h"
 #include "fleet.h"
@@ -160,6 +161,8 @@ bool restart_seen(module_task& t)
 int run_read(const std::vector<module_ref>& modules, const common_options& o, read_format format,
              bool show_secrets)
 {
+    if (o.csv)
+        on_csv_rows(read_csv_header, read_csv_row);
     return run_fleet("read", modules, o, [&](module_task& t) {
         std::string unanswered;
         if (!t.open() || !read_pages(t, &unanswered))

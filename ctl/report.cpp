@@ -9,7 +9,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "csv.h"
 #include "data_file.h"
 #include "utf8_text.h"
 
@@ -63,9 +62,19 @@ void output_failed(int error)
         stop_on_closed_output();
 }
 
+/* read --csv's lines, handed by the read. */
+std::string (*csv_header_text)() = nullptr;
+csv_row_text csv_row = nullptr;
+
 } // namespace
 
 void on_output_closed(void (*stop)()) { stop_on_closed_output = stop; }
+
+void on_csv_rows(std::string (*header)(), csv_row_text row)
+{
+    csv_header_text = header;
+    csv_row = row;
+}
 
 bool write_standard_output(const std::string& text)
 {
@@ -216,10 +225,9 @@ void fleet_report::ended(size_t i)
                        {"id", shown(r.m.id)},    {"action", action_},     {"result", outcome_text(r.how)},
                        {"error", r.error.empty() ? ordered_json() : ordered_json(r.error)}, {"data", r.data}};
         r.out = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    } else if (o_.csv) {
+    } else if (o_.csv && csv_row != nullptr) {
         /* The header rides on the first module's row, which goes out first. */
-        r.out = (i == 0 ? read_csv_header() : "") +
-                read_csv_row(r.m, outcome_text(r.how), r.error, r.data, o_.csv_secrets);
+        r.out = (i == 0 ? csv_header_text() : "") + csv_row(r.m, outcome_text(r.how), r.error, r.data, o_.csv_secrets);
     }
     release();
 }

@@ -102,6 +102,12 @@ bool write_standard_output(const std::string& text);
  * that writes, before its first line. */
 void on_output_closed(void (*stop)());
 
+/* read --csv's header and one module's row, as the read hands them
+ * before its run: the columns are the pages', which the read knows. */
+using csv_row_text = std::string (*)(const module_ref& m, const std::string& result, const std::string& error,
+                                     const ordered_json& data, bool show_secrets);
+void on_csv_rows(std::string (*header)(), csv_row_text row);
+
 /* The end of stdout at the program's end: flushed and closed, checked.
  * Returns status, or when stdout failed and status was 0, 1 (141 for a
  * closed pipe). */
