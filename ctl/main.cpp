@@ -72,8 +72,8 @@ void add_search_options(CLI::App* sub, common_options& o)
 void add_fleet_options(CLI::App* sub, command_line& c)
 {
     sub->add_option("targets", c.words,
-                    "modules: addresses, ranges such as 198.51.100.10-49, @FILE (one address or range per line, "
-                    "# comments)");
+                    "modules: addresses, ranges such as 198.51.100.10-49, blocks such as 10.1.0.0/22, @FILE (one "
+                    "per line, # comments; or a CSV with an ip column)");
     sub->add_flag("--all", c.t.all, "every module a search finds");
     sub->add_option("--id", c.t.id_pattern,
                     "the modules a search finds whose ID matches the shell pattern (with or without --all); "
@@ -303,7 +303,7 @@ int run(int argc, char** argv)
     add_fleet_options(send, c);
     send->formatter(std::make_shared<send_usage>());
     send->get_option("targets")->description(
-        "modules (addresses, ranges such as 198.51.100.10-49, @FILE), then the COMMANDs: AT commands, from the "
+        "modules (addresses, ranges such as 198.51.100.10-49, blocks such as 10.1.0.0/22, @FILE), then the COMMANDs: AT commands, from the "
         "first word that begins with AT");
 
     CLI::App* restart = app.add_subcommand("restart", "restart each module (AT+Z)");

@@ -96,11 +96,14 @@ public:
             if (parse_dotted_ipv4(a.c_str(), b))
                 groups_[host_order(b) >> 8].set(b[3]);
     }
-    /* One address or last-group range; "" when taken, else what is wrong
-     * with it. An address of this machine named alone is refused; within
-     * a range it is skipped with a line on stderr. */
+    /* One address, last-group range or block; "" when taken, else what is
+     * wrong with it. An address of this machine named alone is refused;
+     * within a range or a block it is skipped with a line on stderr. */
     std::string add(const std::string& word)
     {
+        size_t slash = word.find('/');
+        if (slash != std::string::npos)
+            return add_block(word.substr(0, slash), word.substr(slash + 1));
         unsigned char b[4];
         size_t dash = word.find('-');
         std::string first = word.substr(0, dash), last = dash == std::string::npos ? "" : word.substr(dash + 1);
@@ -109,32 +112,56 @@ public:
         int to = dash == std::string::npos ? b[3] : std::stoi(last);
         if (to > 255 || to < b[3])
             return not_an_address;
-        uint32_t group = host_order(b) >> 8;
+        uint32_t a = host_order(b);
         if (dash == std::string::npos) {
-            std::string role = machine_role(group << 8 | b[3], nets_);
+            std::string role = machine_role(a, nets_);
             if (!role.empty())
-                return dotted(group << 8 | b[3]) + " is " + role + ", not a module";
+                return dotted(a) + " is " + role + ", not a module";
         }
-        std::bitset<256>& seen = groups_[group];
-        for (int i = b[3]; i <= to; ++i) {
-            if (seen.test(static_cast<size_t>(i)))
-                continue;
-            seen.set(static_cast<size_t>(i));
-            std::string role = machine_role(group << 8 | static_cast<uint32_t>(i), nets_);
-            if (!role.empty()) {
-                std::fprintf(stderr, "kxd40ctl: %s skipped: %s, not a module\n",
-                             dotted(group << 8 | static_cast<uint32_t>(i)).c_str(), role.c_str());
-                continue;
-            }
-            order_.push_back(group << 8 | static_cast<uint32_t>(i));
-            if (order_.size() > ADDRESSES_MAX)
-                return "more than " + std::to_string(ADDRESSES_MAX) + " modules named";
-        }
-        return "";
+        return add_span(a, (a & ~0xffu) | static_cast<uint32_t>(to));
     }
     const std::vector<uint32_t>& order() const { return order_; }
 
 private:
+    /* A CIDR block's hosts: its network and broadcast addresses are left
+     * out, as a /31 and a /32 have none. The block must be written from
+     * its first address: 10.1.2.0/22 is more likely a slip for a /24 than
+     * a wish for 10.1.0.0 to 10.1.3.255. */
+    std::string add_block(const std::string& base, const std::string& bits)
+    {
+        unsigned char b[4];
+        if (!parse_dotted_ipv4(base.c_str(), b) || bits.empty() || bits.size() > 2 || !all_digits(bits) ||
+            std::stoi(bits) > 32)
+            return not_an_address;
+        int prefix = std::stoi(bits);
+        uint32_t host = prefix == 0 ? 0xffffffffu : 0xffffffffu >> prefix;
+        uint32_t a = host_order(b);
+        if ((a & host) != 0)
+            return base + "/" + bits + " is no block: the /" + bits + " of " + base + " begins at " +
+                   dotted(a & ~host);
+        return prefix <= 30 ? add_span(a + 1, (a | host) - 1) : add_span(a, a | host);
+    }
+
+    /* The addresses from first to last, each once. */
+    std::string add_span(uint32_t first, uint32_t last)
+    {
+        for (uint32_t a = first;; ++a) {
+            std::bitset<256>& seen = groups_[a >> 8];
+            if (!seen.test(a & 0xff)) {
+                seen.set(a & 0xff);
+                std::string role = machine_role(a, nets_);
+                if (!role.empty())
+                    std::fprintf(stderr, "kxd40ctl: %s skipped: %s, not a module\n", dotted(a).c_str(), role.c_str());
+                else
+                    order_.push_back(a);
+                if (order_.size() > ADDRESSES_MAX)
+                    return "more than " + std::to_string(ADDRESSES_MAX) + " modules named";
+            }
+            if (a == last)
+                return "";
+        }
+    }
+
     std::vector<local_network> nets_;
     std::unordered_map<uint32_t, std::bitset<256>> groups_;
     std::vector<uint32_t> order_;

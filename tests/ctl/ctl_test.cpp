@@ -245,7 +245,8 @@ TEST(Ctl, SendRestartsAndResetsAsTheirSubcommandsAndNeverSwitchesToFirmware)
 }
 
 /* The machine's own, network and broadcast addresses (127.0.0.1/8,
- * 198.51.100.1/24) are a usage error when named, skipped in a range. */
+ * 198.51.100.1/24) are a usage error when named, skipped in a range or
+ * a block. */
 TEST(Ctl, TheMachinesOwnAddressesAreNoModules)
 {
     sim_process sim({"--module", "127.0.0.2"});
@@ -271,6 +272,17 @@ TEST(Ctl, TheMachinesOwnAddressesAreNoModules)
          "0\n127.0.0.2 factory settings restored\n--\nkxd40ctl: 127.0.0.0 skipped: the network" + net8 +
              "\nkxd40ctl: 127.0.0.1 skipped: " + own + "\n",
          "127.0.0.2 AT+RELD\n"},
+        /* A block leaves out its own network and broadcast addresses
+         * silently, the machine's with a line. */
+        {reset({"127.0.0.0/30"}), "",
+         "0\n127.0.0.2 factory settings restored\n--\nkxd40ctl: 127.0.0.1 skipped: " + own + "\n",
+         "127.0.0.2 AT+RELD\n"},
+        {reset({"127.0.0.2/31"}), "",
+         "0\n127.0.0.2 factory settings restored\n--\nkxd40ctl: 127.0.0.3 skipped: " + own + "\n",
+         "127.0.0.2 AT+RELD\n"},
+        {reset({"127.0.0.2/30"}), "",
+         "2\n--\nkxd40ctl: 127.0.0.2/30 is no block: the /30 of 127.0.0.2 begins at 127.0.0.0 (try --help)\n", ""},
+        {reset({"127.0.0.2/33"}), "", "2\n--\nkxd40ctl: not a module address or range: 127.0.0.2/33 (try --help)\n", ""},
         {reset({"198.51.100.255-255"}), "",
          "2\n--\nkxd40ctl: 198.51.100.255 skipped: the broadcast" + net24 +
              "\nkxd40ctl: no module named: give addresses, --all or --id PATTERN (try --help)\n",
