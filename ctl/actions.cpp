@@ -162,7 +162,10 @@ int run_read(const std::vector<module_ref>& modules, const common_options& o, re
              bool show_secrets)
 {
     if (o.csv)
-        on_csv_rows(read_csv_header, read_csv_row);
+        on_csv_rows(read_csv_header, [show_secrets](const module_ref& m, const std::string& result,
+                                                    const std::string& error, const ordered_json& data) {
+            return read_csv_row(m, result, error, data, show_secrets);
+        });
     return run_fleet("read", modules, o, [&](module_task& t) {
         std::string unanswered;
         if (!t.open() || !read_pages(t, &unanswered))

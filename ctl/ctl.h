@@ -41,7 +41,6 @@ struct common_options {
     int stagger_ms = 0;   /* between two modules' starts */
     bool json = false;    /* JSON Lines on stdout */
     bool csv = false;     /* comma-separated values on stdout (search, read) */
-    bool csv_secrets = false; /* read --csv --show-secrets */
     bool quiet = false;   /* -q: on stderr only the failures and the summary */
     std::string failed_to; /* file for the addresses that failed */
     std::string keyword_file; /* given; empty: ./data/aswd.txt, else the installed window's */

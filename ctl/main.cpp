@@ -347,7 +347,6 @@ int run(int argc, char** argv)
         return usage_error(std::string("--commands and ") + (c.o.json ? "--json" : "--csv") + " exclude each other");
     if (c.o.json && c.o.csv)
         return usage_error("--json and --csv exclude each other");
-    c.o.csv_secrets = c.s.show_secrets;
     if (send->parsed()) {
         split_send_words(&c.words, &c.commands);
         if (c.commands.empty() || (c.words.empty() && !c.t.searching()))

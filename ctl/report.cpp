@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -73,7 +74,7 @@ void on_output_closed(void (*stop)()) { stop_on_closed_output = stop; }
 void on_csv_rows(std::string (*header)(), csv_row_text row)
 {
     csv_header_text = header;
-    csv_row = row;
+    csv_row = std::move(row);
 }
 
 bool write_standard_output(const std::string& text)
@@ -227,7 +228,7 @@ void fleet_report::ended(size_t i)
         r.out = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     } else if (o_.csv && csv_row != nullptr) {
         /* The header rides on the first module's row, which goes out first. */
-        r.out = (i == 0 ? csv_header_text() : "") + csv_row(r.m, outcome_text(r.how), r.error, r.data, o_.csv_secrets);
+        r.out = (i == 0 ? csv_header_text() : "") + csv_row(r.m, outcome_text(r.how), r.error, r.data);
     }
     release();
 }

@@ -15,6 +15,7 @@
 #ifndef KXCTL_REPORT_H
 #define KXCTL_REPORT_H
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -104,8 +105,8 @@ void on_output_closed(void (*stop)());
 
 /* read --csv's header and one module's row, as the read hands them
  * before its run: the columns are the pages', which the read knows. */
-using csv_row_text = std::string (*)(const module_ref& m, const std::string& result, const std::string& error,
-                                     const ordered_json& data, bool show_secrets);
+using csv_row_text = std::function<std::string(const module_ref& m, const std::string& result,
+                                               const std::string& error, const ordered_json& data)>;
 void on_csv_rows(std::string (*header)(), csv_row_text row);
 
 /* The end of stdout at the program's end: flushed and closed, checked.
