@@ -60,7 +60,7 @@ int main()
         std::fprintf(stderr, "search_bench: no private network: %s\n", why.c_str());
         return 2;
     }
-    sim_child sim({"--latency", std::to_string(latency_ms), "--broadcast", "127.0.0.255", "--modules",
+    sim_child sim({"--latency", std::to_string(latency_ms), "--broadcast", "127.255.255.255", "--modules",
         std::to_string(fleet), "--first", "127.0.0.2"});
     if (!sim.wait_for("kxd40-sim: ready\n")) {
         std::fprintf(stderr, "search_bench: the simulator did not start\n");

@@ -1,10 +1,11 @@
 /*
  * discovery.cpp - the search keyword, the parsing of module answers and
- * the broadcast passes of a search.
+ * the passes of a search, broadcast or swept.
  */
 #include "discovery.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -140,6 +141,20 @@ int broadcast_address(const char* local_ip, sockaddr_in* out)
     return make_address(text, KX_PORT, out);
 }
 
+int network_broadcast(const char* local_ip, int prefix, sockaddr_in* out)
+{
+    std::memset(out, 0, sizeof *out);
+    unsigned char b[4];
+    if (local_ip == nullptr || !parse_dotted_ipv4(local_ip, b) || prefix < 0 || prefix > 30)
+        return 0;
+    uint32_t host = prefix == 0 ? 0xffffffffu : 0xffffffffu >> prefix;
+    uint32_t a = (static_cast<uint32_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3]) | host;
+    out->sin_family = AF_INET;
+    out->sin_port = htons(KX_PORT);
+    out->sin_addr.s_addr = htonl(a);
+    return 1;
+}
+
 namespace {
 
 /* The search's share of the socket: what no link owns. */
@@ -150,24 +165,52 @@ struct search_scope {
     ~search_scope() { hub_search_end(); }
 };
 
-/* One pass: the keyword, then answers until a second passes in silence or
- * the pass has lasted SEARCH_PASS_MS, so that a stream of traffic to the
- * port cannot hold the search. Returns 0 when the wait was abandoned. */
-int search_pass(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
-                void (*put_answer)(const char*, int))
+/* When the i-th keyword of a paced pass is due, in ms after the first. */
+long long due_ms(size_t i, int per_second)
 {
-    net().send_to(sock, keyword, keyword_len, dest);
-    long long end = net().clock_ms() + SEARCH_PASS_MS;
+    return per_second > 0 ? static_cast<long long>(i) * 1000 / per_second : 0;
+}
+
+void count_unsent(search_count* count, const sockaddr_in& to)
+{
+    if (count->unsent++ == 0)
+        count->first_unsent = to;
+}
+
+/* One pass: the keyword to each destination at the plan's pace, answers
+ * taken meanwhile; then answers until a second passes in silence or
+ * SEARCH_PASS_MS have passed since the last keyword went, so that a stream
+ * of traffic to the port cannot hold the search. Returns 0 when the wait
+ * was abandoned. */
+int search_pass(int sock, const search_plan& plan, const char* keyword, int keyword_len,
+                void (*put_answer)(const char*, int), search_count* count)
+{
+    long long start = net().clock_ms(), end = 0;
+    size_t sent = 0;
     for (;;) {
-        long long left = end - net().clock_ms();
-        if (left <= 0)
-            return 1;
+        long long now = net().clock_ms();
+        for (; sent < plan.to.size() && start + due_ms(sent, plan.per_second) <= now; ++sent)
+            if (net().send_to(sock, keyword, keyword_len, plan.to[sent]) != keyword_len && count != nullptr)
+                count_unsent(count, plan.to[sent]);
+        long long wait;
+        if (sent < plan.to.size()) {
+            wait = start + due_ms(sent, plan.per_second) - now;
+        } else {
+            if (end == 0)
+                end = now + SEARCH_PASS_MS;
+            wait = end - now;
+            if (wait <= 0)
+                return 1;
+        }
         link_datagram d;
-        int got = hub_receive(search_link, left < SEARCH_QUIET_MS ? static_cast<int>(left) : SEARCH_QUIET_MS, &d);
+        int got = hub_receive(search_link, wait < SEARCH_QUIET_MS ? static_cast<int>(wait) : SEARCH_QUIET_MS, &d);
         if (got == RECEIVE_ABANDONED)
             return 0;
-        if (got == RECEIVE_TIMED_OUT)
-            return 1;
+        if (got == RECEIVE_TIMED_OUT) {
+            if (sent == plan.to.size())
+                return 1;
+            continue;
+        }
         /* Failed and oversized datagrams, like every other one, only
          * restart the quiet second. */
         if (d.length >= 0 && d.length <= ANSWER_MAX)
@@ -184,14 +227,16 @@ int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int ke
 {
     if (found == nullptr)
         found = window_list_filled;
+    search_plan plan;
+    plan.to.push_back(dest);
     search_scope scope;
     for (int pass = 0; pass < SEARCH_PASSES && !found(); ++pass)
-        if (!search_pass(sock, dest, keyword, keyword_len, put_answer))
+        if (!search_pass(sock, plan, keyword, keyword_len, put_answer, nullptr))
             return 0;
     return 1;
 }
 
-int search_to_end(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
+int search_to_end(int sock, const search_plan& plan, const char* keyword, int keyword_len,
                   void (*put_answer)(const char*, int), int (*listed)(), search_count* out)
 {
     *out = search_count{};
@@ -199,14 +244,18 @@ int search_to_end(int sock, const sockaddr_in& dest, const char* keyword, int ke
     for (;;) {
         int before = listed();
         unsigned long dropped = net().drops(sock);
-        if (!search_pass(sock, dest, keyword, keyword_len, put_answer))
+        if (!search_pass(sock, plan, keyword, keyword_len, put_answer, out))
             return 0;
         unsigned long lost = net().drops(sock) - dropped;
         ++out->passes;
         out->lost += lost;
         out->may_miss_modules = lost > 0;
-        /* Nobody yet: as many passes as the window makes. */
-        bool again = listed() > before || lost > 0 || (listed() == 0 && out->passes < SEARCH_PASSES);
+        /* Modules answering a broadcast all at once can lose each other's
+         * answers on the air, which no counter tells: a broadcast passes
+         * again after a pass that found someone. A sweep's answers come
+         * spread over its length; asking the whole block again would
+         * double it for nothing. */
+        bool again = lost > 0 || (!plan.sweep && (listed() > before || (listed() == 0 && out->passes < SEARCH_PASSES)));
         if (!again || out->passes >= SEARCH_PASSES_MOST)
             return 1;
     }

@@ -8,6 +8,8 @@
 #ifndef KX_DISCOVERY_H
 #define KX_DISCOVERY_H
 
+#include <vector>
+
 #include "netio.h"
 #include "udp_hub.h"
 
@@ -59,6 +61,11 @@ int init_udp_socket();
  * groups and "255", port 48899. Returns 0 when there is no address. */
 int broadcast_address(const char* local_ip, sockaddr_in* out);
 
+/* Broadcast destination of the network that holds local_ip with the given
+ * prefix length (its real netmask), port 48899. Returns 0 when local_ip is
+ * no address or the network has no broadcast address (a /31 or /32). */
+int network_broadcast(const char* local_ip, int prefix, sockaddr_in* out);
+
 /* The search passes: up to five, while no module has been found (found()
  * says whether one was; nullptr: the window's list has one); each
  * sends the keyword and hands every answer of at most ANSWER_MAX bytes to
@@ -68,20 +75,32 @@ int broadcast_address(const char* local_ip, sockaddr_in* out);
 int search_passes(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
                   void (*put_answer)(const char* text, int length), int (*found)() = nullptr);
 
+/* Where kxd40ctl's search sends the keyword, and how fast. */
+struct search_plan {
+    std::vector<sockaddr_in> to; /* broadcast addresses, or every address a sweep asks */
+    int per_second = 0;          /* keywords sent a second at most; 0: all at once */
+    bool sweep = false;          /* unicast to each address: a module found asks for no further pass */
+};
+
 /* What search_to_end found out besides the answers. */
 struct search_count {
     int passes = 0;
     unsigned long lost = 0;         /* answers the system dropped, the whole search */
     bool may_miss_modules = false;  /* its last pass lost answers too */
+    unsigned long unsent = 0;       /* keywords the system would not send */
+    sockaddr_in first_unsent{};     /* where the first of them was to go */
 };
 
-/* kxd40ctl's search: the passes of search_passes, and more of them while
- * one brings a module not yet listed (listed() counts them) or loses
- * answers to a full receive buffer, SEARCH_PASSES_MOST at most. Every
- * module answers every pass, so a last pass that brought nobody new and
- * lost nothing leaves no module out. Returns 1, or 0 when a wait was
- * abandoned. */
-int search_to_end(int sock, const sockaddr_in& dest, const char* keyword, int keyword_len,
+/* kxd40ctl's search. Each pass sends the keyword to every destination of
+ * the plan, at its pace, taking answers meanwhile, and then waits as a
+ * pass of search_passes does. A broadcast search passes again while a pass
+ * brings a module not yet listed (listed() counts them), and makes five
+ * passes when nobody answers, as the window does; every search passes
+ * again while answers are lost to a full receive buffer; SEARCH_PASSES_MOST
+ * at most. Every module answers every pass, so a last pass that brought
+ * nobody new and lost nothing leaves no module out. Returns 1, or 0 when
+ * a wait was abandoned. */
+int search_to_end(int sock, const search_plan& plan, const char* keyword, int keyword_len,
                   void (*put_answer)(const char* text, int length), int (*listed)(), search_count* out);
 
 #endif

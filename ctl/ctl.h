@@ -34,7 +34,11 @@ struct target_choice {
 
 /* The options every subcommand understands. */
 struct common_options {
-    std::string from;     /* local address of the search; empty: the window's first */
+    std::vector<std::string> from;       /* local addresses whose networks the search broadcasts to;
+                                            none: the window's first */
+    std::vector<std::string> broadcasts; /* further broadcast addresses of the search */
+    std::vector<std::string> sweep;      /* search: checked addresses asked one by one instead */
+    int sweep_rate = 1500;               /* keywords a second of a sweep */
     int tries = 4;        /* sends of a keyword, query or setting before the module is silent */
     int timeout_ms = 500; /* wait for an answer before sending again */
     int jobs = 0;         /* modules handled at once; 0: all (at most 256) */
@@ -59,17 +63,14 @@ bool open_socket();
 std::vector<std::string> local_choices();
 /* The address the window offers first, or "" when there is none. */
 std::string default_local_address();
-/* A search from local: every module that answers, in the order they
- * answered; false with a message when it could not run. *lost is the
- * count of answers the system dropped when the list may miss a module
- * for it, else 0. */
-bool search_modules(const std::string& local, std::vector<module_ref>* found, unsigned long* lost);
 /* The modules chosen: the given addresses, then the matching modules of a
  * search, each once. False with a message when a search was needed and
  * failed or found none. */
 bool resolve_targets(const target_choice& chosen, const common_options& o, std::vector<module_ref>* out);
 /* Sorts modules by address, so that two runs' outputs compare line by line. */
 void in_address_order(std::vector<module_ref>::iterator first, std::vector<module_ref>::iterator last);
+/* The words with ", " between them. */
+std::string joined(const std::vector<std::string>& words);
 /* "kxd40ctl: IP: text" on stderr, whole. */
 void complain(const module_ref& m, const std::string& text);
 

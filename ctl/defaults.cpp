@@ -92,6 +92,8 @@ std::string given_as(const std::string& option, const std::string& value)
     return option + " " + value;
 }
 
+bool from_environment_only(const std::string& option) { return from_environment.count(option) > 0; }
+
 bool load_keyword(const std::string& given, std::string* why)
 {
     copy_text(aswd, sizeof aswd, default_keyword);

@@ -24,6 +24,9 @@ std::string apply_environment(CLI::App* sub);
  * "--from 192.0.2.1" or "KXD40CTL_FROM=192.0.2.1". */
 std::string given_as(const std::string& option, const std::string& value);
 
+/* True when option's value came from its variable, not the command line. */
+bool from_environment_only(const std::string& option);
+
 /* Reads the search keyword into the core's aswd: from the file given
  * (--keyword-file), else from data/aswd.txt in the current directory when
  * it is there, else from the installed window's working directory

@@ -31,6 +31,7 @@ struct command_line {
     common_options o;
     target_choice t;
     std::vector<std::string> words; /* targets as given: addresses, ranges, @FILE */
+    std::vector<std::string> sweep; /* search --sweep's blocks as given */
     std::string file;
     std::vector<std::string> commands;
     bool as_json = false, as_commands = false, yes = false;
@@ -61,8 +62,14 @@ void add_link_options(CLI::App* sub, common_options& o)
 void add_search_options(CLI::App* sub, common_options& o)
 {
     sub->add_option("--from", o.from,
-                    "one of this machine's addresses, to search from (the /24 broadcast of it); default: the "
-                    "first of them that the window offers");
+                    "one of this machine's addresses: the search broadcasts to its network (may be repeated); "
+                    "default: the first of them that the window offers")
+        ->allow_extra_args(false);
+    sub->add_option("--broadcast", o.broadcasts,
+                    "a further broadcast address the search sends to, such as another subnet's (may be "
+                    "repeated)")
+        ->allow_extra_args(false)
+        ->option_text("ADDR");
     sub->add_option("--keyword-file", o.keyword_file,
                     "the search keyword's file (default: data/aswd.txt here, else the installed window's "
                     "$XDG_DATA_HOME/kxd40-tool/data/aswd.txt, else KX-D40LOCATORPING)")
@@ -101,19 +108,34 @@ std::string check(command_line& c, bool needs_targets)
     std::string why = expand_targets(c.words, &c.t.addresses);
     if (!why.empty())
         return why;
-    if (!c.o.from.empty()) {
-        std::vector<std::string> mine = local_choices();
-        if (std::find(mine.begin(), mine.end(), c.o.from) == mine.end()) {
-            std::string list;
-            for (const std::string& a : mine)
-                list += (list.empty() ? "" : ", ") + a;
-            return given_as("--from", c.o.from) + " is not an address of this machine (it has: " +
-                   (list.empty() ? "none" : list) + ")";
-        }
+    std::vector<std::string> mine = c.o.from.empty() ? std::vector<std::string>() : local_choices();
+    for (const std::string& from : c.o.from)
+        if (std::find(mine.begin(), mine.end(), from) == mine.end())
+            return given_as("--from", from) + " is not an address of this machine (it has: " +
+                   (mine.empty() ? "none" : joined(mine)) + ")";
+    for (const std::string& b : c.o.broadcasts) {
+        unsigned char bytes[4];
+        if (!parse_dotted_ipv4(b.c_str(), bytes))
+            return "--broadcast " + b + " is not an address";
     }
     if (needs_targets && c.t.addresses.empty() && !c.t.searching())
         return "no module named: give addresses, --all or --id PATTERN";
     return "";
+}
+
+/* A sweep asks each address itself, so nothing of a broadcast goes with
+ * it; KXD40CTL_FROM, a default for every search, is left unused. */
+std::string check_sweep(command_line& c)
+{
+    if (!c.o.broadcasts.empty())
+        return "--sweep and --broadcast exclude each other";
+    if (!c.o.from.empty() && !from_environment_only("--from"))
+        return "--sweep and --from exclude each other: a sweep sends to each address from the machine's own "
+               "route to it";
+    std::string why = expand_targets(c.sweep, &c.o.sweep);
+    if (why.empty() && c.o.sweep.empty())
+        why = "--sweep names no address to send to";
+    return why;
 }
 
 int usage_error(const std::string& why)
@@ -259,6 +281,15 @@ int run(int argc, char** argv)
     add_search_options(search, c.o);
     search->add_flag("--json", c.o.json, "one JSON object per module (JSON Lines)");
     search->add_flag("--csv", c.o.csv, "a header line, then one line per module, comma-separated (RFC 4180)");
+    CLI::Option* sweep = search->add_option(
+        "--sweep", c.sweep,
+        "instead of a broadcast, send the keyword to each address of the blocks (such as 10.2.0.0/22; also "
+        "addresses, ranges, @FILE), one by one: for modules behind a router, where no broadcast arrives");
+    sweep->option_text("BLOCK...");
+    search->add_option("--rate", c.o.sweep_rate, "keywords a second that a sweep sends")
+        ->check(CLI::Range(1, 100000))
+        ->capture_default_str()
+        ->needs(sweep);
 
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
     add_fleet_options(read, c);
@@ -356,6 +387,8 @@ int run(int argc, char** argv)
             return usage_error(refused);
     }
     std::string why = check(c, !search->parsed());
+    if (why.empty() && !c.sweep.empty())
+        why = check_sweep(c);
     if (!why.empty())
         return usage_error(why);
     if (search->parsed())

@@ -3,8 +3,11 @@
  * kxd40ctl: which modules a command reaches.
  *
  * The search is the window's (the keyword of its keyword file, the passes
- * of the core, the /24 broadcast of the local address), but it keeps every
- * module that answers: the window's list stops at ten, a fleet does not.
+ * of the core), but it keeps every module that answers: the window's list
+ * stops at ten, a fleet does not. It broadcasts to the network of each
+ * local address by its real netmask, not the window's /24, and to the
+ * broadcast addresses given; or it sweeps blocks behind routers, where no
+ * broadcast arrives, one address at a time.
  */
 #include <algorithm>
 #include <cstdint>
@@ -34,6 +37,14 @@ namespace {
  * a thousand of them each time. */
 std::vector<module_ref> answers;
 std::map<uint32_t, size_t> answer_at;
+
+/* A dotted address as a number, in the order of the addresses. */
+uint32_t address_value(const std::string& ip)
+{
+    in_addr a{};
+    inet_pton(AF_INET, ip.c_str(), &a);
+    return ntohl(a.s_addr);
+}
 
 bool same_address(const std::string& a, const std::string& b)
 {
@@ -65,27 +76,156 @@ void take_answer(const char* text, int length)
 
 int answer_count() { return static_cast<int>(answers.size()); }
 
+/* What the search in progress was sent to, for the line that says nobody
+ * answered. */
+std::string sent_to;
+
 /* The list may miss a module: say so, with how many answers the system
- * dropped. */
-void say_lost(unsigned long lost)
+ * dropped and how many keywords it would not send. True when it may. */
+bool say_gaps(const search_count& c)
 {
-    std::fprintf(stderr, "kxd40ctl: %lu answers were lost on the way in (the receive buffer overflowed)\n", lost);
+    if (c.may_miss_modules)
+        std::fprintf(stderr, "kxd40ctl: %lu answers were lost on the way in (the receive buffer overflowed)\n",
+                     c.lost);
+    if (c.unsent > 0) {
+        char first[INET_ADDRSTRLEN] = "";
+        inet_ntop(AF_INET, &c.first_unsent.sin_addr, first, sizeof first);
+        std::fprintf(stderr, "kxd40ctl: the keyword could not be sent to %s%s\n", first,
+                     c.unsent > 1 ? (" and " + std::to_string(c.unsent - 1) + " more").c_str() : "");
+    }
+    return c.may_miss_modules || c.unsent > 0;
 }
 
 /* A search nobody answered is most often a keyword or a network other
  * than the modules': say which were used. */
-std::string searched(const std::string& local)
+std::string searched()
 {
-    char broadcast[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &addr_b.sin_addr, broadcast, sizeof broadcast);
     /* The keyword goes as its file holds it, a final line break too. */
     size_t length = std::strlen(aswd);
     bool line_break = length > 0 && (aswd[length - 1] == '\n' || aswd[length - 1] == '\r');
-    return " (" + keyword_origin() + (line_break ? ", ending in a line break that is sent with it" : "") +
-           "; broadcast to " + broadcast + " from " + local + ")";
+    return " (" + keyword_origin() + (line_break ? ", ending in a line break that is sent with it" : "") + "; " +
+           sent_to + ")";
+}
+
+/* The network of this machine that holds address: the interface's own,
+ * else the subnet around it (the host name may stand for an address in
+ * loopback's /8 that no interface holds as its own). */
+bool holding_network(const std::string& address, local_network* out)
+{
+    std::vector<local_network> nets = local_networks();
+    for (const local_network& n : nets)
+        if (n.address == address)
+            return *out = n, true;
+    for (const local_network& n : nets) {
+        uint32_t mask = n.prefix == 0 ? 0 : 0xffffffffu << (32 - n.prefix);
+        if (((address_value(address) ^ address_value(n.address)) & mask) == 0)
+            return *out = {address, n.prefix}, true;
+    }
+    return false;
+}
+
+void add_destination(search_plan* plan, const sockaddr_in& to)
+{
+    for (const sockaddr_in& d : plan->to)
+        if (same_host(d, to))
+            return;
+    plan->to.push_back(to);
+}
+
+/* The broadcast of each --from's network (the window's first address when
+ * none is given) and each --broadcast; false with a line on stderr when a
+ * --from's network has none. */
+bool plan_broadcasts(const common_options& o, search_plan* plan)
+{
+    std::vector<std::string> from = o.from;
+    if (from.empty())
+        from.push_back(default_local_address());
+    std::vector<std::string> to;
+    for (const std::string& f : from) {
+        local_network n{};
+        sockaddr_in b{};
+        if (!f.empty() && holding_network(f, &n) && network_broadcast(f.c_str(), n.prefix, &b)) {
+            add_destination(plan, b);
+            continue;
+        }
+        /* A PC on a point-to-point link, told where to broadcast, needs
+         * no broadcast of its own. */
+        if (!o.broadcasts.empty())
+            continue;
+        if (f.empty())
+            std::fprintf(stderr, "kxd40ctl: no local address to search from\n");
+        else if (n.address.empty())
+            std::fprintf(stderr, "kxd40ctl: no interface of this machine holds %s, so its network is unknown: give "
+                                 "--from ADDR or --broadcast ADDR\n",
+                         f.c_str());
+        else
+            std::fprintf(stderr, "kxd40ctl: the network of %s/%d has no broadcast address: give --broadcast ADDR, "
+                                 "or search --sweep BLOCK\n",
+                         f.c_str(), n.prefix);
+        return false;
+    }
+    for (const std::string& a : o.broadcasts) {
+        sockaddr_in b{};
+        make_address(a.c_str(), KX_PORT, &b);
+        add_destination(plan, b);
+    }
+    for (const sockaddr_in& d : plan->to) {
+        char text[INET_ADDRSTRLEN] = "";
+        inet_ntop(AF_INET, &d.sin_addr, text, sizeof text);
+        to.push_back(text);
+    }
+    sent_to = "broadcast to " + joined(to) + " from " + joined(from);
+    return true;
+}
+
+/* Where the search sends its keyword: a sweep's addresses one by one at
+ * its pace, else the broadcasts. */
+bool plan_search(const common_options& o, search_plan* plan)
+{
+    *plan = search_plan{};
+    if (o.sweep.empty())
+        return plan_broadcasts(o, plan);
+    for (const std::string& a : o.sweep) {
+        plan->to.emplace_back();
+        make_address(a.c_str(), KX_PORT, &plan->to.back());
+    }
+    plan->per_second = o.sweep_rate;
+    plan->sweep = true;
+    sent_to = "sent to each of " + std::to_string(o.sweep.size()) + " address" + (o.sweep.size() > 1 ? "es" : "") +
+              ", " + std::to_string(o.sweep_rate) + " a second";
+    return true;
+}
+
+/* The search o asks for: every module that answers, in the order they
+ * answered; false with a message when it could not run. *count tells
+ * whether the list may miss a module. */
+bool search_modules(const common_options& o, std::vector<module_ref>* found, search_count* count)
+{
+    search_plan plan;
+    if (!plan_search(o, &plan))
+        return false;
+    if (!plan.to.empty())
+        addr_b = plan.to.front();
+    answers.clear();
+    answer_at.clear();
+    int keyword_len = static_cast<int>(std::strlen(aswd));
+    if (!search_to_end(u_socket, plan, aswd, keyword_len, take_answer, answer_count, count)) {
+        std::fprintf(stderr, "kxd40ctl: the search was cut short\n");
+        return false;
+    }
+    *found = answers;
+    return true;
 }
 
 } // namespace
+
+std::string joined(const std::vector<std::string>& words)
+{
+    std::string out;
+    for (const std::string& w : words)
+        out += (out.empty() ? "" : ", ") + w;
+    return out;
+}
 
 void complain(const module_ref& m, const std::string& text)
 {
@@ -131,25 +271,6 @@ std::string default_local_address()
     return all.empty() ? std::string() : all.front();
 }
 
-bool search_modules(const std::string& local, std::vector<module_ref>* found, unsigned long* lost)
-{
-    if (!broadcast_address(local.c_str(), &addr_b)) {
-        std::fprintf(stderr, "kxd40ctl: no local address to search from\n");
-        return false;
-    }
-    answers.clear();
-    answer_at.clear();
-    int keyword_len = static_cast<int>(std::strlen(aswd));
-    search_count count;
-    if (!search_to_end(u_socket, addr_b, aswd, keyword_len, take_answer, answer_count, &count)) {
-        std::fprintf(stderr, "kxd40ctl: the search was cut short\n");
-        return false;
-    }
-    *found = answers;
-    *lost = count.may_miss_modules ? count.lost : 0;
-    return true;
-}
-
 bool resolve_targets(const target_choice& chosen, const common_options& o, std::vector<module_ref>* out)
 {
     for (const std::string& a : chosen.addresses)
@@ -157,17 +278,12 @@ bool resolve_targets(const target_choice& chosen, const common_options& o, std::
     if (!chosen.searching())
         return true;
     std::vector<module_ref> found;
-    std::string local = o.from.empty() ? default_local_address() : o.from;
-    unsigned long lost = 0;
-    if (!search_modules(local, &found, &lost))
-        return false;
+    search_count count;
     /* An action on all modules but some it could not know of is refused. */
-    if (lost > 0) {
-        say_lost(lost);
+    if (!search_modules(o, &found, &count) || say_gaps(count))
         return false;
-    }
     if (found.empty()) {
-        std::fprintf(stderr, "kxd40ctl: the search found no module%s\n", searched(local).c_str());
+        std::fprintf(stderr, "kxd40ctl: the search found no module%s\n", searched().c_str());
         return false;
     }
     size_t before = out->size();
@@ -188,12 +304,8 @@ bool resolve_targets(const target_choice& chosen, const common_options& o, std::
 
 void in_address_order(std::vector<module_ref>::iterator first, std::vector<module_ref>::iterator last)
 {
-    auto value = [](const module_ref& m) {
-        in_addr a{};
-        inet_pton(AF_INET, m.ip.c_str(), &a);
-        return ntohl(a.s_addr);
-    };
-    std::stable_sort(first, last, [&](const module_ref& a, const module_ref& b) { return value(a) < value(b); });
+    std::stable_sort(first, last,
+                     [](const module_ref& a, const module_ref& b) { return address_value(a.ip) < address_value(b.ip); });
 }
 
 int run_search(const common_options& o)
@@ -201,9 +313,8 @@ int run_search(const common_options& o)
     if (!open_socket())
         return EXIT_FAILED;
     std::vector<module_ref> found;
-    std::string local = o.from.empty() ? default_local_address() : o.from;
-    unsigned long lost = 0;
-    if (!search_modules(local, &found, &lost))
+    search_count count;
+    if (!search_modules(o, &found, &count))
         return EXIT_FAILED;
     in_address_order(found.begin(), found.end());
     if (o.csv)
@@ -220,11 +331,12 @@ int run_search(const common_options& o)
             std::printf("%-15s  %-17s  %s\n", m.ip.c_str(), shown(m.mac).c_str(), shown(m.id).c_str());
         }
     }
-    if (lost > 0)
-        say_lost(lost);
-    else if (found.empty())
-        std::fprintf(stderr, "kxd40ctl: no module answered%s\n", searched(local).c_str());
-    return found.empty() || lost > 0 ? EXIT_FAILED : EXIT_DONE;
+    /* What the search may have missed is told after the list, which is
+     * true as far as it goes. */
+    bool gaps = say_gaps(count);
+    if (!gaps && found.empty())
+        std::fprintf(stderr, "kxd40ctl: no module answered%s\n", searched().c_str());
+    return found.empty() || gaps ? EXIT_FAILED : EXIT_DONE;
 }
 
 } // namespace kxctl

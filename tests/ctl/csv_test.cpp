@@ -13,7 +13,7 @@ namespace {
 
 /* Two modules that answer and a third that answers the search alone,
  * with an ID that is no valid UTF-8. */
-const std::vector<std::string> site = {"--broadcast", "127.0.0.255", "--modules", "2", "--first", "127.0.0.2",
+const std::vector<std::string> site = {"--broadcast", "127.255.255.255", "--modules", "2", "--first", "127.0.0.2",
                                        "--search-only", "--module", "127.0.0.4,ACCF23000004,KX\xff" "ID"};
 
 const std::string header =

@@ -26,7 +26,7 @@ using nlohmann::json;
 
 namespace {
 
-const std::vector<std::string> three = {"--broadcast", "127.0.0.255", "--modules", "3", "--first", "127.0.0.2"};
+const std::vector<std::string> three = {"--broadcast", "127.255.255.255", "--modules", "3", "--first", "127.0.0.2"};
 
 } // namespace
 
@@ -169,7 +169,7 @@ std::string held_line(const std::string& name, pid_t pid)
 /* A second program on the port names the holder and sends nothing. */
 TEST(Ctl, ASecondProgramOnThePortNamesTheHolderAndSendsNothing)
 {
-    sim_process sim({"--broadcast", "127.0.0.255", "--silent", "--module", "127.0.0.2", "--module", "127.0.0.3"});
+    sim_process sim({"--broadcast", "127.255.255.255", "--silent", "--module", "127.0.0.2", "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
     ctl_out_to({"read", "--tries", "100", "127.0.0.2"}, "/dev/null", [&](pid_t first) {
         EXPECT_TRUE(sim_got_datagram_to(sim, "127.0.0.2")) << "the first run holds the port once it sends";
@@ -302,7 +302,7 @@ TEST(Ctl, ASearchKeepsOnlyWholeAnswersAndTellsWhatTheyGave)
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_port = htons(KX_PORT);
-    inet_pton(AF_INET, "127.0.0.255", &at.sin_addr);
+    inet_pton(AF_INET, "127.255.255.255", &at.sin_addr);
     ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
     std::atomic<bool> done{false};
     std::thread answering([&] {

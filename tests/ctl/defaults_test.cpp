@@ -17,7 +17,7 @@
 namespace {
 
 const char site_keyword[] = "SiteKeyword-7";
-const std::vector<std::string> site_module = {"--broadcast", "127.0.0.255", "--keyword", site_keyword,
+const std::vector<std::string> site_module = {"--broadcast", "127.255.255.255", "--keyword", site_keyword,
                                               "--module", "127.0.0.2"};
 const std::string found = "127.0.0.2        ACCF23000002       KXD40-0002\n";
 
@@ -67,7 +67,7 @@ TEST_F(CtlDefaults, KeywordComesFromTheOptionItsVariableDataOrTheInstalledWindow
     write("echoed.txt", std::string(site_keyword) + "\n");
     const std::string xdg = "XDG_DATA_HOME=" + path("xdg"), variable = "KXD40CTL_KEYWORD_FILE=site.txt";
     const std::vector<std::string> search = {"search", "--from", "127.0.0.1"};
-    const std::string to = "; broadcast to 127.0.0.255 from 127.0.0.1)\n",
+    const std::string to = "; broadcast to 127.255.255.255 from 127.0.0.1)\n",
                       none = "kxd40ctl: no module answered (the keyword of data/aswd.txt" + to;
     const struct {
         std::vector<std::string> env, args;

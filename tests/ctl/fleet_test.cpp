@@ -22,7 +22,7 @@ namespace {
 
 std::vector<std::string> fleet(int n, std::vector<std::string> more = {})
 {
-    std::vector<std::string> args = {"--broadcast", "127.0.0.255", "--modules", std::to_string(n), "--first",
+    std::vector<std::string> args = {"--broadcast", "127.255.255.255", "--modules", std::to_string(n), "--first",
                                      "127.0.0.2"};
     args.insert(args.begin(), more.begin(), more.end());
     return args;
@@ -102,7 +102,7 @@ TEST(Fleet, CtrlCDuringAFleetUploadStopsEveryLinkAndTellsWhatWasSent)
  * version or no return fails; an empty image sends nothing. */
 TEST(Fleet, UploadWaitIsDoneOnlyOnANewVersion)
 {
-    sim_process sim({"--broadcast", "127.0.0.255", "--boot-ms", "300", "--module", "127.0.0.2", "--next-version",
+    sim_process sim({"--broadcast", "127.255.255.255", "--boot-ms", "300", "--module", "127.0.0.2", "--next-version",
                      "V2.0.0", "--module", "127.0.0.3", "--boot-ms", "600000", "--module", "127.0.0.4"});
     ASSERT_TRUE(sim.ready());
     temp_file image, failed;
@@ -126,7 +126,7 @@ TEST(Fleet, UploadWaitIsDoneOnlyOnANewVersion)
  * window shows it. */
 TEST(Fleet, EverySubcommandSpeaksJsonLinesEvenOfInvalidUtf8)
 {
-    sim_process sim({"--broadcast", "127.0.0.255", "--module", "127.0.0.2,ACCF23000002,KX\xff" "ID", "--garbage",
+    sim_process sim({"--broadcast", "127.255.255.255", "--module", "127.0.0.2,ACCF23000002,KX\xff" "ID", "--garbage",
                      "--module", "127.0.0.3"});
     ASSERT_TRUE(sim.ready());
     temp_file commands, image;
@@ -267,7 +267,7 @@ TEST(Fleet, AClosedPipeStopsTheRunAsCtrlCDoes)
  * subcommand too; -q leaves on stderr the failures and the summary. */
 TEST(Fleet, ResultsComeInTheModulesOrderAndQuietTellsOnlyFailures)
 {
-    sim_process sim({"--broadcast", "127.0.0.255", "--latency", "150", "--module", "127.0.0.2", "--reset-behaviour",
+    sim_process sim({"--broadcast", "127.255.255.255", "--latency", "150", "--module", "127.0.0.2", "--reset-behaviour",
                      "--module", "127.0.0.3", "--module", "127.0.0.4,ACCF23000004,KXD40-0002", "--silent", "--module",
                      "127.0.0.5"});
     ASSERT_TRUE(sim.ready());

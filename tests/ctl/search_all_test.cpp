@@ -54,7 +54,7 @@ TEST(SearchAll, EveryModuleThatAnswersIsListedOrTheLossIsSaid)
     for (const search_case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> args = c.behaviour;
-        for (const char* a : {"--broadcast", "127.0.0.255", "--first", "127.0.0.2", "--modules"})
+        for (const char* a : {"--broadcast", "127.255.255.255", "--first", "127.0.0.2", "--modules"})
             args.push_back(a);
         args.push_back(std::to_string(c.modules));
         sim_process sim(args);

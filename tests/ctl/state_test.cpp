@@ -22,7 +22,7 @@ const std::vector<std::string> three = {"--modules", "3", "--first", "127.0.0.2"
  * only what differs sent, once; files refused before anything is sent. */
 TEST(State, DesiredSettingsAreComparedSentAndToldAsTheyAre)
 {
-    sim_process sim({"--broadcast", "127.0.0.255", "--modules", "3", "--first", "127.0.0.2", "--silent", "--module",
+    sim_process sim({"--broadcast", "127.255.255.255", "--modules", "3", "--first", "127.0.0.2", "--silent", "--module",
                      "127.0.0.5"});
     ASSERT_TRUE(sim.ready());
     const std::string two = "127.0.0.2", uart = "AT+UART=9600,8,1,None,NFC";

@@ -39,6 +39,7 @@ public:
     std::vector<int> wait_timeouts;
     std::vector<int> pauses;
     long long now = 0;
+    unsigned long dropped = 0; /* what drops() tells: answers lost to a full buffer */
     int opened = 0;
     udp_open_error open_fails_with = UDP_OPEN_OK;
 
@@ -49,6 +50,7 @@ public:
     int wait_readable(int sock, int timeout_ms) override;
     bool has_datagram(int) override { return !inbox_.empty() && inbox_.front().due <= now; }
     bool pause_ms(int ms) override;
+    unsigned long drops(int) override { return dropped; }
     void interrupt() override {}
     long long clock_ms() override { return now; }
 

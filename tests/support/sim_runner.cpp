@@ -5,6 +5,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sched.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -35,7 +37,7 @@ std::string temp_file::text() const
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-sim_child::sim_child(std::vector<std::string> args)
+sim_child::sim_child(std::vector<std::string> args, const std::string& network)
 {
     args.insert(args.begin(), KXD40_SIM_PATH);
     std::vector<char*> argv;
@@ -48,6 +50,9 @@ sim_child::sim_child(std::vector<std::string> args)
     pid_ = fork();
     if (pid_ == 0) {
         dup2(fds[1], 1);
+        int ns = network.empty() ? -1 : open(network.c_str(), O_RDONLY | O_CLOEXEC);
+        if (!network.empty() && (ns < 0 || setns(ns, CLONE_NEWNET) != 0))
+            _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -86,8 +91,8 @@ sim_child::~sim_child()
 void sim_child::pause() { kill(pid_, SIGSTOP); }
 void sim_child::resume() { kill(pid_, SIGCONT); }
 
-sim_process::sim_process(std::vector<std::string> args)
-    : child_((args.insert(args.begin(), {"--log", log_.path}), args)), ready_(child_.wait_for("kxd40-sim: ready\n"))
+sim_process::sim_process(std::vector<std::string> args, const std::string& network)
+    : child_((args.insert(args.begin(), {"--log", log_.path}), args), network), ready_(child_.wait_for("kxd40-sim: ready\n"))
 {
 }
 

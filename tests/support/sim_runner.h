@@ -23,10 +23,11 @@ struct temp_dir : temp_file {
     temp_dir() : temp_file(true) {}
 };
 
-/* kxd40-sim with the given arguments. */
+/* kxd40-sim with the given arguments, in the test's network or the one
+ * at network ("/proc/PID/ns/net"). */
 class sim_child {
 public:
-    explicit sim_child(std::vector<std::string> args);
+    explicit sim_child(std::vector<std::string> args, const std::string& network = "");
     sim_child(const sim_child&) = delete;
     ~sim_child();
 
@@ -57,7 +58,7 @@ struct sim_datagram {
 /* The simulator with a log, started and ready (or not: see ready()). */
 class sim_process {
 public:
-    explicit sim_process(std::vector<std::string> args);
+    explicit sim_process(std::vector<std::string> args, const std::string& network = "");
     bool ready() const { return ready_; }
     /* Everything the simulator received so far, in order. */
     std::vector<sim_datagram> received() const;
