@@ -9,6 +9,10 @@
  * modules listed against those that answered; the worst round counts,
  * and a run that lists fewer without exiting 1 and saying how many
  * answers were lost is a fault of its own.
+ *
+ * Then sweeps at the default rate: a /22 holding 1000 modules, and a /16
+ * with 1000 modules in it, every other address silent; the time of each
+ * and the modules it listed.
  */
 #include <algorithm>
 #include <chrono>
@@ -34,10 +38,10 @@ struct outcome {
     bool truthful = true; /* fewer listed only with exit 1 and the loss said */
 };
 
-outcome search_once()
+outcome search_once(const std::vector<std::string>& args = {"search", "--from", "127.0.0.1"})
 {
     auto t0 = std::chrono::steady_clock::now();
-    ctl_result r = ctl({"search", "--from", "127.0.0.1"});
+    ctl_result r = ctl(args);
     outcome o;
     o.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     std::set<std::string> listed;
@@ -48,6 +52,22 @@ outcome search_once()
     bool said = r.err.find(lost_text) != std::string::npos;
     o.truthful = o.found == fleet ? r.status == 0 && !said : r.status == 1 && said;
     return o;
+}
+
+/* A sweep of block, where fleet modules answer from first on. */
+bool sweep(const char* block, const char* first, double target_s)
+{
+    sim_child sim({"--latency", std::to_string(latency_ms), "--modules", std::to_string(fleet), "--first", first});
+    if (!sim.wait_for("kxd40-sim: ready\n")) {
+        std::fprintf(stderr, "search_bench: the simulator did not start\n");
+        return false;
+    }
+    outcome o = search_once({"search", "--sweep", block});
+    bool ok = o.found == fleet && o.truthful && o.ms <= target_s * 1000;
+    std::printf("summary: kxd40ctl search --sweep %s (%d modules answering %d ms late, the default rate): %d of %d"
+                " listed in %.1f s (target <= %.0f s) %s\n",
+        block, fleet, latency_ms, o.found, fleet, o.ms / 1000, target_s, ok ? "ok" : "FAIL");
+    return ok;
 }
 
 } // namespace
@@ -84,5 +104,8 @@ int main()
     std::printf("summary: kxd40ctl search of %d modules answering %d ms late at once: %d of %d listed"
                 " (target %d of %d) %s\n",
         fleet, latency_ms, worst, fleet, fleet, fleet, ok ? "ok" : "FAIL");
-    return ok ? 0 : 3;
+    sim.stop();
+    bool swept = sweep("127.1.0.0/22", "127.1.0.2", 3);
+    swept = sweep("127.2.0.0/16", "127.2.0.2", 60) && swept;
+    return ok && swept ? 0 : 3;
 }
