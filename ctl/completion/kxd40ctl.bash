@@ -10,14 +10,14 @@
 _kxd40ctl_subcommands="search read apply diff backup restore send restart reset upload"
 
 # The options of every subcommand that takes targets.
-_kxd40ctl_fleet_options="--help --all --id --jobs --stagger --failed-to --json --quiet --from --keyword-file
-  --tries --timeout"
+_kxd40ctl_fleet_options="--help --all --id --jobs --stagger --failed-to --json --quiet --from --broadcast
+  --keyword-file --tries --timeout"
 
 _kxd40ctl_options()
 {
     local state="--exclude --show-secrets"
     case $1 in
-    search) echo "--help --from --keyword-file --json --csv" ;;
+    search) echo "--help --from --broadcast --keyword-file --json --csv --sweep --rate" ;;
     read) echo "$_kxd40ctl_fleet_options --show-secrets --commands --csv" ;;
     apply | restore) echo "$_kxd40ctl_fleet_options $state --check --force --verify" ;;
     diff) echo "$_kxd40ctl_fleet_options $state" ;;
@@ -33,7 +33,8 @@ _kxd40ctl_options()
 _kxd40ctl_takes_value()
 {
     case $1 in
-    --id | --jobs | --stagger | --failed-to | --from | --keyword-file | --tries | --timeout | --exclude | --wait)
+    --id | --jobs | --stagger | --failed-to | --from | --broadcast | --keyword-file | --tries | --timeout | \
+        --exclude | --wait | --sweep | --rate)
         return 0 ;;
     esac
     return 1
