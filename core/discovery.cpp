@@ -244,6 +244,9 @@ int search_to_end(int sock, const search_plan& plan, const char* keyword, int ke
     for (;;) {
         int before = listed();
         unsigned long dropped = net().drops(sock);
+        /* Every pass sends to every destination: the last one tells which
+         * the system would not take. */
+        out->unsent = 0;
         if (!search_pass(sock, plan, keyword, keyword_len, put_answer, out))
             return 0;
         unsigned long lost = net().drops(sock) - dropped;

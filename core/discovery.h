@@ -87,7 +87,7 @@ struct search_count {
     int passes = 0;
     unsigned long lost = 0;         /* answers the system dropped, the whole search */
     bool may_miss_modules = false;  /* its last pass lost answers too */
-    unsigned long unsent = 0;       /* keywords the system would not send */
+    unsigned long unsent = 0;       /* keywords the system would not send, the last pass */
     sockaddr_in first_unsent{};     /* where the first of them was to go */
 };
 

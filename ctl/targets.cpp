@@ -204,8 +204,6 @@ bool search_modules(const common_options& o, std::vector<module_ref>* found, sea
     search_plan plan;
     if (!plan_search(o, &plan))
         return false;
-    if (!plan.to.empty())
-        addr_b = plan.to.front();
     answers.clear();
     answer_at.clear();
     int keyword_len = static_cast<int>(std::strlen(aswd));

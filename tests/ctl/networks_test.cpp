@@ -70,7 +70,8 @@ std::string listed(const std::vector<std::string>& ips)
  * broadcast address, by its real netmask; a second --from adds its
  * network; a router forwards no broadcast, not even one addressed to the
  * far subnet, until it is told to; a sweep asks every address of the
- * blocks by unicast and leaves out the PC's own. */
+ * blocks by unicast and leaves out the PC's own. A keyword the system
+ * would not send (no route) fails the search: a module may be behind it. */
 TEST(Networks, ABroadcastReachesItsWholeNetworkAndASweepWhatLiesBehindARouter)
 {
     plant_networks net;
@@ -93,6 +94,8 @@ TEST(Networks, ABroadcastReachesItsWholeNetworkAndASweepWhatLiesBehindARouter)
         {{"search", "--from", "10.1.0.1", "--from", "10.9.0.1"}, "0\n" + plant_lines + router_line + "--\n"},
         {{"search", "--from", "10.1.0.1", "--broadcast", "10.9.0.255"}, "0\n" + plant_lines + router_line + "--\n"},
         {{"search", "--from", "10.9.0.1", "--broadcast", "10.2.0.255"}, "0\n" + router_line + "--\n"},
+        {{"search", "--from", "10.1.0.1", "--broadcast", "10.8.0.255"},
+         "1\n" + plant_lines + "--\nkxd40ctl: the keyword could not be sent to 10.8.0.255\n"},
         {{"search", "--sweep", "10.2.0.0/24", "10.9.0.0/24"}, "0\n" + far_lines + router_line + "--\n" + skipped},
         {{"search", "--sweep", "10.2.0.0/30", "--rate", "2"},
          "1\n--\nkxd40ctl: no module answered (the default keyword, no keyword file; sent to each of 2 addresses, "
