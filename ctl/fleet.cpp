@@ -109,6 +109,11 @@ public:
         else if (max_fail_ >= 0 && failed_ > max_fail_)
             *held = "not started: " + std::to_string(failed_) + " modules failed, more than --max-fail " +
                     std::to_string(max_fail_);
+        /* A canary held back has ended too, or the rest would wait for it. */
+        if (!held->empty() && i < canaries_) {
+            ++canaries_ended_;
+            start_gate.notify_all();
+        }
         return true;
     }
 

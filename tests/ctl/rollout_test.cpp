@@ -125,6 +125,13 @@ TEST(Rollout, SkipsWhatIsDoneAndStartsNothingOnceTooManyFailed)
              "  failed: 127.0.0.5\n  not reached: 127.0.0.10\n"
              "  not started: 127.0.0.11 127.0.0.12 127.0.0.13\n",
          "127.0.0.5\n127.0.0.10\n127.0.0.11\n127.0.0.12\n127.0.0.13\n", "127.0.0.5 "},
+        /* A canary held back by the first one's failure ends too: nobody waits for it. */
+        {{"127.0.0.5", "127.0.0.2", "127.0.0.11", "--wait", "2", "--canary", "2", "--jobs", "1"}, "",
+         "kxd40ctl: 127.0.0.5: " + old_version + held(2, 2, "the canary 127.0.0.5 failed") +
+             held(11, 11, "the canary 127.0.0.5 failed") +
+             "kxd40ctl: upload of 3 modules: 0 done, 1 failed, 0 not reached, 2 not started\n"
+             "  failed: 127.0.0.5\n  not started: 127.0.0.2 127.0.0.11\n",
+         "127.0.0.5\n127.0.0.2\n127.0.0.11\n", "127.0.0.5 "},
     };
     for (const auto& run : runs) {
         std::vector<std::string> args = upload;
