@@ -93,8 +93,8 @@ void add_fleet_options(CLI::App* sub, command_line& c)
         ->option_text("MS")
         ->capture_default_str();
     sub->add_option("--failed-to", c.o.failed_to,
-                    "write the addresses that failed, were not reached or were stopped to FILE, one per line "
-                    "(empty when all were done)")
+                    "write the addresses that failed, were not reached, not started or stopped to FILE, one per "
+                    "line in the modules' order (empty when all were done or skipped)")
         ->option_text("FILE");
     sub->add_flag("--json", c.o.json, "one JSON object per module on stdout (JSON Lines)");
     sub->add_flag("-q,--quiet", c.o.quiet,
