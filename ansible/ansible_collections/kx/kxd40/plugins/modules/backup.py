@@ -64,21 +64,10 @@ path:
   returned: success
   type: str
   sample: /var/backups/kxd40/ACCF23000014.json
-ip:
-  description: The module's address.
-  returned: always
-  type: str
-  sample: 198.51.100.20
-mac:
-  description: The module's MAC address.
-  returned: success
-  type: str
-  sample: ACCF23000014
-id:
-  description: The module's ID.
-  returned: success
-  type: str
-  sample: KXD40-0020
+# The module as kxd40ctl names it, as the other modules of the collection return it.
+ip: {description: The module's address., returned: always, type: str, sample: 198.51.100.20}
+mac: {description: The module's MAC address., returned: success, type: str, sample: ACCF23000014}
+id: {description: The module's ID., returned: success, type: str, sample: KXD40-0020}
 '''
 
 import os

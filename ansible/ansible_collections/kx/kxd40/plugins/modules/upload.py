@@ -108,21 +108,10 @@ bytes:
   returned: success
   type: int
   sample: 102400
-ip:
-  description: The module's address.
-  returned: always
-  type: str
-  sample: 198.51.100.20
-mac:
-  description: The module's MAC address.
-  returned: success
-  type: str
-  sample: ACCF23000014
-id:
-  description: The module's ID.
-  returned: success
-  type: str
-  sample: KXD40-0020
+# The module as kxd40ctl names it, as the other modules of the collection return it.
+ip: {description: The module's address., returned: always, type: str, sample: 198.51.100.20}
+mac: {description: The module's MAC address., returned: success, type: str, sample: ACCF23000014}
+id: {description: The module's ID., returned: success, type: str, sample: KXD40-0020}
 '''
 
 from ansible_collections.kx.kxd40.plugins.module_utils.kxd40ctl import common_args, new_module, run_one
