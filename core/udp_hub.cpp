@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -87,10 +88,14 @@ void hand_on(const datagram_slot& d)
  * it on. Returns how many datagrams it took. */
 int pump()
 {
-    thread_local char room[PUMP_BATCH][KEEP_BYTES];
+    /* On the heap, and only in threads that pump: a thread's own
+     * variables are cleared for every thread the program starts. */
+    thread_local std::unique_ptr<char[]> room;
+    if (!room)
+        room.reset(new char[PUMP_BATCH * KEEP_BYTES]);
     datagram_slot batch[PUMP_BATCH];
     for (int i = 0; i < PUMP_BATCH; ++i)
-        batch[i] = {room[i], KEEP_BYTES, 0, 0, {}};
+        batch[i] = {room.get() + i * KEEP_BYTES, KEEP_BYTES, 0, 0, {}};
     int got = net().recv_batch(udpsocket, batch, PUMP_BATCH);
     if (got <= 0)
         return 0;
