@@ -109,24 +109,49 @@ hub_slot* owner_of(const sockaddr_in& from)
     return search;
 }
 
-void put(hub_slot& l, link_datagram d)
+/* The owners a pump has handed datagrams, to be woken once it lets go of
+ * the lock: woken under it, a thousand waiting links would each wake only
+ * to sleep again on the lock the pump still holds. */
+struct wake_list {
+    hub_slot* slots[PUMP_BATCH];
+    int count = 0;
+
+    void add(hub_slot& l)
+    {
+        if (std::find(slots, slots + count, &l) != slots + count)
+            return;
+        ++l.waking;
+        slots[count++] = &l;
+    }
+    /* Outside the lock. A slot is not detached, so not gone, while it is
+     * being woken (hub_detach waits). */
+    void wake()
+    {
+        for (int i = 0; i < count; ++i) {
+            slots[i]->arrived.notify_all();
+            --slots[i]->waking;
+        }
+    }
+};
+
+void put(hub_slot& l, link_datagram d, wake_list* woken)
 {
     if (l.inbox.size() >= INBOX_MAX)
         l.inbox.pop_front();
     l.inbox.push_back(std::move(d));
-    l.arrived.notify_all();
+    woken->add(l);
 }
 
 /* Hands one datagram on. A failed receive tells only the search
  * something: that the network is not quiet. Under the lock. */
-void hand_on(const datagram_slot& d)
+void hand_on(const datagram_slot& d, wake_list* woken)
 {
     hub_slot* to = d.length >= 0 || d.stored > 0 ? owner_of(d.from) : search;
     if (to == nullptr) {
         ++unowned;
         return;
     }
-    put(*to, link_datagram{std::string(d.buf, static_cast<size_t>(d.stored)), d.length});
+    put(*to, link_datagram{std::string(d.buf, static_cast<size_t>(d.stored)), d.length}, woken);
 }
 
 /* Takes what is waiting on the socket, a batch at once (a burst of search
@@ -145,9 +170,13 @@ int pump()
     int got = net().recv_batch(udpsocket, batch, PUMP_BATCH);
     if (got <= 0)
         return 0;
-    std::lock_guard<std::mutex> g(lock);
-    for (int i = 0; i < got; ++i)
-        hand_on(batch[i]);
+    wake_list woken;
+    {
+        std::lock_guard<std::mutex> g(lock);
+        for (int i = 0; i < got; ++i)
+            hand_on(batch[i], &woken);
+    }
+    woken.wake();
     return got;
 }
 
@@ -224,12 +253,18 @@ void hub_attach(hub_slot& l, const sockaddr_in& address)
 
 void hub_detach(hub_slot& l)
 {
-    std::lock_guard<std::mutex> g(lock);
-    std::vector<hub_slot*>& table = linked();
-    unindex(l);
-    table.erase(std::remove(table.begin(), table.end(), &l), table.end());
-    l.attached = false;
-    l.inbox.clear();
+    {
+        std::lock_guard<std::mutex> g(lock);
+        std::vector<hub_slot*>& table = linked();
+        unindex(l);
+        table.erase(std::remove(table.begin(), table.end(), &l), table.end());
+        l.attached = false;
+        l.inbox.clear();
+    }
+    /* Out of the tables no pump can pick it again; one that already did
+     * may still be waking it, and the slot must outlive that. */
+    while (l.waking.load() != 0)
+        std::this_thread::yield();
 }
 
 void hub_search_begin(hub_slot& s)
