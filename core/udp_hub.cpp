@@ -1,9 +1,10 @@
 /*
  * udp_hub.cpp - handing each datagram of the one socket to its owner.
  *
- * One lock guards the table of links, every inbox and the search; it is
- * never held across a wait on the network, only across a condition wait,
- * which releases it.
+ * One lock guards the table of links and the search, and each slot's
+ * guard its inbox; the hub's lock is taken first when both are. Neither is
+ * held across a wait on the network, only across a condition wait, which
+ * releases it.
  */
 #include "udp_hub.h"
 
@@ -109,49 +110,28 @@ hub_slot* owner_of(const sockaddr_in& from)
     return search;
 }
 
-/* The owners a pump has handed datagrams, to be woken once it lets go of
- * the lock: woken under it, a thousand waiting links would each wake only
- * to sleep again on the lock the pump still holds. */
-struct wake_list {
-    hub_slot* slots[PUMP_BATCH];
-    int count = 0;
-
-    void add(hub_slot& l)
-    {
-        if (std::find(slots, slots + count, &l) != slots + count)
-            return;
-        ++l.waking;
-        slots[count++] = &l;
-    }
-    /* Outside the lock. A slot is not detached, so not gone, while it is
-     * being woken (hub_detach waits). */
-    void wake()
-    {
-        for (int i = 0; i < count; ++i) {
-            slots[i]->arrived.notify_all();
-            --slots[i]->waking;
-        }
-    }
-};
-
-void put(hub_slot& l, link_datagram d, wake_list* woken)
+/* Under the hub's lock, which keeps l from being detached meanwhile. */
+void put(hub_slot& l, link_datagram d)
 {
-    if (l.inbox.size() >= INBOX_MAX)
-        l.inbox.pop_front();
-    l.inbox.push_back(std::move(d));
-    woken->add(l);
+    {
+        std::lock_guard<std::mutex> g(l.guard);
+        if (l.inbox.size() >= INBOX_MAX)
+            l.inbox.pop_front();
+        l.inbox.push_back(std::move(d));
+    }
+    l.arrived.notify_all();
 }
 
 /* Hands one datagram on. A failed receive tells only the search
  * something: that the network is not quiet. Under the lock. */
-void hand_on(const datagram_slot& d, wake_list* woken)
+void hand_on(const datagram_slot& d)
 {
     hub_slot* to = d.length >= 0 || d.stored > 0 ? owner_of(d.from) : search;
     if (to == nullptr) {
         ++unowned;
         return;
     }
-    put(*to, link_datagram{std::string(d.buf, static_cast<size_t>(d.stored)), d.length}, woken);
+    put(*to, link_datagram{std::string(d.buf, static_cast<size_t>(d.stored)), d.length});
 }
 
 /* Takes what is waiting on the socket, a batch at once (a burst of search
@@ -170,16 +150,19 @@ int pump()
     int got = net().recv_batch(udpsocket, batch, PUMP_BATCH);
     if (got <= 0)
         return 0;
-    wake_list woken;
-    {
-        std::lock_guard<std::mutex> g(lock);
-        for (int i = 0; i < got; ++i)
-            hand_on(batch[i], &woken);
-    }
-    woken.wake();
+    std::lock_guard<std::mutex> g(lock);
+    for (int i = 0; i < got; ++i)
+        hand_on(batch[i]);
     return got;
 }
 
+void clear_inbox(hub_slot& l)
+{
+    std::lock_guard<std::mutex> g(l.guard);
+    l.inbox.clear();
+}
+
+/* Under l's guard. */
 bool pop(hub_slot& l, link_datagram* out)
 {
     if (l.inbox.empty())
@@ -197,7 +180,8 @@ int left_until(long long deadline)
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-/* Waits on l's inbox until something is there, l ends, or the deadline. */
+/* Waits on l's inbox until something is there, l ends, or the deadline;
+ * g holds l's guard. */
 void wait_inbox(hub_slot& l, std::unique_lock<std::mutex>& g, long long deadline)
 {
     ++l.active;
@@ -212,15 +196,9 @@ void wait_inbox(hub_slot& l, std::unique_lock<std::mutex>& g, long long deadline
 /* One wait on the socket itself, then what came handed on. */
 int wait_socket(hub_slot& l, long long deadline)
 {
-    {
-        std::lock_guard<std::mutex> g(lock);
-        ++l.active;
-    }
+    ++l.active;
     int w = net().wait_readable(udpsocket, left_until(deadline));
-    {
-        std::lock_guard<std::mutex> g(lock);
-        --l.active;
-    }
+    --l.active;
     if (w == WAIT_READY && !l.ended)
         pump();
     return w;
@@ -244,7 +222,7 @@ void hub_attach(hub_slot& l, const sockaddr_in& address)
     if (l.attached)
         unindex(l);
     l.addr_r = address;
-    l.inbox.clear();
+    clear_inbox(l);
     if (!l.attached)
         linked().push_back(&l);
     l.attached = true;
@@ -253,24 +231,18 @@ void hub_attach(hub_slot& l, const sockaddr_in& address)
 
 void hub_detach(hub_slot& l)
 {
-    {
-        std::lock_guard<std::mutex> g(lock);
-        std::vector<hub_slot*>& table = linked();
-        unindex(l);
-        table.erase(std::remove(table.begin(), table.end(), &l), table.end());
-        l.attached = false;
-        l.inbox.clear();
-    }
-    /* Out of the tables no pump can pick it again; one that already did
-     * may still be waking it, and the slot must outlive that. */
-    while (l.waking.load() != 0)
-        std::this_thread::yield();
+    std::lock_guard<std::mutex> g(lock);
+    std::vector<hub_slot*>& table = linked();
+    unindex(l);
+    table.erase(std::remove(table.begin(), table.end(), &l), table.end());
+    l.attached = false;
+    clear_inbox(l);
 }
 
 void hub_search_begin(hub_slot& s)
 {
     std::lock_guard<std::mutex> g(lock);
-    s.inbox.clear();
+    clear_inbox(s);
     s.ended = false;
     search = &s;
 }
@@ -279,7 +251,7 @@ void hub_search_end()
 {
     std::lock_guard<std::mutex> g(lock);
     if (search != nullptr)
-        search->inbox.clear();
+        clear_inbox(*search);
     search = nullptr;
 }
 
@@ -288,7 +260,7 @@ int hub_receive(hub_slot& l, int timeout_ms, link_datagram* out)
     long long deadline = timeout_ms >= 0 ? net().clock_ms() + timeout_ms : -1;
     for (;;) {
         {
-            std::unique_lock<std::mutex> g(lock);
+            std::unique_lock<std::mutex> g(l.guard);
             if (l.ended)
                 return RECEIVE_ABANDONED;
             if (pop(l, out))
@@ -311,7 +283,7 @@ int hub_receive(hub_slot& l, int timeout_ms, link_datagram* out)
             return RECEIVE_ABANDONED;
         if (w == WAIT_TIMEOUT)
             return RECEIVE_TIMED_OUT;
-        std::lock_guard<std::mutex> g(lock);
+        std::lock_guard<std::mutex> g(l.guard);
         if (pop(l, out))
             return RECEIVED;
         if (deadline >= 0 && left_until(deadline) == 0)
@@ -324,18 +296,14 @@ bool hub_pause(hub_slot& l, int ms)
     if (l.ended)
         return false;
     if (receiving) {
-        std::unique_lock<std::mutex> g(lock);
+        std::unique_lock<std::mutex> g(l.guard);
         ++l.active;
         l.arrived.wait_for(g, std::chrono::milliseconds(ms), [&] { return l.ended.load(); });
         --l.active;
         return !l.ended;
     }
-    {
-        std::lock_guard<std::mutex> g(lock);
-        ++l.active;
-    }
+    ++l.active;
     bool whole = net().pause_ms(ms);
-    std::lock_guard<std::mutex> g(lock);
     --l.active;
     return whole && !l.ended;
 }
@@ -345,7 +313,7 @@ void hub_discard(hub_slot& l, std::deque<link_datagram>* dropped)
     if (!receiving && udpsocket != 0)
         for (int i = 0; i < 1000 && net().has_datagram(udpsocket); ++i)
             pump();
-    std::lock_guard<std::mutex> g(lock);
+    std::lock_guard<std::mutex> g(l.guard);
     if (dropped != nullptr)
         for (link_datagram& d : l.inbox)
             dropped->push_back(std::move(d));
@@ -356,7 +324,9 @@ void hub_wake(hub_slot& l)
 {
     bool waiting;
     {
-        std::lock_guard<std::mutex> g(lock);
+        /* Under the guard: a waiter has either not yet looked at ended,
+         * or waits already and hears this. */
+        std::lock_guard<std::mutex> g(l.guard);
         l.arrived.notify_all();
         waiting = l.active > 0;
     }
@@ -389,15 +359,17 @@ bool hub_receiver_running() { return receiving; }
 void hub_end_all()
 {
     std::lock_guard<std::mutex> g(lock);
+    auto end = [](hub_slot& l) {
+        std::lock_guard<std::mutex> s(l.guard);
+        l.ended = true;
+        l.arrived.notify_all();
+    };
     for (hub_slot* l : linked()) {
-        l->ended = true;
         ++l->serial;
-        l->arrived.notify_all();
+        end(*l);
     }
-    if (search != nullptr) {
-        search->ended = true;
-        search->arrived.notify_all();
-    }
+    if (search != nullptr)
+        end(*search);
 }
 
 unsigned long hub_unowned()
