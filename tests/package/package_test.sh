@@ -68,6 +68,9 @@ expect() {
         grep -qxF "./$f" "$tmp/$p.list" || fail "$p lacks /$f"
     done
 }
+metrics_units="lib/systemd/system/kxd40ctl-metrics.service lib/systemd/system/kxd40ctl-metrics.timer"
+printf './%s\n' etc etc/default etc/default/kxd40ctl-metrics lib lib/systemd lib/systemd/system \
+    $metrics_units > "$tmp/outside"
 for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do
     d=$(deb $p)
     [ -n "$d" ] || fail "no package $p was built"
@@ -75,8 +78,11 @@ for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do
     echo "== $p: Depends: $(dpkg-deb -f "$d" Depends)"
     cat "$tmp/$p.list"
     grep -Eqx "\./usr/share/doc/$p/README\.md(\.gz)?" "$tmp/$p.list" || fail "$p has no README in /usr/share/doc"
-    # Installed under /usr only, and no path of the build's own.
-    grep -v -e '^\.$' -e '^\./usr$' -e '^\./usr/' "$tmp/$p.list" && fail "$p installs outside /usr"
+    # Installed under /usr only (but kxd40ctl's metrics timer: its units
+    # where this debhelper puts them, its settings in /etc/default), and
+    # no path of the build's own.
+    grep -v -e '^\.$' -e '^\./usr$' -e '^\./usr/' "$tmp/$p.list" | grep -vxF -f "$tmp/outside" &&
+        fail "$p installs outside /usr"
     grep -e '^\./usr/local' -e 'obj-' "$tmp/$p.list" && fail "$p holds build or /usr/local paths"
 done
 
@@ -88,7 +94,8 @@ expect kxd40-tool usr/bin/kxd40-tool usr/libexec/kxd40-tool/kxd40-tool \
 # The example inventory names kxd40ctl where the package puts it.
 ctl=$(sed -n 's/^ *kxd40ctl_path: *//p' "$ROOT/ansible/ansible_collections/kx/kxd40/examples/inventory.yml")
 expect kxd40ctl "${ctl#/}" usr/share/man/man1/kxd40ctl.1.gz \
-    usr/share/bash-completion/completions/kxd40ctl usr/share/zsh/vendor-completions/_kxd40ctl
+    usr/share/bash-completion/completions/kxd40ctl usr/share/zsh/vendor-completions/_kxd40ctl \
+    $metrics_units etc/default/kxd40ctl-metrics usr/lib/sysusers.d/kxd40ctl.conf usr/lib/tmpfiles.d/kxd40ctl.conf
 expect kxd40-sim usr/bin/kxd40-sim usr/share/man/man1/kxd40-sim.1.gz
 coll=usr/share/ansible/collections/ansible_collections/kx/kxd40
 expect kxd40-ansible $coll/galaxy.yml $coll/meta/runtime.yml \
