@@ -126,6 +126,26 @@ for prog in kxd40ctl kxd40-sim kxd40-tool; do
     [ -z "$(ls -A "$tmp/vhome")" ] || fail "$prog --version made $(ls -A "$tmp/vhome") in the home directory"
 done
 
+# The metrics service's command line, with the settings the package ships
+# (the desired file and the metrics file moved into ours, the broadcast
+# kept on loopback), diffs a simulated module into the metrics file.
+cmdline=$(sed -n 's/^ExecStart=//p' "$inst/lib/systemd/system/kxd40ctl-metrics.service" |
+          sed -e 's/\${\([A-Z0-9_]*\)}/"$\1"/g' -e 's,^/usr/bin/,"$1"/usr/bin/,')
+printf 'AT+WSSSID=Lab\n' > "$tmp/desired.txt"
+# shellcheck disable=SC2016 # expanded by the inner shell
+$UNSHARE sh -c '
+    ip link set lo up
+    . "$1/etc/default/kxd40ctl-metrics"
+    KXD40_DESIRED=$2/desired.txt KXD40_METRICS=$2/kxd40.prom KXD40_OPTIONS="$KXD40_OPTIONS --broadcast 127.255.255.255"
+    "$1/usr/bin/kxd40-sim" --broadcast 127.255.255.255 --module 127.0.0.2 > "$2/sim.out" & sim=$!
+    for _ in $(seq 100); do grep -q ready "$2/sim.out" && break; sleep 0.1; done
+    eval "$3"; status=$?
+    kill "$sim"
+    exit "$status"' sh "$inst" "$tmp" "$cmdline" > "$tmp/metrics.out" 2>&1
+[ $? -eq 1 ] || fail "the metrics service's diff did not find the one difference: $(cat "$tmp/metrics.out")"
+grep -qxF 'kxd40_setting_drift{ip="127.0.0.2",field="sta.ssid"} 1' "$tmp/kxd40.prom" ||
+    fail "the metrics service wrote no drift of 127.0.0.2: $(cat "$tmp/kxd40.prom" "$tmp/metrics.out")"
+
 # ansible-core finds the collection where the package put it.
 HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \
     ansible-doc -t module kx.kxd40.settings > "$tmp/doc.txt" 2>&1 ||
