@@ -123,6 +123,10 @@ std::string version_of(const module_result& r)
 
 void take_result(const module_result& r, bool answered, double seconds)
 {
+    /* Stopped before it answered, the module may well be up: a run cut
+     * short (its kxd40_run_error says so) does not report it down. */
+    if (r.how == outcome::stopped && !answered)
+        return;
     std::lock_guard<std::mutex> g(lock);
     module_lines m;
     m.ip = r.m.ip, m.mac = shown(r.m.mac), m.id = shown(r.m.id);

@@ -15,7 +15,8 @@
  * and their identity until 24 hours after they last answered. A run that
  * could not search or reach any module (the port held, no socket) writes
  * the run's lines alone: what the previous file said would be stale values
- * shown as current.
+ * shown as current. A module a stopped run had not heard yet is left out,
+ * not reported down.
  */
 #ifndef KXCTL_PROMETHEUS_H
 #define KXCTL_PROMETHEUS_H

@@ -3,7 +3,8 @@
  * a diff and a search, byte for byte (times and durations normalised), run
  * after run on one file: a module gone silent reads 0 and keeps its
  * identity, one no longer named is gone, a search carries who stopped
- * answering for a day; a run that cannot have the port writes no module.
+ * answering for a day; a run that cannot have the port, or is stopped
+ * before its modules answer, writes no module.
  */
 #include <gtest/gtest.h>
 
@@ -160,7 +161,8 @@ TEST(Prometheus, TheFileTellsTheFleetRunAfterRun)
 }
 
 /* A search carries who answered before, down, until a day after it last
- * answered; a run that cannot have the port tells why and no module. */
+ * answered; a run that cannot have the port, or is stopped, tells why and
+ * no module. */
 TEST(Prometheus, ASearchCarriesTheSilentForADayAndAHeldPortWritesNoModule)
 {
     long long since = std::time(nullptr);
@@ -185,4 +187,8 @@ TEST(Prometheus, ASearchCarriesTheSilentForADayAndAHeldPortWritesNoModule)
         expect_steps(file, {{search, 1, run_lines(false, why)}, {{"read", "127.0.0.2"}, 1, run_lines(false, why)}},
                      since);
     }
+    /* Stopped while its modules had not answered yet: nobody is down. */
+    ctl_result stopped = ctl({"read", "--tries", "100", "127.0.0.8", "127.0.0.9", "--prometheus", file}, "linking");
+    EXPECT_EQ(stopped.status, 130);
+    EXPECT_EQ(normalised(file, since), run_lines(false, "reason=\"stopped\",message=\"stopped by a signal\""));
 }
