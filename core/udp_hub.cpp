@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 
@@ -41,6 +43,41 @@ std::vector<hub_slot*>& linked()
     return *table;
 }
 
+/* The same links by the address each was attached with, each list in
+ * the order attached: a datagram finds its link without a look at every
+ * other (kxd40ctl has a thousand at once). An address changed behind the
+ * hub's back (lent_link) is still found by the scan that follows a miss. */
+struct host_index {
+    std::unordered_map<in_addr_t, std::vector<hub_slot*>> links;
+    std::unordered_map<const hub_slot*, in_addr_t> key;
+};
+
+host_index& by_host()
+{
+    static auto* index = new host_index;
+    return *index;
+}
+
+void unindex(hub_slot& l)
+{
+    host_index& x = by_host();
+    auto k = x.key.find(&l);
+    if (k == x.key.end())
+        return;
+    std::vector<hub_slot*>& list = x.links[k->second];
+    list.erase(std::remove(list.begin(), list.end(), &l), list.end());
+    if (list.empty())
+        x.links.erase(k->second);
+    x.key.erase(k);
+}
+
+void index(hub_slot& l)
+{
+    host_index& x = by_host();
+    x.key[&l] = l.addr_r.sin_addr.s_addr;
+    x.links[l.addr_r.sin_addr.s_addr].push_back(&l);
+}
+
 hub_slot* search = nullptr;
 unsigned long unowned = 0;
 
@@ -48,38 +85,73 @@ std::thread receiver;
 std::atomic<bool> receiving{false};
 std::atomic<bool> stop_receiver{false};
 
+/* Whether l may have a datagram from from now. A link that is neither
+ * held nor waiting yields to a search: its module's answer to the search
+ * is the search's. */
+bool owns(const hub_slot* l, const sockaddr_in& from)
+{
+    return !address_unset(l->addr_r) && same_host(l->addr_r, from)
+           && (search == nullptr || l->held > 0 || l->active > 0);
+}
+
 /* The link of the module at from that may have this datagram now, or
- * nullptr. A link that is neither held nor waiting yields to a search:
- * its module's answer to the search is the search's. */
+ * the search (nullptr when none runs). */
 hub_slot* owner_of(const sockaddr_in& from)
 {
-    for (hub_slot* l : linked()) {
-        if (address_unset(l->addr_r) || !same_host(l->addr_r, from))
-            continue;
-        if (search == nullptr || l->held > 0 || l->active > 0)
+    auto at = by_host().links.find(from.sin_addr.s_addr);
+    if (at != by_host().links.end())
+        for (hub_slot* l : at->second)
+            if (owns(l, from))
+                return l;
+    for (hub_slot* l : linked())
+        if (owns(l, from))
             return l;
-    }
     return search;
 }
 
-void put(hub_slot& l, link_datagram d)
+/* The owners a pump has handed datagrams, to be woken once it lets go of
+ * the lock: woken under it, a thousand waiting links would each wake only
+ * to sleep again on the lock the pump still holds. */
+struct wake_list {
+    hub_slot* slots[PUMP_BATCH];
+    int count = 0;
+
+    void add(hub_slot& l)
+    {
+        if (std::find(slots, slots + count, &l) != slots + count)
+            return;
+        ++l.waking;
+        slots[count++] = &l;
+    }
+    /* Outside the lock. A slot is not detached, so not gone, while it is
+     * being woken (hub_detach waits). */
+    void wake()
+    {
+        for (int i = 0; i < count; ++i) {
+            slots[i]->arrived.notify_all();
+            --slots[i]->waking;
+        }
+    }
+};
+
+void put(hub_slot& l, link_datagram d, wake_list* woken)
 {
     if (l.inbox.size() >= INBOX_MAX)
         l.inbox.pop_front();
     l.inbox.push_back(std::move(d));
-    l.arrived.notify_all();
+    woken->add(l);
 }
 
 /* Hands one datagram on. A failed receive tells only the search
  * something: that the network is not quiet. Under the lock. */
-void hand_on(const datagram_slot& d)
+void hand_on(const datagram_slot& d, wake_list* woken)
 {
     hub_slot* to = d.length >= 0 || d.stored > 0 ? owner_of(d.from) : search;
     if (to == nullptr) {
         ++unowned;
         return;
     }
-    put(*to, link_datagram{std::string(d.buf, static_cast<size_t>(d.stored)), d.length});
+    put(*to, link_datagram{std::string(d.buf, static_cast<size_t>(d.stored)), d.length}, woken);
 }
 
 /* Takes what is waiting on the socket, a batch at once (a burst of search
@@ -87,16 +159,24 @@ void hand_on(const datagram_slot& d)
  * it on. Returns how many datagrams it took. */
 int pump()
 {
-    thread_local char room[PUMP_BATCH][KEEP_BYTES];
+    /* On the heap, and only in threads that pump: a thread's own
+     * variables are cleared for every thread the program starts. */
+    thread_local std::unique_ptr<char[]> room;
+    if (!room)
+        room.reset(new char[PUMP_BATCH * KEEP_BYTES]);
     datagram_slot batch[PUMP_BATCH];
     for (int i = 0; i < PUMP_BATCH; ++i)
-        batch[i] = {room[i], KEEP_BYTES, 0, 0, {}};
+        batch[i] = {room.get() + i * KEEP_BYTES, KEEP_BYTES, 0, 0, {}};
     int got = net().recv_batch(udpsocket, batch, PUMP_BATCH);
     if (got <= 0)
         return 0;
-    std::lock_guard<std::mutex> g(lock);
-    for (int i = 0; i < got; ++i)
-        hand_on(batch[i]);
+    wake_list woken;
+    {
+        std::lock_guard<std::mutex> g(lock);
+        for (int i = 0; i < got; ++i)
+            hand_on(batch[i], &woken);
+    }
+    woken.wake();
     return got;
 }
 
@@ -161,20 +241,30 @@ void receive_loop()
 void hub_attach(hub_slot& l, const sockaddr_in& address)
 {
     std::lock_guard<std::mutex> g(lock);
+    if (l.attached)
+        unindex(l);
     l.addr_r = address;
     l.inbox.clear();
     if (!l.attached)
         linked().push_back(&l);
     l.attached = true;
+    index(l);
 }
 
 void hub_detach(hub_slot& l)
 {
-    std::lock_guard<std::mutex> g(lock);
-    std::vector<hub_slot*>& table = linked();
-    table.erase(std::remove(table.begin(), table.end(), &l), table.end());
-    l.attached = false;
-    l.inbox.clear();
+    {
+        std::lock_guard<std::mutex> g(lock);
+        std::vector<hub_slot*>& table = linked();
+        unindex(l);
+        table.erase(std::remove(table.begin(), table.end(), &l), table.end());
+        l.attached = false;
+        l.inbox.clear();
+    }
+    /* Out of the tables no pump can pick it again; one that already did
+     * may still be waking it, and the slot must outlive that. */
+    while (l.waking.load() != 0)
+        std::this_thread::yield();
 }
 
 void hub_search_begin(hub_slot& s)

@@ -48,6 +48,7 @@ struct hub_slot {
     int active = 0;              /* waits and pauses in progress */
     bool attached = false;       /* the hub hands it its datagrams */
     std::atomic<int> held{0};    /* link_hold: the action has it, waiting or not */
+    std::atomic<int> waking{0};  /* a pump handed it datagrams and is waking it */
     std::deque<link_datagram> inbox;
     std::condition_variable arrived;
 

@@ -95,7 +95,7 @@ void add_fleet_options(CLI::App* sub, command_line& c)
     sub->add_option("--id", c.t.id_pattern,
                     "the modules a search finds whose ID matches the shell pattern (with or without --all); "
                     "addresses named are taken as they are");
-    sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all, at most 256)")->check(CLI::Range(1, 1000));
+    sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all, at most 1000)")->check(CLI::Range(1, 10000));
     sub->add_option("--stagger", c.o.stagger_ms, "the n-th module starts no sooner than (n - 1) times MS after the first")
         ->check(CLI::Range(0, 600000))
         ->option_text("MS")
