@@ -17,6 +17,7 @@
 #include "actions.h"
 #include "data_file.h"
 #include "defaults.h"
+#include "prometheus.h"
 #include "report.h"
 #include "target_list.h"
 #include "version.h"
@@ -73,6 +74,15 @@ void add_search_options(CLI::App* sub, common_options& o)
     sub->add_option("--keyword-file", o.keyword_file,
                     "the search keyword's file (default: data/aswd.txt here, else the installed window's "
                     "$XDG_DATA_HOME/kxd40-tool/data/aswd.txt, else KX-D40LOCATORPING)")
+        ->option_text("FILE");
+}
+
+/* search, read and diff: what they learn of the fleet, for monitoring. */
+void add_prometheus_option(CLI::App* sub, common_options& o)
+{
+    sub->add_option("--prometheus", o.prometheus,
+                    "also write the run's results to FILE in Prometheus's text format, replaced whole, for a "
+                    "node exporter's textfile collector (FILE ending in .prom)")
         ->option_text("FILE");
 }
 
@@ -212,8 +222,12 @@ int confirmed(const char* what, size_t modules, const command_line& c)
  * results of two runs must compare line by line. */
 int prepare(const command_line& c, std::vector<module_ref>* modules)
 {
-    if (!open_socket() || !resolve_targets(c.t, c.o, modules))
+    if (!open_socket())
         return EXIT_FAILED;
+    if (!resolve_targets(c.t, c.o, modules)) {
+        metrics_run_error("targets", "the modules to act on could not be found");
+        return EXIT_FAILED;
+    }
     auto found = modules->begin() + static_cast<long>(std::min(c.t.addresses.size(), modules->size()));
     in_address_order(found, modules->end());
     return -1;
@@ -281,6 +295,7 @@ int run(int argc, char** argv)
     add_search_options(search, c.o);
     search->add_flag("--json", c.o.json, "one JSON object per module (JSON Lines)");
     search->add_flag("--csv", c.o.csv, "a header line, then one line per module, comma-separated (RFC 4180)");
+    add_prometheus_option(search, c.o);
     CLI::Option* sweep = search->add_option(
         "--sweep", c.sweep,
         "instead of a broadcast, send the keyword to each address of the blocks (such as 10.2.0.0/22; also "
@@ -293,6 +308,7 @@ int run(int argc, char** argv)
 
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
     add_fleet_options(read, c);
+    add_prometheus_option(read, c.o);
     read->add_flag("--show-secrets", c.s.show_secrets, "show the keys and the web password in text and CSV output");
     read->add_flag("--commands", c.as_commands,
                    "a command file that gives another module the same settings (MID aside, and no command "
@@ -316,6 +332,7 @@ int run(int argc, char** argv)
                                                 "ones; exit status 0 same, 1 differences, 2 trouble");
     diff->add_option("desired", c.file, desired_help)->required();
     add_fleet_options(diff, c);
+    add_prometheus_option(diff, c.o);
     add_state_options(diff, c, false);
 
     CLI::App* backup = app.add_subcommand("backup", "save each module's settings as DIR/<MAC>.json");
@@ -364,6 +381,11 @@ int run(int argc, char** argv)
             return app.exit(e);
         return usage_error(e.what());
     }
+    /* From here on, a run with --prometheus leaves a file however it ends. */
+    CLI::App* metered[] = {search, read, diff};
+    for (CLI::App* sub : metered)
+        if (sub->parsed() && !c.o.prometheus.empty())
+            metrics_to(c.o.prometheus, sub->get_name());
     /* Before any check, so a variable's value is checked as the option's. */
     for (CLI::App* sub : app.get_subcommands()) {
         std::string bad = apply_environment(sub);
@@ -458,5 +480,5 @@ int main(int argc, char** argv)
     /* A reader that went away is a failed write (EPIPE), told and ended as
      * Ctrl-C ends a run, not a death in the middle of a line. */
     std::signal(SIGPIPE, SIG_IGN);
-    return close_standard_output(run(argc, argv));
+    return close_standard_output(metrics_finish(run(argc, argv)));
 }
