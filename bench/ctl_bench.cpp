@@ -9,11 +9,14 @@
  *  - a read of 29 modules beside a silent one against the same 29 alone,
  *    by the slowest of the 29's own times: when its JSON line arrived on
  *    the child's stdout, which it does as each module finishes;
- *  - the CPU time and peak memory of the 30-module read and upload.
- * The modules run at once, so 30 should cost about what one costs; a
- * silent module must not hold up the others while it is asked again.
- * Every kind runs once per round and the rounds alternate, so all see the
- * same machine; the best round of each counts.
+ *  - the CPU time and peak memory of the 30-module read and upload;
+ *  - at scale, beside a second simulator of 10,000 modules: a read of
+ *    1000 against a read of one, and a read of all 10,000 (time, peak
+ *    memory, CPU time).
+ * The modules run at once, so 30 should cost about what one costs, and a
+ * thousand not much more; a silent module must not hold up the others
+ * while it is asked again. Every kind runs once per round and the rounds
+ * alternate, so all see the same machine; the best round of each counts.
  */
 #include <algorithm>
 #include <cerrno>
@@ -52,6 +55,15 @@ const double target_upload_cpu_ms = 300;
 const double target_peak_mb = 12;
 
 using clock_type = std::chrono::steady_clock;
+
+/* At scale: a thousand modules must cost at most half again what one
+ * costs (all run at once), ten thousand some ten waves of a thousand. */
+const int scale_fleet = 10000;
+const int scale_part = 1000;
+const int scale_rounds = 3;
+const double target_scale_ratio = 1.5;
+const double target_scale_s = 10;
+const double target_scale_mb = 300;
 
 /* Modules 127.0.0.2-31 answer; 127.0.0.32 is silent. */
 const int first_host = 2;
@@ -101,9 +113,17 @@ void take_line(run& r, const std::string& line, double at_ms)
         r.stray += line + "\n";
 }
 
-/* Reads the child's stdout to its end, each line stamped on arrival. A
- * child that says nothing for a minute is hung: it is ended. */
-void read_lines(int fd, pid_t pid, clock_type::time_point t0, run& r)
+/* A line of the child's stdout and when it came. */
+struct stamped_line {
+    std::string text;
+    double at_ms;
+};
+
+/* Reads the child's stdout to its end, each line stamped on arrival and
+ * parsed later: ten thousand lines parsed meanwhile would take the CPU
+ * the child is timed on. A child that says nothing for a minute is hung:
+ * it is ended. */
+void read_lines(int fd, pid_t pid, clock_type::time_point t0, run& r, std::vector<stamped_line>& lines)
 {
     std::string pending;
     char buf[65536];
@@ -118,9 +138,11 @@ void read_lines(int fd, pid_t pid, clock_type::time_point t0, run& r)
         if (n <= 0)
             break;
         double at = since(t0);
+        size_t from = 0;
         pending.append(buf, static_cast<size_t>(n));
-        for (size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1))
-            take_line(r, pending.substr(0, nl), at);
+        for (size_t nl; (nl = pending.find('\n', from)) != std::string::npos; from = nl + 1)
+            lines.push_back({pending.substr(from, nl - from), at});
+        pending.erase(0, from);
     }
     if (!pending.empty())
         r.stray += pending;
@@ -155,8 +177,9 @@ run run_ctl(const std::vector<std::string>& args)
     auto t0 = clock_type::now();
     pid_t pid = spawn_ctl(args, fds[1], err.path);
     close(fds[1]);
+    std::vector<stamped_line> lines;
     if (pid > 0)
-        read_lines(fds[0], pid, t0, r);
+        read_lines(fds[0], pid, t0, r, lines);
     close(fds[0]);
     int status = 0;
     rusage use{};
@@ -167,6 +190,8 @@ run run_ctl(const std::vector<std::string>& args)
         r.cpu_ms = ms(use.ru_utime) + ms(use.ru_stime);
         r.peak_mb = use.ru_maxrss / 1024.0;
     }
+    for (const stamped_line& l : lines)
+        take_line(r, l.text, l.at_ms);
     r.errors = err.text();
     return r;
 }
@@ -332,6 +357,94 @@ bool report(const figures& f)
     return std::all_of(std::begin(met), std::end(met), [](bool m) { return m; });
 }
 
+/* The scale's modules, from 127.1.0.1 on. */
+std::vector<std::string> scale_hosts(int count)
+{
+    std::vector<std::string> out;
+    for (uint32_t a = (127u << 24) + (1u << 16) + 1; out.size() < static_cast<size_t>(count); ++a)
+        out.push_back(std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
+                      std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255));
+    return out;
+}
+
+struct scale_figures {
+    figure read1, part, all, all_cpu, all_mb;
+};
+
+/* One round at scale: a read of one, of a thousand (a list of targets
+ * in part) and of ten thousand (in all); false when a run went wrong. */
+bool scale_round(scale_figures& f, const std::string& part, const std::string& all)
+{
+    const std::vector<std::string> everyone = scale_hosts(scale_fleet);
+    const std::vector<std::string> one(everyone.begin(), everyone.begin() + 1);
+    const std::vector<std::string> some(everyone.begin(), everyone.begin() + scale_part);
+    run r1 = run_ctl({"read", "--json", one[0]});
+    run rp = run_ctl({"read", "--json", "@" + part});
+    run ra = run_ctl({"read", "--json", "@" + all});
+    for (const auto& c : {std::make_pair(&r1, &one), std::make_pair(&rp, &some), std::make_pair(&ra, &everyone)}) {
+        std::string why = fault(*c.first, *c.second, "");
+        if (!why.empty()) {
+            std::fprintf(stderr, "ctl_bench: read of %zu: %s\n%.2000s", c.second->size(), why.c_str(),
+                c.first->errors.c_str());
+            return false;
+        }
+    }
+    f.read1.v.push_back(r1.wall_ms);
+    f.part.v.push_back(rp.wall_ms);
+    f.all.v.push_back(ra.wall_ms);
+    f.all_cpu.v.push_back(ra.cpu_ms);
+    f.all_mb.v.push_back(ra.peak_mb);
+    return true;
+}
+
+bool scale_report(const scale_figures& f)
+{
+    std::printf("kxd40ctl against %d simulated modules answering %d ms late, best of %d rounds\n", scale_fleet,
+        latency_ms, scale_rounds);
+    std::printf("  read: one %.0f ms, %d %.0f ms, %d %.0f ms (CPU time %.0f ms, peak memory %.1f MB)\n",
+        f.read1.best(), scale_part, f.part.best(), scale_fleet, f.all.best(), f.all_cpu.best(), f.all_mb.worst());
+    std::string what = "kxd40ctl read of " + std::to_string(scale_part) + " modules against one";
+    bool ratio_ok = summary_ratio(what.c_str(), f.part, f.read1, target_scale_ratio);
+    bool time_ok = f.all.best() <= target_scale_s * 1000;
+    std::printf("summary: kxd40ctl read of %d modules: %.2f s (target <= %.0f s) %s\n", scale_fleet,
+        f.all.best() / 1000, target_scale_s, time_ok ? "ok" : "FAIL");
+    bool mb_ok = f.all_mb.worst() <= target_scale_mb;
+    std::printf("summary: kxd40ctl read of %d modules, peak memory: %.1f MB (target <= %.0f MB) %s\n", scale_fleet,
+        f.all_mb.worst(), target_scale_mb, mb_ok ? "ok" : "FAIL");
+    std::printf("summary: kxd40ctl read of %d modules, CPU time: %.2f s (no target)\n", scale_fleet,
+        f.all_cpu.best() / 1000);
+    return ratio_ok && time_ok && mb_ok;
+}
+
+/* The scale's simulator and rounds; false when a run went wrong, else
+ * whether every target was met (in met). */
+bool at_scale(bool* met)
+{
+    temp_file part, all;
+    std::vector<std::string> everyone = scale_hosts(scale_fleet);
+    {
+        std::ofstream to_part(part.path), to_all(all.path);
+        for (size_t i = 0; i < everyone.size(); ++i) {
+            to_all << everyone[i] << "\n";
+            if (i < static_cast<size_t>(scale_part))
+                to_part << everyone[i] << "\n";
+        }
+    }
+    sim_child sim({"--latency", std::to_string(latency_ms), "--modules", std::to_string(scale_fleet), "--first",
+        everyone.front()});
+    /* Ten thousand sockets take a while to bind on a busy machine. */
+    if (!sim.wait_for("kxd40-sim: ready\n") && !sim.wait_for("kxd40-sim: ready\n")) {
+        std::fprintf(stderr, "ctl_bench: the simulator of %d modules did not start\n", scale_fleet);
+        return false;
+    }
+    scale_figures f;
+    for (int r = 0; r < scale_rounds; ++r)
+        if (!scale_round(f, part.path, all.path))
+            return false;
+    *met = scale_report(f);
+    return true;
+}
+
 /* An image of image_bytes that is not all one byte. */
 bool write_image(const std::string& path)
 {
@@ -371,5 +484,8 @@ int main()
     for (int r = 0; r < rounds; ++r)
         if (!b.round(f))
             return 1;
-    return report(f) ? 0 : 3;
+    bool met = report(f), scale_met = false;
+    if (!at_scale(&scale_met))
+        return 1;
+    return met && scale_met ? 0 : 3;
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #ifdef _WIN32
@@ -165,9 +166,15 @@ int system_net::recv_from(int sock, char* buf, int n, int* stored, sockaddr_in* 
 {
     /* A datagram is at most 64 KiB; reading it whole tells its true length
      * on every platform, so an oversized one is recognised. */
-    thread_local char whole[65536];
+    enum { WHOLE = 65536 };
+    /* On the heap, and only in threads that read: a thread's own
+     * variables are cleared for every thread the program starts. */
+    thread_local std::unique_ptr<char[]> room;
+    if (!room)
+        room.reset(new char[WHOLE]);
+    char* whole = room.get();
     sockaddr_in src{};
-    long got = receive_now(sock, whole, sizeof whole, &src);
+    long got = receive_now(sock, whole, WHOLE, &src);
     *stored = 0;
     if (got == RECV_NONE)
         return RECV_NONE;

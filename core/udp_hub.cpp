@@ -1,16 +1,19 @@
 /*
  * udp_hub.cpp - handing each datagram of the one socket to its owner.
  *
- * One lock guards the table of links, every inbox and the search; it is
- * never held across a wait on the network, only across a condition wait,
- * which releases it.
+ * One lock guards the table of links and the search, and each slot's
+ * guard its inbox; the hub's lock is taken first when both are. Neither is
+ * held across a wait on the network, only across a condition wait, which
+ * releases it.
  */
 #include "udp_hub.h"
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 
@@ -41,6 +44,41 @@ std::vector<hub_slot*>& linked()
     return *table;
 }
 
+/* The same links by the address each was attached with, each list in
+ * the order attached: a datagram finds its link without a look at every
+ * other (kxd40ctl has a thousand at once). An address changed behind the
+ * hub's back (lent_link) is still found by the scan that follows a miss. */
+struct host_index {
+    std::unordered_map<in_addr_t, std::vector<hub_slot*>> links;
+    std::unordered_map<const hub_slot*, in_addr_t> key;
+};
+
+host_index& by_host()
+{
+    static auto* index = new host_index;
+    return *index;
+}
+
+void unindex(hub_slot& l)
+{
+    host_index& x = by_host();
+    auto k = x.key.find(&l);
+    if (k == x.key.end())
+        return;
+    std::vector<hub_slot*>& list = x.links[k->second];
+    list.erase(std::remove(list.begin(), list.end(), &l), list.end());
+    if (list.empty())
+        x.links.erase(k->second);
+    x.key.erase(k);
+}
+
+void index(hub_slot& l)
+{
+    host_index& x = by_host();
+    x.key[&l] = l.addr_r.sin_addr.s_addr;
+    x.links[l.addr_r.sin_addr.s_addr].push_back(&l);
+}
+
 hub_slot* search = nullptr;
 unsigned long unowned = 0;
 
@@ -48,25 +86,39 @@ std::thread receiver;
 std::atomic<bool> receiving{false};
 std::atomic<bool> stop_receiver{false};
 
+/* Whether l may have a datagram from from now. A link that is neither
+ * held nor waiting yields to a search: its module's answer to the search
+ * is the search's. */
+bool owns(const hub_slot* l, const sockaddr_in& from)
+{
+    return !address_unset(l->addr_r) && same_host(l->addr_r, from)
+           && (search == nullptr || l->held > 0 || l->active > 0);
+}
+
 /* The link of the module at from that may have this datagram now, or
- * nullptr. A link that is neither held nor waiting yields to a search:
- * its module's answer to the search is the search's. */
+ * the search (nullptr when none runs). */
 hub_slot* owner_of(const sockaddr_in& from)
 {
-    for (hub_slot* l : linked()) {
-        if (address_unset(l->addr_r) || !same_host(l->addr_r, from))
-            continue;
-        if (search == nullptr || l->held > 0 || l->active > 0)
+    auto at = by_host().links.find(from.sin_addr.s_addr);
+    if (at != by_host().links.end())
+        for (hub_slot* l : at->second)
+            if (owns(l, from))
+                return l;
+    for (hub_slot* l : linked())
+        if (owns(l, from))
             return l;
-    }
     return search;
 }
 
+/* Under the hub's lock, which keeps l from being detached meanwhile. */
 void put(hub_slot& l, link_datagram d)
 {
-    if (l.inbox.size() >= INBOX_MAX)
-        l.inbox.pop_front();
-    l.inbox.push_back(std::move(d));
+    {
+        std::lock_guard<std::mutex> g(l.guard);
+        if (l.inbox.size() >= INBOX_MAX)
+            l.inbox.pop_front();
+        l.inbox.push_back(std::move(d));
+    }
     l.arrived.notify_all();
 }
 
@@ -87,10 +139,14 @@ void hand_on(const datagram_slot& d)
  * it on. Returns how many datagrams it took. */
 int pump()
 {
-    thread_local char room[PUMP_BATCH][KEEP_BYTES];
+    /* On the heap, and only in threads that pump: a thread's own
+     * variables are cleared for every thread the program starts. */
+    thread_local std::unique_ptr<char[]> room;
+    if (!room)
+        room.reset(new char[PUMP_BATCH * KEEP_BYTES]);
     datagram_slot batch[PUMP_BATCH];
     for (int i = 0; i < PUMP_BATCH; ++i)
-        batch[i] = {room[i], KEEP_BYTES, 0, 0, {}};
+        batch[i] = {room.get() + i * KEEP_BYTES, KEEP_BYTES, 0, 0, {}};
     int got = net().recv_batch(udpsocket, batch, PUMP_BATCH);
     if (got <= 0)
         return 0;
@@ -100,6 +156,13 @@ int pump()
     return got;
 }
 
+void clear_inbox(hub_slot& l)
+{
+    std::lock_guard<std::mutex> g(l.guard);
+    l.inbox.clear();
+}
+
+/* Under l's guard. */
 bool pop(hub_slot& l, link_datagram* out)
 {
     if (l.inbox.empty())
@@ -117,7 +180,8 @@ int left_until(long long deadline)
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-/* Waits on l's inbox until something is there, l ends, or the deadline. */
+/* Waits on l's inbox until something is there, l ends, or the deadline;
+ * g holds l's guard. */
 void wait_inbox(hub_slot& l, std::unique_lock<std::mutex>& g, long long deadline)
 {
     ++l.active;
@@ -132,15 +196,9 @@ void wait_inbox(hub_slot& l, std::unique_lock<std::mutex>& g, long long deadline
 /* One wait on the socket itself, then what came handed on. */
 int wait_socket(hub_slot& l, long long deadline)
 {
-    {
-        std::lock_guard<std::mutex> g(lock);
-        ++l.active;
-    }
+    ++l.active;
     int w = net().wait_readable(udpsocket, left_until(deadline));
-    {
-        std::lock_guard<std::mutex> g(lock);
-        --l.active;
-    }
+    --l.active;
     if (w == WAIT_READY && !l.ended)
         pump();
     return w;
@@ -161,26 +219,30 @@ void receive_loop()
 void hub_attach(hub_slot& l, const sockaddr_in& address)
 {
     std::lock_guard<std::mutex> g(lock);
+    if (l.attached)
+        unindex(l);
     l.addr_r = address;
-    l.inbox.clear();
+    clear_inbox(l);
     if (!l.attached)
         linked().push_back(&l);
     l.attached = true;
+    index(l);
 }
 
 void hub_detach(hub_slot& l)
 {
     std::lock_guard<std::mutex> g(lock);
     std::vector<hub_slot*>& table = linked();
+    unindex(l);
     table.erase(std::remove(table.begin(), table.end(), &l), table.end());
     l.attached = false;
-    l.inbox.clear();
+    clear_inbox(l);
 }
 
 void hub_search_begin(hub_slot& s)
 {
     std::lock_guard<std::mutex> g(lock);
-    s.inbox.clear();
+    clear_inbox(s);
     s.ended = false;
     search = &s;
 }
@@ -189,7 +251,7 @@ void hub_search_end()
 {
     std::lock_guard<std::mutex> g(lock);
     if (search != nullptr)
-        search->inbox.clear();
+        clear_inbox(*search);
     search = nullptr;
 }
 
@@ -198,7 +260,7 @@ int hub_receive(hub_slot& l, int timeout_ms, link_datagram* out)
     long long deadline = timeout_ms >= 0 ? net().clock_ms() + timeout_ms : -1;
     for (;;) {
         {
-            std::unique_lock<std::mutex> g(lock);
+            std::unique_lock<std::mutex> g(l.guard);
             if (l.ended)
                 return RECEIVE_ABANDONED;
             if (pop(l, out))
@@ -221,7 +283,7 @@ int hub_receive(hub_slot& l, int timeout_ms, link_datagram* out)
             return RECEIVE_ABANDONED;
         if (w == WAIT_TIMEOUT)
             return RECEIVE_TIMED_OUT;
-        std::lock_guard<std::mutex> g(lock);
+        std::lock_guard<std::mutex> g(l.guard);
         if (pop(l, out))
             return RECEIVED;
         if (deadline >= 0 && left_until(deadline) == 0)
@@ -234,18 +296,14 @@ bool hub_pause(hub_slot& l, int ms)
     if (l.ended)
         return false;
     if (receiving) {
-        std::unique_lock<std::mutex> g(lock);
+        std::unique_lock<std::mutex> g(l.guard);
         ++l.active;
         l.arrived.wait_for(g, std::chrono::milliseconds(ms), [&] { return l.ended.load(); });
         --l.active;
         return !l.ended;
     }
-    {
-        std::lock_guard<std::mutex> g(lock);
-        ++l.active;
-    }
+    ++l.active;
     bool whole = net().pause_ms(ms);
-    std::lock_guard<std::mutex> g(lock);
     --l.active;
     return whole && !l.ended;
 }
@@ -255,7 +313,7 @@ void hub_discard(hub_slot& l, std::deque<link_datagram>* dropped)
     if (!receiving && udpsocket != 0)
         for (int i = 0; i < 1000 && net().has_datagram(udpsocket); ++i)
             pump();
-    std::lock_guard<std::mutex> g(lock);
+    std::lock_guard<std::mutex> g(l.guard);
     if (dropped != nullptr)
         for (link_datagram& d : l.inbox)
             dropped->push_back(std::move(d));
@@ -266,7 +324,9 @@ void hub_wake(hub_slot& l)
 {
     bool waiting;
     {
-        std::lock_guard<std::mutex> g(lock);
+        /* Under the guard: a waiter has either not yet looked at ended,
+         * or waits already and hears this. */
+        std::lock_guard<std::mutex> g(l.guard);
         l.arrived.notify_all();
         waiting = l.active > 0;
     }
@@ -299,15 +359,17 @@ bool hub_receiver_running() { return receiving; }
 void hub_end_all()
 {
     std::lock_guard<std::mutex> g(lock);
+    auto end = [](hub_slot& l) {
+        std::lock_guard<std::mutex> s(l.guard);
+        l.ended = true;
+        l.arrived.notify_all();
+    };
     for (hub_slot* l : linked()) {
-        l->ended = true;
         ++l->serial;
-        l->arrived.notify_all();
+        end(*l);
     }
-    if (search != nullptr) {
-        search->ended = true;
-        search->arrived.notify_all();
-    }
+    if (search != nullptr)
+        end(*search);
 }
 
 unsigned long hub_unowned()

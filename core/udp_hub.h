@@ -21,6 +21,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <string>
 
 #include "netio.h"
@@ -39,15 +40,17 @@ struct link_datagram {
 
 /* What the hub keeps of each owner of datagrams, a link (link.h) or the
  * search: the module's address, the inbox and the state the hand-over
- * looks at. The hub's lock guards inbox and active. A slot leaves the hub
- * when it is destroyed. */
+ * looks at. The hub's lock guards addr_r and attached; the slot's own
+ * guard its inbox, so that a thousand links waiting for their modules do
+ * not queue for one lock. A slot leaves the hub when it is destroyed. */
 struct hub_slot {
     sockaddr_in addr_r{};
     std::atomic<bool> ended{false};
     std::atomic<unsigned> serial{0};
-    int active = 0;              /* waits and pauses in progress */
+    std::atomic<int> active{0};  /* waits and pauses in progress */
     bool attached = false;       /* the hub hands it its datagrams */
     std::atomic<int> held{0};    /* link_hold: the action has it, waiting or not */
+    std::mutex guard;            /* the inbox's: taken after the hub's lock, never before it */
     std::deque<link_datagram> inbox;
     std::condition_variable arrived;
 

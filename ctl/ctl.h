@@ -41,7 +41,7 @@ struct common_options {
     int sweep_rate = 1500;               /* keywords a second of a sweep */
     int tries = 4;        /* sends of a keyword, query or setting before the module is silent */
     int timeout_ms = 500; /* wait for an answer before sending again */
-    int jobs = 0;         /* modules handled at once; 0: all (at most 256) */
+    int jobs = 0;         /* modules handled at once; 0: all (at most 1000) */
     int stagger_ms = 0;   /* between two modules' starts */
     bool json = false;    /* JSON Lines on stdout */
     bool csv = false;     /* comma-separated values on stdout (search, read) */
@@ -49,6 +49,7 @@ struct common_options {
     std::string failed_to; /* file for the addresses that failed */
     int canary = 0;        /* a rollout's first modules, which go alone before the rest */
     int max_fail = -1;     /* more failures than this and no further module starts; -1: no limit */
+    std::string prometheus; /* search, read, diff: the metrics file (prometheus.h) */
     std::string keyword_file; /* given; empty: ./data/aswd.txt, else the installed window's */
 };
 

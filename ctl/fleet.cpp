@@ -16,8 +16,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
 #include <mutex>
 #include <pthread.h>
 #include <thread>
@@ -30,7 +32,16 @@
 namespace kxctl {
 namespace {
 
-enum { DEFAULT_JOBS_MAX = 256 };
+/* How many modules run at once unless --jobs says: a thousand answer a
+ * read in the time one does, and a thousand threads fit any machine that
+ * runs the program (HACKING.md, "Ten thousand modules"). */
+enum { DEFAULT_JOBS_MAX = 1000 };
+
+/* A worker's stack. The deepest action (read --commands) goes under
+ * 50 KiB deep; glibc also puts the thread's own variables at the top of
+ * its stack (a few KiB). The default, 8 MiB, would reserve 8 GiB of
+ * address space for a thousand workers. */
+const size_t WORKER_STACK = 1024 * 1024;
 
 std::atomic<bool> stopping{false};
 std::atomic<stop_cause> cause{stop_cause::none};
@@ -149,6 +160,52 @@ bool wait_for_turn(std::chrono::steady_clock::time_point due)
     return !start_gate.wait_until(g, due, [] { return stopping.load(); });
 }
 
+/* The workers of a run: up to n threads with small stacks, each running
+ * work, joined when the pool goes. A system that gives fewer threads
+ * gets fewer workers: the modules wait their turn rather than fail. */
+class worker_pool {
+public:
+    worker_pool(size_t n, std::function<void()> work) : work_(std::move(work))
+    {
+        pthread_attr_t attr;
+        bool small = pthread_attr_init(&attr) == 0 && pthread_attr_setstacksize(&attr, WORKER_STACK) == 0;
+        for (size_t i = 0; i < n; ++i) {
+            pthread_t t;
+            /* A stack too small for the thread's variables: the default. */
+            int r = small ? pthread_create(&t, &attr, start, this) : EINVAL;
+            if (r == EINVAL) {
+                small = false;
+                r = pthread_create(&t, nullptr, start, this);
+            }
+            if (r != 0)
+                break;
+            threads_.push_back(t);
+        }
+        pthread_attr_destroy(&attr);
+        if (threads_.size() < n)
+            std::fprintf(stderr, "kxd40ctl: %zu modules at once, but the system gave %zu threads; "
+                                 "the others wait their turn\n", n, std::max<size_t>(threads_.size(), 1));
+        if (threads_.empty())
+            work_();
+    }
+    ~worker_pool()
+    {
+        for (pthread_t t : threads_)
+            pthread_join(t, nullptr);
+    }
+    worker_pool(const worker_pool&) = delete;
+    worker_pool& operator=(const worker_pool&) = delete;
+
+private:
+    static void* start(void* self)
+    {
+        static_cast<worker_pool*>(self)->work_();
+        return nullptr;
+    }
+    std::function<void()> work_;
+    std::vector<pthread_t> threads_;
+};
+
 } // namespace
 
 bool fleet_stopping() { return stopping; }
@@ -264,15 +321,11 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
                 gate.ended(i, t.result());
             }
         };
-        /* A thread a module, but not thousands: past that the network,
-         * not the program, sets the pace. */
+        /* A thread a module, but not ten thousand: past a thousand the
+         * threads' memory grows and the network, not the program, sets
+         * the pace. */
         size_t limit = o.jobs > 0 ? static_cast<size_t>(o.jobs) : static_cast<size_t>(DEFAULT_JOBS_MAX);
-        size_t workers = std::min(limit, modules.size());
-        std::vector<std::thread> threads;
-        for (size_t w = 0; w < workers; ++w)
-            threads.emplace_back(work);
-        for (std::thread& th : threads)
-            th.join();
+        { worker_pool workers(std::min(limit, modules.size()), work); }
         hub_stop_receiver();
     }
     bool written = report.close();

@@ -17,6 +17,7 @@
 #include "actions.h"
 #include "data_file.h"
 #include "defaults.h"
+#include "prometheus.h"
 #include "report.h"
 #include "target_list.h"
 #include "version.h"
@@ -78,6 +79,15 @@ void add_search_options(CLI::App* sub, common_options& o)
         ->option_text("FILE");
 }
 
+/* search, read and diff: what they learn of the fleet, for monitoring. */
+void add_prometheus_option(CLI::App* sub, common_options& o)
+{
+    sub->add_option("--prometheus", o.prometheus,
+                    "also write the run's results to FILE in Prometheus's text format, replaced whole, for a "
+                    "node exporter's textfile collector (FILE ending in .prom)")
+        ->option_text("FILE");
+}
+
 void add_fleet_options(CLI::App* sub, command_line& c)
 {
     sub->add_option("targets", c.words,
@@ -87,7 +97,7 @@ void add_fleet_options(CLI::App* sub, command_line& c)
     sub->add_option("--id", c.t.id_pattern,
                     "the modules a search finds whose ID matches the shell pattern (with or without --all); "
                     "addresses named are taken as they are");
-    sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all, at most 256)")->check(CLI::Range(1, 1000));
+    sub->add_option("--jobs", c.o.jobs, "modules handled at once (default: all, at most 1000)")->check(CLI::Range(1, 10000));
     sub->add_option("--stagger", c.o.stagger_ms, "the n-th module starts no sooner than (n - 1) times MS after the first")
         ->check(CLI::Range(0, 600000))
         ->option_text("MS")
@@ -263,8 +273,12 @@ int confirmed(const char* what, size_t modules, const command_line& c)
  * results of two runs must compare line by line. */
 int prepare(const command_line& c, std::vector<module_ref>* modules)
 {
-    if (!open_socket() || !resolve_targets(c.t, c.o, modules))
+    if (!open_socket())
         return EXIT_FAILED;
+    if (!resolve_targets(c.t, c.o, modules)) {
+        metrics_run_error("targets", "the modules to act on could not be found");
+        return EXIT_FAILED;
+    }
     auto found = modules->begin() + static_cast<long>(std::min(c.t.addresses.size(), modules->size()));
     in_address_order(found, modules->end());
     return -1;
@@ -332,6 +346,7 @@ int run(int argc, char** argv)
     add_search_options(search, c.o);
     search->add_flag("--json", c.o.json, "one JSON object per module (JSON Lines)");
     search->add_flag("--csv", c.o.csv, "a header line, then one line per module, comma-separated (RFC 4180)");
+    add_prometheus_option(search, c.o);
     CLI::Option* sweep = search->add_option(
         "--sweep", c.sweep,
         "instead of a broadcast, send the keyword to each address of the blocks (such as 10.2.0.0/22; also "
@@ -344,6 +359,7 @@ int run(int argc, char** argv)
 
     CLI::App* read = app.add_subcommand("read", "read the four settings pages of each module");
     add_fleet_options(read, c);
+    add_prometheus_option(read, c.o);
     read->add_flag("--show-secrets", c.s.show_secrets, "show the keys and the web password in text and CSV output");
     read->add_flag("--commands", c.as_commands,
                    "a command file that gives another module the same settings (MID aside, and no command "
@@ -367,6 +383,7 @@ int run(int argc, char** argv)
                                                 "ones; exit status 0 same, 1 differences, 2 trouble");
     diff->add_option("desired", c.file, desired_help)->required();
     add_fleet_options(diff, c);
+    add_prometheus_option(diff, c.o);
     add_state_options(diff, c, false);
 
     CLI::App* backup = app.add_subcommand("backup", "save each module's settings as DIR/<MAC>.json");
@@ -414,6 +431,11 @@ int run(int argc, char** argv)
             return app.exit(e);
         return usage_error(e.what());
     }
+    /* From here on, a run with --prometheus leaves a file however it ends. */
+    CLI::App* metered[] = {search, read, diff};
+    for (CLI::App* sub : metered)
+        if (sub->parsed() && !c.o.prometheus.empty())
+            metrics_to(c.o.prometheus, sub->get_name());
     /* Before any check, so a variable's value is checked as the option's. */
     for (CLI::App* sub : app.get_subcommands()) {
         std::string bad = apply_environment(sub);
@@ -509,5 +531,5 @@ int main(int argc, char** argv)
     /* A reader that went away is a failed write (EPIPE), told and ended as
      * Ctrl-C ends a run, not a death in the middle of a line. */
     std::signal(SIGPIPE, SIG_IGN);
-    return close_standard_output(run(argc, argv));
+    return close_standard_output(metrics_finish(run(argc, argv)));
 }

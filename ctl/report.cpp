@@ -67,7 +67,11 @@ void output_failed(int error)
 std::string (*csv_header_text)() = nullptr;
 csv_row_text csv_row = nullptr;
 
+module_end_hook module_ended = nullptr;
+
 } // namespace
+
+void on_module_end(module_end_hook hook) { module_ended = hook; }
 
 void on_output_closed(void (*stop)()) { stop_on_closed_output = stop; }
 
@@ -168,6 +172,8 @@ void fleet_report::show(size_t i)
 
 void fleet_report::event(size_t i, const std::string& text)
 {
+    if (rows_[i].state == "waiting")
+        rows_[i].began = std::chrono::steady_clock::now();
     rows_[i].state = text;
     if (live_)
         show(i);
@@ -179,6 +185,7 @@ void fleet_report::linked(size_t i, const module_ref& m)
 {
     std::lock_guard<std::mutex> g(lock_);
     rows_[i].m = m;
+    rows_[i].answered = true;
     event(i, m.id.empty() ? "linked" : "linked " + shown(m.id));
 }
 
@@ -243,6 +250,8 @@ void fleet_report::finish(size_t i, const module_result& t)
 {
     std::lock_guard<std::mutex> g(lock_);
     row& r = rows_[i];
+    bool began = r.state != "waiting";
+    double seconds = began ? std::chrono::duration<double>(std::chrono::steady_clock::now() - r.began).count() : 0;
     r.m = t.m;
     r.how = t.how;
     r.error = t.error;
@@ -260,6 +269,8 @@ void fleet_report::finish(size_t i, const module_result& t)
     } else if (!quiet_) {
         std::fprintf(stderr, "%s %s\n", r.m.ip.c_str(), outcome_text(r.how));
     }
+    if (module_ended != nullptr)
+        module_ended(t, r.answered, seconds);
     ended(i);
 }
 
@@ -272,6 +283,8 @@ void fleet_report::unstarted(size_t i, outcome how, const std::string& why)
         r.state = why;
         show(i);
     }
+    if (module_ended != nullptr)
+        module_ended(module_result{r.m, r.how, r.error, r.data, ""}, false, 0);
     ended(i);
 }
 

@@ -15,6 +15,7 @@
 #ifndef KXCTL_REPORT_H
 #define KXCTL_REPORT_H
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -46,6 +47,12 @@ struct module_result {
     ordered_json data; /* the action's, for JSON */
     std::string note;  /* after "done" on a terminal */
 };
+
+/* Each module's end as the report takes it: the result, whether the module
+ * answered its keyword, and the seconds since its first step (0 when it
+ * never began). Set before the run; for the metrics file. */
+using module_end_hook = void (*)(const module_result& r, bool answered, double seconds);
+void on_module_end(module_end_hook hook);
 
 class fleet_report {
 public:
@@ -80,6 +87,8 @@ private:
         long long drawn_ms = 0;
         ordered_json data = ordered_json::object(); /* the action's, for JSON */
         std::string out; /* results held for stdout */
+        bool answered = false; /* linked: the module answered its keyword */
+        std::chrono::steady_clock::time_point began{}; /* its first step */
     };
     void show(size_t i);
     void draw_line(size_t i);

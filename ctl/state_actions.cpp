@@ -18,6 +18,7 @@
 #include "data_file.h"
 #include "desired.h"
 #include "fleet.h"
+#include "prometheus.h"
 #include "report.h"
 #include "setting_values.h"
 #include "strutil.h"
@@ -225,6 +226,8 @@ int run_diff(const desired_state& d, const std::vector<module_ref>& modules, con
     int status = run_fleet("diff", modules, o, [&](module_task& t) {
         if (!t.open() || !read_whole(t))
             return false;
+        if (metrics_on())
+            metrics_version(t.m.ip, t.link.pages.mana.mver);
         module_plan plan = plan_module(t.link.pages, t.m.mac, d, s.excluded, false, s.show_secrets);
         if (!plan.error.empty())
             return t.fail(plan.error);

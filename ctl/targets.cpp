@@ -26,6 +26,7 @@
 #include "local_addr.h"
 #include "module.h"
 #include "port_claim.h"
+#include "prometheus.h"
 #include "report.h"
 #include "strutil.h"
 
@@ -37,6 +38,10 @@ namespace {
  * a thousand of them each time. */
 std::vector<module_ref> answers;
 std::map<uint32_t, size_t> answer_at;
+/* When the search began, and when each module's first answer came (the
+ * search's part of the metrics). */
+long long search_began_ms = 0;
+std::map<uint32_t, long long> first_answer_ms;
 
 /* A dotted address as a number, in the order of the addresses. */
 uint32_t address_value(const std::string& ip)
@@ -68,8 +73,10 @@ void take_answer(const char* text, int length)
     parse_dotted_ipv4(ip, b);
     uint32_t key = static_cast<uint32_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
     auto known = answer_at.emplace(key, answers.size());
-    if (known.second)
+    if (known.second) {
         answers.push_back({ip, mac, id});
+        first_answer_ms[key] = monotonic_ms() - search_began_ms;
+    }
     else
         answers[known.first->second] = {ip, mac, id};
 }
@@ -206,11 +213,15 @@ bool search_modules(const common_options& o, std::vector<module_ref>* found, sea
         return false;
     answers.clear();
     answer_at.clear();
+    first_answer_ms.clear();
+    search_began_ms = monotonic_ms();
     int keyword_len = static_cast<int>(std::strlen(aswd));
     if (!search_to_end(u_socket, plan, aswd, keyword_len, take_answer, answer_count, count)) {
         std::fprintf(stderr, "kxd40ctl: the search was cut short\n");
+        metrics_run_error("search", "the search was cut short");
         return false;
     }
+    metrics_searched();
     *found = answers;
     return true;
 }
@@ -237,7 +248,9 @@ bool open_socket()
      * replies: nothing is sent while one holds the port. */
     std::string holder;
     if (!hold_program_port(&holder)) {
-        std::fprintf(stderr, "kxd40ctl: port %d is %s\n", KX_PORT, held_by_text(holder).c_str());
+        std::string held = "port " + std::to_string(KX_PORT) + " is " + held_by_text(holder);
+        std::fprintf(stderr, "kxd40ctl: %s\n", held.c_str());
+        metrics_run_error("port_held", held);
         return false;
     }
     udp_open_error err = UDP_OPEN_OK;
@@ -249,11 +262,11 @@ bool open_socket()
     if (u_socket != 0)
         return true;
     std::string user = err == UDP_OPEN_BIND_FAILED ? udp_port_user(KX_PORT) : std::string();
-    if (!user.empty())
-        std::fprintf(stderr, "kxd40ctl: port %d is %s\n", KX_PORT, held_by_text(user).c_str());
-    else
-        std::fprintf(stderr, "kxd40ctl: cannot %s a UDP socket on port %d\n",
-                     err == UDP_OPEN_BIND_FAILED ? "bind" : "open", KX_PORT);
+    std::string why = !user.empty() ? "port " + std::to_string(KX_PORT) + " is " + held_by_text(user)
+                                    : std::string("cannot ") + (err == UDP_OPEN_BIND_FAILED ? "bind" : "open") +
+                                          " a UDP socket on port " + std::to_string(KX_PORT);
+    std::fprintf(stderr, "kxd40ctl: %s\n", why.c_str());
+    metrics_run_error(user.empty() ? "socket" : "port_held", why);
     return false;
 }
 
@@ -318,6 +331,7 @@ int run_search(const common_options& o)
     if (o.csv)
         std::printf("%s", search_csv_header().c_str());
     for (const module_ref& m : found) {
+        metrics_heard(m, static_cast<double>(first_answer_ms[address_value(m.ip)]) / 1000);
         if (o.csv) {
             std::printf("%s", search_csv_row(m).c_str());
         } else if (o.json) {
@@ -334,6 +348,10 @@ int run_search(const common_options& o)
     bool gaps = say_gaps(count);
     if (!gaps && found.empty())
         std::fprintf(stderr, "kxd40ctl: no module answered%s\n", searched().c_str());
+    if (gaps)
+        metrics_run_error("incomplete", "the search may have missed modules");
+    else if (found.empty())
+        metrics_run_error("no_answer", "no module answered");
     return found.empty() || gaps ? EXIT_FAILED : EXIT_DONE;
 }
 

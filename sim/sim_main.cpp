@@ -1,10 +1,11 @@
 /*
  * sim_main.cpp - kxd40-sim: runs the simulated modules on real UDP sockets.
  *
- * One thread and one poll() loop serve every module socket, the broadcast
- * socket and the signal pipe. A reply that must wait (--latency) is queued
- * with its due time instead of sleeping, so a slow module never holds up
- * the others.
+ * One thread and one loop serve every module socket, the broadcast socket
+ * and the signal pipe; it waits on a ready_set, so each wake-up costs the
+ * sockets with something to read, not the thousands that are quiet. A
+ * reply that must wait (--latency) is queued with its due time instead of
+ * sleeping, so a slow module never holds up the others.
  */
 #include <algorithm>
 #include <cerrno>
@@ -12,8 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <poll.h>
-#include <unistd.h>
 
 #include "sim_log.h"
 #include "sim_module.h"
@@ -37,6 +36,10 @@ struct arrival {
  * cannot starve the others. */
 const int round_limit = 1024;
 
+/* Open files besides the modules' sockets: standard streams, the log, the
+ * broadcast socket, the signal pipe, the ready set, the stamp probe. */
+const size_t spare_descriptors = 16;
+
 struct pending_send {
     size_t module;
     peer to;
@@ -55,7 +58,7 @@ private:
     long now_ms() const;
     int poll_timeout() const;
     void collect(size_t source, udp_socket& s, std::vector<arrival>* batch);
-    void serve_round(const std::vector<pollfd>& fds);
+    void serve_round(const std::vector<size_t>& ready);
     void serve_module(const arrival& a);
     void serve_broadcast(const arrival& a);
     void deliver(size_t i, const std::string& datagram, const peer& from, long now);
@@ -68,6 +71,7 @@ private:
     udp_socket broadcast_;
     traffic_log log_;
     signal_pipe wake_;
+    ready_set ready_;
     std::multimap<long, pending_send> queue_; // equal due times keep their order
     clock::time_point started_ = clock::now();
 };
@@ -80,19 +84,27 @@ simulator::simulator(const sim_config& config) : config_(config)
 
 bool simulator::start(std::string* why)
 {
+    if (!allow_descriptors(modules_.size() + spare_descriptors, why)) {
+        *why = std::to_string(modules_.size()) + " modules: " + *why;
+        return false;
+    }
     if (!log_.open(config_.log_path, why))
         return false;
+    sockets_.reserve(modules_.size());
     for (const sim_module& m : modules_) {
         sockets_.emplace_back();
-        if (!sockets_.back().open(m.addr(), config_.port, false, why))
+        if (!sockets_.back().open(m.addr(), config_.port, false, why)
+            || !ready_.add(sockets_.back().fd(), sockets_.size() - 1, why))
             return false;
     }
-    if (config_.broadcast_set && !broadcast_.open(config_.broadcast, config_.port, true, why))
+    if (config_.broadcast_set
+        && (!broadcast_.open(config_.broadcast, config_.port, true, why)
+            || !ready_.add(broadcast_.fd(), modules_.size(), why)))
         return false;
     if (!modules_.empty() && !await_arrival_stamps(modules_.front().addr(), 3000))
         std::fprintf(stderr, "kxd40-sim: datagrams are not stamped on arrival; "
                              "those sent to different modules may be served out of order\n");
-    return wake_.open(why);
+    return wake_.open(why) && ready_.add(wake_.fd(), modules_.size() + 1, why);
 }
 
 long simulator::now_ms() const
@@ -111,22 +123,14 @@ int simulator::poll_timeout() const
 
 void simulator::run()
 {
-    std::vector<pollfd> fds;
-    for (const udp_socket& s : sockets_)
-        fds.push_back({s.fd(), POLLIN, 0});
-    if (broadcast_.fd() >= 0)
-        fds.push_back({broadcast_.fd(), POLLIN, 0});
-    fds.push_back({wake_.fd(), POLLIN, 0});
-    for (;;) {
-        int n = poll(fds.data(), fds.size(), poll_timeout());
-        if (n < 0) {
-            if (errno != EINTR)
-                break;
-            continue; // the signal also wrote the pipe, so the next poll() ends the loop
-        }
-        if (fds.back().revents != 0)
+    const size_t wake = modules_.size() + 1;
+    std::vector<size_t> ready;
+    /* A signal breaks the wait with nothing ready; it also wrote the
+     * pipe, so the next wait ends the loop. */
+    while (ready_.wait(poll_timeout(), &ready)) {
+        if (std::find(ready.begin(), ready.end(), wake) != ready.end())
             break;
-        serve_round(fds);
+        serve_round(ready);
         send_due();
     }
     log_.close();
@@ -145,14 +149,11 @@ void simulator::collect(size_t source, udp_socket& s, std::vector<arrival>* batc
 /* Each socket has its own queue in the kernel; ordering what they hold by
  * arrival time serves the datagrams in the order the tool sent them, e.g. a
  * broadcast keyword before the "+ok" that follows it to one module. */
-void simulator::serve_round(const std::vector<pollfd>& fds)
+void simulator::serve_round(const std::vector<size_t>& ready)
 {
     std::vector<arrival> batch;
-    for (size_t i = 0; i < sockets_.size(); ++i)
-        if (fds[i].revents != 0)
-            collect(i, sockets_[i], &batch);
-    if (broadcast_.fd() >= 0 && fds[sockets_.size()].revents != 0)
-        collect(modules_.size(), broadcast_, &batch);
+    for (size_t key : ready)
+        collect(key, key < sockets_.size() ? sockets_[key] : broadcast_, &batch);
     std::stable_sort(batch.begin(), batch.end(),
                      [](const arrival& a, const arrival& b) { return a.stamp_us < b.stamp_us; });
     for (const arrival& a : batch) {

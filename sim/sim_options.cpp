@@ -8,6 +8,7 @@
 #include "sim_options.h"
 
 #include <cstdlib>
+#include <unordered_set>
 
 #include "sim_text.h"
 #include "strutil.h"
@@ -15,12 +16,15 @@
 namespace kxsim {
 namespace {
 
-const long max_modules = 1000; // each module holds a socket; stay well inside the fd limit
+/* A whole /16. Each module holds a socket, so the limit on open files
+ * decides how many one run can really bind (checked at start). */
+const long max_modules = 65536;
 
 struct parser {
     sim_config* config;
     behaviour how;
     long pending_count = 0; // --modules seen, waiting for --first (or the other way round)
+    std::unordered_set<uint32_t> declared; // a scan of the list per module would be quadratic
     bool first_set = false;
     uint32_t first = 0;
     bool help = false;
@@ -44,9 +48,8 @@ struct option_rule {
 
 bool add_module(parser& p, uint32_t addr, const std::string& mac, const std::string& id)
 {
-    for (const module_config& m : p.config->modules)
-        if (m.addr == addr)
-            return p.fail("module " + ipv4_text(addr) + " declared twice");
+    if (!p.declared.insert(addr).second)
+        return p.fail("module " + ipv4_text(addr) + " declared twice");
     p.config->modules.push_back({addr, mac.empty() ? default_mac(addr) : mac,
                                  id.empty() ? default_id(addr) : id, p.how});
     return true;
@@ -369,6 +372,8 @@ const char* usage_text()
         "                          address bytes in hex, ID to KXD40- and four digits\n"
         "                          (the last two address bytes, mod 10000)\n"
         "  --modules N --first IP  N modules at consecutive addresses from IP\n"
+        "                          (N up to 65536; each module holds a socket, so the\n"
+        "                          limit on open files must hold them all)\n"
         "\n"
         "Behaviour (applies to the modules declared AFTER the option; the default\n"
         "module takes the behaviour in force at the end of the line):\n"
@@ -420,7 +425,8 @@ const char* usage_text()
         "\n"
         "Prints \"kxd40-sim: ready\" once every socket is bound, and\n"
         "\"kxd40-sim: <ip> firmware <N> bytes\" after each firmware image.\n"
-        "Exits 1 when a socket cannot be bound, 2 on a bad command line.\n";
+        "Exits 1 when a socket cannot be bound or the limit on open files is too low\n"
+        "for the modules, 2 on a bad command line.\n";
 }
 
 } // namespace kxsim

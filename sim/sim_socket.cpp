@@ -10,10 +10,14 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/uio.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/epoll.h>
+#endif
 
 #include "sim_text.h"
 
@@ -97,6 +101,81 @@ bool set_nonblocking(int fd)
 }
 
 } // namespace
+
+bool allow_descriptors(size_t needed, std::string* why)
+{
+    const rlim_t want = static_cast<rlim_t>(needed);
+    rlimit lim{};
+    if (getrlimit(RLIMIT_NOFILE, &lim) != 0) {
+        *why = std::string("getrlimit: ") + std::strerror(errno);
+        return false;
+    }
+    if (lim.rlim_cur == RLIM_INFINITY || lim.rlim_cur >= want)
+        return true;
+    rlimit past{want, want};
+    if (lim.rlim_max != RLIM_INFINITY && lim.rlim_max < want && setrlimit(RLIMIT_NOFILE, &past) == 0)
+        return true;
+    lim.rlim_cur = lim.rlim_max == RLIM_INFINITY ? want : lim.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur >= want)
+        return true;
+    getrlimit(RLIMIT_NOFILE, &lim);
+    *why = "they need " + std::to_string(needed) + " open files, but the limit is " +
+           std::to_string(static_cast<unsigned long long>(lim.rlim_cur)) +
+           " (ulimit -n) and cannot be raised further";
+    return false;
+}
+
+ready_set::~ready_set()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool ready_set::add(int fd, size_t key, std::string* why)
+{
+#ifdef __linux__
+    if (fd_ < 0 && (fd_ = epoll_create1(EPOLL_CLOEXEC)) < 0) {
+        *why = std::string("epoll_create1: ") + std::strerror(errno);
+        return false;
+    }
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = key;
+    if (epoll_ctl(fd_, EPOLL_CTL_ADD, fd, &ev) != 0) {
+        *why = std::string("epoll_ctl: ") + std::strerror(errno);
+        return false;
+    }
+#else
+    (void)why;
+    fds_.push_back(fd);
+    keys_.push_back(key);
+#endif
+    ++count_;
+    return true;
+}
+
+bool ready_set::wait(int timeout_ms, std::vector<size_t>* ready)
+{
+    ready->clear();
+#ifdef __linux__
+    /* Room for every socket, so one wait sees all that is ready, as
+     * poll() would: the round orders them all by arrival. */
+    static std::vector<epoll_event> events;
+    events.resize(count_);
+    int n = epoll_wait(fd_, events.data(), static_cast<int>(count_), timeout_ms);
+    for (int i = 0; i < n; ++i)
+        ready->push_back(static_cast<size_t>(events[i].data.u64));
+#else
+    std::vector<pollfd> fds;
+    for (int fd : fds_)
+        fds.push_back({fd, POLLIN, 0});
+    int n = poll(fds.data(), fds.size(), timeout_ms);
+    for (size_t i = 0; n > 0 && i < fds.size(); ++i)
+        if (fds[i].revents != 0)
+            ready->push_back(keys_[i]);
+#endif
+    return n >= 0 || errno == EINTR;
+}
 
 signal_pipe::~signal_pipe()
 {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sim_module.h"
 
@@ -50,6 +51,35 @@ private:
  * order sent. Waits, up to limit_ms, until a datagram sent to addr is
  * stamped on arrival; false if that never happened. */
 bool await_arrival_stamps(uint32_t addr, int limit_ms);
+
+/* Each module holds a socket, so a large run needs more open files than
+ * the usual soft limit of 1024: raises the soft limit to what needed
+ * takes (to the hard limit, or past it where the process may). False,
+ * saying how many were needed and what the limit is, when it stays short. */
+bool allow_descriptors(size_t needed, std::string* why);
+
+/* The sockets a loop waits on, each known by its key. The kernel keeps
+ * the list (epoll on Linux), so a wait costs what is ready, not what is
+ * open: ten thousand quiet modules cost a busy one nothing. */
+class ready_set {
+public:
+    ready_set() = default;
+    ~ready_set();
+    ready_set(const ready_set&) = delete;
+    ready_set& operator=(const ready_set&) = delete;
+
+    bool add(int fd, size_t key, std::string* why);
+    /* Waits up to timeout_ms (-1: no end) and gives the keys of the
+     * sockets with something to read; false on an error, true with none
+     * ready when a signal broke the wait. */
+    bool wait(int timeout_ms, std::vector<size_t>* ready);
+
+private:
+    int fd_ = -1;
+    size_t count_ = 0;
+    std::vector<int> fds_; // poll()'s, where the kernel keeps no list
+    std::vector<size_t> keys_;
+};
 
 /* SIGTERM and SIGINT write to this pipe, so the poll() loop that watches
  * it wakes at once and ends; only one may be open. The signals stay caught

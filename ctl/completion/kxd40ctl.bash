@@ -17,10 +17,10 @@ _kxd40ctl_options()
 {
     local state="--exclude --show-secrets"
     case $1 in
-    search) echo "--help --from --broadcast --keyword-file --json --csv --sweep --rate" ;;
-    read) echo "$_kxd40ctl_fleet_options --show-secrets --commands --csv" ;;
+    search) echo "--help --from --broadcast --keyword-file --json --csv --sweep --rate --prometheus" ;;
+    read) echo "$_kxd40ctl_fleet_options --show-secrets --commands --csv --prometheus" ;;
     apply | restore) echo "$_kxd40ctl_fleet_options $state --check --force --verify" ;;
-    diff) echo "$_kxd40ctl_fleet_options $state" ;;
+    diff) echo "$_kxd40ctl_fleet_options $state --prometheus" ;;
     backup | send) echo "$_kxd40ctl_fleet_options" ;;
     restart) echo "$_kxd40ctl_fleet_options --wait --yes" ;;
     reset) echo "$_kxd40ctl_fleet_options --yes" ;;
@@ -34,7 +34,7 @@ _kxd40ctl_takes_value()
 {
     case $1 in
     --id | --jobs | --stagger | --failed-to | --from | --broadcast | --keyword-file | --tries | --timeout | \
-        --exclude | --wait | --sweep | --rate | --version-after | --canary | --max-fail)
+        --exclude | --wait | --sweep | --rate | --prometheus | --version-after | --canary | --max-fail)
         return 0 ;;
     esac
     return 1
@@ -65,7 +65,7 @@ _kxd40ctl()
     fi
 
     case $prev in
-    --failed-to | --keyword-file)
+    --failed-to | --keyword-file | --prometheus)
         _filedir
         return ;;
     esac

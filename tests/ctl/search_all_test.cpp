@@ -19,7 +19,7 @@ struct search_case {
     int modules;
     std::vector<std::string> behaviour; /* the simulator's, before the modules */
     std::vector<std::string> env;       /* kxd40ctl's */
-    bool all_listed;                    /* else some are missing and the loss is said */
+    bool all_listed;                    /* else the loss is said, whoever was heard */
     int least_passes, most_passes;      /* keywords broadcast */
 };
 
@@ -73,8 +73,9 @@ TEST(SearchAll, EveryModuleThatAnswersIsListedOrTheLossIsSaid)
             EXPECT_EQ(listed.size(), static_cast<size_t>(c.modules)) << r.err;
             EXPECT_EQ(r.err, "");
         } else {
+            /* Ten passes may have heard every module in the end, or not:
+             * nothing can tell, since the last one lost answers too. */
             EXPECT_EQ(r.status, 1) << r.err;
-            EXPECT_LT(listed.size(), static_cast<size_t>(c.modules));
             EXPECT_GT(listed.size(), 0u);
             /* Every pass lost some: more than the modules missing. */
             EXPECT_GE(lost_count(r.err), static_cast<long>(c.modules - listed.size())) << r.err;

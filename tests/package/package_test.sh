@@ -68,6 +68,9 @@ expect() {
         grep -qxF "./$f" "$tmp/$p.list" || fail "$p lacks /$f"
     done
 }
+metrics_units="lib/systemd/system/kxd40ctl-metrics.service lib/systemd/system/kxd40ctl-metrics.timer"
+printf './%s\n' etc etc/default etc/default/kxd40ctl-metrics lib lib/systemd lib/systemd/system \
+    $metrics_units > "$tmp/outside"
 for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do
     d=$(deb $p)
     [ -n "$d" ] || fail "no package $p was built"
@@ -75,8 +78,11 @@ for p in kxd40-tool kxd40ctl kxd40-sim kxd40-ansible; do
     echo "== $p: Depends: $(dpkg-deb -f "$d" Depends)"
     cat "$tmp/$p.list"
     grep -Eqx "\./usr/share/doc/$p/README\.md(\.gz)?" "$tmp/$p.list" || fail "$p has no README in /usr/share/doc"
-    # Installed under /usr only, and no path of the build's own.
-    grep -v -e '^\.$' -e '^\./usr$' -e '^\./usr/' "$tmp/$p.list" && fail "$p installs outside /usr"
+    # Installed under /usr only (but kxd40ctl's metrics timer: its units
+    # where this debhelper puts them, its settings in /etc/default), and
+    # no path of the build's own.
+    grep -v -e '^\.$' -e '^\./usr$' -e '^\./usr/' "$tmp/$p.list" | grep -vxF -f "$tmp/outside" &&
+        fail "$p installs outside /usr"
     grep -e '^\./usr/local' -e 'obj-' "$tmp/$p.list" && fail "$p holds build or /usr/local paths"
 done
 
@@ -88,7 +94,8 @@ expect kxd40-tool usr/bin/kxd40-tool usr/libexec/kxd40-tool/kxd40-tool \
 # The example inventory names kxd40ctl where the package puts it.
 ctl=$(sed -n 's/^ *kxd40ctl_path: *//p' "$ROOT/ansible/ansible_collections/kx/kxd40/examples/inventory.yml")
 expect kxd40ctl "${ctl#/}" usr/share/man/man1/kxd40ctl.1.gz \
-    usr/share/bash-completion/completions/kxd40ctl usr/share/zsh/vendor-completions/_kxd40ctl
+    usr/share/bash-completion/completions/kxd40ctl usr/share/zsh/vendor-completions/_kxd40ctl \
+    $metrics_units etc/default/kxd40ctl-metrics usr/lib/sysusers.d/kxd40ctl.conf usr/lib/tmpfiles.d/kxd40ctl.conf
 expect kxd40-sim usr/bin/kxd40-sim usr/share/man/man1/kxd40-sim.1.gz
 coll=usr/share/ansible/collections/ansible_collections/kx/kxd40
 expect kxd40-ansible $coll/galaxy.yml $coll/meta/runtime.yml \
@@ -118,6 +125,26 @@ for prog in kxd40ctl kxd40-sim kxd40-tool; do
     [ "$out" = "$prog $version" ] || fail "$prog --version printed '$out', not '$prog $version'"
     [ -z "$(ls -A "$tmp/vhome")" ] || fail "$prog --version made $(ls -A "$tmp/vhome") in the home directory"
 done
+
+# The metrics service's command line, with the settings the package ships
+# (the desired file and the metrics file moved into ours, the broadcast
+# kept on loopback), diffs a simulated module into the metrics file.
+cmdline=$(sed -n 's/^ExecStart=//p' "$inst/lib/systemd/system/kxd40ctl-metrics.service" |
+          sed -e 's/\${\([A-Z0-9_]*\)}/"$\1"/g' -e 's,^/usr/bin/,"$1"/usr/bin/,')
+printf 'AT+WSSSID=Lab\n' > "$tmp/desired.txt"
+# shellcheck disable=SC2016 # expanded by the inner shell
+$UNSHARE sh -c '
+    ip link set lo up
+    . "$1/etc/default/kxd40ctl-metrics"
+    KXD40_DESIRED=$2/desired.txt KXD40_METRICS=$2/kxd40.prom KXD40_OPTIONS="$KXD40_OPTIONS --broadcast 127.255.255.255"
+    "$1/usr/bin/kxd40-sim" --broadcast 127.255.255.255 --module 127.0.0.2 > "$2/sim.out" & sim=$!
+    for _ in $(seq 100); do grep -q ready "$2/sim.out" && break; sleep 0.1; done
+    eval "$3"; status=$?
+    kill "$sim"
+    exit "$status"' sh "$inst" "$tmp" "$cmdline" > "$tmp/metrics.out" 2>&1
+[ $? -eq 1 ] || fail "the metrics service's diff did not find the one difference: $(cat "$tmp/metrics.out")"
+grep -qxF 'kxd40_setting_drift{ip="127.0.0.2",field="sta.ssid"} 1' "$tmp/kxd40.prom" ||
+    fail "the metrics service wrote no drift of 127.0.0.2: $(cat "$tmp/kxd40.prom" "$tmp/metrics.out")"
 
 # ansible-core finds the collection where the package put it.
 HOME="$tmp" ANSIBLE_COLLECTIONS_PATH="$inst/usr/share/ansible/collections" \

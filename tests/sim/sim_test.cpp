@@ -15,6 +15,10 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "sim_module.h"
 #include "sim_options.h"
@@ -305,6 +309,9 @@ TEST(SimOptions, NamesComeFromTheAddressAndBehaviourReachesOnlyTheModulesAfterIt
     c = parsed({"--latency", "5", "--firmware", "/tmp/fw", "--modules", "2", "--first", "127.0.0.2"});
     EXPECT_EQ(c.modules[1].how.latency_ms, 5) << "the counted modules take the last behaviour";
     EXPECT_EQ(kxsim::firmware_file(c, "127.0.0.3"), "/tmp/fw.127.0.0.3");
+    c = parsed({"--modules", "65536", "--first", "10.7.0.0"});
+    ASSERT_EQ(c.modules.size(), 65536u) << "a whole /16";
+    EXPECT_EQ(kxsim::ipv4_text(c.modules.back().addr), "10.7.255.255");
 }
 
 TEST(SimOptions, BadLinesAreRefusedWithAReason)
@@ -315,6 +322,8 @@ TEST(SimOptions, BadLinesAreRefusedWithAReason)
         {"--bogus"},                 {"127.0.0.2"},
         {"--boot-ms", "-1"},         {"--next-version", "V2\r\n"},
         {"--lose", ""},
+        {"--modules", "65537", "--first", "10.7.0.0"},
+        {"--modules", "3", "--first", "10.7.0.1", "--module", "10.7.0.3"},
     };
     for (const auto& args : bad) {
         sim_config c;
@@ -343,4 +352,52 @@ TEST(SimProgram, ServesInSendingOrderAndSlowModulesHoldUpNoOne)
     EXPECT_EQ(tool.receive(&from), "+ok=V1.0.8\r\n\r\n") << "the keyword came first";
     EXPECT_EQ(tool.receive(&from), "127.0.0.3,ACCF23000003,KXD40-0003");
     EXPECT_EQ(from, "127.0.0.3") << "the slow module answers last";
+}
+
+/* Each module holds a socket: ten thousand need more open files than the
+ * usual soft limit of 1024, which the simulator raises to the hard limit
+ * itself; the last module, its socket far past the 1024th descriptor,
+ * answers like the first. A limit it cannot raise far enough is said,
+ * with the count it needed, before any socket is bound. */
+TEST(SimProgram, TenThousandModulesAnswerPastTheUsualLimitOnOpenFiles)
+{
+    tool_socket tool;
+    ASSERT_TRUE(tool.bound());
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    if (before.rlim_max != RLIM_INFINITY && before.rlim_max < 10100)
+        GTEST_SKIP() << "the hard limit on open files, " << before.rlim_max << ", holds no 10000 sockets";
+    rlimit usual{1024, before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &usual), 0);
+    sim_child sim({"--modules", "10000", "--first", "127.1.0.1"});
+    setrlimit(RLIMIT_NOFILE, &before);
+    ASSERT_TRUE(sim.wait_for("kxd40-sim: ready\n") || sim.wait_for("kxd40-sim: ready\n"));
+    for (const char* ip : {"127.1.0.1", "127.1.3.255", "127.1.4.0", "127.1.39.16"}) {
+        uint32_t addr = 0;
+        ASSERT_TRUE(kxsim::parse_ipv4(ip, &addr));
+        ASSERT_TRUE(tool.send(ip, "KX-D40LOCATORPING"));
+        std::string from;
+        EXPECT_EQ(tool.receive(&from), std::string(ip) + "," + kxsim::default_mac(addr) + "," +
+                                           kxsim::default_id(addr));
+        EXPECT_EQ(from, ip);
+    }
+    EXPECT_EQ(sim.stop(), 0);
+
+    /* A hard limit too low for the modules, which an unprivileged process
+     * cannot raise. */
+    temp_file err;
+    pid_t pid = fork();
+    if (pid == 0) {
+        rlimit low{64, 64};
+        int fd = open(err.path.c_str(), O_WRONLY | O_TRUNC);
+        if (setrlimit(RLIMIT_NOFILE, &low) != 0 || fd < 0 || dup2(fd, STDERR_FILENO) < 0)
+            _exit(99);
+        execl(KXD40_SIM_PATH, "kxd40-sim", "--modules", "100", "--first", "127.2.0.1", nullptr);
+        _exit(98);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_EQ(err.text(), "kxd40-sim: 100 modules: they need 116 open files, but the limit is 64 (ulimit -n) "
+                          "and cannot be raised further\n");
 }
