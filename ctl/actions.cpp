@@ -284,17 +284,61 @@ int run_reset(const std::vector<module_ref>& modules, const common_options& o)
     });
 }
 
+namespace {
+
+/* The module's version before the image, when the upload needs it ("" and
+ * the task failed when the module gives none): to skip a module already
+ * on the new version, to tell a new version after --wait, or for the
+ * plan. */
+bool version_before(module_task& t, const upload_options& u, std::string* before)
+{
+    *before = version_of(t);
+    t.data["version_before"] = shown(*before);
+    if (!before->empty() || (u.wait_s == 0 && u.version_after.empty()))
+        return true;
+    return t.fail(u.wait_s > 0 ? "no answer to AT+VER, so the upload could not be told from none; nothing sent"
+                               : "no answer to AT+VER, so whether it is on " + u.version_after +
+                                     " could not be told; nothing sent");
+}
+
+/* After --wait: done only when back on another version, and on the one
+ * the image brings when that was given. */
+bool new_version_seen(module_task& t, const upload_options& u)
+{
+    std::string before = t.data["version_before"], after = t.data["version_after"];
+    if (after.empty())
+        return t.fail("no answer to AT+VER after the restart: the image may not have been taken");
+    if (!u.version_after.empty() && after != u.version_after)
+        return t.fail("back on version " + after + ", not " + u.version_after);
+    if (after == before)
+        return t.fail("back on version " + after + ", the one it had before: the image was not taken");
+    t.note = "version " + before + " before, " + after + " after";
+    return true;
+}
+
+} // namespace
+
 int run_upload(const std::string& image, const std::vector<module_ref>& modules, const common_options& o,
-               int wait_s)
+               const upload_options& u)
 {
     return run_fleet("upload", modules, o, [&](module_task& t) {
         if (!t.open())
             return false;
-        /* Only a new version tells that the image was taken. */
-        if (wait_s > 0) {
-            t.data["version_before"] = shown(version_of(t));
-            if (t.data["version_before"] == "")
-                return t.fail("no answer to AT+VER, so the upload could not be told from none; nothing sent");
+        std::string before;
+        bool asks_version = u.check || u.wait_s > 0 || !u.version_after.empty();
+        if (asks_version && !version_before(t, u, &before))
+            return false;
+        if (!u.version_after.empty() && before == u.version_after) {
+            if (u.check)
+                t.data["plan"] = "skip";
+            t.print(t.m.ip + " already " + shown(before) + "\n");
+            return t.skipped("already " + shown(before));
+        }
+        if (u.check) {
+            t.data["plan"] = "upload";
+            t.note = "would be uploaded";
+            t.print(t.m.ip + " would be uploaded (version " + (before.empty() ? "unknown" : shown(before)) + ")\n");
+            return true;
         }
         upload_share share{&t};
         upload_progress progress{on_share, &share};
@@ -307,16 +351,9 @@ int run_upload(const std::string& image, const std::vector<module_ref>& modules,
                           " bytes; the module waits for an image until it is restarted");
         if (result != UPLOAD_SENT)
             return t.fail(upload_failure(result));
-        if (wait_s > 0) {
-            if (!wait_for_return(t, wait_s))
+        if (u.wait_s > 0) {
+            if (!wait_for_return(t, u.wait_s) || !new_version_seen(t, u))
                 return false;
-            if (t.data["version_after"] == "")
-                return t.fail("no answer to AT+VER after the restart: the image may not have been taken");
-            if (t.data["version_after"] == t.data["version_before"])
-                return t.fail("back on version " + t.data["version_after"].get<std::string>() +
-                              ", the one it had before: the image was not taken");
-            t.note = "version " + t.data["version_before"].get<std::string>() + " before, " +
-                     t.data["version_after"].get<std::string>() + " after";
             t.print(t.m.ip + " image sent, " + std::to_string(share.bytes) + " bytes; " + t.note + "\n");
             return true;
         }

@@ -58,8 +58,14 @@ int run_send(const std::vector<std::string>& commands, const std::vector<module_
 /* wait_s > 0: wait that long for each module to come back. */
 int run_restart(const std::vector<module_ref>& modules, const common_options& o, int wait_s);
 int run_reset(const std::vector<module_ref>& modules, const common_options& o);
+/* What upload is asked besides its image. */
+struct upload_options {
+    int wait_s = 0;            /* > 0: wait that long for each module to come back on a new version */
+    std::string version_after; /* the version the image brings; a module on it is skipped */
+    bool check = false;        /* link and read each module's version; send nothing that changes it */
+};
 int run_upload(const std::string& image, const std::vector<module_ref>& modules, const common_options& o,
-               int wait_s);
+               const upload_options& u);
 
 } // namespace kxctl
 

@@ -47,6 +47,8 @@ struct common_options {
     bool csv = false;     /* comma-separated values on stdout (search, read) */
     bool quiet = false;   /* -q: on stderr only the failures and the summary */
     std::string failed_to; /* file for the addresses that failed */
+    int canary = 0;        /* a rollout's first modules, which go alone before the rest */
+    int max_fail = -1;     /* more failures than this and no further module starts; -1: no limit */
     std::string prometheus; /* search, read, diff: the metrics file (prometheus.h) */
     std::string keyword_file; /* given; empty: ./data/aswd.txt, else the installed window's */
 };

@@ -93,6 +93,63 @@ private:
     std::thread waiter_;
 };
 
+/* Which modules of a rollout may start: the canaries first and alone,
+ * the rest only once every canary went well, and none once more than
+ * --max-fail have failed. A module under way is never cut short: the gate
+ * only keeps new ones from starting, so the limit holds as tightly as
+ * --jobs lets it. It waits on the start lock, which a stop wakes. */
+class rollout_gate {
+public:
+    rollout_gate(const common_options& o, const std::vector<module_ref>& modules)
+        : modules_(modules), canaries_(std::min(static_cast<size_t>(o.canary), modules.size())),
+          max_fail_(o.max_fail)
+    {
+    }
+
+    /* Waits until module i may be judged; false when the run was stopped
+     * meanwhile, else *held says why it must not start ("" to start). */
+    bool admit(size_t i, std::string* held)
+    {
+        std::unique_lock<std::mutex> g(start_lock);
+        if (i >= canaries_)
+            start_gate.wait(g, [this] { return stopping || canaries_ended_ == canaries_; });
+        if (stopping)
+            return false;
+        if (!failed_canary_.empty())
+            *held = "not started: the canary " + failed_canary_ + " failed";
+        else if (max_fail_ >= 0 && failed_ > max_fail_)
+            *held = "not started: " + std::to_string(failed_) + " modules failed, more than --max-fail " +
+                    std::to_string(max_fail_);
+        /* A canary held back has ended too, or the rest would wait for it. */
+        if (!held->empty() && i < canaries_) {
+            ++canaries_ended_;
+            start_gate.notify_all();
+        }
+        return true;
+    }
+
+    void ended(size_t i, outcome how)
+    {
+        std::lock_guard<std::mutex> g(start_lock);
+        bool bad = how == outcome::failed || how == outcome::not_reached;
+        failed_ += bad ? 1 : 0;
+        if (i < canaries_) {
+            ++canaries_ended_;
+            if (bad && failed_canary_.empty())
+                failed_canary_ = modules_[i].ip;
+            start_gate.notify_all();
+        }
+    }
+
+private:
+    const std::vector<module_ref>& modules_;
+    size_t canaries_;
+    int max_fail_;
+    size_t canaries_ended_ = 0;
+    int failed_ = 0;
+    std::string failed_canary_;
+};
+
 /* A reader of stdout that went away ends the run as Ctrl-C does. */
 void stop_on_closed_output() { fleet_stop(stop_cause::output_closed); }
 
@@ -218,6 +275,13 @@ bool module_task::fail(const std::string& error)
     return false;
 }
 
+bool module_task::skipped(const std::string& why)
+{
+    result_ = outcome::skipped;
+    note = why;
+    return true;
+}
+
 bool module_task::not_reached(const std::string& error)
 {
     fail(error);
@@ -235,12 +299,18 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
         stop_signals signals;
         hub_start_receiver();
         std::atomic<size_t> next{0};
+        rollout_gate gate(o, modules);
         auto began = std::chrono::steady_clock::now();
         auto work = [&] {
             for (size_t i = next++; i < modules.size(); i = next++) {
                 auto due = began + std::chrono::milliseconds(static_cast<long long>(o.stagger_ms) * i);
-                if (stopping || !wait_for_turn(due)) {
+                std::string held;
+                if (stopping || !wait_for_turn(due) || !gate.admit(i, &held)) {
                     report.never_started(i);
+                    continue;
+                }
+                if (!held.empty()) {
+                    report.not_started(i, held);
                     continue;
                 }
                 module_task t(modules[i], o, report, i);
@@ -248,6 +318,7 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
                 if (!act(t) && t.result() == outcome::done)
                     t.fail("failed");
                 report.finish(i, module_result{t.m, t.result(), t.error(), t.data, t.note});
+                gate.ended(i, t.result());
             }
         };
         /* A thread a module, but not ten thousand: past a thousand the
@@ -260,7 +331,7 @@ int run_fleet(const std::string& action, const std::vector<module_ref>& modules,
     bool written = report.close();
     if (stopping)
         return cause == stop_cause::output_closed ? EXIT_OUTPUT_CLOSED : EXIT_INTERRUPTED;
-    bool all_done = report.count(outcome::done) == static_cast<int>(modules.size());
+    bool all_done = report.count(outcome::done) + report.count(outcome::skipped) == static_cast<int>(modules.size());
     return all_done && written ? EXIT_DONE : EXIT_FAILED;
 }
 

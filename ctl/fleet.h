@@ -46,6 +46,8 @@ public:
      * failure while the program is stopping counts as stopped. */
     bool fail(const std::string& error);
     bool not_reached(const std::string& error);
+    /* Nothing to do: the module already is as asked (returns true). */
+    bool skipped(const std::string& why);
 
     outcome result() const { return result_; }
     const std::string& error() const { return error_; }
@@ -68,9 +70,10 @@ bool fleet_stopping();
 void fleet_stop(stop_cause why);
 
 /* Runs act on every module (true: done), at most o.jobs at a time and
- * o.stagger_ms apart, with the progress and the summary on stderr and the
- * results on stdout. Returns the exit status: 0 when every module is
- * done and every result written, 130 when the program was stopped by a
+ * o.stagger_ms apart, the first o.canary alone, and none once more than
+ * o.max_fail have failed; with the progress and the summary on stderr and
+ * the results on stdout. Returns the exit status: 0 when every module is
+ * done or skipped and every result written, 130 when the program was stopped by a
  * signal, 141 when by a closed stdout, else 1. */
 int run_fleet(const std::string& action, const std::vector<module_ref>& modules, const common_options& o,
               const std::function<bool(module_task&)>& act);

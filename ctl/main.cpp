@@ -39,6 +39,8 @@ struct command_line {
     state_options s;
     std::vector<std::string> exclude;
     int wait_s = 0;
+    upload_options upload;
+    std::string max_fail; /* N or P% as given: a share is known once the targets are */
 };
 
 /* send's one positional holds its targets and then its commands, which
@@ -101,8 +103,8 @@ void add_fleet_options(CLI::App* sub, command_line& c)
         ->option_text("MS")
         ->capture_default_str();
     sub->add_option("--failed-to", c.o.failed_to,
-                    "write the addresses that failed, were not reached or were stopped to FILE, one per line "
-                    "(empty when all were done)")
+                    "write the addresses that failed, were not reached, not started or stopped to FILE, one per "
+                    "line in the modules' order (empty when all were done or skipped)")
         ->option_text("FILE");
     sub->add_flag("--json", c.o.json, "one JSON object per module on stdout (JSON Lines)");
     sub->add_flag("-q,--quiet", c.o.quiet,
@@ -110,6 +112,55 @@ void add_fleet_options(CLI::App* sub, command_line& c)
                   "(the results on stdout stay)");
     add_search_options(sub, c.o);
     add_link_options(sub, c.o);
+}
+
+/* --max-fail's value: a count, or a share of the targets; "" when good. */
+std::string max_fail_error(const std::string& v)
+{
+    std::string digits = !v.empty() && v.back() == '%' ? v.substr(0, v.size() - 1) : v;
+    bool number = !digits.empty() && digits.size() <= 6 && digits.find_first_not_of("0123456789") == std::string::npos;
+    if (number && (digits == v || std::stoi(digits) <= 100))
+        return "";
+    return "wants a count N or a share P% (at most 100%): " + v;
+}
+
+/* upload's options: a rollout that skips what is done already and stops
+ * before a bad image reaches the whole fleet. */
+void add_upload_options(CLI::App* upload, command_line& c)
+{
+    upload->add_option("--wait", c.upload.wait_s,
+                       "seconds to wait for each module's restart; then its version before and after")
+        ->check(CLI::Range(1, 3600));
+    upload->add_option("--version-after", c.upload.version_after,
+                       "the version the image brings, as the module's AT+VER gives it: a module already on it is "
+                       "skipped; with --wait, a module is done only when it comes back on it")
+        ->option_text("V");
+    upload->add_option("--canary", c.o.canary,
+                       "the first N modules go alone; the rest start only when every one of them is done or skipped")
+        ->check(CLI::Range(1, 100000))
+        ->option_text("N");
+    upload->add_option("--max-fail", c.max_fail,
+                       "once more than N modules (or P% of the targets, rounded down) have failed or were not "
+                       "reached, start no further one")
+        ->check(max_fail_error)
+        ->option_text("N|P%");
+    upload->add_flag("--check", c.upload.check,
+                     "link each module and read its version; report which would be uploaded or skipped; send no "
+                     "image (--canary and --max-fail hold nothing back)");
+}
+
+/* --max-fail's share of the targets, and no rollout's gate for a plan. */
+void rollout_limits(command_line& c, size_t targets)
+{
+    if (c.upload.check) {
+        c.o.canary = 0;
+        return;
+    }
+    if (c.max_fail.empty())
+        return;
+    bool share = c.max_fail.back() == '%';
+    long n = std::stol(share ? c.max_fail.substr(0, c.max_fail.size() - 1) : c.max_fail);
+    c.o.max_fail = static_cast<int>(share ? n * static_cast<long>(targets) / 100 : n);
 }
 
 /* The checks CLI11 cannot make; "" when all pass. */
@@ -363,12 +414,11 @@ int run(int argc, char** argv)
     add_fleet_options(reset, c);
     reset->add_flag("--yes", c.yes, "do not ask before resetting more than one module");
 
-    CLI::App* upload = app.add_subcommand("upload", "upload a firmware image to each module");
+    CLI::App* upload = app.add_subcommand("upload", "upload a firmware image to each module (or only to those "
+                                                    "not yet on --version-after), canaries first");
     upload->add_option("image", c.file, "firmware image, a regular file")->required();
     add_fleet_options(upload, c);
-    upload->add_option("--wait", c.wait_s,
-                       "seconds to wait for each module's restart; then its version before and after")
-        ->check(CLI::Range(1, 3600));
+    add_upload_options(upload, c);
 
     try {
         std::vector<std::string> args = subcommand_first(app, argc, argv);
@@ -454,6 +504,7 @@ int run(int argc, char** argv)
     int refused = drastic != nullptr ? confirmed(drastic, modules.size(), c) : -1;
     if (refused >= 0)
         return refused;
+    rollout_limits(c, modules.size());
     if (read->parsed())
         return run_read(modules, c.o, c.as_commands ? read_format::commands : read_format::text, c.s.show_secrets);
     if (apply->parsed())
@@ -470,7 +521,7 @@ int run(int argc, char** argv)
         return run_restart(modules, c.o, c.wait_s);
     if (reset->parsed())
         return run_reset(modules, c.o);
-    return run_upload(c.file, modules, c.o, c.wait_s);
+    return run_upload(c.file, modules, c.o, c.upload);
 }
 
 } // namespace

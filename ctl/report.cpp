@@ -120,10 +120,16 @@ const char* outcome_text(outcome o)
         return "failed";
     case outcome::not_reached:
         return "not reached";
+    case outcome::skipped:
+        return "skipped";
+    case outcome::not_started:
+        return "not started";
     default:
         return "stopped";
     }
 }
+
+bool failure(outcome o) { return o != outcome::done && o != outcome::skipped; }
 
 fleet_report::fleet_report(const std::string& action, const std::vector<module_ref>& modules,
                            const common_options& o)
@@ -258,29 +264,44 @@ void fleet_report::finish(size_t i, const module_result& t)
     if (live_) {
         r.state = state;
         show(i);
-    } else if (r.how != outcome::done) {
+    } else if (failure(r.how)) {
         std::fprintf(stderr, "kxd40ctl: %s: %s\n", r.m.ip.c_str(), r.error.c_str());
     } else if (!quiet_) {
-        std::fprintf(stderr, "%s done\n", r.m.ip.c_str());
+        std::fprintf(stderr, "%s %s\n", r.m.ip.c_str(), outcome_text(r.how));
     }
     if (module_ended != nullptr)
         module_ended(t, r.answered, seconds);
     ended(i);
 }
 
-void fleet_report::never_started(size_t i)
+void fleet_report::unstarted(size_t i, outcome how, const std::string& why)
 {
-    std::lock_guard<std::mutex> g(lock_);
     row& r = rows_[i];
-    r.how = outcome::stopped;
-    r.error = "stopped before it began";
+    r.how = how;
+    r.error = why;
     if (live_) {
-        r.state = "stopped before it began";
+        r.state = why;
         show(i);
     }
     if (module_ended != nullptr)
         module_ended(module_result{r.m, r.how, r.error, r.data, ""}, false, 0);
     ended(i);
+}
+
+void fleet_report::never_started(size_t i)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    unstarted(i, outcome::stopped, "stopped before it began");
+}
+
+/* Told on stderr as any failure is: nobody must take the run's silence
+ * about a module for its success. */
+void fleet_report::not_started(size_t i, const std::string& why)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    if (!live_)
+        std::fprintf(stderr, "kxd40ctl: %s: %s\n", rows_[i].m.ip.c_str(), why.c_str());
+    unstarted(i, outcome::not_started, why);
 }
 
 int fleet_report::count(outcome o) const
@@ -298,28 +319,36 @@ bool fleet_report::close()
     hold_out_ = false;
     release();
     bool written = write_standard_output("");
-    std::vector<std::string> by[4];
-    for (const row& r : rows_)
-        if (r.ended)
-            by[static_cast<int>(r.how)].push_back(r.m.ip);
+    const outcome kinds[] = {outcome::done,    outcome::failed,      outcome::not_reached,
+                             outcome::skipped, outcome::not_started, outcome::stopped};
+    std::vector<std::string> by[6];
+    std::vector<std::string> failed; /* in the modules' order, so a rerun keeps it */
+    for (const row& r : rows_) {
+        if (!r.ended)
+            continue;
+        for (int k = 0; k < 6; ++k)
+            if (r.how == kinds[k])
+                by[k].push_back(r.m.ip);
+        if (failure(r.how))
+            failed.push_back(r.m.ip);
+    }
     if (rows_.size() > 1) {
         std::fprintf(stderr, "kxd40ctl: %s of %zu modules: %zu done, %zu failed, %zu not reached", action_.c_str(),
                      rows_.size(), by[0].size(), by[1].size(), by[2].size());
-        if (!by[3].empty())
-            std::fprintf(stderr, ", %zu stopped", by[3].size());
+        for (int k = 3; k < 6; ++k)
+            if (!by[k].empty())
+                std::fprintf(stderr, ", %zu %s", by[k].size(), outcome_text(kinds[k]));
         std::fputc('\n', stderr);
-        const outcome listed[] = {outcome::failed, outcome::not_reached, outcome::stopped};
-        for (outcome o : listed)
-            if (!by[static_cast<int>(o)].empty())
-                std::fprintf(stderr, "  %s: %s\n", outcome_text(o), addresses(by[static_cast<int>(o)]).c_str());
+        for (int k : {1, 2, 4, 5})
+            if (!by[k].empty())
+                std::fprintf(stderr, "  %s: %s\n", outcome_text(kinds[k]), addresses(by[k]).c_str());
     }
     if (o_.failed_to.empty())
         return written;
     errno = 0;
     whole_file f(o_.failed_to);
-    for (int k = 1; k < 4 && f; ++k)
-        for (const std::string& a : by[k])
-            std::fprintf(f.get(), "%s\n", a.c_str());
+    for (size_t k = 0; k < failed.size() && f; ++k)
+        std::fprintf(f.get(), "%s\n", failed[k].c_str());
     if (f && f.commit())
         return written;
     std::fprintf(stderr, "kxd40ctl: cannot write %s: %s\n", o_.failed_to.c_str(), write_failure(errno).c_str());

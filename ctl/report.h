@@ -27,8 +27,11 @@ namespace kxctl {
 
 enum { JSON_SCHEMA = 1 };
 
-/* What became of one module. */
-enum class outcome { done, failed, not_reached, stopped };
+/* What became of one module. Skipped is a success (it was already as
+ * asked); not started is a failure (a rollout's gate held it back). */
+enum class outcome { done, failed, not_reached, stopped, skipped, not_started };
+/* Whether a module so ended was not as asked: what --failed-to lists. */
+bool failure(outcome o);
 
 const char* outcome_text(outcome o);
 
@@ -62,6 +65,8 @@ public:
     void finish(size_t i, const module_result& t);
     /* Modules that never started because the program was stopped. */
     void never_started(size_t i);
+    /* Modules a rollout held back; why is the error they report. */
+    void not_started(size_t i, const std::string& why);
 
     /* What is still held for stdout, the summary on stderr (for more than
      * one module), and the failed addresses into o.failed_to. False when
@@ -89,6 +94,7 @@ private:
     void draw_line(size_t i);
     void event(size_t i, const std::string& text);
     void ended(size_t i);
+    void unstarted(size_t i, outcome how, const std::string& why);
     void release();
 
     std::string action_;

@@ -47,6 +47,8 @@ sim_module::sim_module(const module_config& config, const std::string& keyword, 
     // modules were declared in.
     std::seed_seq seq{seed, config.addr};
     dice_.seed(seq);
+    if (!how_.version.empty())
+        state_.set_version(how_.version);
 }
 
 std::vector<std::string> sim_module::handle(const std::string& datagram, const peer& from, long now_ms)

@@ -34,6 +34,7 @@ struct behaviour {
     bool search_only = false; // answers the broadcast search, ignores its own address
     double drop_rate = 0.0;
     long boot_ms = 0;         // deaf for this long after a restart
+    std::string version;      // AT+VER's answer from the start; empty: the factory's
     std::string next_version; // AT+VER's answer once an image is in; empty: unchanged
     std::string lose;         // datagrams to its address that begin so are lost; empty: none
     bool keep_settings = false; // acknowledges a valid setting, keeps the old value

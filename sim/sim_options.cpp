@@ -114,14 +114,24 @@ bool opt_boot(parser& p, const std::string& v)
     return number_value(p, v, 0, 600000, &p.how.boot_ms);
 }
 
-/* The answer to AT+VER: one line, or the reply would not end where the
+/* An answer to AT+VER: one line, or the reply would not end where the
  * tool looks for its end. */
-bool opt_next_version(parser& p, const std::string& v)
+bool version_value(parser& p, const char* name, const std::string& v, std::string* version)
 {
     if (v.empty() || v.find_first_of("\r\n") != std::string::npos)
-        return p.fail("--next-version wants a text on one line: " + v);
-    p.how.next_version = v;
+        return p.fail(std::string(name) + " wants a text on one line: " + v);
+    *version = v;
     return true;
+}
+
+bool opt_current_version(parser& p, const std::string& v)
+{
+    return version_value(p, "--current-version", v, &p.how.version);
+}
+
+bool opt_next_version(parser& p, const std::string& v)
+{
+    return version_value(p, "--next-version", v, &p.how.next_version);
 }
 
 bool opt_lose(parser& p, const std::string& v)
@@ -253,6 +263,7 @@ const option_rule options[] = {
     {"--echo", false, opt_echo},          {"--keep-settings", false, opt_keep_settings},
     {"--search-only", false, opt_search_only},
     {"--boot-ms", true, opt_boot},        {"--next-version", true, opt_next_version},
+    {"--current-version", true, opt_current_version},
     {"--reset-behaviour", false, opt_reset}, {"--seed", true, opt_seed},
     {"--keyword", true, opt_keyword},     {"--broadcast", true, opt_broadcast},
     {"--log", true, opt_log},             {"--firmware", true, opt_firmware},
@@ -385,6 +396,9 @@ const char* usage_text()
         "                      nothing for MS milliseconds: no search, keyword or command\n"
         "                      (what comes to its own address is logged with the fate\n"
         "                      \"booting\"), then come back unlinked; default 0: at once\n"
+        "  --current-version TEXT\n"
+        "                      report TEXT to AT+VER from the start, as a module\n"
+        "                      already on that firmware; default: V1.0.8\n"
         "  --next-version TEXT report TEXT to AT+VER once a whole firmware image has\n"
         "                      come (a factory reset keeps it); default: unchanged\n"
         "  --reset-behaviour   back to normal behaviour for the modules that follow\n"

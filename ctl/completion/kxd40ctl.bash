@@ -24,7 +24,7 @@ _kxd40ctl_options()
     backup | send) echo "$_kxd40ctl_fleet_options" ;;
     restart) echo "$_kxd40ctl_fleet_options --wait --yes" ;;
     reset) echo "$_kxd40ctl_fleet_options --yes" ;;
-    upload) echo "$_kxd40ctl_fleet_options --wait" ;;
+    upload) echo "$_kxd40ctl_fleet_options --wait --version-after --canary --max-fail --check" ;;
     esac
 }
 
@@ -34,7 +34,7 @@ _kxd40ctl_takes_value()
 {
     case $1 in
     --id | --jobs | --stagger | --failed-to | --from | --broadcast | --keyword-file | --tries | --timeout | \
-        --exclude | --wait | --sweep | --rate | --prometheus)
+        --exclude | --wait | --sweep | --rate | --prometheus | --version-after | --canary | --max-fail)
         return 0 ;;
     esac
     return 1

@@ -19,6 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 GOOD = ['127.0.0.2', '127.0.0.3']
 SILENT = '127.0.0.4'
 KEYED = '127.0.0.5'  # the keys' own module, so the others keep their factory key
+NEW, ON_V2 = '127.0.0.6', '127.0.0.7'  # one takes V2 from an image, one has it already
 DESIRED = {'communication': {'baud': 9600}, 'sta': {'ssid': 'plant'}}
 # Commands that act rather than read or set; a read-only run sends none.
 ACTIONS = {b'Z', b'RELD', b'FWUPDAT', b'E'}
@@ -56,7 +57,9 @@ class Bench:
                         ANSIBLE_NOCOLOR='1', ANSIBLE_RETRY_FILES_ENABLED='0')
         self.log = os.path.join(work, 'sim.log')
         self.sim = subprocess.Popen([sim, '--log', self.log, '--module', GOOD[0], '--module', GOOD[1],
-                                     '--module', KEYED, '--silent', '--module', SILENT],
+                                     '--module', KEYED, '--silent', '--module', SILENT, '--reset-behaviour',
+                                     '--boot-ms', '100', '--next-version', 'V2', '--module', NEW,
+                                     '--current-version', 'V2', '--module', ON_V2],
                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         if 'ready' not in self.sim.stdout.readline():
             raise SystemExit('the simulator did not start')
@@ -246,6 +249,67 @@ def test_one_address(bench):
     check(received == [], 'address: nothing reached a module: %s' % received)
 
 
+def firmware_text(tasks, received):
+    """The firmware playbook's run as one text: each module's upload and
+    backup, and the modules an image was sent to."""
+    said = {'Upload': lambda r: '%s -> %s' % (r['result'] + ' ' + r['version_before'], r['version_after']),
+            'Backup': lambda r: os.path.basename(r['path'])}
+    out = ['%s %s %s' % (task.lower(), r['item'], 'failed: ' + r['msg'] if r['failed'] else
+                         ('changed ' if r['changed'] else 'same ') + say(r))
+           for task, say in said.items() for r in tasks.get(task, {'results': []})['results']]
+    return '\n'.join(out + ['image to %s' % to for to, data in received if data == b'AT+FWUPDAT\n'])
+
+
+FIRMWARE_RUNS = [  # (what, flags, the run's text); check mode skips backups; ON_V2's is altered before the third
+    ('check', ['--check'], """\
+upload 127.0.0.6 changed done V1.0.8 -> None
+upload 127.0.0.7 same skipped V2 -> V2
+upload 127.0.0.2 changed done V1.0.8 -> None
+upload 127.0.0.4 failed: no answer to the keyword"""),
+    ('first run', [], """\
+upload 127.0.0.6 changed done V1.0.8 -> V2
+upload 127.0.0.7 same skipped V2 -> V2
+upload 127.0.0.2 failed: back on version V1.0.8, not V2
+upload 127.0.0.4 failed: no answer to the keyword
+backup 127.0.0.6 changed ACCF23000006.json
+backup 127.0.0.7 changed ACCF23000007.json
+backup 127.0.0.2 changed ACCF23000002.json
+backup 127.0.0.4 failed: no answer to the keyword
+image to 127.0.0.6
+image to 127.0.0.2"""),
+    ('second run', [], """\
+upload 127.0.0.6 same skipped V2 -> V2
+upload 127.0.0.7 same skipped V2 -> V2
+upload 127.0.0.2 failed: back on version V1.0.8, not V2
+upload 127.0.0.4 failed: no answer to the keyword
+backup 127.0.0.6 same ACCF23000006.json
+backup 127.0.0.7 changed ACCF23000007.json
+backup 127.0.0.2 same ACCF23000002.json
+backup 127.0.0.4 failed: no answer to the keyword
+image to 127.0.0.2"""),
+]
+
+
+def test_firmware(bench):
+    """Upload in check mode, for real and again, and backups beside: a
+    module on V2 is left alone, one that took it is changed once, one back
+    on its old version fails; a backup is changed only when new or altered."""
+    image, backups = os.path.join(bench.work, 'fw.bin'), os.path.join(bench.work, 'backups')
+    write(image, 'i' * 5000)
+    os.makedirs(backups)
+    for what, flags, expected in FIRMWARE_RUNS:
+        if what == 'second run':
+            write(os.path.join(backups, 'ACCF23000007.json'), '{}\n')
+        _, tasks, received = bench.local('firmware.yml', {'ctl': bench.ctl, 'image': image, 'backups': backups,
+                                                          'modules': [NEW, ON_V2, GOOD[0], SILENT]}, *flags)
+        text = firmware_text(tasks, received)
+        check(text == expected, 'firmware %s: the run says\n%s\nnot\n%s' % (what, text, expected))
+        if flags:
+            sent = set(data for _, data in received if data not in (b'+ok', b'KX-D40LOCATORPING'))
+            check(sent <= {b'AT+VER\n'}, 'firmware check: sent besides the keyword and AT+VER: %s'
+                  % sorted(data[:16] for data in sent))
+
+
 def main():
     # Moves into a private network namespace with only loopback up, so that
     # nothing kxd40ctl sends can leave this machine; skipped (77) where
@@ -271,6 +335,7 @@ def main():
         test_options(tasks, record)
         test_secrets(bench, tasks, received, command_file, SETTING_FIELDS)
         test_one_address(bench)
+        test_firmware(bench)
     finally:
         bench.sim.kill()
         bench.sim.wait()

@@ -175,13 +175,13 @@ def parse_lines(stdout):
     return records
 
 
-def run_one(module, action, positional=(), options=()):
+def run_one(module, action, positional=(), options=(), succeeded=('done',)):
     """Runs `kxd40ctl ACTION POSITIONAL... ADDRESS --json OPTIONS...`
     (options after the address, so that none that takes several values
     can swallow it) and returns the record of the module at ADDRESS.
     Fails the task, with kxd40ctl's own words, when the program could not
-    run, the module was not done, or no record came back at all (a usage
-    error prints none). Every secret in what came back is masked first,
+    run, the module's result is not one of SUCCEEDED, or no record came
+    back at all (a usage error prints none). Every secret in what came back is masked first,
     since kxd40ctl's JSON holds keys in clear."""
     address = module.params['address']
     cmd = [executable(module), action] + list(positional) + [address] + fleet_options(module) + list(options)
@@ -195,7 +195,7 @@ def run_one(module, action, positional=(), options=()):
         module.fail_json(msg=last_line(err) or 'kxd40ctl printed no result (exit %d)' % rc,
                          rc=rc, cmd=cmd, stderr=err)
     record = mine[0]
-    if record.get('result') != 'done':
+    if record.get('result') not in succeeded:
         module.fail_json(msg=scrubbed(record.get('error') or 'the module was %s' % record.get('result')),
                          result=record.get('result'), ip=record.get('ip'), rc=rc, cmd=cmd,
                          stderr=err, data=record.get('data'))
