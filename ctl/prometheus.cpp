@@ -12,7 +12,6 @@
 #include <ctime>
 #include <map>
 #include <mutex>
-#include <arpa/inet.h>
 #include <sys/stat.h>
 
 #include "data_file.h"
@@ -145,13 +144,6 @@ void take_result(const module_result& r, bool answered, double seconds)
     run.modules.push_back(m);
 }
 
-uint32_t address_value(const std::string& ip)
-{
-    in_addr a{};
-    inet_pton(AF_INET, ip.c_str(), &a);
-    return ntohl(a.s_addr);
-}
-
 /* This run's modules, with what the previous file remembers of those that
  * did not answer, and those it carries. */
 std::vector<module_lines> all_modules(long long now)
@@ -180,7 +172,7 @@ std::vector<module_lines> all_modules(long long now)
         if (run.searched && k.second.last_seen > 0 && now - k.second.last_seen < CARRIED_SECONDS)
             out.push_back(k.second);
     std::stable_sort(out.begin(), out.end(), [](const module_lines& a, const module_lines& b) {
-        return address_value(a.ip) < address_value(b.ip);
+        return address_number(a.ip) < address_number(b.ip);
     });
     return out;
 }

@@ -319,29 +319,27 @@ bool fleet_report::close()
     hold_out_ = false;
     release();
     bool written = write_standard_output("");
-    const outcome kinds[] = {outcome::done,    outcome::failed,      outcome::not_reached,
-                             outcome::skipped, outcome::not_started, outcome::stopped};
-    std::vector<std::string> by[6];
+    std::vector<std::string> by[OUTCOMES];
     std::vector<std::string> failed; /* in the modules' order, so a rerun keeps it */
     for (const row& r : rows_) {
         if (!r.ended)
             continue;
-        for (int k = 0; k < 6; ++k)
-            if (r.how == kinds[k])
-                by[k].push_back(r.m.ip);
+        by[static_cast<int>(r.how)].push_back(r.m.ip);
         if (failure(r.how))
             failed.push_back(r.m.ip);
     }
+    auto of = [&](outcome o) -> const std::vector<std::string>& { return by[static_cast<int>(o)]; };
     if (rows_.size() > 1) {
         std::fprintf(stderr, "kxd40ctl: %s of %zu modules: %zu done, %zu failed, %zu not reached", action_.c_str(),
-                     rows_.size(), by[0].size(), by[1].size(), by[2].size());
-        for (int k = 3; k < 6; ++k)
-            if (!by[k].empty())
-                std::fprintf(stderr, ", %zu %s", by[k].size(), outcome_text(kinds[k]));
+                     rows_.size(), of(outcome::done).size(), of(outcome::failed).size(),
+                     of(outcome::not_reached).size());
+        for (outcome o : {outcome::skipped, outcome::not_started, outcome::stopped})
+            if (!of(o).empty())
+                std::fprintf(stderr, ", %zu %s", of(o).size(), outcome_text(o));
         std::fputc('\n', stderr);
-        for (int k : {1, 2, 4, 5})
-            if (!by[k].empty())
-                std::fprintf(stderr, "  %s: %s\n", outcome_text(kinds[k]), addresses(by[k]).c_str());
+        for (outcome o : {outcome::failed, outcome::not_reached, outcome::not_started, outcome::stopped})
+            if (!of(o).empty())
+                std::fprintf(stderr, "  %s: %s\n", outcome_text(o), addresses(of(o)).c_str());
     }
     if (o_.failed_to.empty())
         return written;

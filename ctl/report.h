@@ -30,6 +30,7 @@ enum { JSON_SCHEMA = 1 };
 /* What became of one module. Skipped is a success (it was already as
  * asked); not started is a failure (a rollout's gate held it back). */
 enum class outcome { done, failed, not_reached, stopped, skipped, not_started };
+enum { OUTCOMES = 6 };
 /* Whether a module so ended was not as asked: what --failed-to lists. */
 bool failure(outcome o);
 

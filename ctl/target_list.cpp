@@ -240,6 +240,12 @@ std::string add_file(const std::string& path, address_set* set)
 
 std::string text_limit() { return std::to_string(TEXT_BYTES_MAX >> 20) + " MiB"; }
 
+uint32_t address_number(const std::string& dotted)
+{
+    unsigned char b[4];
+    return parse_dotted_ipv4(dotted.c_str(), b) ? host_order(b) : 0;
+}
+
 std::string expand_targets(const std::vector<std::string>& words, std::vector<std::string>* out)
 {
     address_set set(*out);

@@ -5,6 +5,7 @@
 #ifndef KXCTL_TARGET_LIST_H
 #define KXCTL_TARGET_LIST_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ namespace kxctl {
  * its subnets, named alone is wrong; within a range it is left out with a
  * line on stderr. */
 std::string expand_targets(const std::vector<std::string>& words, std::vector<std::string>* out);
+
+/* A dotted address, by parse_dotted_ipv4's rules, as a number that sorts
+ * as the addresses do; 0 for text that is no address. */
+uint32_t address_number(const std::string& dotted);
 
 /* send's words: the targets first, then from the first one that begins
  * "AT" (in any case) the commands. */

@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <arpa/inet.h>
 #include <fnmatch.h>
 
 #include "actions.h"
@@ -29,6 +28,7 @@
 #include "prometheus.h"
 #include "report.h"
 #include "strutil.h"
+#include "target_list.h"
 
 namespace kxctl {
 namespace {
@@ -42,14 +42,6 @@ std::map<uint32_t, size_t> answer_at;
  * search's part of the metrics). */
 long long search_began_ms = 0;
 std::map<uint32_t, long long> first_answer_ms;
-
-/* A dotted address as a number, in the order of the addresses. */
-uint32_t address_value(const std::string& ip)
-{
-    in_addr a{};
-    inet_pton(AF_INET, ip.c_str(), &a);
-    return ntohl(a.s_addr);
-}
 
 bool same_address(const std::string& a, const std::string& b)
 {
@@ -69,9 +61,7 @@ void take_answer(const char* text, int length)
     if (!get_field(ip, text, len, &at) || !check_ip(ip) || !get_field(mac, text, len, &at) ||
         !get_field(id, text, len, &at) || mac[0] == '\0')
         return;
-    unsigned char b[4] = {};
-    parse_dotted_ipv4(ip, b);
-    uint32_t key = static_cast<uint32_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+    uint32_t key = address_number(ip);
     auto known = answer_at.emplace(key, answers.size());
     if (known.second) {
         answers.push_back({ip, mac, id});
@@ -96,7 +86,7 @@ bool say_gaps(const search_count& c)
                      c.lost);
     if (c.unsent > 0) {
         char first[INET_ADDRSTRLEN] = "";
-        inet_ntop(AF_INET, &c.first_unsent.sin_addr, first, sizeof first);
+        address_text(c.first_unsent, first, sizeof first);
         std::fprintf(stderr, "kxd40ctl: the keyword could not be sent to %s%s\n", first,
                      c.unsent > 1 ? (" and " + std::to_string(c.unsent - 1) + " more").c_str() : "");
     }
@@ -125,7 +115,7 @@ bool holding_network(const std::string& address, local_network* out)
             return *out = n, true;
     for (const local_network& n : nets) {
         uint32_t mask = n.prefix == 0 ? 0 : 0xffffffffu << (32 - n.prefix);
-        if (((address_value(address) ^ address_value(n.address)) & mask) == 0)
+        if (((address_number(address) ^ address_number(n.address)) & mask) == 0)
             return *out = {address, n.prefix}, true;
     }
     return false;
@@ -178,7 +168,7 @@ bool plan_broadcasts(const common_options& o, search_plan* plan)
     }
     for (const sockaddr_in& d : plan->to) {
         char text[INET_ADDRSTRLEN] = "";
-        inet_ntop(AF_INET, &d.sin_addr, text, sizeof text);
+        address_text(d, text, sizeof text);
         to.push_back(text);
     }
     sent_to = "broadcast to " + joined(to) + " from " + joined(from);
@@ -316,7 +306,7 @@ bool resolve_targets(const target_choice& chosen, const common_options& o, std::
 void in_address_order(std::vector<module_ref>::iterator first, std::vector<module_ref>::iterator last)
 {
     std::stable_sort(first, last,
-                     [](const module_ref& a, const module_ref& b) { return address_value(a.ip) < address_value(b.ip); });
+                     [](const module_ref& a, const module_ref& b) { return address_number(a.ip) < address_number(b.ip); });
 }
 
 int run_search(const common_options& o)
@@ -331,7 +321,7 @@ int run_search(const common_options& o)
     if (o.csv)
         std::printf("%s", search_csv_header().c_str());
     for (const module_ref& m : found) {
-        metrics_heard(m, static_cast<double>(first_answer_ms[address_value(m.ip)]) / 1000);
+        metrics_heard(m, static_cast<double>(first_answer_ms[address_number(m.ip)]) / 1000);
         if (o.csv) {
             std::printf("%s", search_csv_row(m).c_str());
         } else if (o.json) {
